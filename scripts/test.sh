@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds zelSNMP and runs every test. Usage: scripts/test.sh [preset]
+#   default   optimised build with debug info (the default)
+#   sanitize  debug build under AddressSanitizer and UndefinedBehaviorSanitizer
+#   release   release build
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset=${1:-default}
+
+bash scripts/setup.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "$(nproc)"
+ctest --preset "$preset" -j "$(nproc)" --timeout 300
