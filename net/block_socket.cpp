@@ -7,7 +7,6 @@ namespace zelsnmp {
 namespace {
 
 constexpr int kNoTimeLimit = -1;
-constexpr int kMillisecondsPerSecond = 1000;
 
 std::string Endpoint(const std::string& host, const std::string& port) {
   return host + ":" + port;

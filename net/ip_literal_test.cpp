@@ -1,5 +1,7 @@
 #include "net/ip_literal.h"
 
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 namespace zelsnmp {
@@ -9,6 +11,8 @@ struct LiteralCase {
   const char* text;
   bool expected;
 };
+
+void PrintTo(const LiteralCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class IPv4LiteralTest : public ::testing::TestWithParam<LiteralCase> {};
 
