@@ -16,7 +16,8 @@
 // SEQUENCE decodes to defined texts and tags. A version-3 message is recognised but not
 // read: only Version (3) is filled and it has no bindings. A v1 Trap PDU (0xA4) keeps its
 // variable bindings; its own header fields (enterprise, agent address, trap numbers,
-// time stamp) are skipped, and ID, ErrorStatus and ErrorIndex stay 0.
+// time stamp) are skipped, and ID, ErrorStatus and ErrorIndex stay 0. The system never sends
+// either; EncodeMessage writes the one v1/v2c layout whatever Version and PDUType hold.
 //
 // A message is used by one thread at a time.
 
