@@ -1,0 +1,105 @@
+// TSNMPRec: one SNMP message of version 1 or 2c, and TSNMPMib, one of its variable bindings.
+//
+// A message holds the message header (Version, Community), the PDU header (PDUType, ID,
+// ErrorStatus, ErrorIndex) and the ordered bindings it owns. It encodes itself to BER bytes for
+// sending and fills itself from received bytes; every item goes through the BER codec and every
+// value travels as the text that codec renders.
+//
+// Request: ResetMessage, set Community, Version and PDUType, AddBinding once per OID, then
+// EncodeMessage (which raises ID by one, wrapping from 2147483647 to -2147483648). Reply:
+// DecodeMessage, then BindingValue per OID.
+//
+// No operation throws. EncodeMessage cannot fail: malformed texts still give bytes by the
+// conversion rules of the codec. DecodeMessage gives false only when the bytes are not a
+// whole SEQUENCE (fewer than two bytes, a primitive first tag, or fewer bytes than the outer
+// length announces); the message is then in its reset state. Anything inside a whole outer
+// SEQUENCE decodes to defined texts and tags. A version-3 message is recognised but not
+// read: only Version (3) is filled and it has no bindings. A v1 Trap PDU (0xA4) keeps its
+// variable bindings; its own header fields (enterprise, agent address, trap numbers,
+// time stamp) are skipped, and ID, ErrorStatus and ErrorIndex stay 0. The system never sends
+// either; EncodeMessage writes the one v1/v2c layout whatever Version and PDUType hold.
+//
+// A message is used by one thread at a time.
+
+#ifndef ZELSNMP_SNMP_SNMP_MESSAGE_H_
+#define ZELSNMP_SNMP_SNMP_MESSAGE_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelsnmp {
+
+// PDU tags.
+constexpr int PduGetRequest = 0xA0;
+constexpr int PduGetNextRequest = 0xA1;
+constexpr int PduResponse = 0xA2;
+constexpr int PduSetRequest = 0xA3;
+constexpr int PduTrap = 0xA4;
+constexpr int PduGetBulkRequest = 0xA5;
+
+constexpr std::int32_t kSnmpVersion1 = 0;
+constexpr std::int32_t kSnmpVersion2c = 1;
+constexpr std::int32_t kSnmpVersion3 = 3;
+
+// The community of a fresh or reset message, and of an agent configured without one.
+inline constexpr std::string_view kDefaultCommunity = "vxkfqz";
+
+// One variable binding.
+class TSNMPMib {
+ public:
+  std::string OidText;        // dotted decimal, stored as the caller gives it
+  std::string ValueText;      // value as rendered by ReadBerItem, or as given for sending
+  std::int32_t ValueTag = 0;  // BER tag byte of the value, 0 to 255
+};
+
+class TSNMPRec {
+ public:
+  TSNMPRec();
+  virtual ~TSNMPRec() = default;
+  TSNMPRec(const TSNMPRec&) = default;
+  TSNMPRec& operator=(const TSNMPRec&) = default;
+  TSNMPRec(TSNMPRec&&) = default;
+  TSNMPRec& operator=(TSNMPRec&&) = default;
+
+  std::int32_t Version = 0;      // on the wire: 0 SNMPv1, 1 SNMPv2c
+  std::int32_t PDUType = 0;      // 0xA0 GetRequest, 0xA2 Response; any tag byte is carried
+  std::int32_t ID = 1;           // request ID
+  std::int32_t ErrorStatus = 0;  // also NonRepeaters of a GetBulk request
+  std::int32_t ErrorIndex = 0;   // also MaxRepetitions of a GetBulk request
+  std::string Community{kDefaultCommunity};
+
+  // Second names of ErrorStatus and ErrorIndex: the same storage.
+  std::int32_t& NonRepeaters() { return ErrorStatus; }
+  std::int32_t NonRepeaters() const { return ErrorStatus; }
+  std::int32_t& MaxRepetitions() { return ErrorIndex; }
+  std::int32_t MaxRepetitions() const { return ErrorIndex; }
+
+  // Every field back to its fresh value and no bindings; ID keeps its value.
+  void ResetMessage();
+
+  // Appends a binding; nothing is validated and duplicates stay.
+  void AddBinding(std::string_view oid_text, std::string_view value_text, std::int32_t value_tag);
+
+  std::int32_t BindingCount() const;
+
+  // ValueText of the first binding whose OidText equals `oid_text` byte for byte; empty text
+  // when there is none.
+  std::string BindingValue(std::string_view oid_text) const;
+
+  const std::vector<TSNMPMib>& Bindings() const { return bindings_; }
+
+  // The message as BER bytes; afterwards ID is one higher.
+  std::string EncodeMessage();
+
+  // Resets the message and fills it from `bytes`; true when they were taken as a message.
+  bool DecodeMessage(std::string_view bytes);
+
+ private:
+  std::vector<TSNMPMib> bindings_;
+};
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_SNMP_SNMP_MESSAGE_H_

@@ -1,0 +1,48 @@
+// libFuzzer target: arbitrary bytes through DecodeMessage and a full ReadBerItem walk, with the
+// codec's promises checked (position never backwards, never past the end, every walk ends).
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "snmp/ber.h"
+#include "snmp/snmp_message.h"
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace zelsnmp;
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+
+  TSNMPRec message;
+  if (message.DecodeMessage(bytes)) {
+    for (const TSNMPMib& binding : message.Bindings()) Require(!binding.OidText.empty());
+    // Whatever was decoded encodes again and decodes to the same number of bindings.
+    std::string again = message.EncodeMessage();
+    TSNMPRec copy;
+    Require(copy.DecodeMessage(again));
+  } else {
+    Require(message.BindingCount() == 0 && message.Community == kDefaultCommunity);
+  }
+
+  std::size_t position = 0;
+  while (position + 2 <= bytes.size()) {
+    std::size_t before = position;
+    int tag = 0;
+    ReadBerItem(bytes, position, tag);
+    Require(position >= before + 2 && position <= bytes.size());
+    Require(tag >= 0 && tag <= 255);
+  }
+  std::size_t oid_position = 0;
+  DecodeSubId(bytes, oid_position);
+  Require(oid_position <= bytes.size());
+  BerToOidText(bytes);
+  return 0;
+}
