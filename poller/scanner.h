@@ -31,9 +31,12 @@
 // character conversion copies at most capacity bytes.
 //
 // Integers are read into 64 bits, wrapping silently, negated after "-" and narrowed to the
-// destination's size. Floating numbers are read as digits v, fraction digit count f and
-// exponent e and computed as v * 10^(e - f) in long double arithmetic with the default
-// round-to-nearest mode and floating-point exceptions masked: an overflow gives infinity.
+// destination's size. An i conversion takes a "$" or "0x" prefix only when it fits in the width
+// (else "0" is an octal digit); a sign, prefix or "." with no digit behind it within the width
+// fails the conversion, and the scan ends. Floating numbers are read as digits v, fraction digit count f and
+// exponent e and computed as v * 10^(e - f) in long double arithmetic; the scanner relies on
+// the process's default floating-point environment (round to nearest, every exception masked),
+// which the system never changes, so an overflow gives infinity and an underflow zero.
 // Into a long double destination (80-bit extended on x86) only its 10 significant bytes are
 // written. For the 6-byte real see real48.h (saturating on overflow).
 //
@@ -59,7 +62,15 @@ namespace zelsnmp {
 
 // One parsed conversion specification.
 struct ConversionSpec {
-  enum class Kind : std::uint8_t { kInteger, kFloating, kCharacter, kWord, kSet, kCount, kCurrency };
+  enum class Kind : std::uint8_t {
+    kInteger,
+    kFloating,
+    kCharacter,
+    kWord,
+    kSet,
+    kCount,
+    kCurrency,
+  };
   // l8, l16, l32, l64 and ll are parsed into the prefix they act as.
   enum class SizePrefix : std::uint8_t { kNone, kH, kh, kl, kL };
   enum class Bases : std::uint8_t { kDecimal, kOctal, kHexadecimal, kChosenByPrefix };
