@@ -31,14 +31,16 @@
 // character conversion copies at most capacity bytes.
 //
 // Integers are read into 64 bits, wrapping silently, negated after "-" and narrowed to the
-// destination's size. An i conversion takes a "$" or "0x" prefix only when it fits in the width
-// (else "0" is an octal digit); a sign, prefix or "." with no digit behind it within the width
-// fails the conversion, and the scan ends. Floating numbers are read as digits v, fraction digit count f and
-// exponent e and computed as v * 10^(e - f) in long double arithmetic; the scanner relies on
-// the process's default floating-point environment (round to nearest, every exception masked),
-// which the system never changes, so an overflow gives infinity and an underflow zero.
-// Into a long double destination (80-bit extended on x86) only its 10 significant bytes are
-// written. For the 6-byte real see real48.h (saturating on overflow).
+// destination's size. An i conversion takes a "$" or "0x" prefix only when it fits in the
+// width (else "0" is an octal digit); a sign, prefix or "." with no digit behind it within the
+// width fails the conversion, and the scan ends.
+//
+// Floating numbers are read as digits v, fraction digit count f and exponent e and computed as
+// v * 10^(e - f) in long double arithmetic; the scanner relies on the process's default
+// floating-point environment (round to nearest, every exception masked), which the system
+// never changes, so an overflow gives infinity and an underflow zero. Into a long double
+// destination (80-bit extended on x86) only its 10 significant bytes are written. For the
+// 6-byte real see real48.h (saturating on overflow).
 //
 // Texts count up to their first zero byte; the scanner never reads past it. It raises no
 // error: every problem ends the scan where it stands, and values stored before stay stored.
