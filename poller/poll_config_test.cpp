@@ -1,0 +1,1 @@
+#include "poller/poll_config.h"

@@ -1,0 +1,1 @@
+#include "poller/profile_reader.h"
