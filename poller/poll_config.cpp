@@ -1,9 +1,7 @@
 #include "poller/poll_config.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "poller/profile_reader.h"
+#include "sys/file.h"
 
 namespace zelsnmp {
 namespace {
@@ -11,13 +9,9 @@ namespace {
 constexpr std::string_view kSectionNameDelimiters = ":";
 
 // The fetched file is a temporary copy: it goes whether or not it could be read, and a failed
-// deletion must not stop the poll cycle. A directory at the path is left alone, as the
-// platform's file deletion would.
+// deletion must not stop the poll cycle.
 void DeleteConfigFile(const std::string& path) {
-  if (path.empty()) return;
-  std::error_code error;
-  if (std::filesystem::is_directory(std::filesystem::symlink_status(path, error))) return;
-  std::filesystem::remove(path, error);
+  if (!path.empty()) RemoveFile(path);
 }
 
 }  // namespace
