@@ -1,5 +1,8 @@
 #include "poller/poll_cycle.h"
 
+#include <chrono>
+#include <thread>
+
 #include "host/nodehub.h"
 #include "poller/poll_config.h"
 #include "sys/console.h"
@@ -34,7 +37,13 @@ void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
   for (;;) {
     if (PollConsoleKey() != 0) break;
     if (pass % kWaitsPerPollPass == 0) RunPollPass(config, tm_connection);
-    if (WaitForEvent(stop_event, kStopWaitMs) == EventWaitResult::kSignalled) break;
+    const EventWaitResult waited = WaitForEvent(stop_event, kStopWaitMs);
+    if (waited == EventWaitResult::kSignalled) break;
+    // A wait that fails at once would otherwise turn the cycle into a busy loop that polls
+    // the agents without pause.
+    if (waited == EventWaitResult::kFailed) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kStopWaitMs));
+    }
     // Wraps instead of overflowing after 68 years of passes.
     pass = static_cast<std::int32_t>(static_cast<std::uint32_t>(pass) + 1u);
   }
