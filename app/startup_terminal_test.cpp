@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <utmp.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -36,13 +37,16 @@ class TerminalTask {
     for (auto& text : env_texts) envp.push_back(text.data());
     envp.push_back(nullptr);
     const std::string work = site.work().string();
-    pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
+    // The slave's mode is read before the task exists, so it is the mode the task found.
+    if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) return;
+    tcgetattr(slave_, &initial_mode_);
+    pid_ = fork();
     if (pid_ == 0) {
-      if (chdir(work.c_str()) != 0) _exit(126);
+      close(master_);
+      if (login_tty(slave_) != 0 || chdir(work.c_str()) != 0) _exit(126);
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
-    if (pid_ > 0) slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
   }
   ~TerminalTask() {
     if (slave_ >= 0) close(slave_);
@@ -52,6 +56,8 @@ class TerminalTask {
   bool started() const { return pid_ > 0 && slave_ >= 0; }
   pid_t pid() const { return pid_; }
   int master() const { return master_; }
+
+  tcflag_t InitialLocalModes() const { return initial_mode_.c_lflag; }
 
   tcflag_t LocalModes() const {
     termios mode{};
@@ -92,6 +98,7 @@ class TerminalTask {
   int master_ = -1;
   int slave_ = -1;
   pid_t pid_ = -1;
+  termios initial_mode_{};
 };
 
 class TerminalTest : public testing::Test {
@@ -106,7 +113,7 @@ class TerminalTest : public testing::Test {
 TEST_F(TerminalTest, KeyPressStopsTheTaskInOrderAndRestoresTheTerminal) {
   TerminalTask task(site_);
   ASSERT_TRUE(task.started());
-  const tcflag_t before = task.LocalModes();
+  const tcflag_t before = task.InitialLocalModes();
   ASSERT_NE(before & ICANON, 0u);
   ASSERT_TRUE(task.WaitForKeyMode());
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -124,7 +131,7 @@ TEST_F(TerminalTest, KeyPressStopsTheTaskInOrderAndRestoresTheTerminal) {
 TEST_F(TerminalTest, StopRequestRestoresTheTerminal) {
   TerminalTask task(site_);
   ASSERT_TRUE(task.started());
-  const tcflag_t before = task.LocalModes();
+  const tcflag_t before = task.InitialLocalModes();
   ASSERT_TRUE(task.WaitForKeyMode());
   kill(task.pid(), SIGTERM);
   const int status = task.Wait();
@@ -137,7 +144,7 @@ TEST_F(TerminalTest, StopRequestRestoresTheTerminal) {
 TEST_F(TerminalTest, EndingSignalRestoresTheTerminal) {
   TerminalTask task(site_);
   ASSERT_TRUE(task.started());
-  const tcflag_t before = task.LocalModes();
+  const tcflag_t before = task.InitialLocalModes();
   ASSERT_TRUE(task.WaitForKeyMode());
   kill(task.pid(), SIGQUIT);
   const int status = task.Wait();
