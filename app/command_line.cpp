@@ -1,0 +1,29 @@
+#include "app/command_line.h"
+
+namespace zelsnmp {
+
+std::vector<std::string> SeenArguments(std::vector<std::string> arguments) {
+  if (arguments.size() > kMaxSeenArguments) arguments.resize(kMaxSeenArguments);
+  return arguments;
+}
+
+std::string ConfigFileNameArgument(const std::vector<std::string>& arguments) {
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument.size() >= 2 && argument[0] == '/' && (argument[1] == 'f' || argument[1] == 'F')) {
+      return argument.substr(2);
+    }
+  }
+  return std::string();
+}
+
+std::string DefaultConfigFileName(std::string_view program_path, std::string_view separators) {
+  std::string_view file_name = program_path;
+  const size_t separator = file_name.find_last_of(separators);
+  if (separator != std::string_view::npos) file_name.remove_prefix(separator + 1);
+  const size_t point = file_name.rfind('.');
+  if (point != std::string_view::npos) file_name = file_name.substr(0, point);
+  return "_" + std::string(file_name) + ".cfg";
+}
+
+}  // namespace zelsnmp

@@ -1,0 +1,32 @@
+// The task's reading of its command line: which arguments it sees and which configuration file
+// they name.
+//
+// Arguments are Windows-1251 texts; element 0 is the program's full path. At most ten elements
+// are seen (the program and nine arguments); a later "/f" argument has no effect.
+
+#ifndef ZELSNMP_APP_COMMAND_LINE_H_
+#define ZELSNMP_APP_COMMAND_LINE_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelsnmp {
+
+inline constexpr size_t kMaxSeenArguments = 10;
+
+// The first ten elements at most.
+std::vector<std::string> SeenArguments(std::vector<std::string> arguments);
+
+// The configuration file name of the first of arguments 1 onwards that begins with "/f" or "/F"
+// (the server name included): the rest of that argument. Empty when there is no such argument
+// or it is "/f" alone; the scan stops at the first such argument either way.
+std::string ConfigFileNameArgument(const std::vector<std::string>& arguments);
+
+// "_" + the file-name part of the program path (after its last separator) with its extension
+// (from its last point on) replaced by ".cfg", or ".cfg" appended when it has none.
+std::string DefaultConfigFileName(std::string_view program_path, std::string_view separators);
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_APP_COMMAND_LINE_H_

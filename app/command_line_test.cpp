@@ -1,0 +1,62 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace zelsnmp {
+namespace {
+
+struct DefaultNameCase {
+  const char* program_path;
+  const char* separators;
+  const char* expected;
+};
+
+class DefaultConfigFileNameTest : public testing::TestWithParam<DefaultNameCase> {};
+
+TEST_P(DefaultConfigFileNameTest, TakesTheFileNamePartAndSwapsTheExtension) {
+  EXPECT_EQ(DefaultConfigFileName(GetParam().program_path, GetParam().separators),
+            GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, DefaultConfigFileNameTest,
+    testing::Values(DefaultNameCase{"C:\\TM\\bin\\zelSNMP.exe", "\\:", "_zelSNMP.cfg"},
+                    DefaultNameCase{"C:zelSNMP.exe", "\\:", "_zelSNMP.cfg"},
+                    DefaultNameCase{"/opt/tm/zelSNMP", "\\:/", "_zelSNMP.cfg"},
+                    DefaultNameCase{"/opt/tm.d/zelSNMP", "\\:/", "_zelSNMP.cfg"},
+                    DefaultNameCase{"/opt/a.b.c", "\\:/", "_a.b.cfg"},
+                    DefaultNameCase{"zelSNMP.", "\\:/", "_zelSNMP.cfg"},
+                    DefaultNameCase{"dir\\", "\\:", "_.cfg"},
+                    DefaultNameCase{"/opt/tm/zelSNMP", "\\:", "_/opt/tm/zelSNMP.cfg"}));
+
+struct ArgumentCase {
+  std::vector<std::string> arguments;
+  const char* expected;
+};
+
+class ConfigFileNameArgumentTest : public testing::TestWithParam<ArgumentCase> {};
+
+TEST_P(ConfigFileNameArgumentTest, FirstSlashFArgumentWins) {
+  EXPECT_EQ(ConfigFileNameArgument(SeenArguments(GetParam().arguments)), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ConfigFileNameArgumentTest,
+    testing::Values(
+        ArgumentCase{{"/fprogram"}, ""},  // element 0 is never looked at
+        ArgumentCase{{"p", "TMS"}, ""},
+        ArgumentCase{{"p", "/fTMS.cfg"}, "TMS.cfg"},
+        ArgumentCase{{"p", "TMS", "/Fa.cfg"}, "a.cfg"},
+        ArgumentCase{{"p", "TMS", ".", "/fa.cfg", "/fb.cfg"}, "a.cfg"},
+        ArgumentCase{{"p", "TMS", ".", "/f", "/fb.cfg"}, ""},
+        ArgumentCase{{"p", "TMS", ".", "-fa.cfg", "/xa", "/", "/fc d"}, "c d"},
+        ArgumentCase{{"p", "1", "2", "3", "4", "5", "6", "7", "8", "/f9"}, "9"},
+        ArgumentCase{{"p", "1", "2", "3", "4", "5", "6", "7", "8", "9", "/f10"}, ""}));
+
+TEST(SeenArgumentsTest, KeepsAtMostTen) {
+  EXPECT_EQ(SeenArguments(std::vector<std::string>(12, "x")).size(), 10u);
+  EXPECT_EQ(SeenArguments({"p", "a"}).size(), 2u);
+}
+
+}  // namespace
+}  // namespace zelsnmp

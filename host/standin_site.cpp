@@ -1,0 +1,94 @@
+#include "host/standin_site.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+
+#include "sys/clock.h"
+#include "sys/file.h"
+#include "sys/process.h"
+#include "util/cp1251.h"
+
+namespace zelsnmp::standin {
+
+namespace {
+
+std::string_view Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? std::string_view(value) : std::string_view();
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::filesystem::path SitePath() {
+  const std::string_view site = Environment("ZELSNMP_SITE");
+  return site.empty() ? std::filesystem::path("site") : std::filesystem::path(site);
+}
+
+void AppendToSiteLog(std::string_view file_name, std::string_view utf8_text) {
+  const std::filesystem::path log_directory = SitePath() / "log";
+  std::error_code ignored;
+  std::filesystem::create_directories(log_directory, ignored);
+  AppendToFile((log_directory / file_name).string(), utf8_text);
+}
+
+bool FaultRequested(std::string_view fault) {
+  std::string_view faults = Environment("ZELSNMP_SIM_FAIL");
+  while (!faults.empty()) {
+    const size_t comma = faults.find(',');
+    if (faults.substr(0, comma) == fault) return true;
+    if (comma == std::string_view::npos) break;
+    faults.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
+bool IsLocalMachine(std::string_view machine) {
+  if (machine.empty() || machine == "." || EqualIgnoringCase(machine, "localhost") ||
+      machine == "127.0.0.1") {
+    return true;
+  }
+  const std::string host = LocalHostName();
+  return !host.empty() && EqualIgnoringCase(machine, host);
+}
+
+bool IsSinglePathComponent(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("/\\:") == std::string_view::npos;
+}
+
+std::filesystem::path PathFromCp1251(std::string_view name) {
+  return std::filesystem::path(Cp1251ToUtf8(name));
+}
+
+std::string LocalTimeStamp(char separator) {
+  const LocalTime now = LocalTimeNow();
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d.%03d", now.year, now.month,
+                now.day, separator, now.hour, now.minute, now.second, now.millisecond);
+  return text;
+}
+
+void CopyToBuffer(std::string_view text, char* buffer, std::int32_t capacity) {
+  if (buffer == nullptr || capacity <= 0) return;
+  const size_t length = std::min(text.size(), static_cast<size_t>(capacity) - 1);
+  text.copy(buffer, length);
+  buffer[length] = '\0';
+}
+
+void RecordCall(std::string_view utf8_line) {
+  if (Environment("ZELSNMP_SIM_CALLS") != "1") return;
+  AppendToSiteLog("calls.log", std::string(utf8_line) + "\n");
+}
+
+}  // namespace zelsnmp::standin

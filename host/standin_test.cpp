@@ -1,0 +1,268 @@
+// The stand-in's contract, in process: connection rules, journal and log formats, the
+// configuration server's path rules, the process monitor's events and the simulated faults.
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "host/nodehub.h"
+#include "host/scadalink.h"
+#include "sys/event.h"
+
+namespace zelsnmp {
+namespace {
+
+std::string HostName() {
+  char name[256] = {};
+  gethostname(name, sizeof name - 1);
+  return name;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+class StandinTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    site_ = std::filesystem::temp_directory_path() /
+            ("zelsnmp_standin_" + std::to_string(getpid()));
+    std::filesystem::remove_all(site_);
+    std::filesystem::create_directories(site_ / "tm" / "TMS");
+    std::filesystem::create_directories(site_ / "config" / "TM_SERVER" / "TMS");
+    std::ofstream(site_ / "config" / "TM_SERVER" / "TMS" / "a.cfg") << "[host]\n";
+    setenv("ZELSNMP_SITE", site_.c_str(), 1);
+    unsetenv("ZELSNMP_SIM_FAIL");
+    unsetenv("ZELSNMP_SIM_CALLS");
+  }
+  void TearDown() override { std::filesystem::remove_all(site_); }
+
+  std::string Read(const std::filesystem::path& relative) const {
+    std::ifstream in(site_ / relative, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::filesystem::path site_;
+};
+
+struct ConnectCase {
+  std::string machine;
+  std::string server;
+  bool connects;
+};
+
+class SlConnectTest : public StandinTest, public testing::WithParamInterface<ConnectCase> {};
+
+TEST_P(SlConnectTest, ConnectsOnlyToLocalExistingServers) {
+  std::filesystem::create_directories(site_ / "tm" / "a b{1}");
+  const std::string machine = GetParam().machine == "HOST" ? Upper(HostName()) : GetParam().machine;
+  const std::int32_t id = slConnect(machine.c_str(), GetParam().server.c_str(), 0, nullptr, 0);
+  EXPECT_EQ(id > 0, GetParam().connects) << machine << " / " << GetParam().server;
+  EXPECT_EQ(slIsConnected(id), GetParam().connects ? 1 : 0);
+  slDisconnect(id);
+  EXPECT_EQ(slIsConnected(id), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SlConnectTest,
+    testing::Values(ConnectCase{"", "TMS", true}, ConnectCase{".", "TMS", true},
+                    ConnectCase{"LocalHost", "TMS", true}, ConnectCase{"127.0.0.1", "TMS", true},
+                    ConnectCase{"HOST", "TMS", true}, ConnectCase{".", "a b{1}", true},
+                    ConnectCase{"farhost", "TMS", false}, ConnectCase{"127.0.0.2", "TMS", false},
+                    ConnectCase{".", "", false}, ConnectCase{".", "missing", false},
+                    ConnectCase{".", ".", false}, ConnectCase{".", "..", false},
+                    ConnectCase{".", "tm/TMS", false}, ConnectCase{".", "..\\tm", false},
+                    ConnectCase{".", "C:TMS", false}));
+
+TEST_F(StandinTest, JournalHasOneLinePerWriteInItsFormat) {
+  const std::int32_t id = slConnect(".", "TMS", 0, nullptr, 0);
+  ASSERT_GT(id, 0);
+  slSetStatus(id, 65535, 0, 7, -5, 0, 0);
+  slSetStatusFlags(id, 1, 2, 3, 1);
+  slSetAnalogFloatCodeUT(id, 4, 5, 6, 0.1f, 0, 0, 0);
+  slSetAnalogFlags(id, 7, 8, 9, 0xabcd);
+  slDisconnect(id);
+  EXPECT_EQ(slSetStatus(id, 1, 1, 1, 1, 0, 0), 0);  // not after the disconnect
+
+  const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}\t)";
+  const std::regex journal(stamp + "slSetStatus\t65535\t0\t7\t-5\n" + stamp +
+                           "slSetStatusFlags\t1\t2\t3\t0x0001\n" + stamp +
+                           "slSetAnalogFloatCodeUT\t4\t5\t6\t0.100000001\n" + stamp +
+                           "slSetAnalogFlags\t7\t8\t9\t0xABCD\n");
+  const std::string text = Read("tm/TMS/journal.tsv");
+  EXPECT_TRUE(std::regex_match(text, journal)) << text;
+}
+
+TEST_F(StandinTest, CurrentServerAndTimeAreCutToFit) {
+  const std::int32_t id = slConnect(".", "TMS", 0, nullptr, 0);
+  char machine[81] = "x";
+  char server[3] = "xx";
+  slGetCurrentServer(id, machine, 81, server, 3);
+  EXPECT_EQ(std::string(machine), HostName().substr(0, 80));
+  EXPECT_EQ(std::string(server), "TM");
+  char time[84] = {};
+  slSystemTime(id, time, 0);
+  EXPECT_TRUE(std::regex_match(time, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})")));
+  char untouched[4] = "abc";
+  slGetCurrentServer(id + 1000, untouched, 4, untouched, 4);
+  EXPECT_EQ(std::string(untouched), "abc");
+  slDisconnect(id);
+}
+
+struct FetchCase {
+  const char* remote;
+  std::int32_t result;
+  const char* error;
+};
+
+class NhFileGetTest : public StandinTest, public testing::WithParamInterface<FetchCase> {};
+
+TEST_P(NhFileGetTest, CopiesOnlyFilesBelowTheConfigFolder) {
+  std::int32_t error_word = -1;
+  std::int32_t out_word = -1;
+  char error[512] = "unchanged";
+  const std::int32_t handle = nhConnect(".", &error_word, error, 512);
+  ASSERT_GT(handle, 0);
+  const std::string local = (site_ / "local.cfg").string();
+  EXPECT_EQ(nhFileGet(handle, GetParam().remote, local.c_str(), 60000, &out_word, &error_word,
+                      error, 512),
+            GetParam().result);
+  if (GetParam().result != 0) {
+    EXPECT_EQ(Read("local.cfg"), "[host]\n");
+  } else {
+    EXPECT_STREQ(error, GetParam().error);
+    EXPECT_FALSE(std::filesystem::exists(local));
+  }
+  nhDisconnect(handle);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, NhFileGetTest,
+    testing::Values(FetchCase{"TM_SERVER\\TMS\\a.cfg", 1, ""},
+                    FetchCase{"TM_SERVER/TMS/a.cfg", 1, ""},
+                    FetchCase{"TM_SERVER\\TMS\\b.cfg", 0, "File TM_SERVER\\TMS\\b.cfg not found"},
+                    FetchCase{"TM_SERVER\\TMS", 0, "File TM_SERVER\\TMS not found"},
+                    FetchCase{"TM_SERVER\\..\\TMS\\a.cfg", 0,
+                              "Invalid file path TM_SERVER\\..\\TMS\\a.cfg"},
+                    FetchCase{"TM_SERVER\\\\a.cfg", 0, "Invalid file path TM_SERVER\\\\a.cfg"},
+                    FetchCase{"C:\\a.cfg", 0, "Invalid file path C:\\a.cfg"},
+                    FetchCase{"\\TM_SERVER\\TMS\\a.cfg", 0,
+                              "Invalid file path \\TM_SERVER\\TMS\\a.cfg"}));
+
+TEST_F(StandinTest, ConfigServerErrorsAreCutToTheBuffer) {
+  std::int32_t error_word = 0;
+  char error[12];
+  EXPECT_EQ(nhConnect("farhost", &error_word, error, 12), 0);
+  EXPECT_STREQ(error, "Computer fa");
+  char full[512];
+  EXPECT_EQ(nhConnect("farhost", &error_word, full, 512), 0);
+  EXPECT_STREQ(full, "Computer farhost is not reachable");
+  std::int32_t out_word = 0;
+  EXPECT_EQ(nhFileGet(999, "TM_SERVER\\TMS\\a.cfg", "x", 1, &out_word, &error_word, full, 512),
+            0);
+}
+
+struct FaultCase {
+  const char* faults;
+  bool tm_connect, tm_connected, config_connect, file_get;
+};
+
+class FaultTest : public StandinTest, public testing::WithParamInterface<FaultCase> {};
+
+TEST_P(FaultTest, EachFaultBreaksItsOwnOperation) {
+  setenv("ZELSNMP_SIM_FAIL", GetParam().faults, 1);
+  const std::int32_t id = slConnect(".", "TMS", 0, nullptr, 0);
+  EXPECT_EQ(id > 0, !GetParam().tm_connect);
+  EXPECT_EQ(slIsConnected(id) != 0, !GetParam().tm_connect && !GetParam().tm_connected);
+  std::int32_t word = 0;
+  char error[512] = "";
+  const std::int32_t handle = nhConnect(".", &word, error, 512);
+  EXPECT_EQ(handle > 0, !GetParam().config_connect);
+  unsetenv("ZELSNMP_SIM_FAIL");
+  const std::int32_t good_handle = nhConnect(".", &word, error, 512);
+  setenv("ZELSNMP_SIM_FAIL", GetParam().faults, 1);
+  const std::string local = (site_ / "local.cfg").string();
+  EXPECT_EQ(nhFileGet(good_handle, "TM_SERVER\\TMS\\a.cfg", local.c_str(), 60000, &word, &word,
+                      error, 512) != 0,
+            !GetParam().file_get);
+  if (GetParam().file_get) {
+    EXPECT_STREQ(error, "Simulated failure");
+  }
+  nhDisconnect(handle);
+  nhDisconnect(good_handle);
+  slDisconnect(id);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FaultTest,
+    testing::Values(FaultCase{"", false, false, false, false},
+                    FaultCase{"tm-connect", true, false, false, false},
+                    FaultCase{"tm-connected", false, true, false, false},
+                    FaultCase{"config-connect", false, false, true, false},
+                    FaultCase{"file-get", false, false, false, true},
+                    FaultCase{"start-event,file-get,tm-connected", false, true, false, true},
+                    FaultCase{"file-gets,tm", false, false, false, false}));
+
+TEST_F(StandinTest, LogOutputsFormatLikePrintfAndWriteUtf8) {
+  e_printf("%s|%d|%i|%u|%x|", "a", -1, 2, 3, 255);
+  e_printf("%X|%c|%%|%5d|%-3s|", 255, 'z', 42, "b", 0);
+  e_printf("%.2s|%04x|%ld|%q|%", "abc", 10, 0, 0, 0);
+  e_printf("%d%d%d%d%d%d", 1, 2, 3, 4, 5);
+  e_printf("%s", "100% \xcf\xf0\xe8\xb8\xec\r\n", 0, 0, 0, 0);
+  EXPECT_EQ(Read("log/error.log"),
+            "a|-1|2|3|ff|FF|z|%|   42|b  |ab|000a|%ld|%q|%12345%d100% Приём\r\n");
+  m_printf("message", 0, 0, 0, 0, 0);
+  d_printf("debug %s\n", "x", 0, 0, 0, 0);
+  EXPECT_EQ(Read("log/message.log"), "message");
+  EXPECT_EQ(Read("log/debug.log"), "debug x\n");
+}
+
+TEST_F(StandinTest, ProcessMonitorCreatesEventsAndLogsTheStart) {
+  setenv("ZELSNMP_SIM_FAIL", "stop-event", 1);
+  const char* arguments[] = {"/bin/zelSNMP", "TMS", "\xcf"};
+  nhEventHandle start = nullptr;
+  nhEventHandle stop = reinterpret_cast<nhEventHandle>(1);
+  nhPmonLocalRegisterProcess(3, arguments, &start, &stop);
+  EXPECT_EQ(stop, nullptr);
+  ASSERT_NE(start, nullptr);
+  EXPECT_TRUE(SignalEvent(start));
+  EXPECT_EQ(WaitForEvent(start, 0), EventWaitResult::kSignalled);
+
+  setenv("ZELSNMP_SIM_FAIL", "fire-start", 1);
+  nhPmonLocalRegisterProcess(1, arguments, &start, &stop);
+  ASSERT_NE(stop, nullptr);
+  EXPECT_FALSE(SignalEvent(start));
+  EXPECT_EQ(WaitForEvent(start, 0), EventWaitResult::kTimedOut);
+  EXPECT_EQ(WaitForEvent(stop, 0), EventWaitResult::kTimedOut);
+
+  const std::string stamp = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )";
+  const std::string pid = std::to_string(getpid());
+  const std::string pmon = Read("log/pmon.log");
+  EXPECT_TRUE(std::regex_match(pmon, std::regex(stamp + "register pid=" + pid +
+                                                " args=/bin/zelSNMP TMS П\n" + stamp +
+                                                "started pid=" + pid + "\n" + stamp +
+                                                "register pid=" + pid + " args=/bin/zelSNMP\n")))
+      << pmon;
+
+  StracServerRecord record{};
+  strac_AllocServer(&record, 42, 0, const_cast<char*>("<zelSNMP>"),
+                    const_cast<char*>("\xcf\xf0\xe8\xb8\xec SNMP"));
+  strac_SetServerState(&record, 1);
+  EXPECT_TRUE(std::regex_match(Read("log/trace.log"),
+                               std::regex(stamp + "alloc pid=42 name=<zelSNMP> type=Приём SNMP\n" +
+                                          stamp + "state 1\n")));
+}
+
+}  // namespace
+}  // namespace zelsnmp

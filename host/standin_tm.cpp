@@ -1,0 +1,147 @@
+// The stand-in of scadalink: connections to TM servers that exist as folders of the site, and a
+// journal of every point write in <site>/tm/<server>/journal.tsv.
+//
+// Journal line: time, operation, channel, RTU, point, value, separated by TABs and ended by LF,
+// written with one write so that a reader never sees half a line.
+
+#include "host/scadalink.h"
+
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <string>
+#include <system_error>
+
+#include "host/standin_site.h"
+#include "sys/file.h"
+#include "sys/process.h"
+#include "util/cp1251.h"
+
+namespace zelsnmp::standin {
+namespace {
+
+struct TmConnections {
+  std::mutex mutex;
+  std::int32_t last_id = 0;
+  std::map<std::int32_t, std::string> servers;  // id -> server name (Windows-1251)
+};
+
+TmConnections& Connections() {
+  static TmConnections connections;
+  return connections;
+}
+
+// The server of a live connection, or nothing.
+bool ServerOf(std::int32_t connection, std::string* server) {
+  TmConnections& all = Connections();
+  std::lock_guard lock(all.mutex);
+  const auto found = all.servers.find(connection);
+  if (found == all.servers.end()) return false;
+  *server = found->second;
+  return true;
+}
+
+std::string Quoted(const char* text) { return "\"" + Cp1251ToUtf8(TextOf(text)) + "\""; }
+
+std::int32_t WritePoint(const char* operation, std::int32_t connection, std::uint16_t channel,
+                        std::uint16_t rtu, std::uint16_t point, const std::string& value) {
+  RecordCall(std::string(operation) + " " + std::to_string(connection) + " " +
+             std::to_string(channel) + " " + std::to_string(rtu) + " " + std::to_string(point) +
+             " " + value);
+  std::string server;
+  if (!ServerOf(connection, &server)) return 0;
+  const std::string line = LocalTimeStamp('T') + "\t" + operation + "\t" +
+                           std::to_string(channel) + "\t" + std::to_string(rtu) + "\t" +
+                           std::to_string(point) + "\t" + value + "\n";
+  const std::filesystem::path journal = SitePath() / "tm" / PathFromCp1251(server) / "journal.tsv";
+  return AppendToFile(journal.string(), line) ? 1 : 0;
+}
+
+std::string FlagsText(std::uint16_t flags) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(flags));
+  return text;
+}
+
+}  // namespace
+}  // namespace zelsnmp::standin
+
+using namespace zelsnmp::standin;
+
+extern "C" {
+
+std::int32_t slConnect(const char* machine, const char* server, std::int32_t, slConnectEventProc,
+                       std::int32_t) {
+  std::int32_t id = 0;
+  const std::string_view server_name = TextOf(server);
+  std::error_code ignored;
+  if (!FaultRequested("tm-connect") && IsLocalMachine(TextOf(machine)) &&
+      IsSinglePathComponent(server_name) &&
+      std::filesystem::is_directory(SitePath() / "tm" / PathFromCp1251(server_name), ignored)) {
+    TmConnections& all = Connections();
+    std::lock_guard lock(all.mutex);
+    id = ++all.last_id;
+    all.servers[id] = std::string(server_name);
+  }
+  RecordCall("slConnect " + Quoted(machine) + " " + Quoted(server) + " = " + std::to_string(id));
+  return id;
+}
+
+std::int32_t slSystemTime(std::int32_t connection, char* buffer, std::int32_t) {
+  RecordCall("slSystemTime " + std::to_string(connection));
+  // The task gives 84 bytes; the time takes 24 with its zero byte.
+  CopyToBuffer(LocalTimeStamp(' '), buffer, 24);
+  return 1;
+}
+
+std::int32_t slIsConnected(std::int32_t connection) {
+  std::string server;
+  const std::int32_t connected =
+      !FaultRequested("tm-connected") && ServerOf(connection, &server) ? 1 : 0;
+  RecordCall("slIsConnected " + std::to_string(connection) + " = " + std::to_string(connected));
+  return connected;
+}
+
+std::int32_t slGetCurrentServer(std::int32_t connection, char* machine,
+                                std::int32_t machine_capacity, char* server,
+                                std::int32_t server_capacity) {
+  RecordCall("slGetCurrentServer " + std::to_string(connection) + " " +
+             std::to_string(machine_capacity) + " " + std::to_string(server_capacity));
+  std::string server_name;
+  if (!ServerOf(connection, &server_name)) return 0;
+  CopyToBuffer(zelsnmp::LocalHostName(), machine, machine_capacity);
+  CopyToBuffer(server_name, server, server_capacity);
+  return 1;
+}
+
+std::int32_t slSetStatus(std::int32_t connection, std::uint16_t channel, std::uint16_t rtu,
+                         std::uint16_t point, std::int32_t value, std::int32_t, std::int32_t) {
+  return WritePoint("slSetStatus", connection, channel, rtu, point, std::to_string(value));
+}
+
+std::int32_t slSetStatusFlags(std::int32_t connection, std::uint16_t channel, std::uint16_t rtu,
+                              std::uint16_t point, std::uint16_t flags) {
+  return WritePoint("slSetStatusFlags", connection, channel, rtu, point, FlagsText(flags));
+}
+
+std::int32_t slSetAnalogFloatCodeUT(std::int32_t connection, std::uint16_t channel,
+                                    std::uint16_t rtu, std::uint16_t point, float value,
+                                    std::int32_t, std::int32_t, std::int32_t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return WritePoint("slSetAnalogFloatCodeUT", connection, channel, rtu, point, text);
+}
+
+std::int32_t slSetAnalogFlags(std::int32_t connection, std::uint16_t channel, std::uint16_t rtu,
+                              std::uint16_t point, std::uint16_t flags) {
+  return WritePoint("slSetAnalogFlags", connection, channel, rtu, point, FlagsText(flags));
+}
+
+std::int32_t slDisconnect(std::int32_t connection) {
+  RecordCall("slDisconnect " + std::to_string(connection));
+  TmConnections& all = Connections();
+  std::lock_guard lock(all.mutex);
+  return all.servers.erase(connection) > 0 ? 1 : 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,65 @@
+#include "poller/poll_config.h"
+
+#include "poller/profile_reader.h"
+#include "sys/file.h"
+
+namespace zelsnmp {
+namespace {
+
+constexpr std::string_view kSectionNameDelimiters = ":";
+
+// The fetched file is a temporary copy: it goes whether or not it could be read, and a failed
+// deletion must not stop the poll cycle.
+void DeleteConfigFile(const std::string& path) {
+  if (!path.empty()) RemoveFile(path);
+}
+
+}  // namespace
+
+std::string PointLine::Name() const { return text.substr(0, text.find('=')); }
+
+std::string PointLine::Value() const {
+  const std::size_t equals = text.find('=');
+  return equals == std::string::npos ? std::string() : text.substr(equals + 1);
+}
+
+std::string AgentEntry::Host() const { return WordAt(1, section_name, kSectionNameDelimiters); }
+
+std::string AgentEntry::Community() const {
+  std::string community = WordAt(2, section_name, kSectionNameDelimiters);
+  return community.empty() ? std::string(kDefaultCommunity) : community;
+}
+
+PollConfig LoadPollConfig(const std::string& path) {
+  PollConfig config;
+  const ProfileReader reader = ProfileReader::FromFile(path);
+  for (std::string& section_name : reader.SectionNames()) {
+    AgentEntry agent;
+    // Entries rather than a value looked up per key name: a key given twice in a section keeps
+    // each line's own OID.
+    for (ProfileReader::Entry& entry : reader.Entries(section_name)) {
+      agent.lines.push_back(PointLine{std::move(entry.key) + "=" + entry.value});
+    }
+    agent.section_name = std::move(section_name);
+    config.agents.push_back(std::move(agent));
+  }
+  DeleteConfigFile(path);
+  return config;
+}
+
+std::string WordAt(int n, std::string_view text, std::string_view delimiters) {
+  std::string word;
+  // No word precedes the first; returning here also keeps n - 1 from overflowing.
+  if (n < 1) return word;
+  int delimiters_seen = 0;
+  for (std::size_t i = 0; i < text.size() && delimiters_seen != n; ++i) {
+    if (delimiters.find(text[i]) != std::string_view::npos) {
+      ++delimiters_seen;
+    } else if (delimiters_seen == n - 1) {
+      word += text[i];
+    }
+  }
+  return word;
+}
+
+}  // namespace zelsnmp

@@ -1,0 +1,62 @@
+// The task's poll configuration: one entry per SNMP agent, each with the point lines of its
+// section, read from the INI file that start-up fetched from the configuration server.
+//
+// LoadPollConfig reads the file once, in full, and then deletes it, whatever it held; the poll
+// cycle works only from the in-memory copy. Loading never fails: an empty path, a missing or
+// unreadable file or a file without sections all give an empty list.
+//
+// A section name is "host" or "host:community"; a section line is "point address = OID". Texts
+// are Windows-1251 byte strings, kept as they are.
+
+#ifndef ZELSNMP_POLLER_POLL_CONFIG_H_
+#define ZELSNMP_POLLER_POLL_CONFIG_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelsnmp {
+
+// Community used for an agent whose section name gives none.
+inline constexpr std::string_view kDefaultCommunity = "vxkfqz";
+
+// One line of an agent's section, kept as one text: name "=" value, the name being the point
+// address and the value the OID text.
+struct PointLine {
+  std::string text;
+
+  // The text before the first "=" (the whole text when it has none).
+  std::string Name() const;
+  // The text after the first "=" (empty when it has none).
+  std::string Value() const;
+};
+
+// One agent: its section name and its point lines in file order. A section without lines is
+// an entry with an empty list.
+struct AgentEntry {
+  std::string section_name;
+  std::vector<PointLine> lines;
+
+  // Word 1 of the section name with ":" as delimiter; empty when the name begins with ":".
+  std::string Host() const;
+  // Word 2 of the section name with ":" as delimiter, or kDefaultCommunity when it is empty.
+  std::string Community() const;
+};
+
+// The agents in the order in which the file lists their sections.
+struct PollConfig {
+  std::vector<AgentEntry> agents;
+};
+
+// Reads the configuration file at `path` and deletes the file in every case (a failed deletion
+// is ignored). Never fails; see the file comment.
+PollConfig LoadPollConfig(const std::string& path);
+
+// The n-th word of `text` (n counted from 1), words being separated by any one byte of
+// `delimiters`. Every delimiter counts, so adjacent delimiters enclose an empty word and a
+// leading delimiter makes word 1 empty; blanks are ordinary bytes. n < 1 gives the empty text.
+std::string WordAt(int n, std::string_view text, std::string_view delimiters);
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_POLLER_POLL_CONFIG_H_

@@ -1,0 +1,25 @@
+// The poll cycle: the task's working life between start-up and shutdown.
+//
+// RunPollCycle loads the configuration from the fetched file (which deletes the file), then loops
+// until a key is pressed in the task's console or the stop event is signalled: a poll pass on
+// every fifth pass of a one-second wait for the stop event. With no agent configured it logs
+// that no address is configured and returns at once.
+
+#ifndef ZELSNMP_POLLER_POLL_CYCLE_H_
+#define ZELSNMP_POLLER_POLL_CYCLE_H_
+
+#include <cstdint>
+#include <string>
+
+#include "sys/event.h"
+
+namespace zelsnmp {
+
+// `stop_event`: the process monitor's stop event; `tm_connection`: the TM connection id (> 0);
+// `config_path`: the fetched configuration file, empty when there is none.
+void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
+                  const std::string& config_path);
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_POLLER_POLL_CYCLE_H_

@@ -1,0 +1,74 @@
+// ProfileReader: the INI reader of the task's configuration.
+//
+// It reads a file the way the Windows private-profile functions read one, so that a
+// configuration written for the task on Windows means the same here: CR and LF both end lines,
+// blanks (0x09-0x0D, 0x20) are trimmed around lines, names and values, section and key names
+// are compared with ASCII letters folded to one case, an entry whose key starts with ";" is a
+// comment, one pair of matching quotes around a value is removed, a zero byte ends a name or
+// value, a value is cut to its first kMaxValueBytes bytes, and a file that starts with a UTF-8
+// or UTF-16 byte-order mark is converted to Windows-1251 ("?" for what the code page lacks).
+// Every other file is taken byte for byte; a missing, unreadable or empty file has no sections.
+//
+// Where the Windows functions silently lose configuration, this reader keeps it:
+//   - the lists of section names and key names have no size limit;
+//   - a section whose name appears again later is listed once, at its first place, and holds
+//     the lines of all its occurrences in file order;
+//   - every entry line keeps its own value, also when its key appears twice in a section
+//     (Entries gives them all; Value, asked by name, gives the first).
+//   - an entry with an empty key is not listed (a Windows key list would end at it).
+//
+// The file is read and parsed once, in the constructor; the queries then work from memory.
+
+#ifndef ZELSNMP_POLLER_PROFILE_READER_H_
+#define ZELSNMP_POLLER_PROFILE_READER_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace zelsnmp {
+
+class ProfileReader {
+ public:
+  // A value holds at most this many bytes (the Windows buffer of 2048 with its terminator).
+  static constexpr std::size_t kMaxValueBytes = 2047;
+
+  struct Entry {
+    std::string key;
+    std::string value;
+  };
+
+  // Reads and parses the file at `path`; an empty path or an unreadable file gives no sections.
+  static ProfileReader FromFile(const std::string& path);
+  // Parses INI text already in memory, as the contents of a file.
+  static ProfileReader FromBytes(std::string_view contents);
+
+  // The section names in file order, each once, spelled as at its first occurrence.
+  std::vector<std::string> SectionNames() const;
+  // The key names of `section` in file order, comments left out, duplicates kept.
+  std::vector<std::string> KeyNames(std::string_view section) const;
+  // The value of the first entry with `key` in `section`, or the empty text when there is none.
+  std::string Value(std::string_view section, std::string_view key) const;
+  // The listed entries of `section` in file order, each with its own value.
+  std::vector<Entry> Entries(std::string_view section) const;
+
+ private:
+  struct Section {
+    std::string name;
+    std::vector<Entry> entries;
+  };
+
+  ProfileReader() = default;
+  void Parse(std::string_view text);
+  const Section* FindSection(std::string_view name) const;
+
+  std::vector<Section> sections_;
+  // Section index by name with ASCII letters folded to lower case.
+  std::unordered_map<std::string, std::size_t> section_index_;
+};
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_POLLER_PROFILE_READER_H_

@@ -1,0 +1,79 @@
+#include "sys/event.h"
+
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace zelsnmp {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+TEST(EventTest, WaitTimesOutWhenNobodySignals) {
+  Event event;
+  ASSERT_NE(event.handle(), nullptr);
+  const auto start = steady_clock::now();
+  EXPECT_EQ(WaitForEvent(event.handle(), 100), EventWaitResult::kTimedOut);
+  EXPECT_GE(steady_clock::now() - start, milliseconds(90));
+}
+
+TEST(EventTest, StaysSignalledForEveryLaterWait) {
+  Event event;
+  ASSERT_TRUE(SignalEvent(event.handle()));
+  ASSERT_TRUE(SignalEvent(event.handle()));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(WaitForEvent(event.handle(), 5000), EventWaitResult::kSignalled);
+  }
+  EXPECT_EQ(WaitForEvent(event.handle(), 0), EventWaitResult::kSignalled);
+}
+
+TEST(EventTest, WakesAWaiterOnAnotherThread) {
+  Event event;
+  std::thread signaller([&] {
+    std::this_thread::sleep_for(milliseconds(50));
+    SignalEvent(event.handle());
+  });
+  const auto start = steady_clock::now();
+  EXPECT_EQ(WaitForEvent(event.handle(), 10000), EventWaitResult::kSignalled);
+  EXPECT_LT(steady_clock::now() - start, milliseconds(5000));
+  signaller.join();
+}
+
+TEST(EventTest, NullHandleFailsBothWays) {
+  EXPECT_FALSE(SignalEvent(nullptr));
+  EXPECT_EQ(WaitForEvent(nullptr, 0), EventWaitResult::kFailed);
+  EXPECT_FALSE(SignalEventOnStopRequest(nullptr));
+}
+
+TEST(EventTest, HookRunsBeforeSignallingAndCanRefuse) {
+  int calls = 0;
+  bool allow = false;
+  Event event([&] {
+    ++calls;
+    return allow;
+  });
+  EXPECT_FALSE(SignalEvent(event.handle()));
+  EXPECT_EQ(WaitForEvent(event.handle(), 0), EventWaitResult::kTimedOut);
+  allow = true;
+  EXPECT_TRUE(SignalEvent(event.handle()));
+  EXPECT_EQ(WaitForEvent(event.handle(), 0), EventWaitResult::kSignalled);
+  EXPECT_EQ(calls, 2);
+}
+
+class StopRequestTest : public testing::TestWithParam<int> {};
+
+TEST_P(StopRequestTest, SignalsTheEventInsteadOfEndingTheProcess) {
+  Event event;
+  ASSERT_TRUE(SignalEventOnStopRequest(event.handle()));
+  raise(GetParam());
+  EXPECT_EQ(WaitForEvent(event.handle(), 5000), EventWaitResult::kSignalled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StopRequestTest, testing::Values(SIGINT, SIGTERM));
+
+}  // namespace
+}  // namespace zelsnmp

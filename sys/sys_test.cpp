@@ -1,0 +1,79 @@
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "sys/clock.h"
+#include "sys/file.h"
+#include "sys/process.h"
+
+namespace zelsnmp {
+namespace {
+
+std::filesystem::path TempDir() {
+  std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("zelsnmp_sys_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(ClockTest, TickCountAdvancesInMilliseconds) {
+  const std::uint32_t before = TickCountMs();
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  // Unsigned difference stays right across a wrap of the counter.
+  const std::uint32_t elapsed = TickCountMs() - before;
+  EXPECT_GE(elapsed, 50u);
+  EXPECT_LT(elapsed, 10000u);
+}
+
+TEST(ClockTest, LocalTimeIsInRange) {
+  const LocalTime now = LocalTimeNow();
+  EXPECT_GE(now.year, 2020);
+  EXPECT_TRUE(now.month >= 1 && now.month <= 12);
+  EXPECT_TRUE(now.day >= 1 && now.day <= 31);
+  EXPECT_TRUE(now.millisecond >= 0 && now.millisecond <= 999);
+}
+
+TEST(FileTest, AppendCreatesThenAppendsAndRemoveDeletes) {
+  const std::filesystem::path file = TempDir() / "append.txt";
+  std::filesystem::remove(file);
+  ASSERT_TRUE(AppendToFile(file.string(), "one\n"));
+  ASSERT_TRUE(AppendToFile(file.string(), std::string("t\0o\n", 4)));
+  EXPECT_EQ(ReadFile(file), std::string("one\nt\0o\n", 8));
+  EXPECT_TRUE(RemoveFile(file.string()));
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_FALSE(RemoveFile(file.string()));
+  EXPECT_FALSE(AppendToFile((TempDir() / "no" / "such" / "dir").string(), "x"));
+  EXPECT_FALSE(RemoveFile(TempDir().string()));  // a directory is not a file
+  std::filesystem::remove_all(TempDir());
+}
+
+TEST(FileTest, LocalFileIsInTheCurrentDirectory) {
+  EXPECT_EQ(PathInCurrentDirectory("zelSNMP_1_2"), "./zelSNMP_1_2");
+}
+
+TEST(ProcessTest, ArgumentZeroIsTheFullProgramPath) {
+  const char* argv[] = {"whatever", "TMS", "\xd0\x9f"};  // the last is UTF-8 for Cyrillic Pe
+  const std::vector<std::string> arguments = CommandLineArguments(3, argv);
+  ASSERT_EQ(arguments.size(), 3u);
+  EXPECT_EQ(arguments[0], std::filesystem::canonical("/proc/self/exe").string());
+  EXPECT_EQ(arguments[1], "TMS");
+  EXPECT_EQ(arguments[2], "\xcf");  // Windows-1251 for Cyrillic Pe
+  EXPECT_EQ(CurrentProcessId(), static_cast<std::int32_t>(getpid()));
+  EXPECT_FALSE(LocalHostName().empty());
+}
+
+}  // namespace
+}  // namespace zelsnmp
