@@ -96,6 +96,7 @@ int RunAgent(const AgentOptions& options, const SnmprecData& data,
     if (options.twice) sent = SendOrReport(answer_socket, encoded) && sent;
     if (sent) std::cout << DescribeAnswer(request, *answer, sender) << std::endl;
   }
+  std::cout << "agentsim stopped" << std::endl;
   return 0;
 }
 

@@ -1,11 +1,12 @@
 // The network side of the agent simulator: one UDP socket that takes requests, answers them
 // as agent_responder builds them and adds the faults the options ask for.
 //
-// Start-up prints "agentsim listening on ADDR:PORT" (the port the socket really got) and each
-// answered request one line (DescribeAnswer); every line is flushed at once so that a process
-// reading the output sees it immediately. Requests that are not answered (wrong community,
-// not a GetRequest, undecodable, --silent) are not logged. Requests are served one after the
-// other: with --delay, later requests wait in the socket's queue.
+// Start-up prints "agentsim listening on ADDR:PORT" (the port the socket really got), each
+// answered request one line (DescribeAnswer) and, on a stop, "agentsim stopped"; every line
+// is flushed at once so that a process reading the output sees it immediately. Requests that
+// are not answered (wrong community, not a GetRequest, undecodable, --silent) are not logged.
+// Requests are served one after the other: with --delay, later requests wait in the socket's
+// queue.
 
 #ifndef ZELSNMP_TOOLS_AGENTSIM_AGENT_SERVER_H_
 #define ZELSNMP_TOOLS_AGENTSIM_AGENT_SERVER_H_
