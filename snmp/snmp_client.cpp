@@ -38,7 +38,9 @@ TSNMPSend::~TSNMPSend() {
   query_.reset();
 }
 
-std::string TSNMPSend::LastErrorText() const { return TBlockSocket::GetErrorDesc(last_error_code_); }
+std::string TSNMPSend::LastErrorText() const {
+  return TBlockSocket::GetErrorDesc(last_error_code_);
+}
 
 bool TSNMPSend::SendQuery() { return Exchange(*query_, *reply_); }
 

@@ -87,7 +87,7 @@ class TSNMPSend : public TIPClient {
   bool TransmitMessage(TSNMPRec& message);
 
   // Waits up to Timeout ms for the answer to the last transmitted message and decodes it
-  // into `reply`. Before any transmit nothing can answer, so it ends in a time-out.
+  // into `reply`. Before any transmit no datagram can be that answer.
   bool ReceiveReply(TSNMPRec& reply);
 
   // The outcome of the last exchange step: 0 on success, else a socket error number.

@@ -251,10 +251,14 @@ TEST_F(SNMPSendTest, ValuesExceptionsAndErrorStatusKeepTheirTags) {
     int tag;
   };
   const Expected expected[] = {
-      {"1.3.6.1.4.1.99.1", TagObjectId},  {"10.0.0.1", TagIpAddress},
-      {"5000000000", TagCounter64},       {std::string("\x00\x50\x56\x9a\x0b\x0c", 6), TagOctetString},
-      {"4294967295", TagGauge32},         {"-72", TagInteger},
-      {"", TagNoSuchObject},              {"", TagNoSuchInstance},
+      {"1.3.6.1.4.1.99.1", TagObjectId},
+      {"10.0.0.1", TagIpAddress},
+      {"5000000000", TagCounter64},
+      {std::string("\x00\x50\x56\x9a\x0b\x0c", 6), TagOctetString},
+      {"4294967295", TagGauge32},
+      {"-72", TagInteger},
+      {"", TagNoSuchObject},
+      {"", TagNoSuchInstance},
       {"", TagEndOfMibView}};
   const auto& bindings = client_.Reply().Bindings();
   ASSERT_EQ(bindings.size(), std::size(expected));

@@ -168,7 +168,9 @@ SnmprecParseResult ParseSnmprec(std::string_view text) {
         first == std::string_view::npos ? first : line.find(kFieldSeparator, first + 1);
     if (second == std::string_view::npos) return fail("expected OID|TAG|VALUE");
     std::string_view oid = line.substr(0, first);
-    if (!IsCanonicalOid(oid)) return fail("\"" + std::string(oid) + "\" is not a dotted decimal OID");
+    if (!IsCanonicalOid(oid)) {
+      return fail("\"" + std::string(oid) + "\" is not a dotted decimal OID");
+    }
     std::string error;
     auto value = ParseValue(line.substr(first + 1, second - first - 1), line.substr(second + 1),
                             error);
