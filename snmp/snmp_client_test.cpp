@@ -1,0 +1,344 @@
+#include "snmp/snmp_client.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "net/socket_error.h"
+#include "net/socket_test_util.h"
+#include "snmp/ber.h"
+#include "snmp/snmp_client_test_util.h"
+
+namespace zelsnmp {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using testing::AgentProcess;
+using testing::LogField;
+
+const std::string kSysDescr = "1.3.6.1.2.1.1.1.0";
+const std::string kSysUpTime = "1.3.6.1.2.1.1.3.0";
+const std::string kIfInOctets = "1.3.6.1.2.1.2.2.1.10.1";
+const std::string kMissing = "1.3.6.1.2.1.1.99.0";
+constexpr int kShortTimeoutMs = 300;
+
+std::string AgentData(const std::string& name, const std::string& octets) {
+  return "# test agent\n" + kSysDescr + "|4|" + name + "\n" + kSysUpTime + "|67|4711\n" +
+         kIfInOctets + "|65|" + octets + "\n";
+}
+
+// ADDR:PORT of the client in an agent's "answered ADDR:PORT ..." line.
+std::string SenderOf(const std::string& line) {
+  const std::size_t start = std::string("answered ").size();
+  return line.substr(start, line.find(' ', start) - start);
+}
+
+long long MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// The poll cycle's way of asking an agent.
+void PrepareQuery(TSNMPSend& client, const AgentProcess& agent,
+                  std::initializer_list<std::string> oids,
+                  std::int32_t version = kSnmpVersion2c) {
+  client.Query().ResetMessage();
+  client.Query().Community = "public";
+  client.Query().Version = version;
+  client.Query().PDUType = PduGetRequest;
+  for (const std::string& oid : oids) client.Query().AddBinding(oid, "", TagNull);
+  client.TargetHost = agent.address();
+  client.TargetPort = agent.port();
+}
+
+void ExpectFailedReceiveState(const TSNMPSend& client) {
+  EXPECT_EQ(client.HostIP(), "0.0.0.0");
+  EXPECT_EQ(client.Reply().BindingCount(), 0);
+  EXPECT_EQ(client.Reply().PDUType, 0);
+  EXPECT_EQ(client.Reply().Community, "vxkfqz");
+}
+
+class SNMPSendTest : public ::testing::Test {
+ protected:
+  void SetUp() override { client_.Timeout = kShortTimeoutMs; }
+  TSNMPSend client_;
+};
+
+TEST(SNMPSendConstructionTest, FreshObject) {
+  TSNMPSend client;
+  EXPECT_EQ(client.TargetHost, "127.0.0.1");
+  EXPECT_EQ(client.TargetPort, "161");
+  EXPECT_EQ(client.IPInterface, "0.0.0.0");
+  EXPECT_EQ(client.Timeout, 5000);
+  EXPECT_EQ(client.UserName, "");
+  EXPECT_EQ(client.Password, "");
+  EXPECT_EQ(client.HostIP(), "");
+  EXPECT_EQ(client.Buffer, "");
+  EXPECT_EQ(client.Query().ID, 1);
+  EXPECT_EQ(client.Reply().ID, 1);
+  EXPECT_EQ(client.Query().BindingCount(), 0);
+  EXPECT_EQ(client.Query().Community, "vxkfqz");
+  EXPECT_EQ(client.Sock().Owner, &client);
+  EXPECT_FALSE(client.Sock().RaiseExcept);
+  EXPECT_EQ(client.Sock().Handle(), kInvalidSocketHandle);
+  EXPECT_FALSE(client.SentRequestId().has_value());
+  EXPECT_EQ(TIPClient().TargetPort, "0");
+}
+
+TEST_F(SNMPSendTest, RequestIdsCountAcrossAgentsFromOneLocalPort) {
+  AgentProcess first("127.0.0.2", AgentData("first", "10"));
+  AgentProcess second("127.0.0.3", AgentData("second", "20"));
+  ASSERT_TRUE(first.started() && second.started()) << first.StandardError();
+
+  const AgentProcess* order[] = {&first, &second, &first};
+  for (int i = 0; i < 3; ++i) {
+    PrepareQuery(client_, *order[i], {kSysDescr, kIfInOctets});
+    ASSERT_TRUE(client_.SendQuery()) << client_.LastErrorText();
+    EXPECT_EQ(client_.Reply().ID, i + 1);
+    EXPECT_EQ(client_.HostIP(), order[i]->address());
+    EXPECT_EQ(client_.Reply().BindingValue(kSysDescr), order[i] == &first ? "first" : "second");
+    EXPECT_EQ(client_.LastErrorCode(), 0);
+  }
+  EXPECT_EQ(client_.Query().ID, 4);
+
+  auto first_lines = first.AnsweredLines(2);
+  auto second_lines = second.AnsweredLines(1);
+  ASSERT_EQ(first_lines.size(), 2u);
+  ASSERT_EQ(second_lines.size(), 1u);
+  EXPECT_EQ(LogField(first_lines[0], "id"), "1");
+  EXPECT_EQ(LogField(second_lines[0], "id"), "2");
+  EXPECT_EQ(LogField(first_lines[1], "id"), "3");
+  EXPECT_EQ(SenderOf(first_lines[0]), SenderOf(second_lines[0]));
+  EXPECT_EQ(SenderOf(first_lines[0]), SenderOf(first_lines[1]));
+}
+
+// The fault the exchange guards against: an answer that comes after its request timed out
+// lies queued when the next request, to another agent, waits for its answer.
+TEST_F(SNMPSendTest, LateAnswerToEarlierRequestIsDroppedAndTheRightOneTaken) {
+  AgentProcess slow("127.0.0.2", AgentData("slow", "111"), {"--delay", "600"});
+  AgentProcess prompt("127.0.0.3", AgentData("prompt", "222"));
+  ASSERT_TRUE(slow.started() && prompt.started());
+
+  PrepareQuery(client_, slow, {kSysDescr, kIfInOctets});
+  EXPECT_FALSE(client_.SendQuery());
+  EXPECT_EQ(client_.LastErrorCode(), kSocketErrorTimedOut);
+
+  ASSERT_TRUE(testing::WaitForPending(client_.Sock())) << "the late answer never came";
+  ASSERT_EQ(slow.AnsweredLines(1).size(), 1u);
+
+  PrepareQuery(client_, prompt, {kSysDescr, kIfInOctets});
+  ASSERT_TRUE(client_.SendQuery()) << client_.LastErrorText();
+  EXPECT_EQ(client_.Reply().ID, 2);
+  EXPECT_EQ(client_.HostIP(), "127.0.0.3");
+  EXPECT_EQ(client_.Reply().BindingValue(kSysDescr), "prompt");
+  EXPECT_EQ(client_.Reply().BindingValue(kIfInOctets), "222");
+  TSNMPRec accepted;
+  ASSERT_TRUE(accepted.DecodeMessage(client_.Buffer));
+  EXPECT_EQ(accepted.ID, 2);
+}
+
+TEST_F(SNMPSendTest, SilentAgentCostsOneTimeoutAndLeavesTheFailedState) {
+  AgentProcess silent("127.0.0.2", AgentData("silent", "1"), {"--silent"});
+  ASSERT_TRUE(silent.started());
+  PrepareQuery(client_, silent, {kSysDescr});
+  auto start = Clock::now();
+  EXPECT_FALSE(client_.SendQuery());
+  long long elapsed = MillisecondsSince(start);
+  EXPECT_GE(elapsed, kShortTimeoutMs - 10);
+  EXPECT_LT(elapsed, kShortTimeoutMs + 1500);
+  EXPECT_EQ(client_.LastErrorCode(), kSocketErrorTimedOut);
+  EXPECT_EQ(client_.LastErrorText(), "Connection timed out");
+  EXPECT_EQ(client_.Sock().LastErrorCode(), kSocketErrorTimedOut);
+  EXPECT_EQ(client_.Buffer, "");
+  ExpectFailedReceiveState(client_);
+  EXPECT_EQ(client_.Query().ID, 2);
+}
+
+TEST_F(SNMPSendTest, WrongIdAnswerIsNotTaken) {
+  AgentProcess confused("127.0.0.2", AgentData("confused", "1"), {"--wrong-id"});
+  ASSERT_TRUE(confused.started());
+  PrepareQuery(client_, confused, {kSysDescr});
+  EXPECT_FALSE(client_.SendQuery());
+  EXPECT_EQ(client_.LastErrorCode(), kSocketErrorTimedOut);
+  EXPECT_EQ(client_.Buffer, "");
+  ExpectFailedReceiveState(client_);
+  auto lines = confused.AnsweredLines(1);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(LogField(lines[0], "answer-id"), "1");
+}
+
+TEST_F(SNMPSendTest, GarbageBeforeTheAnswerIsDropped) {
+  AgentProcess noisy("127.0.0.2", AgentData("noisy", "5"), {"--garbage-first"});
+  ASSERT_TRUE(noisy.started());
+  PrepareQuery(client_, noisy, {kSysDescr});
+  ASSERT_TRUE(client_.SendQuery()) << client_.LastErrorText();
+  EXPECT_EQ(client_.Reply().BindingValue(kSysDescr), "noisy");
+  EXPECT_EQ(client_.HostIP(), "127.0.0.2");
+  EXPECT_EQ(client_.Buffer.front(), '\x30');
+}
+
+// The socket reports a 0-byte datagram as "Connection reset by peer", the way it sees an ICMP
+// port-unreachable; the exchange ends on it. The answer behind it is left queued and must not
+// become the answer to the next request.
+TEST_F(SNMPSendTest, EmptyDatagramBeforeTheAnswerEndsTheExchangeWithoutLeakingIt) {
+  AgentProcess empty("127.0.0.2", AgentData("empty", "5"), {"--empty-first"});
+  AgentProcess plain("127.0.0.3", AgentData("plain", "6"));
+  ASSERT_TRUE(empty.started() && plain.started());
+  PrepareQuery(client_, empty, {kSysDescr});
+  EXPECT_FALSE(client_.SendQuery());
+  EXPECT_EQ(client_.LastErrorCode(), kSocketErrorConnectionReset);
+  ExpectFailedReceiveState(client_);
+
+  ASSERT_TRUE(testing::WaitForPending(client_.Sock()));
+  PrepareQuery(client_, plain, {kSysDescr});
+  ASSERT_TRUE(client_.SendQuery()) << client_.LastErrorText();
+  EXPECT_EQ(client_.Reply().BindingValue(kSysDescr), "plain");
+  EXPECT_EQ(client_.Reply().ID, 2);
+}
+
+TEST_F(SNMPSendTest, RepeatedAnswerIsNotTakenForTheNextRequest) {
+  AgentProcess echo("127.0.0.2", AgentData("echo", "7"), {"--twice"});
+  ASSERT_TRUE(echo.started());
+  PrepareQuery(client_, echo, {kSysDescr});
+  ASSERT_TRUE(client_.SendQuery());
+  ASSERT_TRUE(testing::WaitForPending(client_.Sock()));
+  PrepareQuery(client_, echo, {kIfInOctets});
+  ASSERT_TRUE(client_.SendQuery());
+  EXPECT_EQ(client_.Reply().ID, 2);
+  EXPECT_EQ(client_.Reply().BindingValue(kIfInOctets), "7");
+  EXPECT_EQ(client_.Reply().BindingCount(), 1);
+}
+
+TEST_F(SNMPSendTest, AnswerFromAnotherAddressIsAcceptedAndNamed) {
+  AgentProcess multihomed("127.0.0.3", AgentData("multihomed", "8"), {"--from", "127.0.0.4"});
+  ASSERT_TRUE(multihomed.started()) << multihomed.StandardError();
+  PrepareQuery(client_, multihomed, {kSysDescr});
+  ASSERT_TRUE(client_.SendQuery()) << client_.LastErrorText();
+  EXPECT_EQ(client_.HostIP(), "127.0.0.4");
+  EXPECT_EQ(client_.Reply().BindingValue(kSysDescr), "multihomed");
+}
+
+TEST_F(SNMPSendTest, CommunityOfTheQueryDecidesWhetherTheAgentAnswers) {
+  AgentProcess strict("127.0.0.2", AgentData("strict", "9"), {"--community", "private"});
+  ASSERT_TRUE(strict.started());
+  PrepareQuery(client_, strict, {kSysDescr});
+  EXPECT_FALSE(client_.SendQuery());
+  PrepareQuery(client_, strict, {kSysDescr});
+  client_.Query().Community = "private";
+  ASSERT_TRUE(client_.SendQuery());
+  EXPECT_EQ(client_.Reply().Community, "private");
+}
+
+TEST_F(SNMPSendTest, ValuesExceptionsAndErrorStatusKeepTheirTags) {
+  AgentProcess agent("127.0.0.2",
+                     "1.3.6.1.2.1.1.2.0|6|1.3.6.1.4.1.99.1\n"
+                     "1.3.6.1.2.1.4.20.1.1.10.0.0.1|64|10.0.0.1\n"
+                     "1.3.6.1.2.1.31.1.1.1.6.1|70|5000000000\n"
+                     "1.3.6.1.2.1.2.2.1.6.1|4x|0050569a0b0c\n"
+                     "1.3.6.1.2.1.2.2.1.5.1|66|4294967295\n"
+                     "1.3.6.1.2.1.1.7.0|2|-72\n"
+                     "1.3.6.1.2.1.1.8.0|129|\n"
+                     "1.3.6.1.2.1.1.9.0|130|\n");
+  ASSERT_TRUE(agent.started()) << agent.StandardError();
+  PrepareQuery(client_, agent,
+               {"1.3.6.1.2.1.1.2.0", "1.3.6.1.2.1.4.20.1.1.10.0.0.1", "1.3.6.1.2.1.31.1.1.1.6.1",
+                "1.3.6.1.2.1.2.2.1.6.1", "1.3.6.1.2.1.2.2.1.5.1", "1.3.6.1.2.1.1.7.0", kMissing,
+                "1.3.6.1.2.1.1.8.0", "1.3.6.1.2.1.1.9.0"});
+  ASSERT_TRUE(client_.SendQuery());
+  struct Expected {
+    std::string text;
+    int tag;
+  };
+  const Expected expected[] = {
+      {"1.3.6.1.4.1.99.1", TagObjectId},
+      {"10.0.0.1", TagIpAddress},
+      {"5000000000", TagCounter64},
+      {std::string("\x00\x50\x56\x9a\x0b\x0c", 6), TagOctetString},
+      {"4294967295", TagGauge32},
+      {"-72", TagInteger},
+      {"", TagNoSuchObject},
+      {"", TagNoSuchInstance},
+      {"", TagEndOfMibView}};
+  const auto& bindings = client_.Reply().Bindings();
+  ASSERT_EQ(bindings.size(), std::size(expected));
+  for (std::size_t i = 0; i < bindings.size(); ++i) {
+    EXPECT_EQ(bindings[i].ValueText, expected[i].text) << bindings[i].OidText;
+    EXPECT_EQ(bindings[i].ValueTag, expected[i].tag) << bindings[i].OidText;
+  }
+  EXPECT_EQ(client_.Reply().ErrorStatus, 0);
+
+  PrepareQuery(client_, agent, {"1.3.6.1.2.1.1.7.0", kMissing}, kSnmpVersion1);
+  ASSERT_TRUE(client_.SendQuery());
+  EXPECT_EQ(client_.Reply().Version, kSnmpVersion1);
+  EXPECT_EQ(client_.Reply().ErrorStatus, 2);
+  EXPECT_EQ(client_.Reply().ErrorIndex, 2);
+}
+
+// One deadline for the whole wait: datagrams that are not the answer do not lengthen it.
+TEST_F(SNMPSendTest, StreamOfOtherDatagramsDoesNotExtendTheWait) {
+  AgentProcess silent("127.0.0.2", AgentData("silent", "1"), {"--silent"});
+  AgentProcess plain("127.0.0.3", AgentData("plain", "1"));
+  ASSERT_TRUE(silent.started() && plain.started());
+  PrepareQuery(client_, plain, {kSysDescr});
+  ASSERT_TRUE(client_.SendQuery());
+  auto lines = plain.AnsweredLines(1);
+  ASSERT_EQ(lines.size(), 1u);
+  const std::string client_sender = SenderOf(lines[0]);
+  const std::string client_port = client_sender.substr(client_sender.rfind(':') + 1);
+
+  std::atomic<bool> done{false};
+  std::thread noise([&] {
+    TUDPBlockSocket sender;
+    sender.BindLocal("127.0.0.5", "0");
+    sender.ConnectTo("127.0.0.1", client_port);
+    auto stop_at = Clock::now() + std::chrono::milliseconds(kShortTimeoutMs * 8);
+    while (!done && Clock::now() < stop_at) {
+      sender.SendDatagram("GARBAGE");
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  PrepareQuery(client_, silent, {kSysDescr});
+  auto start = Clock::now();
+  EXPECT_FALSE(client_.SendQuery());
+  long long elapsed = MillisecondsSince(start);
+  done = true;
+  noise.join();
+  EXPECT_EQ(client_.LastErrorCode(), kSocketErrorTimedOut);
+  EXPECT_GE(elapsed, kShortTimeoutMs - 10);
+  EXPECT_LT(elapsed, kShortTimeoutMs * 4);
+  EXPECT_EQ(client_.Buffer, "");
+  ExpectFailedReceiveState(client_);
+}
+
+TEST(SNMPSendFailureTest, FailedSendKeepsTheEncodedQueryAndTheReply) {
+  testing::ScopedSocketInterface lookups(testing::UnresolvableHostBinding());
+  ASSERT_TRUE(lookups.loaded());
+  TSNMPSend client;
+  client.Timeout = kShortTimeoutMs;
+  client.Reply().AddBinding(kSysDescr, "kept", TagOctetString);
+  client.TargetHost = std::string(testing::kUnresolvableHost);
+  client.Query().PDUType = PduGetRequest;
+  client.Query().AddBinding(kSysDescr, "", TagNull);
+  EXPECT_FALSE(client.SendQuery());
+  EXPECT_EQ(client.LastErrorCode(), kSocketErrorHostNotFound);
+  EXPECT_EQ(client.Reply().BindingValue(kSysDescr), "kept");
+  EXPECT_EQ(client.HostIP(), "");
+  TSNMPRec sent;
+  ASSERT_TRUE(sent.DecodeMessage(client.Buffer));
+  EXPECT_EQ(sent.ID, 1);
+  EXPECT_EQ(client.SentRequestId(), 1);
+}
+
+TEST(SNMPSendFailureTest, ReceiveWithoutTransmitWaitsForNothing) {
+  TSNMPSend client;
+  client.Timeout = 50;
+  TSNMPRec reply;
+  reply.AddBinding(kSysDescr, "old", TagOctetString);
+  EXPECT_FALSE(client.ReceiveReply(reply));
+  EXPECT_EQ(reply.BindingCount(), 0);
+  EXPECT_EQ(client.HostIP(), "0.0.0.0");
+}
+
+}  // namespace
+}  // namespace zelsnmp
