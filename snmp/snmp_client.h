@@ -1,0 +1,115 @@
+// TSNMPSend: one SNMP request/response exchange over UDP, and TIPClient, the client settings
+// it inherits.
+//
+// SendQuery encodes Query, sends it as one datagram to TargetHost:TargetPort and waits up to
+// Timeout milliseconds for the answer to that request, which it decodes into Reply. The
+// answer is the first datagram that decodes as a message carrying the request ID the query
+// was sent with; anything else that arrives in the meantime (an answer to an earlier request
+// that came after its time-out, a second copy, bytes that are no message) is dropped and the
+// wait goes on until the one deadline. The sender's address is not compared with the target:
+// agents with several addresses answer from any of them, and HostIP names the sender.
+//
+// One request is in flight at a time and nothing is retried. The object opens its socket on
+// the first exchange and keeps it, and with it the local port, until it is destroyed. Request
+// IDs count 1, 2, 3, ... over the object's life, whatever agents the queries go to.
+//
+// Failures are reported by a false result, never by exceptions: LastErrorCode() tells why
+// (the socket's error number after a failed send or receive, 10060 when no answer to the
+// request came in time). After SendQuery:
+//   success:        Buffer = the answer, HostIP = its sender, Reply = the decoded answer;
+//   failed send:    Buffer = the encoded query, Reply unchanged;
+//   failed receive: Buffer = what the receive gave (empty on a time-out), HostIP "0.0.0.0",
+//                   Reply reset.
+// An exception can only come from exhausted resources; the object is then to be replaced.
+//
+// The object is used by one thread.
+
+#ifndef ZELSNMP_SNMP_SNMP_CLIENT_H_
+#define ZELSNMP_SNMP_SNMP_CLIENT_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "net/block_socket.h"
+#include "snmp/snmp_message.h"
+
+namespace zelsnmp {
+
+inline constexpr std::string_view kSnmpAgentPort = "161";
+inline constexpr std::int32_t kDefaultReceiveTimeoutMs = 5000;
+// HostIP while no sender is known.
+inline constexpr std::string_view kNoHostIP = "0.0.0.0";
+
+// Settings of a client that talks to one target at a time.
+class TIPClient {
+ public:
+  std::string TargetHost = "127.0.0.1";
+  std::string TargetPort = "0";
+  std::string IPInterface = "0.0.0.0";  // local address to bind, "0.0.0.0" = any
+  std::int32_t Timeout = kDefaultReceiveTimeoutMs;  // ms; -1 waits without limit
+  std::string UserName;  // not used by the SNMP exchange
+  std::string Password;  // not used by the SNMP exchange
+};
+
+class TSNMPSend : public TIPClient {
+ public:
+  TSNMPSend();
+  // Closes the socket first, then drops Reply, then Query.
+  virtual ~TSNMPSend();
+  TSNMPSend(const TSNMPSend&) = delete;
+  TSNMPSend& operator=(const TSNMPSend&) = delete;
+
+  // The last encoded query, replaced by the last received datagram.
+  std::string Buffer;
+
+  // Read-only properties: the owned parts can be used but not replaced.
+  TUDPBlockSocket& Sock() { return *sock_; }
+  const TUDPBlockSocket& Sock() const { return *sock_; }
+  TSNMPRec& Query() { return *query_; }
+  const TSNMPRec& Query() const { return *query_; }
+  TSNMPRec& Reply() { return *reply_; }
+  const TSNMPRec& Reply() const { return *reply_; }
+  // Numeric address of the sender of the accepted answer; "0.0.0.0" while a receive is
+  // pending or after it failed; empty before the first exchange.
+  const std::string& HostIP() const { return host_ip_; }
+
+  // Exchange(Query, Reply); true when the answer to the query was received and decoded.
+  bool SendQuery();
+
+  // Binds and points the socket at the target, then TransmitMessage and ReceiveReply.
+  bool Exchange(TSNMPRec& query, TSNMPRec& reply);
+
+  // Encodes `message` into Buffer (raising its ID), records the ID it went out with and
+  // sends Buffer as one datagram; true when the send reported no error.
+  bool TransmitMessage(TSNMPRec& message);
+
+  // Waits up to Timeout ms for the answer to the last transmitted message and decodes it
+  // into `reply`. Before any transmit nothing can answer, so it ends in a time-out.
+  bool ReceiveReply(TSNMPRec& reply);
+
+  // The outcome of the last exchange step: 0 on success, else a socket error number.
+  std::int32_t LastErrorCode() const { return last_error_code_; }
+  std::string LastErrorText() const;
+
+  // The request ID of the last transmitted message, if any.
+  std::optional<std::int32_t> SentRequestId() const { return sent_request_id_; }
+
+ private:
+  bool FailReceive(TSNMPRec& reply, std::int32_t error_code);
+
+  // Declared in reverse of the destruction order; the destructor also releases them
+  // explicitly so that the order does not hang on this list.
+  std::unique_ptr<TSNMPRec> query_;
+  std::unique_ptr<TSNMPRec> reply_;
+  std::unique_ptr<TUDPBlockSocket> sock_;
+  std::string host_ip_;
+  std::optional<std::int32_t> sent_request_id_;
+  std::int32_t last_error_code_ = 0;
+};
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_SNMP_SNMP_CLIENT_H_

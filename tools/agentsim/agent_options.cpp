@@ -1,0 +1,130 @@
+#include "tools/agentsim/agent_options.h"
+
+#include <charconv>
+
+namespace zelsnmp::agentsim {
+namespace {
+
+constexpr int kMaxPort = 65535;
+constexpr int kMaxDelayMs = 3600 * 1000;
+
+std::optional<int> ParseDecimal(std::string_view text, int limit) {
+  if (text.empty()) return std::nullopt;
+  int value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 0 || value > limit) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+}  // namespace
+
+bool SplitListenAddress(std::string_view text, std::string& address, std::string& port) {
+  std::string_view port_text;
+  if (!text.empty() && text.front() == '[') {
+    std::size_t close = text.find(']');
+    if (close == std::string_view::npos) return false;
+    address = std::string(text.substr(1, close - 1));
+    std::string_view rest = text.substr(close + 1);
+    if (!rest.empty()) {
+      if (rest.front() != ':') return false;
+      port_text = rest.substr(1);
+      if (port_text.empty()) return false;
+    }
+  } else {
+    std::size_t colon = text.find(':');
+    // A bare IPv6 literal has several colons and no port.
+    if (colon != std::string_view::npos && text.find(':', colon + 1) == std::string_view::npos) {
+      address = std::string(text.substr(0, colon));
+      port_text = text.substr(colon + 1);
+      if (port_text.empty()) return false;
+    } else {
+      address = std::string(text);
+    }
+  }
+  if (address.empty()) return false;
+  if (!port_text.empty()) {
+    if (!ParseDecimal(port_text, kMaxPort)) return false;
+    port = std::string(port_text);
+  }
+  return true;
+}
+
+AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) {
+  AgentOptionsResult result;
+  AgentOptions& options = result.options;
+  bool have_listen = false;
+  auto fail = [&result](const std::string& message) {
+    result.error = message;
+    return result;
+  };
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& name = arguments[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= arguments.size()) return std::nullopt;
+      return arguments[++i];
+    };
+    if (name == "--help" || name == "-h") {
+      result.show_help = true;
+    } else if (name == "--listen") {
+      auto text = value();
+      if (!text) return fail("--listen needs ADDR[:PORT]");
+      if (!SplitListenAddress(*text, options.listen_address, options.listen_port)) {
+        return fail("--listen: \"" + *text + "\" is not ADDR[:PORT]");
+      }
+      have_listen = true;
+    } else if (name == "--data") {
+      auto text = value();
+      if (!text) return fail("--data needs a file name");
+      options.data_path = *text;
+    } else if (name == "--community") {
+      auto text = value();
+      if (!text) return fail("--community needs a community");
+      options.community = *text;
+    } else if (name == "--delay") {
+      auto text = value();
+      auto delay = text ? ParseDecimal(*text, kMaxDelayMs) : std::nullopt;
+      if (!delay) return fail("--delay needs milliseconds from 0 to 3600000");
+      options.delay_ms = *delay;
+    } else if (name == "--from") {
+      auto text = value();
+      if (!text || text->empty()) return fail("--from needs a local address");
+      options.from_address = *text;
+    } else if (name == "--silent") {
+      options.silent = true;
+    } else if (name == "--wrong-id") {
+      options.wrong_id = true;
+    } else if (name == "--twice") {
+      options.twice = true;
+    } else if (name == "--garbage-first") {
+      options.garbage_first = true;
+    } else if (name == "--empty-first") {
+      options.empty_first = true;
+    } else {
+      return fail("unknown option \"" + name + "\"");
+    }
+  }
+  if (result.show_help) return result;
+  if (!have_listen) return fail("--listen is required");
+  if (options.data_path.empty()) return fail("--data is required");
+  return result;
+}
+
+std::string AgentUsage() {
+  return "usage: agentsim --listen ADDR[:PORT] --data FILE [options]\n"
+         "Answers SNMP v1 and v2c GetRequests from a .snmprec data file (OID|TAG|VALUE).\n"
+         "  --listen ADDR[:PORT]  address to answer on; PORT 161 by default, 0 = any free port\n"
+         "  --data FILE           the .snmprec data file\n"
+         "  --community C         answer only requests with community C\n"
+         "  --silent              answer nothing\n"
+         "  --delay MS            wait MS milliseconds before each answer\n"
+         "  --wrong-id            answer with another request ID\n"
+         "  --twice               send every answer twice\n"
+         "  --garbage-first       send a datagram that is no SNMP message before each answer\n"
+         "  --empty-first         send a 0-byte datagram before each answer\n"
+         "  --from ADDR           send the answers from local address ADDR\n"
+         "Stops on SIGINT or SIGTERM.\n";
+}
+
+}  // namespace zelsnmp::agentsim

@@ -1,0 +1,49 @@
+// The command line of the agent simulator:
+//
+//   agentsim --listen ADDR[:PORT] --data FILE [fault options]
+//
+// ADDR is an IPv4 literal or a bracketed IPv6 literal ("[::1]:1161"); PORT defaults to 161,
+// and 0 lets the system choose (the chosen port is printed at start). The fault options make
+// the agent misbehave the way devices and networks do; they combine.
+
+#ifndef ZELSNMP_TOOLS_AGENTSIM_AGENT_OPTIONS_H_
+#define ZELSNMP_TOOLS_AGENTSIM_AGENT_OPTIONS_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelsnmp::agentsim {
+
+struct AgentOptions {
+  std::string listen_address;
+  std::string listen_port = "161";
+  std::string data_path;
+  std::optional<std::string> community;  // requests with another community go unanswered
+  bool silent = false;                   // answer nothing
+  int delay_ms = 0;                      // wait this long before answering
+  bool wrong_id = false;                 // answer with another request ID
+  bool twice = false;                    // send every answer twice
+  bool garbage_first = false;            // send bytes that are no SNMP message first
+  bool empty_first = false;              // send a 0-byte datagram first
+  std::string from_address;              // answer from this local address instead
+};
+
+struct AgentOptionsResult {
+  AgentOptions options;
+  bool show_help = false;
+  std::string error;  // empty when the command line was understood
+};
+
+// `arguments` without the program name.
+AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments);
+
+// Splits ADDR[:PORT]; false when the text is no address with an optional decimal port.
+bool SplitListenAddress(std::string_view text, std::string& address, std::string& port);
+
+std::string AgentUsage();
+
+}  // namespace zelsnmp::agentsim
+
+#endif  // ZELSNMP_TOOLS_AGENTSIM_AGENT_OPTIONS_H_

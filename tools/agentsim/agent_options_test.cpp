@@ -1,0 +1,106 @@
+#include "tools/agentsim/agent_options.h"
+
+#include <ostream>
+
+#include <gtest/gtest.h>
+
+namespace zelsnmp::agentsim {
+namespace {
+
+struct ListenCase {
+  const char* text;
+  bool ok;
+  std::string address;
+  std::string port;
+};
+
+void PrintTo(const ListenCase& c, std::ostream* out) { *out << "\"" << c.text << "\""; }
+
+class ListenAddressTest : public ::testing::TestWithParam<ListenCase> {};
+
+TEST_P(ListenAddressTest, Splits) {
+  std::string address;
+  std::string port = "161";
+  ASSERT_EQ(SplitListenAddress(GetParam().text, address, port), GetParam().ok);
+  if (!GetParam().ok) return;
+  EXPECT_EQ(address, GetParam().address);
+  EXPECT_EQ(port, GetParam().port);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, ListenAddressTest,
+    ::testing::Values(ListenCase{"127.0.0.2", true, "127.0.0.2", "161"},
+                      ListenCase{"127.0.0.2:1161", true, "127.0.0.2", "1161"},
+                      ListenCase{"127.0.0.2:0", true, "127.0.0.2", "0"},
+                      ListenCase{"[::1]:1161", true, "::1", "1161"},
+                      ListenCase{"[::1]", true, "::1", "161"},
+                      ListenCase{"::1", true, "::1", "161"},
+                      ListenCase{"127.0.0.2:", false, "", ""},
+                      ListenCase{"127.0.0.2:65536", false, "", ""},
+                      ListenCase{"127.0.0.2:x", false, "", ""},
+                      ListenCase{"[::1", false, "", ""},
+                      ListenCase{"[::1]1161", false, "", ""},
+                      ListenCase{"[]:1", false, "", ""},
+                      ListenCase{"", false, "", ""}));
+
+TEST(AgentOptionsTest, EveryOption) {
+  AgentOptionsResult result = ParseAgentOptions(
+      {"--listen", "127.0.0.3:2000", "--data", "a.snmprec", "--community", "private",
+       "--silent", "--delay", "250", "--wrong-id", "--twice", "--garbage-first",
+       "--empty-first", "--from", "127.0.0.4"});
+  ASSERT_EQ(result.error, "");
+  const AgentOptions& o = result.options;
+  EXPECT_EQ(o.listen_address, "127.0.0.3");
+  EXPECT_EQ(o.listen_port, "2000");
+  EXPECT_EQ(o.data_path, "a.snmprec");
+  EXPECT_EQ(o.community, "private");
+  EXPECT_TRUE(o.silent && o.wrong_id && o.twice && o.garbage_first && o.empty_first);
+  EXPECT_EQ(o.delay_ms, 250);
+  EXPECT_EQ(o.from_address, "127.0.0.4");
+}
+
+TEST(AgentOptionsTest, Defaults) {
+  AgentOptionsResult result = ParseAgentOptions({"--data", "a", "--listen", "127.0.0.2"});
+  ASSERT_EQ(result.error, "");
+  EXPECT_EQ(result.options.listen_port, "161");
+  EXPECT_FALSE(result.options.community.has_value());
+  EXPECT_EQ(result.options.delay_ms, 0);
+  EXPECT_TRUE(result.options.from_address.empty());
+}
+
+struct BadCommandCase {
+  std::vector<std::string> arguments;
+  std::string error;
+};
+
+class AgentOptionsErrorTest : public ::testing::TestWithParam<BadCommandCase> {};
+
+TEST_P(AgentOptionsErrorTest, IsRefusedWithReason) {
+  EXPECT_EQ(ParseAgentOptions(GetParam().arguments).error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, AgentOptionsErrorTest,
+    ::testing::Values(
+        BadCommandCase{{}, "--listen is required"},
+        BadCommandCase{{"--listen", "127.0.0.2"}, "--data is required"},
+        BadCommandCase{{"--listen"}, "--listen needs ADDR[:PORT]"},
+        BadCommandCase{{"--listen", "1.2.3.4:99999", "--data", "f"},
+                       "--listen: \"1.2.3.4:99999\" is not ADDR[:PORT]"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--delay", "-5"},
+                       "--delay needs milliseconds from 0 to 3600000"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--delay"},
+                       "--delay needs milliseconds from 0 to 3600000"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--from"},
+                       "--from needs a local address"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--loud"},
+                       "unknown option \"--loud\""}));
+
+TEST(AgentOptionsTest, HelpNeedsNothingElse) {
+  AgentOptionsResult result = ParseAgentOptions({"--help"});
+  EXPECT_TRUE(result.show_help);
+  EXPECT_EQ(result.error, "");
+}
+
+}  // namespace
+}  // namespace zelsnmp::agentsim

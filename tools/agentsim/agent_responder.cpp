@@ -1,0 +1,93 @@
+#include "tools/agentsim/agent_responder.h"
+
+#include <cstdio>
+
+#include "snmp/ber.h"
+
+namespace zelsnmp::agentsim {
+namespace {
+
+bool V1CanCarry(std::int32_t tag) {
+  return tag != TagCounter64 && tag != TagNoSuchObject && tag != TagNoSuchInstance &&
+         tag != TagEndOfMibView;
+}
+
+// Community texts come off the network; keep the log one readable line.
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7F || c == '"' || c == '\\') {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+TSNMPRec ResponseHeaderFor(const TSNMPRec& request) {
+  TSNMPRec answer;
+  answer.Version = request.Version;
+  answer.Community = request.Community;
+  answer.PDUType = PduResponse;
+  answer.ID = request.ID;
+  return answer;
+}
+
+}  // namespace
+
+std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& data,
+                                    const std::optional<std::string>& community) {
+  if (request.PDUType != PduGetRequest) return std::nullopt;
+  if (request.Version != kSnmpVersion1 && request.Version != kSnmpVersion2c) return std::nullopt;
+  if (community && request.Community != *community) return std::nullopt;
+
+  TSNMPRec answer = ResponseHeaderFor(request);
+  std::int32_t index = 0;
+  for (const TSNMPMib& binding : request.Bindings()) {
+    ++index;
+    auto found = data.find(binding.OidText);
+    if (request.Version == kSnmpVersion2c) {
+      if (found == data.end()) {
+        answer.AddBinding(binding.OidText, "", TagNoSuchObject);
+      } else {
+        answer.AddBinding(binding.OidText, found->second.text, found->second.tag);
+      }
+    } else if (found == data.end() || !V1CanCarry(found->second.tag)) {
+      TSNMPRec error_answer = ResponseHeaderFor(request);
+      error_answer.ErrorStatus = kErrorStatusNoSuchName;
+      error_answer.ErrorIndex = index;
+      for (const TSNMPMib& original : request.Bindings()) {
+        error_answer.AddBinding(original.OidText, original.ValueText, original.ValueTag);
+      }
+      return error_answer;
+    } else {
+      answer.AddBinding(binding.OidText, found->second.text, found->second.tag);
+    }
+  }
+  return answer;
+}
+
+std::string DescribeAnswer(const TSNMPRec& request, const TSNMPRec& answer,
+                           const std::string& sender) {
+  std::string line = "answered " + sender;
+  line += request.Version == kSnmpVersion1 ? " v1" : " v2c";
+  line += " id=" + std::to_string(request.ID);
+  line += " community=\"" + Printable(request.Community) + "\"";
+  line += " oids=";
+  bool first = true;
+  for (const TSNMPMib& binding : request.Bindings()) {
+    if (!first) line += ",";
+    line += Printable(binding.OidText);
+    first = false;
+  }
+  line += " answer-id=" + std::to_string(answer.ID);
+  line += " error-status=" + std::to_string(answer.ErrorStatus);
+  line += " error-index=" + std::to_string(answer.ErrorIndex);
+  return line;
+}
+
+}  // namespace zelsnmp::agentsim

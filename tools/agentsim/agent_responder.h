@@ -1,0 +1,34 @@
+// The answers of the agent simulator: what an SNMP agent holding the given data sends back
+// for a request, without any network or fault behaviour.
+//
+// Only GetRequests of versions 1 and 2c are answered. A v2c answer carries every requested
+// OID, with noSuchObject (tag 128, empty value) for an OID the data lacks. A v1 answer to a
+// request naming an OID the data lacks, or one whose value v1 cannot carry (Counter64 and the
+// exception values), is the request's bindings unchanged with error status noSuchName (2) and
+// the 1-based index of the first such binding, as v1 agents answer.
+
+#ifndef ZELSNMP_TOOLS_AGENTSIM_AGENT_RESPONDER_H_
+#define ZELSNMP_TOOLS_AGENTSIM_AGENT_RESPONDER_H_
+
+#include <optional>
+#include <string>
+
+#include "snmp/snmp_message.h"
+#include "tools/agentsim/snmprec.h"
+
+namespace zelsnmp::agentsim {
+
+inline constexpr std::int32_t kErrorStatusNoSuchName = 2;
+
+// The answer to `request`, or nothing when the request is not one the agent answers (another
+// PDU type or version, or a community other than `community` when that is given).
+std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& data,
+                                    const std::optional<std::string>& community);
+
+// One log line (without line end) for an answered request from `sender`.
+std::string DescribeAnswer(const TSNMPRec& request, const TSNMPRec& answer,
+                           const std::string& sender);
+
+}  // namespace zelsnmp::agentsim
+
+#endif  // ZELSNMP_TOOLS_AGENTSIM_AGENT_RESPONDER_H_

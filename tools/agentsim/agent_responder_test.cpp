@@ -1,0 +1,110 @@
+#include "tools/agentsim/agent_responder.h"
+
+#include <gtest/gtest.h>
+
+#include "snmp/ber.h"
+
+namespace zelsnmp::agentsim {
+namespace {
+
+const std::string kSysDescr = "1.3.6.1.2.1.1.1.0";
+const std::string kSysUpTime = "1.3.6.1.2.1.1.3.0";
+const std::string kMissing = "1.3.6.1.2.1.1.99.0";
+const std::string kHighCounter = "1.3.6.1.2.1.31.1.1.1.6.1";
+
+SnmprecData SampleData() {
+  return ParseSnmprec("1.3.6.1.2.1.1.1.0|4|Switch\n"
+                      "1.3.6.1.2.1.1.3.0|67|4711\n"
+                      "1.3.6.1.2.1.31.1.1.1.6.1|70|5000000000\n")
+      .data;
+}
+
+TSNMPRec Request(std::int32_t version, std::initializer_list<std::string> oids) {
+  TSNMPRec request;
+  request.Version = version;
+  request.Community = "public";
+  request.PDUType = PduGetRequest;
+  request.ID = 77;
+  for (const std::string& oid : oids) request.AddBinding(oid, "", TagNull);
+  return request;
+}
+
+// The answer as the client sees it: through the encoder and the decoder.
+TSNMPRec OverTheWire(TSNMPRec answer) {
+  TSNMPRec decoded;
+  EXPECT_TRUE(decoded.DecodeMessage(answer.EncodeMessage()));
+  return decoded;
+}
+
+TEST(AgentResponderTest, V2cAnswersValuesAndNoSuchObject) {
+  auto answer = BuildAnswer(Request(kSnmpVersion2c, {kSysDescr, kMissing, kHighCounter}),
+                            SampleData(), std::nullopt);
+  ASSERT_TRUE(answer);
+  TSNMPRec decoded = OverTheWire(*answer);
+  EXPECT_EQ(decoded.PDUType, PduResponse);
+  EXPECT_EQ(decoded.Version, kSnmpVersion2c);
+  EXPECT_EQ(decoded.ID, 77);
+  EXPECT_EQ(decoded.Community, "public");
+  EXPECT_EQ(decoded.ErrorStatus, 0);
+  ASSERT_EQ(decoded.BindingCount(), 3);
+  EXPECT_EQ(decoded.Bindings()[0].ValueText, "Switch");
+  EXPECT_EQ(decoded.Bindings()[0].ValueTag, TagOctetString);
+  EXPECT_EQ(decoded.Bindings()[1].OidText, kMissing);
+  EXPECT_EQ(decoded.Bindings()[1].ValueTag, TagNoSuchObject);
+  EXPECT_EQ(decoded.Bindings()[1].ValueText, "");
+  EXPECT_EQ(decoded.Bindings()[2].ValueText, "5000000000");
+  EXPECT_EQ(decoded.Bindings()[2].ValueTag, TagCounter64);
+}
+
+TEST(AgentResponderTest, V1MissingOidGivesNoSuchNameWithIndex) {
+  auto answer = BuildAnswer(Request(kSnmpVersion1, {kSysDescr, kSysUpTime, kMissing}),
+                            SampleData(), std::nullopt);
+  ASSERT_TRUE(answer);
+  TSNMPRec decoded = OverTheWire(*answer);
+  EXPECT_EQ(decoded.Version, kSnmpVersion1);
+  EXPECT_EQ(decoded.ErrorStatus, kErrorStatusNoSuchName);
+  EXPECT_EQ(decoded.ErrorIndex, 3);
+  ASSERT_EQ(decoded.BindingCount(), 3);
+  for (const TSNMPMib& binding : decoded.Bindings()) EXPECT_EQ(binding.ValueTag, TagNull);
+}
+
+TEST(AgentResponderTest, V1CannotCarryCounter64) {
+  auto answer = BuildAnswer(Request(kSnmpVersion1, {kHighCounter}), SampleData(), std::nullopt);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->ErrorStatus, kErrorStatusNoSuchName);
+  EXPECT_EQ(answer->ErrorIndex, 1);
+}
+
+TEST(AgentResponderTest, V1AnswersKnownOids) {
+  auto answer = BuildAnswer(Request(kSnmpVersion1, {kSysUpTime}), SampleData(), std::nullopt);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->ErrorStatus, 0);
+  EXPECT_EQ(answer->BindingValue(kSysUpTime), "4711");
+}
+
+TEST(AgentResponderTest, UnansweredRequests) {
+  TSNMPRec get_next = Request(kSnmpVersion2c, {kSysDescr});
+  get_next.PDUType = PduGetNextRequest;
+  TSNMPRec version3 = Request(kSnmpVersion3, {kSysDescr});
+  TSNMPRec response = Request(kSnmpVersion2c, {kSysDescr});
+  response.PDUType = PduResponse;
+  for (const TSNMPRec& request : {get_next, version3, response}) {
+    EXPECT_FALSE(BuildAnswer(request, SampleData(), std::nullopt));
+  }
+  EXPECT_FALSE(BuildAnswer(Request(kSnmpVersion2c, {kSysDescr}), SampleData(), "private"));
+  EXPECT_TRUE(BuildAnswer(Request(kSnmpVersion2c, {kSysDescr}), SampleData(), "public"));
+}
+
+TEST(AgentResponderTest, LogLineIsOneEscapedLine) {
+  TSNMPRec request = Request(kSnmpVersion2c, {kSysDescr, kSysUpTime});
+  request.Community = "pub\nlic\"";
+  auto answer = BuildAnswer(request, SampleData(), std::nullopt);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(DescribeAnswer(request, *answer, "127.0.0.1:40000"),
+            "answered 127.0.0.1:40000 v2c id=77 community=\"pub\\x0Alic\\x22\" "
+            "oids=1.3.6.1.2.1.1.1.0,1.3.6.1.2.1.1.3.0 answer-id=77 error-status=0 "
+            "error-index=0");
+}
+
+}  // namespace
+}  // namespace zelsnmp::agentsim

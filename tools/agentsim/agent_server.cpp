@@ -1,0 +1,102 @@
+#include "tools/agentsim/agent_server.h"
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+#include "net/block_socket.h"
+#include "snmp/snmp_message.h"
+#include "tools/agentsim/agent_responder.h"
+
+namespace zelsnmp::agentsim {
+namespace {
+
+// How often a blocked wait looks at the stop request.
+constexpr int kStopCheckIntervalMs = 100;
+// Added to the request ID by --wrong-id: far from any ID the client will send soon.
+constexpr std::uint32_t kWrongIdOffset = 1000000;
+
+std::string EndpointText(const TBlockSocket& socket, bool remote) {
+  std::string address = remote ? socket.RemoteAddressText() : socket.LocalAddressText();
+  std::uint16_t port = remote ? socket.RemotePortNumber() : socket.LocalPortNumber();
+  if (address.find(':') != std::string::npos) address = "[" + address + "]";
+  return address + ":" + std::to_string(port);
+}
+
+// Sleeps `delay_ms`, ending early on a stop request; false when stopped.
+bool SleepUnlessStopped(int delay_ms, const std::function<bool()>& stop_requested) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (stop_requested()) return false;
+    auto left = deadline - std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        left, std::chrono::milliseconds(kStopCheckIntervalMs)));
+  }
+  return true;
+}
+
+bool SendOrReport(TUDPBlockSocket& socket, const std::string& datagram) {
+  socket.SendDatagram(datagram);
+  if (socket.LastErrorCode() == 0) return true;
+  std::cerr << "agentsim: send failed: " << socket.LastErrorCode() << " "
+            << socket.LastErrorText() << std::endl;
+  return false;
+}
+
+}  // namespace
+
+int RunAgent(const AgentOptions& options, const SnmprecData& data,
+             const std::function<bool()>& stop_requested) {
+  TUDPBlockSocket listener;
+  listener.BindLocal(options.listen_address, options.listen_port);
+  if (listener.LastErrorCode() != 0) {
+    std::cerr << "agentsim: cannot listen on " << options.listen_address << ":"
+              << options.listen_port << ": " << listener.LastErrorCode() << " "
+              << listener.LastErrorText() << std::endl;
+    return 1;
+  }
+  TUDPBlockSocket from_socket;
+  if (!options.from_address.empty()) {
+    from_socket.BindLocal(options.from_address, "0");
+    if (from_socket.LastErrorCode() != 0) {
+      std::cerr << "agentsim: cannot bind --from address " << options.from_address << ": "
+                << from_socket.LastErrorCode() << " " << from_socket.LastErrorText()
+                << std::endl;
+      return 1;
+    }
+  }
+  TUDPBlockSocket& answer_socket = options.from_address.empty() ? listener : from_socket;
+  std::cout << "agentsim listening on " << EndpointText(listener, false) << std::endl;
+
+  while (!stop_requested()) {
+    std::string datagram = listener.ReceiveDatagram(kStopCheckIntervalMs);
+    if (listener.LastErrorCode() != 0) continue;  // time-out, signal or an empty datagram
+    const std::string sender_address = listener.RemoteAddressText();
+    const std::string sender_port = std::to_string(listener.RemotePortNumber());
+    const std::string sender = EndpointText(listener, true);
+
+    TSNMPRec request;
+    if (!request.DecodeMessage(datagram)) continue;
+    std::optional<TSNMPRec> answer = BuildAnswer(request, data, options.community);
+    if (!answer || options.silent) continue;
+    if (!SleepUnlessStopped(options.delay_ms, stop_requested)) break;
+
+    if (options.wrong_id) {
+      answer->ID = static_cast<std::int32_t>(static_cast<std::uint32_t>(answer->ID) +
+                                             kWrongIdOffset);
+    }
+    const std::int32_t answer_id = answer->ID;
+    const std::string encoded = answer->EncodeMessage();
+    answer->ID = answer_id;
+
+    answer_socket.ConnectTo(sender_address, sender_port);
+    if (options.garbage_first) SendOrReport(answer_socket, std::string(kGarbageDatagram));
+    if (options.empty_first) SendOrReport(answer_socket, std::string());
+    bool sent = SendOrReport(answer_socket, encoded);
+    if (options.twice) sent = SendOrReport(answer_socket, encoded) && sent;
+    if (sent) std::cout << DescribeAnswer(request, *answer, sender) << std::endl;
+  }
+  return 0;
+}
+
+}  // namespace zelsnmp::agentsim

@@ -1,0 +1,31 @@
+// The network side of the agent simulator: one UDP socket that takes requests, answers them
+// as agent_responder builds them and adds the faults the options ask for.
+//
+// Start-up prints "agentsim listening on ADDR:PORT" (the port the socket really got) and each
+// answered request one line (DescribeAnswer); every line is flushed at once so that a process
+// reading the output sees it immediately. Requests that are not answered (wrong community,
+// not a GetRequest, undecodable, --silent) are not logged. Requests are served one after the
+// other: with --delay, later requests wait in the socket's queue.
+
+#ifndef ZELSNMP_TOOLS_AGENTSIM_AGENT_SERVER_H_
+#define ZELSNMP_TOOLS_AGENTSIM_AGENT_SERVER_H_
+
+#include <functional>
+
+#include "tools/agentsim/agent_options.h"
+#include "tools/agentsim/snmprec.h"
+
+namespace zelsnmp::agentsim {
+
+// The bytes sent by --garbage-first: the first byte is a primitive tag, so no SNMP decoder
+// can take them for a message.
+inline constexpr std::string_view kGarbageDatagram = "GARBAGE, NOT AN SNMP MESSAGE";
+
+// Serves until `stop_requested` says so. Returns the process exit code: 0 after a stop, 1
+// when the sockets could not be set up (the reason goes to standard error).
+int RunAgent(const AgentOptions& options, const SnmprecData& data,
+             const std::function<bool()>& stop_requested);
+
+}  // namespace zelsnmp::agentsim
+
+#endif  // ZELSNMP_TOOLS_AGENTSIM_AGENT_SERVER_H_
