@@ -100,7 +100,8 @@ END {
   }
   for (i = 1; i <= unnamed_count; i++) {
     key = unnamed[i]
-    printf row_format, key, "?", "(not configured)", "", writes[key], last_write[key],
-           last_time[key]
+    split(key, parts, ":")
+    printf row_format, parts[2] ":" parts[3] ":" parts[4], parts[1] == "analog" ? "TT" : "TC/S",
+           "(not configured)", "", writes[key], last_write[key], last_time[key]
   }
 }

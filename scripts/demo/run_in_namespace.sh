@@ -118,7 +118,7 @@ run_task() {
     if ! is_running "$task_pid"; then
       wait "$task_pid" 2>/dev/null || true
       task_pid=
-      fail "zelSNMP ended by itself before it was stopped; see $SITE_DIR/log/error.log"
+      fail "zelSNMP ended before the demo stopped it (interrupted?); see $SITE_DIR/log/"
     fi
     sleep 0.2
   done
