@@ -16,7 +16,8 @@
 # The demo site is rebuilt on every run in <build>/demo-site.
 set -euo pipefail
 
-readonly REPO_DIR=$(cd "$(dirname "$0")/.." && pwd)
+REPO_DIR=$(cd "$(dirname "$0")/.." && pwd)
+readonly REPO_DIR
 readonly DEMO_DIR=$REPO_DIR/scripts/demo
 readonly PRESET=default
 readonly DEFAULT_BUILD_DIR=$REPO_DIR/build/$PRESET
@@ -84,10 +85,10 @@ check_programs() {
 
 # Picks the namespace the run takes place in, or explains what is needed.
 choose_namespace() {
-  command -v unshare >/dev/null && command -v ip >/dev/null || {
+  if ! command -v unshare >/dev/null || ! command -v ip >/dev/null; then
     echo "demo: needs the programs unshare (util-linux) and ip (iproute2)" >&2
     exit "$EXIT_NO_NAMESPACE"
-  }
+  fi
   if [[ $(id -u) -eq 0 ]] && unshare -n true 2>/dev/null; then
     namespace_command=(unshare -n)
   elif unshare -rn true 2>/dev/null; then

@@ -8,8 +8,9 @@
 # needs (the test is then skipped), 1 on any failed check.
 set -uo pipefail
 
-readonly REPO_DIR=$(cd "$(dirname "$0")/.." && pwd)
-readonly BUILD_DIR=$(cd "${1:?usage: demo_test.sh BUILD_DIR}" && pwd)
+REPO_DIR=$(cd "$(dirname "$0")/.." && pwd)
+BUILD_DIR=$(cd "${1:?usage: demo_test.sh BUILD_DIR}" && pwd) || exit 1
+readonly REPO_DIR BUILD_DIR
 readonly SITE_DIR=$BUILD_DIR/demo-site
 # One pass at once, then the task waits; the silent device costs its 5 s time-out.
 readonly RUN_SECONDS=8

@@ -14,7 +14,8 @@ readonly BUILD_DIR=$2
 readonly RUN_SECONDS=$3
 readonly TM_SERVER=$4
 
-readonly DATA_DIR=$(cd "$(dirname "$0")" && pwd)
+DATA_DIR=$(cd "$(dirname "$0")" && pwd)
+readonly DATA_DIR
 readonly ZELSNMP=$BUILD_DIR/app/zelSNMP
 readonly AGENTSIM=$BUILD_DIR/tools/agentsim/agentsim
 readonly AGENT_LOG_DIR=$SITE_DIR/agents
