@@ -15,10 +15,10 @@
 #include <string_view>
 #include <vector>
 
-namespace zelsnmp {
+// kDefaultCommunity: the community of an agent whose section name gives none.
+#include "snmp/snmp_message.h"
 
-// Community used for an agent whose section name gives none.
-inline constexpr std::string_view kDefaultCommunity = "vxkfqz";
+namespace zelsnmp {
 
 // One line of an agent's section, kept as one text: name "=" value, the name being the point
 // address and the value the OID text.

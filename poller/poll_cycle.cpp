@@ -4,9 +4,10 @@
 #include <thread>
 
 #include "host/nodehub.h"
+#include "poller/agent_poller.h"
 #include "poller/poll_config.h"
+#include "poller/poll_messages.h"
 #include "sys/console.h"
-#include "util/cp1251.h"
 
 namespace zelsnmp {
 
@@ -15,28 +16,20 @@ namespace {
 constexpr std::uint32_t kStopWaitMs = 1000;
 constexpr std::int32_t kWaitsPerPollPass = 5;
 
-// The poll cycle's error line, in Windows-1251, converted once.
-const std::string& NoAddressLine() {
-  static const std::string line = Utf8ToCp1251("Не задан ни один адрес для опроса\r\n");
-  return line;
-}
-
-// One poll pass: one GetRequest per agent and the answers written into the TM points.
-void RunPollPass(const PollConfig& /*config*/, std::int32_t /*tm_connection*/) {}
-
 }  // namespace
 
 void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
                   const std::string& config_path) {
+  AgentPoller poller(tm_connection);
   const PollConfig config = LoadPollConfig(config_path);
   if (config.agents.empty()) {
-    e_printf(NoAddressLine().c_str(), 0, 0, 0, 0, 0);
+    e_printf(PollMessages().no_address.c_str(), 0, 0, 0, 0, 0);
     return;
   }
   std::int32_t pass = 0;
   for (;;) {
     if (PollConsoleKey() != 0) break;
-    if (pass % kWaitsPerPollPass == 0) RunPollPass(config, tm_connection);
+    if (pass % kWaitsPerPollPass == 0) poller.RunPass(config);
     const EventWaitResult waited = WaitForEvent(stop_event, kStopWaitMs);
     if (waited == EventWaitResult::kSignalled) break;
     // A wait that fails at once would otherwise turn the cycle into a busy loop that polls

@@ -7,6 +7,7 @@ namespace {
 
 constexpr int kMaxPort = 65535;
 constexpr int kMaxDelayMs = 3600 * 1000;
+constexpr int kMaxErrorStatus = 255;
 
 std::optional<int> ParseDecimal(std::string_view text, int limit) {
   if (text.empty()) return std::nullopt;
@@ -87,6 +88,11 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
       auto delay = text ? ParseDecimal(*text, kMaxDelayMs) : std::nullopt;
       if (!delay) return fail("--delay needs milliseconds from 0 to 3600000");
       options.delay_ms = *delay;
+    } else if (name == "--error-status") {
+      auto text = value();
+      auto status = text ? ParseDecimal(*text, kMaxErrorStatus) : std::nullopt;
+      if (!status) return fail("--error-status needs a number from 0 to 255");
+      options.error_status = *status;
     } else if (name == "--from") {
       auto text = value();
       if (!text || text->empty()) return fail("--from needs a local address");
@@ -124,6 +130,7 @@ std::string AgentUsage() {
          "  --garbage-first       send a datagram that is no SNMP message before each answer\n"
          "  --empty-first         send a 0-byte datagram before each answer\n"
          "  --from ADDR           send the answers from local address ADDR\n"
+         "  --error-status N      answer with error status N (1 tooBig) and no bindings\n"
          "Stops on SIGINT or SIGTERM.\n";
 }
 

@@ -28,6 +28,7 @@ struct AgentOptions {
   bool garbage_first = false;            // send bytes that are no SNMP message first
   bool empty_first = false;              // send a 0-byte datagram first
   std::string from_address;              // answer from this local address instead
+  int error_status = 0;                  // when not 0: answer with it and no bindings
 };
 
 struct AgentOptionsResult {

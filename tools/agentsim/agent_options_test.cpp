@@ -47,7 +47,7 @@ TEST(AgentOptionsTest, EveryOption) {
   AgentOptionsResult result = ParseAgentOptions(
       {"--listen", "127.0.0.3:2000", "--data", "a.snmprec", "--community", "private",
        "--silent", "--delay", "250", "--wrong-id", "--twice", "--garbage-first",
-       "--empty-first", "--from", "127.0.0.4"});
+       "--empty-first", "--from", "127.0.0.4", "--error-status", "1"});
   ASSERT_EQ(result.error, "");
   const AgentOptions& o = result.options;
   EXPECT_EQ(o.listen_address, "127.0.0.3");
@@ -57,6 +57,7 @@ TEST(AgentOptionsTest, EveryOption) {
   EXPECT_TRUE(o.silent && o.wrong_id && o.twice && o.garbage_first && o.empty_first);
   EXPECT_EQ(o.delay_ms, 250);
   EXPECT_EQ(o.from_address, "127.0.0.4");
+  EXPECT_EQ(o.error_status, 1);
 }
 
 TEST(AgentOptionsTest, Defaults) {
@@ -66,6 +67,7 @@ TEST(AgentOptionsTest, Defaults) {
   EXPECT_FALSE(result.options.community.has_value());
   EXPECT_EQ(result.options.delay_ms, 0);
   EXPECT_TRUE(result.options.from_address.empty());
+  EXPECT_EQ(result.options.error_status, 0);
 }
 
 struct BadCommandCase {
@@ -93,6 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
                        "--delay needs milliseconds from 0 to 3600000"},
         BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--from"},
                        "--from needs a local address"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--error-status", "256"},
+                       "--error-status needs a number from 0 to 255"},
         BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--loud"},
                        "unknown option \"--loud\""}));
 

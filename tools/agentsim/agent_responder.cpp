@@ -71,6 +71,12 @@ std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& 
   return answer;
 }
 
+TSNMPRec BuildErrorAnswer(const TSNMPRec& request, std::int32_t error_status) {
+  TSNMPRec answer = ResponseHeaderFor(request);
+  answer.ErrorStatus = error_status;
+  return answer;
+}
+
 std::string DescribeAnswer(const TSNMPRec& request, const TSNMPRec& answer,
                            const std::string& sender) {
   std::string line = "answered " + sender;

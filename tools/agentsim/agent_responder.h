@@ -25,6 +25,10 @@ inline constexpr std::int32_t kErrorStatusNoSuchName = 2;
 std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& data,
                                     const std::optional<std::string>& community);
 
+// The answer of an agent that refuses `request` as a whole, as with tooBig (1): the request's
+// header with `error_status`, error index 0 and no bindings.
+TSNMPRec BuildErrorAnswer(const TSNMPRec& request, std::int32_t error_status);
+
 // One log line (without line end) for an answered request from `sender`.
 std::string DescribeAnswer(const TSNMPRec& request, const TSNMPRec& answer,
                            const std::string& sender);

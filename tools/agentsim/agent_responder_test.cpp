@@ -95,6 +95,17 @@ TEST(AgentResponderTest, UnansweredRequests) {
   EXPECT_TRUE(BuildAnswer(Request(kSnmpVersion2c, {kSysDescr}), SampleData(), "public"));
 }
 
+TEST(AgentResponderTest, ErrorAnswerCarriesTheStatusAndNoBindings) {
+  const TSNMPRec answer =
+      OverTheWire(BuildErrorAnswer(Request(kSnmpVersion2c, {kSysDescr, kSysUpTime}), 1));
+  EXPECT_EQ(answer.PDUType, PduResponse);
+  EXPECT_EQ(answer.ID, 77);
+  EXPECT_EQ(answer.Community, "public");
+  EXPECT_EQ(answer.ErrorStatus, 1);
+  EXPECT_EQ(answer.ErrorIndex, 0);
+  EXPECT_EQ(answer.BindingCount(), 0);
+}
+
 TEST(AgentResponderTest, LogLineIsOneEscapedLine) {
   TSNMPRec request = Request(kSnmpVersion2c, {kSysDescr, kSysUpTime});
   request.Community = "pub\nlic\"";

@@ -79,6 +79,7 @@ int RunAgent(const AgentOptions& options, const SnmprecData& data,
     if (!request.DecodeMessage(datagram)) continue;
     std::optional<TSNMPRec> answer = BuildAnswer(request, data, options.community);
     if (!answer || options.silent) continue;
+    if (options.error_status != 0) answer = BuildErrorAnswer(request, options.error_status);
     if (!SleepUnlessStopped(options.delay_ms, stop_requested)) break;
 
     if (options.wrong_id) {

@@ -1,0 +1,58 @@
+// AgentPoller: the poll pass, one SNMP GetRequest per configured agent with the answers written
+// into the TM points bound to their OIDs.
+//
+// The poller owns the one SNMP client of the poll cycle and keeps it from pass to pass, so that
+// its socket and local port stay the same; the client is replaced by a fresh one only after its
+// SendQuery raised. For each agent, in configuration order, a pass sends one v2c GetRequest with
+// a NULL binding per section line and then:
+//   - on an answer with error status 0, writes each line's value into its point: "#TC" the
+//     whole number minus 1 (unreadable: 0), "#TS" the whole number (unreadable: 0), "#TT" the
+//     number as a single-precision float (unreadable: a conversion-error trace line, nothing
+//     written; beyond the single-precision range: "Floating point overflow" in the error log,
+//     nothing written); other lines are only traced;
+//   - on no answer, or an answer whose error status is not 0 (it carries no valid values), sets
+//     flags 0x0001 on the agent's "#TC" and "#TT" points; "#TS" points keep what they had.
+// Every trace and error line carries its data verbatim. A pass never throws: an exception ends
+// the pass and its message goes to the error log, "SendQuery " in front when SendQuery raised.
+//
+// Single-threaded; each SendQuery blocks for at most the client's time-out.
+
+#ifndef ZELSNMP_POLLER_AGENT_POLLER_H_
+#define ZELSNMP_POLLER_AGENT_POLLER_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "poller/poll_config.h"
+#include "snmp/snmp_client.h"
+
+namespace zelsnmp {
+
+class AgentPoller {
+ public:
+  // Makes a client; the poll cycle's makes one with its defaults (port 161, 5000 ms). Tests
+  // give one that points elsewhere.
+  using ClientFactory = std::function<std::unique_ptr<TSNMPSend>()>;
+
+  explicit AgentPoller(std::int32_t tm_connection, ClientFactory make_client = {});
+
+  // One poll pass over every agent of `config`.
+  void RunPass(const PollConfig& config);
+
+ private:
+  // False when SendQuery raised: the pass ends there.
+  bool PollAgent(const AgentEntry& agent);
+  void BuildQuery(const AgentEntry& agent);
+  void WriteAnswer(const AgentEntry& agent);
+  void FlagSilentAgent(const AgentEntry& agent);
+  void ReplaceClient();
+
+  std::int32_t tm_connection_;
+  ClientFactory make_client_;
+  std::unique_ptr<TSNMPSend> client_;
+};
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_POLLER_AGENT_POLLER_H_

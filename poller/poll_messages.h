@@ -1,0 +1,33 @@
+// The texts the poll cycle writes to the debug and error logs, each with its own line end.
+//
+// They are written here as readable UTF-8 and converted to the Windows-1251 bytes that cross the
+// host interface in one place, on first use, with the same helper as the start-up texts. The
+// poll cycle joins them with run-time data (section names, OIDs, values) and always hands the
+// result to the log outputs as the argument of "%s", never as a format.
+
+#ifndef ZELSNMP_POLLER_POLL_MESSAGES_H_
+#define ZELSNMP_POLLER_POLL_MESSAGES_H_
+
+#include <string>
+
+namespace zelsnmp {
+
+struct PollTexts {
+  std::string no_address;          // error: no agent configured; CR LF
+  std::string pass_started;        // debug: CR LF, the line, CR LF
+  std::string answer_from;         // debug: + section name + line_end
+  std::string no_answer_from;      // debug: + section name + line_end
+  std::string answer_error;        // debug: + error status + answer_error_from + section name
+  std::string answer_error_from;   //        + line_end
+  std::string conversion_error;    // debug: a #TT value that is no number; CR LF
+  std::string send_query_failed;   // error: + exception message, no line end
+  std::string float_overflow;      // error: a #TT value beyond single precision, no line end
+  std::string line_end;            // CR LF
+};
+
+// The texts in Windows-1251.
+const PollTexts& PollMessages();
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_POLLER_POLL_MESSAGES_H_
