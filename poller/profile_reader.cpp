@@ -45,49 +45,31 @@ std::string_view StripMatchingQuotes(std::string_view value) {
   return value;
 }
 
-void AppendUtf8(std::string& out, char32_t code_point) {
-  if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | (code_point >> 6));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else if (code_point < 0x10000) {
-    out += static_cast<char>(0xE0 | (code_point >> 12));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code_point >> 18));
-    out += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  }
-}
-
-// UTF-16 text (without its mark) to UTF-8; an unpaired surrogate becomes the replacement
-// character and an odd last byte is dropped.
-std::string Utf16ToUtf8(std::string_view bytes, bool big_endian) {
+// UTF-16 text (without its mark) to Windows-1251; a character the code page lacks and an
+// unpaired surrogate become "?", and an odd last byte is dropped.
+std::string Utf16ToCp1251(std::string_view bytes, bool big_endian) {
   auto unit_at = [&](std::size_t index) -> char32_t {
     const auto first = static_cast<unsigned char>(bytes[index]);
     const auto second = static_cast<unsigned char>(bytes[index + 1]);
     return big_endian ? (first << 8 | second) : (second << 8 | first);
   };
-  std::string utf8;
-  utf8.reserve(bytes.size());
+  std::string text;
+  text.reserve(bytes.size() / 2);
   const std::size_t unit_count = bytes.size() / 2;
   for (std::size_t i = 0; i < unit_count; ++i) {
     const char32_t unit = unit_at(2 * i);
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < unit_count) {
       const char32_t low = unit_at(2 * (i + 1));
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(utf8, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        text += CodePointToCp1251(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
         ++i;
         continue;
       }
     }
     const bool lone_surrogate = unit >= 0xD800 && unit <= 0xDFFF;
-    AppendUtf8(utf8, lone_surrogate ? kReplacementCharacter : unit);
+    text += CodePointToCp1251(lone_surrogate ? kReplacementCharacter : unit);
   }
-  return utf8;
+  return text;
 }
 
 // The file's text in Windows-1251: converted when it starts with a byte-order mark, else as is.
@@ -96,10 +78,10 @@ std::string ToCp1251(std::string_view contents) {
     return Utf8ToCp1251(contents.substr(kUtf8Mark.size()));
   }
   if (contents.starts_with(kUtf16LeMark)) {
-    return Utf8ToCp1251(Utf16ToUtf8(contents.substr(kUtf16LeMark.size()), false));
+    return Utf16ToCp1251(contents.substr(kUtf16LeMark.size()), false);
   }
   if (contents.starts_with(kUtf16BeMark)) {
-    return Utf8ToCp1251(Utf16ToUtf8(contents.substr(kUtf16BeMark.size()), true));
+    return Utf16ToCp1251(contents.substr(kUtf16BeMark.size()), true);
   }
   return std::string(contents);
 }

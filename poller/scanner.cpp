@@ -111,7 +111,7 @@ bool PrefixAllowed(Kind kind, char letter, SizePrefix prefix) {
 }
 
 // Reads "[*][width][prefix]letter" behind the "%". On success moves format behind the letter
-// (a set's member list is read later, by ParseCharSet). An invalid specification gives false
+// (a set's member list is read later, by ParseCharSet). An invalid conversion gives false
 // and leaves format where it was.
 bool ParseConversionSpec(std::string_view& format, ConversionSpec& spec) {
   std::string_view rest = format;

@@ -27,17 +27,6 @@ char32_t ByteToCodePoint(unsigned char byte) {
   return kUpperHalf[byte - 0x80];
 }
 
-char CodePointToByte(char32_t code_point) {
-  if (code_point < 0x80) return static_cast<char>(code_point);
-  if (code_point >= kFirstCyrillicLetter && code_point < kFirstCyrillicLetter + 64) {
-    return static_cast<char>(kFirstCyrillicByte + (code_point - kFirstCyrillicLetter));
-  }
-  for (std::size_t i = 0; i < kUpperHalf.size(); ++i) {
-    if (kUpperHalf[i] == code_point) return static_cast<char>(0x80 + i);
-  }
-  return kReplacement;
-}
-
 void AppendUtf8(std::string& out, char32_t code_point) {
   if (code_point < 0x80) {
     out += static_cast<char>(code_point);
@@ -99,11 +88,22 @@ char32_t NextCodePoint(std::string_view utf8, std::size_t& pos) {
 
 }  // namespace
 
+char CodePointToCp1251(char32_t code_point) {
+  if (code_point < 0x80) return static_cast<char>(code_point);
+  if (code_point >= kFirstCyrillicLetter && code_point < kFirstCyrillicLetter + 64) {
+    return static_cast<char>(kFirstCyrillicByte + (code_point - kFirstCyrillicLetter));
+  }
+  for (std::size_t i = 0; i < kUpperHalf.size(); ++i) {
+    if (kUpperHalf[i] == code_point) return static_cast<char>(0x80 + i);
+  }
+  return kReplacement;
+}
+
 std::string Utf8ToCp1251(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   std::size_t pos = 0;
-  while (pos < utf8.size()) out += CodePointToByte(NextCodePoint(utf8, pos));
+  while (pos < utf8.size()) out += CodePointToCp1251(NextCodePoint(utf8, pos));
   return out;
 }
 

@@ -21,6 +21,9 @@ namespace zelsnmp {
 std::string Utf8ToCp1251(std::string_view utf8);
 std::string Cp1251ToUtf8(std::string_view cp1251);
 
+// The Windows-1251 byte of one Unicode character, "?" when the code page lacks it.
+char CodePointToCp1251(char32_t code_point);
+
 }  // namespace zelsnmp
 
 #endif  // ZELSNMP_UTIL_CP1251_H_
