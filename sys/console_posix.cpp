@@ -74,8 +74,10 @@ bool PrepareTerminal() {
     g_terminal = isatty(STDIN_FILENO) ? Terminal::kTerminal : Terminal::kNotTerminal;
   }
   if (g_terminal != Terminal::kTerminal) return false;
-  if (g_mode_changed.load()) return true;
+  // Checked on every call: a job moved to the background later would be stopped by SIGTTIN
+  // on its next read and hang there.
   if (!InForeground()) return false;
+  if (g_mode_changed.load()) return true;
   termios mode{};
   if (tcgetattr(STDIN_FILENO, &mode) != 0) return false;
   g_saved_mode = mode;
