@@ -393,3 +393,36 @@ INSTANTIATE_TEST_SUITE_P(Signals, StopRequestTest, testing::Values(SIGTERM, SIGI
 
 }  // namespace
 }  // namespace zelsnmp
+
+namespace zelsnmp {
+namespace {
+
+// The stand-in echoes errors and messages to standard error. When that is a pipe whose reader
+// has gone (a console closed, a log collector ended), the echo must not end the task.
+TEST(StartupTest, StandardErrorWithoutAReaderDoesNotEndTheTask) {
+  TestSite site;
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  close(pipe_ends[0]);
+  const std::string program = testing_support::ProgramPath();
+  std::vector<std::string> environment = site.Environment();
+  std::vector<char*> envp;
+  for (std::string& variable : environment) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (dup2(pipe_ends[1], 2) < 0 || chdir(site.work().c_str()) != 0) _exit(126);
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    execve(program.c_str(), argv, envp.data());
+    _exit(127);
+  }
+  close(pipe_ends[1]);
+  const int status = testing_support::WaitForTask(pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(site.Log("message.log"), kTaskStarted);
+  EXPECT_EQ(site.Log("error.log"), "Не указано имя сервера для подключения\n");
+}
+
+}  // namespace
+}  // namespace zelsnmp

@@ -18,6 +18,7 @@
 
 #include "host/nodehub.h"
 #include "host/standin_site.h"
+#include "sys/process.h"
 #include "util/cp1251.h"
 
 namespace zelsnmp::standin {
@@ -90,8 +91,7 @@ void WriteLog(std::string_view operation, std::string_view file_name, bool echo,
   RecordCall(operation);
   AppendToSiteLog(file_name, utf8);
   if (echo) {
-    std::fwrite(utf8.data(), 1, utf8.size(), stderr);
-    std::fflush(stderr);
+    WriteToStandardError(utf8);
   }
 }
 

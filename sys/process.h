@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zelsnmp {
@@ -22,6 +23,10 @@ std::vector<std::string> CommandLineArguments(int argc, const char* const* argv)
 
 // This computer's network name; empty when the platform cannot tell it.
 std::string LocalHostName();
+
+// Writes `bytes` to the process's standard error. A console or pipe that is gone (its reader
+// ended) makes the write fail quietly: echoing a log line must never end the task.
+void WriteToStandardError(std::string_view bytes);
 
 }  // namespace zelsnmp
 

@@ -1,7 +1,11 @@
 #include "sys/process.h"
 
 #include <limits.h>
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
 
 #include <string_view>
 
@@ -37,6 +41,19 @@ std::string LocalHostName() {
   char buffer[HOST_NAME_MAX + 1] = {};
   if (gethostname(buffer, sizeof buffer - 1) != 0) return std::string();
   return std::string(buffer);
+}
+
+void WriteToStandardError(std::string_view bytes) {
+  // A write to a pipe without a reader raises SIGPIPE, whose default ends the process; with
+  // the signal ignored the write reports EPIPE instead, and the line is simply not echoed.
+  static std::once_flag ignore_broken_pipe;
+  std::call_once(ignore_broken_pipe, [] { signal(SIGPIPE, SIG_IGN); });
+  while (!bytes.empty()) {
+    const ssize_t written = write(STDERR_FILENO, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
 }
 
 }  // namespace zelsnmp
