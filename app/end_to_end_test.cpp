@@ -19,8 +19,8 @@
 
 #include "app/end_to_end_network.h"
 #include "app/task_runner.h"
-#include "poller/test_agent_process.h"
-#include "poller/test_journal.h"
+#include "testing/agent_process.h"
+#include "testing/journal.h"
 
 namespace zelsnmp {
 namespace {
@@ -52,11 +52,8 @@ class EndToEndTest : public testing::Test {
   // agentsim on `address`:161 answering `snmprec`.
   AgentProcess& StartAgent(const std::string& address, const std::string& snmprec,
                            const std::vector<std::string>& options = {}) {
-    const std::filesystem::path data = site_.work() / ("agent_" + address + ".snmprec");
-    testing_support::WriteFile(data, snmprec);
-    agents_.push_back(std::make_unique<AgentProcess>(address, data, options,
-                                                     site_.work() / ("agent_" + address + ".out")));
-    EXPECT_TRUE(agents_.back()->WaitUntilListening()) << agents_.back()->Output();
+    agents_.push_back(std::make_unique<AgentProcess>(address, snmprec, options));
+    EXPECT_TRUE(agents_.back()->listening()) << agents_.back()->Output();
     return *agents_.back();
   }
 

@@ -6,8 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace zelsnmp::testing_support {
@@ -21,28 +19,11 @@ std::vector<char*> CStrings(std::vector<std::string>& texts) {
   return pointers;
 }
 
-std::string ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 }  // namespace
 
-TestSite::TestSite() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "zelsnmp_site_XXXXXX").string();
-  root_ = mkdtemp(pattern.data());
-  site_ = root_ / "site";
-  work_ = root_ / "work";
+TestSite::TestSite() : site_(root_.path() / "site"), work_(root_.path() / "work") {
   std::filesystem::create_directories(site_);
   std::filesystem::create_directories(work_);
-}
-
-TestSite::~TestSite() {
-  std::error_code ignored;
-  std::filesystem::remove_all(root_, ignored);
 }
 
 void TestSite::AddTmServer(const std::string& server) const {
@@ -53,11 +34,11 @@ void TestSite::AddConfigFile(const std::string& server, const std::string& file_
                              const std::string& contents) const {
   const std::filesystem::path folder = site_ / "config" / "TM_SERVER" / server;
   std::filesystem::create_directories(folder);
-  std::ofstream(folder / file_name, std::ios::binary) << contents;
+  WriteFile(folder / file_name, contents);
 }
 
 std::string TestSite::Log(const std::string& name) const {
-  return ReadWholeFile(site_ / "log" / name);
+  return ReadFile(site_ / "log" / name);
 }
 
 std::vector<std::string> TestSite::LocalConfigCopies() const {

@@ -11,13 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "testing/temp_directory.h"
+
 namespace zelsnmp::testing_support {
 
 // <root>/site is the site, <root>/work the task's current directory. Removed on destruction.
 class TestSite {
  public:
   TestSite();
-  ~TestSite();
   TestSite(const TestSite&) = delete;
   TestSite& operator=(const TestSite&) = delete;
 
@@ -37,7 +38,7 @@ class TestSite {
   std::vector<std::string> Environment(const std::string& faults = "") const;
 
  private:
-  std::filesystem::path root_;
+  TempDirectory root_;
   std::filesystem::path site_;
   std::filesystem::path work_;
 };

@@ -1,7 +1,8 @@
 # Test, benchmark and fuzzer helpers shared by the subsystem folders.
 #
-#   zelsnmp_add_test(NAME source...)       GoogleTest executable linked with zelsnmp_core,
-#                                          registered with CTest test by test.
+#   zelsnmp_add_test(NAME source...)       GoogleTest executable linked with zelsnmp_core and
+#                                          the test support of testing/, registered with
+#                                          CTest test by test.
 #   zelsnmp_add_benchmark(NAME source...)  Google Benchmark executable (not run by CTest).
 #   zelsnmp_add_fuzzer(NAME source...)     libFuzzer target, when the compiler provides it.
 
@@ -31,7 +32,7 @@ function(zelsnmp_add_test name)
     return()
   endif()
   add_executable(${name} ${ARGN})
-  target_link_libraries(${name} PRIVATE zelsnmp_core GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE zelsnmp_core zelsnmp_test_support GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
                        PROPERTIES ENVIRONMENT "ZELSNMP_BINARY_DIR=${CMAKE_BINARY_DIR}")
 endfunction()

@@ -6,9 +6,7 @@
 
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -16,6 +14,7 @@
 #include "host/nodehub.h"
 #include "host/scadalink.h"
 #include "sys/event.h"
+#include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
@@ -34,26 +33,20 @@ std::string Upper(std::string text) {
 class StandinTest : public testing::Test {
  protected:
   void SetUp() override {
-    site_ = std::filesystem::temp_directory_path() /
-            ("zelsnmp_standin_" + std::to_string(getpid()));
-    std::filesystem::remove_all(site_);
     std::filesystem::create_directories(site_ / "tm" / "TMS");
     std::filesystem::create_directories(site_ / "config" / "TM_SERVER" / "TMS");
-    std::ofstream(site_ / "config" / "TM_SERVER" / "TMS" / "a.cfg") << "[host]\n";
+    testing_support::WriteFile(site_ / "config" / "TM_SERVER" / "TMS" / "a.cfg", "[host]\n");
     setenv("ZELSNMP_SITE", site_.c_str(), 1);
     unsetenv("ZELSNMP_SIM_FAIL");
     unsetenv("ZELSNMP_SIM_CALLS");
   }
-  void TearDown() override { std::filesystem::remove_all(site_); }
 
   std::string Read(const std::filesystem::path& relative) const {
-    std::ifstream in(site_ / relative, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testing_support::ReadFile(site_ / relative);
   }
 
-  std::filesystem::path site_;
+  testing_support::TempDirectory directory_;
+  const std::filesystem::path site_ = directory_.path();
 };
 
 struct ConnectCase {

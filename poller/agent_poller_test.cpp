@@ -15,9 +15,9 @@
 #include <gtest/gtest.h>
 
 #include "host/scadalink.h"
-#include "poller/test_agent_process.h"
-#include "poller/test_journal.h"
-#include "poller/test_temp_dir.h"
+#include "testing/agent_process.h"
+#include "testing/journal.h"
+#include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
@@ -25,7 +25,7 @@ namespace {
 using testing_support::AgentProcess;
 using testing_support::ReadFile;
 using testing_support::ReadJournal;
-using testing_support::WriteFile;
+using testing_support::TempDirectory;
 using testing_support::WritesTo;
 
 // Short, so that silent agents cost little; answers on loopback take well under it.
@@ -49,13 +49,10 @@ class AgentPollerTest : public testing::Test {
   // An agent on `address`; the first one takes any free port, later ones that same port.
   AgentProcess& StartAgent(const std::string& address, const std::string& snmprec,
                            const std::vector<std::string>& options = {}) {
-    const std::string name = "agent" + std::to_string(agents_.size());
-    WriteFile(dir_.PathOf(name + ".snmprec"), snmprec);
     agents_.push_back(std::make_unique<AgentProcess>(
-        address + ":" + (port_.empty() ? "0" : port_), dir_.PathOf(name + ".snmprec"), options,
-        dir_.PathOf(name + ".out")));
-    EXPECT_TRUE(agents_.back()->WaitUntilListening()) << agents_.back()->Output();
-    if (port_.empty()) port_ = agents_.back()->Port();
+        address + ":" + (port_.empty() ? "0" : port_), snmprec, options));
+    EXPECT_TRUE(agents_.back()->listening()) << agents_.back()->Output();
+    if (port_.empty()) port_ = agents_.back()->port();
     return *agents_.back();
   }
 
@@ -73,7 +70,7 @@ class AgentPollerTest : public testing::Test {
   }
   std::string Log(const std::string& name) const { return ReadFile(site_ / "log" / name); }
 
-  TestTempDir dir_;
+  TempDirectory dir_;
   std::filesystem::path site_;
   std::int32_t tm_ = 0;
   std::string port_;

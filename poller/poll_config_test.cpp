@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "poller/test_temp_dir.h"
+#include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
@@ -94,7 +94,7 @@ std::vector<std::string> LineTexts(const AgentEntry& agent) {
 }
 
 TEST(LoadPollConfigTest, LoadsAgentsAndLinesInFileOrderAndDeletesFile) {
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   const std::string path = dir.Write(
       "zelSNMP_1_2",
       "; points of the substation\r\n"
@@ -138,7 +138,7 @@ TEST(LoadPollConfigTest, SeveralHundredAgentsWithLongNamesAllLoaded) {
     contents += "#TC1:" + std::to_string(i) + ":1=1.3.6.1.2.1.1.3.0\n";
     contents += "#TT1:" + std::to_string(i) + ":2=1.3.6.1.4.1." + std::to_string(i) + "\n";
   }
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   const std::string path = dir.Write("many.cfg", contents);
   const PollConfig config = LoadPollConfig(path);
 
@@ -155,7 +155,7 @@ TEST(LoadPollConfigTest, SeveralHundredAgentsWithLongNamesAllLoaded) {
 
 TEST(LoadPollConfigTest, ValueCutAt2047Characters) {
   const std::string long_oid = "1.3.6.1" + std::string(3000, '9');
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   const PollConfig config = LoadPollConfig(dir.Write("long.cfg", "[a]\n#TC1:1:1=" + long_oid));
   ASSERT_EQ(config.agents.size(), 1u);
   ASSERT_EQ(config.agents[0].lines.size(), 1u);
@@ -165,7 +165,7 @@ TEST(LoadPollConfigTest, ValueCutAt2047Characters) {
 TEST(LoadPollConfigTest, FileWithoutSectionsGivesEmptyListAndIsDeleted) {
   const char* const contents[] = {"", "; only a comment\n#TC1:1:1=1.3.6.1\n", "[]\nk=v\n",
                                   "\xEF\xBB\xBF"};
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   for (const char* text : contents) {
     const std::string path = dir.Write("nothing.cfg", text);
     EXPECT_TRUE(LoadPollConfig(path).agents.empty()) << text;
@@ -174,13 +174,13 @@ TEST(LoadPollConfigTest, FileWithoutSectionsGivesEmptyListAndIsDeleted) {
 }
 
 TEST(LoadPollConfigTest, MissingFileOrEmptyPathGivesEmptyList) {
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   EXPECT_TRUE(LoadPollConfig("").agents.empty());
   EXPECT_TRUE(LoadPollConfig(dir.PathOf("missing.cfg")).agents.empty());
 }
 
 TEST(LoadPollConfigTest, DirectoryAtPathGivesEmptyListAndStays) {
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   const std::string sub = dir.PathOf("sub");
   std::filesystem::create_directory(sub);
   EXPECT_TRUE(LoadPollConfig(sub).agents.empty());

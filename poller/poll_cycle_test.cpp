@@ -4,42 +4,29 @@
 #include "poller/poll_cycle.h"
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
+
+#include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
 
 class PollCycleTest : public testing::Test {
  protected:
-  void SetUp() override {
-    site_ = std::filesystem::temp_directory_path() /
-            ("zelsnmp_poll_cycle_" + std::to_string(getpid()));
-    std::filesystem::remove_all(site_);
-    std::filesystem::create_directories(site_);
-    setenv("ZELSNMP_SITE", site_.c_str(), 1);
-  }
-  void TearDown() override { std::filesystem::remove_all(site_); }
+  void SetUp() override { setenv("ZELSNMP_SITE", site_.path().c_str(), 1); }
 
   std::string ErrorLog() const {
-    std::ifstream in(site_ / "log" / "error.log", std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testing_support::ReadFile(site_.path() / "log" / "error.log");
   }
 
   std::string WriteConfig(const std::string& name, const std::string& contents) const {
-    const std::filesystem::path file = site_ / name;
-    std::ofstream(file, std::ios::binary) << contents;
-    return file.string();
+    return site_.Write(name, contents);
   }
 
-  std::filesystem::path site_;
+  testing_support::TempDirectory site_;
 };
 
 TEST_F(PollCycleTest, NoConfigurationLogsTheNoAddressLineAndReturns) {

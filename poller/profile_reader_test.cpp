@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "poller/test_temp_dir.h"
+#include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
@@ -38,7 +38,7 @@ struct FileCase {
 class ProfileReaderFileTest : public testing::TestWithParam<FileCase> {};
 
 TEST_P(ProfileReaderFileTest, ReadsFileAsDocumented) {
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   const std::string path = dir.Write("config.ini", GetParam().contents);
   EXPECT_EQ(Dump(ProfileReader::FromFile(path)), GetParam().expected);
 }
@@ -152,14 +152,14 @@ const std::string kConvertedDump = "[" + std::string(kAgentCp1251) + "]\nk=<" +
                                    std::string(kValueCp1251) + " \x88 ?>\n";
 
 TEST(ProfileReaderEncodingTest, Utf8MarkConvertedToCp1251) {
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   const std::string path =
       dir.Write("utf8.ini", "\xEF\xBB\xBF[Агент]\r\nk=значение € 中\r\n");
   EXPECT_EQ(Dump(ProfileReader::FromFile(path)), kConvertedDump);
 }
 
 TEST(ProfileReaderEncodingTest, Utf16MarksConvertedToCp1251) {
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   for (const bool big_endian : {false, true}) {
     const std::string path =
         dir.Write("utf16.ini", Utf16(u"[Агент]\r\nk=значение € 中\r\n", big_endian));
@@ -168,25 +168,25 @@ TEST(ProfileReaderEncodingTest, Utf16MarksConvertedToCp1251) {
 }
 
 TEST(ProfileReaderEncodingTest, Utf16SurrogatePairIsOneQuestionMark) {
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   const std::string pair_and_lone = Utf16(u"[a]\nk=x\U0001F600y\xD800z", false);
   const std::string path = dir.Write("utf16.ini", pair_and_lone + "\x41");  // odd last byte
   EXPECT_EQ(Dump(ProfileReader::FromFile(path)), "[a]\nk=<x?y?z>\n");
 }
 
 TEST(ProfileReaderEncodingTest, WithoutMarkBytesTakenAsTheyAre) {
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   const std::string path = dir.Write("plain.ini", "[Агент]\nk=\xFF\xFE\n");
   EXPECT_EQ(Dump(ProfileReader::FromFile(path)), "[Агент]\nk=<\xFF\xFE>\n");
 }
 
 TEST(ProfileReaderEncodingTest, MarkAloneHasNoSections) {
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   EXPECT_EQ(Dump(ProfileReader::FromFile(dir.Write("mark.ini", "\xEF\xBB\xBF"))), "");
 }
 
 TEST(ProfileReaderTest, NoSectionsWithoutReadableContents) {
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   EXPECT_TRUE(ProfileReader::FromFile("").SectionNames().empty());
   EXPECT_TRUE(ProfileReader::FromFile(dir.PathOf("missing.ini")).SectionNames().empty());
   EXPECT_TRUE(ProfileReader::FromFile(dir.Write("empty.ini", "")).SectionNames().empty());
@@ -211,7 +211,7 @@ TEST(ProfileReaderTest, ValueCutAt2047BytesAfterQuotesRemoved) {
   const std::string long_value(3000, 'v');
   const std::string quoted = "\"" + std::string(2047, 'q') + "\"";
   const std::string long_key(5000, 'k');
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   const std::string path = dir.Write(
       "long.ini", "[a]\nplain=" + long_value + "\nquoted=" + quoted + "\n" + long_key + "=1\n");
   const ProfileReader reader = ProfileReader::FromFile(path);
@@ -229,7 +229,7 @@ TEST(ProfileReaderTest, KeyListHasNoSizeLimit) {
     keys.push_back("#TC1:1:" + std::to_string(i) + std::string(30, 'x'));
     contents += keys.back() + "=1.3.6.1." + std::to_string(i) + "\n";
   }
-  TestTempDir dir;
+  testing_support::TempDirectory dir;
   const ProfileReader reader = ProfileReader::FromFile(dir.Write("keys.ini", contents));
   EXPECT_EQ(reader.KeyNames("a"), keys);
   EXPECT_EQ(reader.Value("a", keys.back()), "1.3.6.1.999");

@@ -13,15 +13,16 @@
 #include "snmp/ber.h"
 #include "snmp/snmp_client.h"
 #include "snmp/snmp_client_test_util.h"
+#include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using testing::ReadTextFile;
+using testing_support::ReadFile;
 using testing::RunShell;
 using testing::ShellQuote;
-using testing::TempDirectory;
+using testing_support::TempDirectory;
 
 const std::string kCommunity = "zeltest";
 const std::string kSysDescr = "1.3.6.1.2.1.1.1.0";
@@ -89,14 +90,14 @@ class SnmpdTest : public ::testing::Test {
     if (snmpd_.empty() || !testing::ProgramAvailable("snmpget")) {
       GTEST_SKIP() << "snmpd or snmpget is not installed (Debian packages snmpd and snmp)";
     }
-    testing::WriteTextFile(dir_.path() / "snmpd.conf",
+    testing_support::WriteFile(dir_.path() / "snmpd.conf",
                            "rocommunity " + kCommunity + " 127.0.0.1\n"
                            "sysDescr zelSNMP exchange test agent\n"
                            "sysContact ops@example.test\n"
                            "sysLocation Test rack 7\n");
     for (int attempt = 0; attempt < kStartAttempts && !Started(); ++attempt) Start();
     ASSERT_TRUE(Started()) << "snmpd did not answer; its log:\n"
-                           << ReadTextFile(dir_.path() / "snmpd.log");
+                           << ReadFile(dir_.path() / "snmpd.log");
   }
 
   void TearDown() override {
@@ -123,7 +124,7 @@ class SnmpdTest : public ::testing::Test {
              " udp:127.0.0.1:" + port_ + " >" +
              ShellQuote((dir_.path() / "snmpd.log").string()) + " 2>&1 & echo $! >" +
              ShellQuote((dir_.path() / "shell.pid").string()));
-    pid_ = ReadTextFile(dir_.path() / "shell.pid");
+    pid_ = ReadFile(dir_.path() / "shell.pid");
     while (!pid_.empty() && pid_.back() == '\n') pid_.pop_back();
     // Ready once it answers.
     TSNMPSend probe;
@@ -159,7 +160,7 @@ class SnmpdTest : public ::testing::Test {
     for (const std::string& oid : oids) command += " " + oid;
     const auto out = dir_.path() / "snmpget.out";
     RunShell(command + " >" + ShellQuote(out.string()) + " 2>&1");
-    return ReadTextFile(out);
+    return ReadFile(out);
   }
 
   TempDirectory dir_;

@@ -9,14 +9,14 @@
 #include "net/socket_error.h"
 #include "net/socket_test_util.h"
 #include "snmp/ber.h"
-#include "snmp/snmp_client_test_util.h"
+#include "testing/agent_process.h"
 
 namespace zelsnmp {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using testing::AgentProcess;
-using testing::LogField;
+using testing_support::AgentProcess;
+using testing_support::LogField;
 
 const std::string kSysDescr = "1.3.6.1.2.1.1.1.0";
 const std::string kSysUpTime = "1.3.6.1.2.1.1.3.0";
@@ -87,9 +87,9 @@ TEST(SNMPSendConstructionTest, FreshObject) {
 }
 
 TEST_F(SNMPSendTest, RequestIdsCountAcrossAgentsFromOneLocalPort) {
-  AgentProcess first("127.0.0.2", AgentData("first", "10"));
-  AgentProcess second("127.0.0.3", AgentData("second", "20"));
-  ASSERT_TRUE(first.started() && second.started()) << first.StandardError();
+  AgentProcess first("127.0.0.2:0", AgentData("first", "10"));
+  AgentProcess second("127.0.0.3:0", AgentData("second", "20"));
+  ASSERT_TRUE(first.listening() && second.listening()) << first.Output();
 
   const AgentProcess* order[] = {&first, &second, &first};
   for (int i = 0; i < 3; ++i) {
@@ -102,8 +102,8 @@ TEST_F(SNMPSendTest, RequestIdsCountAcrossAgentsFromOneLocalPort) {
   }
   EXPECT_EQ(client_.Query().ID, 4);
 
-  auto first_lines = first.AnsweredLines(2);
-  auto second_lines = second.AnsweredLines(1);
+  auto first_lines = first.Answers(2);
+  auto second_lines = second.Answers(1);
   ASSERT_EQ(first_lines.size(), 2u);
   ASSERT_EQ(second_lines.size(), 1u);
   EXPECT_EQ(LogField(first_lines[0], "id"), "1");
@@ -116,16 +116,16 @@ TEST_F(SNMPSendTest, RequestIdsCountAcrossAgentsFromOneLocalPort) {
 // The fault the exchange guards against: an answer that comes after its request timed out
 // lies queued when the next request, to another agent, waits for its answer.
 TEST_F(SNMPSendTest, LateAnswerToEarlierRequestIsDroppedAndTheRightOneTaken) {
-  AgentProcess slow("127.0.0.2", AgentData("slow", "111"), {"--delay", "600"});
-  AgentProcess prompt("127.0.0.3", AgentData("prompt", "222"));
-  ASSERT_TRUE(slow.started() && prompt.started());
+  AgentProcess slow("127.0.0.2:0", AgentData("slow", "111"), {"--delay", "600"});
+  AgentProcess prompt("127.0.0.3:0", AgentData("prompt", "222"));
+  ASSERT_TRUE(slow.listening() && prompt.listening());
 
   PrepareQuery(client_, slow, {kSysDescr, kIfInOctets});
   EXPECT_FALSE(client_.SendQuery());
   EXPECT_EQ(client_.LastErrorCode(), kSocketErrorTimedOut);
 
   ASSERT_TRUE(testing::WaitForPending(client_.Sock())) << "the late answer never came";
-  ASSERT_EQ(slow.AnsweredLines(1).size(), 1u);
+  ASSERT_EQ(slow.Answers(1).size(), 1u);
 
   PrepareQuery(client_, prompt, {kSysDescr, kIfInOctets});
   ASSERT_TRUE(client_.SendQuery()) << client_.LastErrorText();
@@ -139,8 +139,8 @@ TEST_F(SNMPSendTest, LateAnswerToEarlierRequestIsDroppedAndTheRightOneTaken) {
 }
 
 TEST_F(SNMPSendTest, SilentAgentCostsOneTimeoutAndLeavesTheFailedState) {
-  AgentProcess silent("127.0.0.2", AgentData("silent", "1"), {"--silent"});
-  ASSERT_TRUE(silent.started());
+  AgentProcess silent("127.0.0.2:0", AgentData("silent", "1"), {"--silent"});
+  ASSERT_TRUE(silent.listening());
   PrepareQuery(client_, silent, {kSysDescr});
   auto start = Clock::now();
   EXPECT_FALSE(client_.SendQuery());
@@ -156,21 +156,21 @@ TEST_F(SNMPSendTest, SilentAgentCostsOneTimeoutAndLeavesTheFailedState) {
 }
 
 TEST_F(SNMPSendTest, WrongIdAnswerIsNotTaken) {
-  AgentProcess confused("127.0.0.2", AgentData("confused", "1"), {"--wrong-id"});
-  ASSERT_TRUE(confused.started());
+  AgentProcess confused("127.0.0.2:0", AgentData("confused", "1"), {"--wrong-id"});
+  ASSERT_TRUE(confused.listening());
   PrepareQuery(client_, confused, {kSysDescr});
   EXPECT_FALSE(client_.SendQuery());
   EXPECT_EQ(client_.LastErrorCode(), kSocketErrorTimedOut);
   EXPECT_EQ(client_.Buffer, "");
   ExpectFailedReceiveState(client_);
-  auto lines = confused.AnsweredLines(1);
+  auto lines = confused.Answers(1);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_NE(LogField(lines[0], "answer-id"), "1");
 }
 
 TEST_F(SNMPSendTest, GarbageBeforeTheAnswerIsDropped) {
-  AgentProcess noisy("127.0.0.2", AgentData("noisy", "5"), {"--garbage-first"});
-  ASSERT_TRUE(noisy.started());
+  AgentProcess noisy("127.0.0.2:0", AgentData("noisy", "5"), {"--garbage-first"});
+  ASSERT_TRUE(noisy.listening());
   PrepareQuery(client_, noisy, {kSysDescr});
   ASSERT_TRUE(client_.SendQuery()) << client_.LastErrorText();
   EXPECT_EQ(client_.Reply().BindingValue(kSysDescr), "noisy");
@@ -182,9 +182,9 @@ TEST_F(SNMPSendTest, GarbageBeforeTheAnswerIsDropped) {
 // port-unreachable; the exchange ends on it. The answer behind it is left queued and must not
 // become the answer to the next request.
 TEST_F(SNMPSendTest, EmptyDatagramBeforeTheAnswerEndsTheExchangeWithoutLeakingIt) {
-  AgentProcess empty("127.0.0.2", AgentData("empty", "5"), {"--empty-first"});
-  AgentProcess plain("127.0.0.3", AgentData("plain", "6"));
-  ASSERT_TRUE(empty.started() && plain.started());
+  AgentProcess empty("127.0.0.2:0", AgentData("empty", "5"), {"--empty-first"});
+  AgentProcess plain("127.0.0.3:0", AgentData("plain", "6"));
+  ASSERT_TRUE(empty.listening() && plain.listening());
   PrepareQuery(client_, empty, {kSysDescr});
   EXPECT_FALSE(client_.SendQuery());
   EXPECT_EQ(client_.LastErrorCode(), kSocketErrorConnectionReset);
@@ -198,8 +198,8 @@ TEST_F(SNMPSendTest, EmptyDatagramBeforeTheAnswerEndsTheExchangeWithoutLeakingIt
 }
 
 TEST_F(SNMPSendTest, RepeatedAnswerIsNotTakenForTheNextRequest) {
-  AgentProcess echo("127.0.0.2", AgentData("echo", "7"), {"--twice"});
-  ASSERT_TRUE(echo.started());
+  AgentProcess echo("127.0.0.2:0", AgentData("echo", "7"), {"--twice"});
+  ASSERT_TRUE(echo.listening());
   PrepareQuery(client_, echo, {kSysDescr});
   ASSERT_TRUE(client_.SendQuery());
   ASSERT_TRUE(testing::WaitForPending(client_.Sock()));
@@ -211,8 +211,8 @@ TEST_F(SNMPSendTest, RepeatedAnswerIsNotTakenForTheNextRequest) {
 }
 
 TEST_F(SNMPSendTest, AnswerFromAnotherAddressIsAcceptedAndNamed) {
-  AgentProcess multihomed("127.0.0.3", AgentData("multihomed", "8"), {"--from", "127.0.0.4"});
-  ASSERT_TRUE(multihomed.started()) << multihomed.StandardError();
+  AgentProcess multihomed("127.0.0.3:0", AgentData("multihomed", "8"), {"--from", "127.0.0.4"});
+  ASSERT_TRUE(multihomed.listening()) << multihomed.Output();
   PrepareQuery(client_, multihomed, {kSysDescr});
   ASSERT_TRUE(client_.SendQuery()) << client_.LastErrorText();
   EXPECT_EQ(client_.HostIP(), "127.0.0.4");
@@ -220,8 +220,8 @@ TEST_F(SNMPSendTest, AnswerFromAnotherAddressIsAcceptedAndNamed) {
 }
 
 TEST_F(SNMPSendTest, CommunityOfTheQueryDecidesWhetherTheAgentAnswers) {
-  AgentProcess strict("127.0.0.2", AgentData("strict", "9"), {"--community", "private"});
-  ASSERT_TRUE(strict.started());
+  AgentProcess strict("127.0.0.2:0", AgentData("strict", "9"), {"--community", "private"});
+  ASSERT_TRUE(strict.listening());
   PrepareQuery(client_, strict, {kSysDescr});
   EXPECT_FALSE(client_.SendQuery());
   PrepareQuery(client_, strict, {kSysDescr});
@@ -231,7 +231,7 @@ TEST_F(SNMPSendTest, CommunityOfTheQueryDecidesWhetherTheAgentAnswers) {
 }
 
 TEST_F(SNMPSendTest, ValuesExceptionsAndErrorStatusKeepTheirTags) {
-  AgentProcess agent("127.0.0.2",
+  AgentProcess agent("127.0.0.2:0",
                      "1.3.6.1.2.1.1.2.0|6|1.3.6.1.4.1.99.1\n"
                      "1.3.6.1.2.1.4.20.1.1.10.0.0.1|64|10.0.0.1\n"
                      "1.3.6.1.2.1.31.1.1.1.6.1|70|5000000000\n"
@@ -240,7 +240,7 @@ TEST_F(SNMPSendTest, ValuesExceptionsAndErrorStatusKeepTheirTags) {
                      "1.3.6.1.2.1.1.7.0|2|-72\n"
                      "1.3.6.1.2.1.1.8.0|129|\n"
                      "1.3.6.1.2.1.1.9.0|130|\n");
-  ASSERT_TRUE(agent.started()) << agent.StandardError();
+  ASSERT_TRUE(agent.listening()) << agent.Output();
   PrepareQuery(client_, agent,
                {"1.3.6.1.2.1.1.2.0", "1.3.6.1.2.1.4.20.1.1.10.0.0.1", "1.3.6.1.2.1.31.1.1.1.6.1",
                 "1.3.6.1.2.1.2.2.1.6.1", "1.3.6.1.2.1.2.2.1.5.1", "1.3.6.1.2.1.1.7.0", kMissing,
@@ -277,12 +277,12 @@ TEST_F(SNMPSendTest, ValuesExceptionsAndErrorStatusKeepTheirTags) {
 
 // One deadline for the whole wait: datagrams that are not the answer do not lengthen it.
 TEST_F(SNMPSendTest, StreamOfOtherDatagramsDoesNotExtendTheWait) {
-  AgentProcess silent("127.0.0.2", AgentData("silent", "1"), {"--silent"});
-  AgentProcess plain("127.0.0.3", AgentData("plain", "1"));
-  ASSERT_TRUE(silent.started() && plain.started());
+  AgentProcess silent("127.0.0.2:0", AgentData("silent", "1"), {"--silent"});
+  AgentProcess plain("127.0.0.3:0", AgentData("plain", "1"));
+  ASSERT_TRUE(silent.listening() && plain.listening());
   PrepareQuery(client_, plain, {kSysDescr});
   ASSERT_TRUE(client_.SendQuery());
-  auto lines = plain.AnsweredLines(1);
+  auto lines = plain.Answers(1);
   ASSERT_EQ(lines.size(), 1u);
   const std::string client_sender = SenderOf(lines[0]);
   const std::string client_port = client_sender.substr(client_sender.rfind(':') + 1);

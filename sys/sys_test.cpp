@@ -1,8 +1,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -11,23 +9,12 @@
 #include "sys/clock.h"
 #include "sys/file.h"
 #include "sys/process.h"
+#include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
 
-std::filesystem::path TempDir() {
-  std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("zelsnmp_sys_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  return dir;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing_support::ReadFile;
 
 TEST(ClockTest, TickCountAdvancesInMilliseconds) {
   const std::uint32_t before = TickCountMs();
@@ -47,17 +34,16 @@ TEST(ClockTest, LocalTimeIsInRange) {
 }
 
 TEST(FileTest, AppendCreatesThenAppendsAndRemoveDeletes) {
-  const std::filesystem::path file = TempDir() / "append.txt";
-  std::filesystem::remove(file);
+  const testing_support::TempDirectory dir;
+  const std::filesystem::path file = dir.path() / "append.txt";
   ASSERT_TRUE(AppendToFile(file.string(), "one\n"));
   ASSERT_TRUE(AppendToFile(file.string(), std::string("t\0o\n", 4)));
   EXPECT_EQ(ReadFile(file), std::string("one\nt\0o\n", 8));
   EXPECT_TRUE(RemoveFile(file.string()));
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_FALSE(RemoveFile(file.string()));
-  EXPECT_FALSE(AppendToFile((TempDir() / "no" / "such" / "dir").string(), "x"));
-  EXPECT_FALSE(RemoveFile(TempDir().string()));  // a directory is not a file
-  std::filesystem::remove_all(TempDir());
+  EXPECT_FALSE(AppendToFile((dir.path() / "no" / "such" / "dir").string(), "x"));
+  EXPECT_FALSE(RemoveFile(dir.path().string()));  // a directory is not a file
 }
 
 TEST(FileTest, LocalFileIsInTheCurrentDirectory) {

@@ -1,8 +1,8 @@
 // Test helper: the point writes of a stand-in TM server, read back from its journal.tsv
 // ("time TAB operation TAB channel TAB rtu TAB point TAB value", one write per line).
 
-#ifndef ZELSNMP_POLLER_TEST_JOURNAL_H_
-#define ZELSNMP_POLLER_TEST_JOURNAL_H_
+#ifndef ZELSNMP_TESTING_JOURNAL_H_
+#define ZELSNMP_TESTING_JOURNAL_H_
 
 #include <filesystem>
 #include <fstream>
@@ -52,4 +52,4 @@ inline std::vector<std::string> WritesTo(const std::vector<JournalEntry>& journa
 
 }  // namespace zelsnmp::testing_support
 
-#endif  // ZELSNMP_POLLER_TEST_JOURNAL_H_
+#endif  // ZELSNMP_TESTING_JOURNAL_H_
