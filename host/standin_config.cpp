@@ -3,35 +3,24 @@
 // A remote path is split at "\" and "/"; each component must be a single, ordinary name, so that
 // a fetch can never reach outside <site>/config.
 
-#include <map>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "host/nodehub.h"
+#include "host/standin_connections.h"
 #include "host/standin_site.h"
-#include "util/cp1251.h"
 
 namespace zelsnmp::standin {
 namespace {
 
-struct ConfigConnections {
-  std::mutex mutex;
-  std::int32_t last_handle = 0;
-  std::map<std::int32_t, std::string> machines;
-};
-
-ConfigConnections& Connections() {
-  static ConfigConnections connections;
+// Configuration-server connections, by the machine they were opened for.
+StandinConnections& Connections() {
+  static StandinConnections connections;
   return connections;
 }
 
-bool IsOpen(std::int32_t handle) {
-  ConfigConnections& all = Connections();
-  std::lock_guard lock(all.mutex);
-  return all.machines.count(handle) > 0;
-}
+bool IsOpen(std::int32_t handle) { return Connections().NameOf(handle).has_value(); }
 
 // The file below <site>/config that a remote path names; false when a component is unusable.
 bool ConfigFilePath(std::string_view remote, std::filesystem::path* file) {
@@ -53,7 +42,6 @@ std::int32_t Fail(std::string_view reason, std::int32_t* error_word, char* error
   return 0;
 }
 
-std::string Quoted(std::string_view text) { return "\"" + Cp1251ToUtf8(text) + "\""; }
 
 }  // namespace
 }  // namespace zelsnmp::standin
@@ -72,13 +60,10 @@ std::int32_t nhConnect(const char* machine, std::int32_t* error_word, char* erro
     Fail("Computer " + std::string(machine_name) + " is not reachable", error_word, error_text,
          error_capacity);
   } else {
-    ConfigConnections& all = Connections();
-    std::lock_guard lock(all.mutex);
-    handle = ++all.last_handle;
-    all.machines[handle] = std::string(machine_name);
+    handle = Connections().Open(machine_name);
     if (error_word != nullptr) *error_word = 0;
   }
-  RecordCall("nhConnect " + Quoted(machine_name) + " " + std::to_string(error_capacity) + " = " +
+  RecordCall("nhConnect " + QuotedForRecord(machine_name) + " " + std::to_string(error_capacity) + " = " +
              std::to_string(handle));
   return handle;
 }
@@ -88,7 +73,7 @@ std::int32_t nhFileGet(std::int32_t handle, const char* remote_path, const char*
                        std::int32_t* error_word, char* error_text, std::int32_t error_capacity) {
   const std::string_view remote = TextOf(remote_path);
   const std::string_view local = TextOf(local_path);
-  RecordCall("nhFileGet " + std::to_string(handle) + " " + Quoted(remote) + " " + Quoted(local) +
+  RecordCall("nhFileGet " + std::to_string(handle) + " " + QuotedForRecord(remote) + " " + QuotedForRecord(local) +
              " " + std::to_string(timeout_ms) + " " + std::to_string(error_capacity));
   if (out_word != nullptr) *out_word = 0;
   if (FaultRequested("file-get")) {
@@ -117,9 +102,7 @@ std::int32_t nhFileGet(std::int32_t handle, const char* remote_path, const char*
 
 std::int32_t nhDisconnect(std::int32_t handle) {
   RecordCall("nhDisconnect " + std::to_string(handle));
-  ConfigConnections& all = Connections();
-  std::lock_guard lock(all.mutex);
-  return all.machines.erase(handle) > 0 ? 1 : 0;
+  return Connections().Close(handle) ? 1 : 0;
 }
 
 }  // extern "C"

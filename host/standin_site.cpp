@@ -86,6 +86,10 @@ void CopyToBuffer(std::string_view text, char* buffer, std::int32_t capacity) {
   buffer[length] = '\0';
 }
 
+std::string QuotedForRecord(std::string_view cp1251_text) {
+  return "\"" + Cp1251ToUtf8(cp1251_text) + "\"";
+}
+
 void RecordCall(std::string_view utf8_line) {
   if (Environment("ZELSNMP_SIM_CALLS") != "1") return;
   AppendToSiteLog("calls.log", std::string(utf8_line) + "\n");

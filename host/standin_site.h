@@ -49,6 +49,9 @@ inline std::string_view TextOf(const char* text) {
 // <site>/log/calls.log, so that a run can be checked call by call.
 void RecordCall(std::string_view utf8_line);
 
+// A Windows-1251 text argument as the call record shows it: in UTF-8, between double quotes.
+std::string QuotedForRecord(std::string_view cp1251_text);
+
 }  // namespace zelsnmp::standin
 
 #endif  // ZELSNMP_HOST_STANDIN_SITE_H_

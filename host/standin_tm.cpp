@@ -7,41 +7,33 @@
 #include "host/scadalink.h"
 
 #include <cstdio>
-#include <map>
-#include <mutex>
+#include <optional>
+#include <utility>
 #include <string>
 #include <system_error>
 
+#include "host/standin_connections.h"
 #include "host/standin_site.h"
 #include "sys/file.h"
 #include "sys/process.h"
-#include "util/cp1251.h"
 
 namespace zelsnmp::standin {
 namespace {
 
-struct TmConnections {
-  std::mutex mutex;
-  std::int32_t last_id = 0;
-  std::map<std::int32_t, std::string> servers;  // id -> server name (Windows-1251)
-};
-
-TmConnections& Connections() {
-  static TmConnections connections;
+// TM server connections, by the server name (Windows-1251) they were opened for.
+StandinConnections& Connections() {
+  static StandinConnections connections;
   return connections;
 }
 
 // The server of a live connection, or nothing.
 bool ServerOf(std::int32_t connection, std::string* server) {
-  TmConnections& all = Connections();
-  std::lock_guard lock(all.mutex);
-  const auto found = all.servers.find(connection);
-  if (found == all.servers.end()) return false;
-  *server = found->second;
+  std::optional<std::string> name = Connections().NameOf(connection);
+  if (!name) return false;
+  *server = std::move(*name);
   return true;
 }
 
-std::string Quoted(const char* text) { return "\"" + Cp1251ToUtf8(TextOf(text)) + "\""; }
 
 std::int32_t WritePoint(const char* operation, std::int32_t connection, std::uint16_t channel,
                         std::uint16_t rtu, std::uint16_t point, const std::string& value) {
@@ -78,12 +70,9 @@ std::int32_t slConnect(const char* machine, const char* server, std::int32_t, sl
   if (!FaultRequested("tm-connect") && IsLocalMachine(TextOf(machine)) &&
       IsSinglePathComponent(server_name) &&
       std::filesystem::is_directory(SitePath() / "tm" / PathFromCp1251(server_name), ignored)) {
-    TmConnections& all = Connections();
-    std::lock_guard lock(all.mutex);
-    id = ++all.last_id;
-    all.servers[id] = std::string(server_name);
+    id = Connections().Open(server_name);
   }
-  RecordCall("slConnect " + Quoted(machine) + " " + Quoted(server) + " = " + std::to_string(id));
+  RecordCall("slConnect " + QuotedForRecord(TextOf(machine)) + " " + QuotedForRecord(server_name) + " = " + std::to_string(id));
   return id;
 }
 
@@ -139,9 +128,7 @@ std::int32_t slSetAnalogFlags(std::int32_t connection, std::uint16_t channel, st
 
 std::int32_t slDisconnect(std::int32_t connection) {
   RecordCall("slDisconnect " + std::to_string(connection));
-  TmConnections& all = Connections();
-  std::lock_guard lock(all.mutex);
-  return all.servers.erase(connection) > 0 ? 1 : 0;
+  return Connections().Close(connection) ? 1 : 0;
 }
 
 }  // extern "C"
