@@ -15,16 +15,19 @@
 
 namespace zelsnmp::testing {
 
-// Unloads the interface completely for the life of the object and restores the former user
-// count afterwards, so that a test can load it its own way.
+// Stops the interface completely for the life of the object (the start before main() is
+// cleaned up, as at the end of the process) and starts it again afterwards with the former
+// user count, so that a test can load it its own way.
 class ReleasedSocketInterface {
  public:
   ReleasedSocketInterface() : users_(SocketInterfaceUsers()) {
-    for (int i = 0; i < users_; ++i) UnloadSocketInterface();
+    for (int i = 1; i < users_; ++i) UnloadSocketInterface();
+    if (users_ > 0) StopSocketInterface();
   }
   ~ReleasedSocketInterface() {
     while (SocketInterfaceUsers() > 0) UnloadSocketInterface();
-    for (int i = 0; i < users_; ++i) LoadSocketInterface("");
+    if (users_ > 0) StartSocketInterface(kSocketLibraryName, PlatformSocketInterfaceBinding());
+    for (int i = 1; i < users_; ++i) LoadSocketInterface(kSocketLibraryName);
   }
   ReleasedSocketInterface(const ReleasedSocketInterface&) = delete;
   ReleasedSocketInterface& operator=(const ReleasedSocketInterface&) = delete;
@@ -33,11 +36,20 @@ class ReleasedSocketInterface {
   int users_;
 };
 
-// The interface loaded through `binding` for the life of the object.
+// The interface loaded through `binding` and started (WSAStartup) for the life of the object,
+// and cleaned up (WSACleanup) at its end: a freshly loaded socket library works only once
+// started.
 class ScopedSocketInterface {
  public:
   explicit ScopedSocketInterface(const SocketInterfaceBinding& binding)
-      : loaded_(LoadSocketInterfaceWith("", binding)) {}
+      : loaded_(LoadSocketInterfaceWith(kSocketLibraryName, binding)) {
+    if (loaded_) SocketApi().startup(kSocketInterfaceVersion);
+  }
+  ~ScopedSocketInterface() {
+    if (loaded_) SocketApi().cleanup();
+  }
+  ScopedSocketInterface(const ScopedSocketInterface&) = delete;
+  ScopedSocketInterface& operator=(const ScopedSocketInterface&) = delete;
   bool loaded() const { return loaded_; }
 
  private:
@@ -68,7 +80,7 @@ inline const SocketInterfaceBinding& IPv6AddOnBinding() {
       LoadWithoutAddressInfo,
       [](SocketInterface& table) {
         SocketInterface full;
-        PlatformSocketInterfaceBinding().load_library("", full);
+        PlatformSocketInterfaceBinding().load_library(kSocketLibraryName, full);
         table.get_address_info = full.get_address_info;
         table.get_name_info = full.get_name_info;
         return true;
@@ -87,7 +99,7 @@ inline std::int32_t LookupWithUnresolvableHost(const char* node, const char* ser
     return kSocketErrorHostNotFound;
   }
   SocketInterface platform;
-  PlatformSocketInterfaceBinding().load_library("", platform);
+  PlatformSocketInterfaceBinding().load_library(kSocketLibraryName, platform);
   return platform.get_address_info(node, service, hints, first);
 }
 
