@@ -170,6 +170,9 @@ std::vector<CorpusFile> SameCorpus() {
 }
 
 TEST(ProfileReaderAgainstWindowsTest, SameSectionsKeysAndValues) {
+  // The task's files are Windows-1251 text, read where that is the ANSI code page (under Wine:
+  // LANG=ru_RU.UTF-8, with that locale present).
+  ASSERT_EQ(::GetACP(), 1251u) << "the ANSI code page must be 1251";
   testing_support::TempDirectory dir;
   for (const CorpusFile& file : SameCorpus()) {
     const std::string path = dir.Write(std::string(file.name) + ".ini", file.contents);
