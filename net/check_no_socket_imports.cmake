@@ -4,7 +4,9 @@
 foreach(file IN LISTS FILES)
   get_filename_component(name ${file} NAME)
   set(dump_file ${CMAKE_CURRENT_BINARY_DIR}/${name}.objdump.txt)
-  execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_FILE ${dump_file} RESULT_VARIABLE result)
+  # objdump's headings are translated under a Russian locale.
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C ${OBJDUMP} -p ${file}
+                  OUTPUT_FILE ${dump_file} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "${OBJDUMP} -p ${file} failed")
   endif()
