@@ -1,6 +1,7 @@
 #include "testing/agent_process.h"
 
 #include <chrono>
+#include <string>
 #include <sstream>
 #include <thread>
 
@@ -24,7 +25,12 @@ std::string AgentProcess::ListeningPort() const {
   return endpoint.substr(endpoint.rfind(':') + 1);
 }
 
-std::string AgentProcess::Output() const { return ReadFile(directory_.PathOf("output.log")); }
+std::string AgentProcess::Output() const {
+  // On Windows the simulator's standard output is in text mode: its lines end in CR LF.
+  std::string output = ReadFile(directory_.PathOf("output.log"));
+  std::erase(output, '\r');
+  return output;
+}
 
 std::vector<std::string> AgentProcess::Answers(std::size_t at_least) const {
   const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;

@@ -36,22 +36,27 @@ std::string Quoted(const std::string& argument) {
   return quoted + "\"";
 }
 
+// The build names the program by its path on the build machine; a cross build's tests run
+// under Wine, where that machine's root directory is drive Z:.
+std::string ProgramPath(const std::string& build_path) {
+  return build_path.starts_with('/') ? "Z:" + build_path : build_path;
+}
+
 }  // namespace
 
 AgentProcess::AgentProcess(const std::string& listen, const std::string& snmprec,
                            const std::vector<std::string>& options)
     : address_(listen.substr(0, listen.rfind(':'))) {
-  std::vector<std::string> arguments = {ZELSNMP_AGENTSIM, "--listen", listen, "--data",
+  std::vector<std::string> arguments = {ProgramPath(ZELSNMP_AGENTSIM), "--listen", listen, "--data",
                                         directory_.Write("agent.snmprec", snmprec)};
   arguments.insert(arguments.end(), options.begin(), options.end());
   std::string command_line;
   for (const std::string& argument : arguments) command_line += Quoted(argument) + " ";
 
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const HANDLE output =
-      CreateFileA(directory_.PathOf("output.log").c_str(), GENERIC_WRITE,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, CREATE_ALWAYS,
-                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE output = CreateFileA(directory_.PathOf("output.log").c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
   const HANDLE input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    &inherited, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOA startup{};
