@@ -43,6 +43,12 @@ class AgentProcess {
   std::intptr_t process_ = -1;  // the process id on POSIX, its handle on Windows
 };
 
+// False where agents on different 127.0.0.x addresses cannot be told apart: Wine binds every
+// such socket to the wildcard address, so they share one port space and answer from 127.0.0.1.
+// Tests that need agents at distinct addresses skip there (the Wine end-to-end run polls
+// native agents instead).
+bool DistinctLoopbackAgents();
+
 // The value of "key=" in an agentsim log line; empty when absent.
 std::string LogField(const std::string& line, const std::string& key);
 

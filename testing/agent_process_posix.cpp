@@ -69,4 +69,6 @@ AgentProcess::~AgentProcess() {
   }
 }
 
+bool DistinctLoopbackAgents() { return true; }
+
 }  // namespace zelsnmp::testing_support

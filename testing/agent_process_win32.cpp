@@ -97,4 +97,9 @@ AgentProcess::~AgentProcess() {
   CloseHandle(process);
 }
 
+bool DistinctLoopbackAgents() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr;
+}
+
 }  // namespace zelsnmp::testing_support
