@@ -7,8 +7,9 @@
 # cannot run under it): one answering on 127.0.0.2:161, one silent on 127.0.0.3:161. Wine's
 # server creates the task's sockets, so it must run inside the namespace too: the run has a Wine
 # prefix of its own, whose server is started there and stopped before the namespace goes.
-# The TM server and the configuration file have Cyrillic names: the command line reaches the
-# task in Windows-1251 and the stand-in must find the folders and files of those characters.
+# The site, the TM server and the configuration file have Cyrillic names: the command line
+# reaches the task in Windows-1251, the site's path through the environment, and the stand-in
+# must find the folders and files of those characters.
 #
 # Usage: scripts/wine_end_to_end_test.sh ZELSNMP_EXE AGENTSIM WORK_DIR
 #   ZELSNMP_EXE  the Windows build's zelSNMP.exe
@@ -21,6 +22,7 @@ set -uo pipefail
 readonly EXIT_SKIP=77
 readonly TM_SERVER=Север
 readonly CONFIG_NAME=Опрос.cfg
+readonly SITE_NAME=Сайт
 readonly LISTEN_TIMEOUT_S=10
 # The first run makes the Wine prefix (tens of seconds); a pass then costs the silent agent's
 # 5 s time-out.
@@ -96,7 +98,7 @@ run_inside() {
   start_agent 127.0.0.3 "$WORK_DIR/agent-silent.log" --silent || return 1
 
   # The site as a Windows path on Wine's drive Z: (the whole Unix file system).
-  local site_windows=Z:${WORK_DIR//\//\\}\\site
+  local site_windows=Z:${WORK_DIR//\//\\}\\$SITE_NAME
   say "starting wine zelSNMP.exe $TM_SERVER . /f$CONFIG_NAME"
   (cd "$WORK_DIR/run" && ZELSNMP_SITE=$site_windows ZELSNMP_DEBUG=0 \
      exec wine "$ZELSNMP_EXE" "$TM_SERVER" . "/f$CONFIG_NAME") \
@@ -105,7 +107,7 @@ run_inside() {
   started_pids+=("$task")
 
   # One whole pass: the silent agent's analog point is flagged last.
-  local journal=$WORK_DIR/site/tm/$TM_SERVER/journal.tsv deadline=$((SECONDS + PASS_TIMEOUT_S))
+  local journal=$WORK_DIR/$SITE_NAME/tm/$TM_SERVER/journal.tsv deadline=$((SECONDS + PASS_TIMEOUT_S))
   until grep -q $'^[^\t]*\tslSetAnalogFlags\t' "$journal" 2>/dev/null; do
     if ! is_running "$task"; then
       echo "wine-e2e: zelSNMP.exe ended before a whole pass" >&2
@@ -163,8 +165,9 @@ fi
 # The Wine prefix is kept between runs (making it is the slow part); everything else is new.
 mkdir -p "$WORK_DIR"
 find "$WORK_DIR" -mindepth 1 -maxdepth 1 ! -name wine-prefix -exec rm -rf {} +
-mkdir -p "$WORK_DIR/run" "$WORK_DIR/site/tm/$TM_SERVER" "$WORK_DIR/site/config/TM_SERVER/$TM_SERVER"
-cat >"$WORK_DIR/site/config/TM_SERVER/$TM_SERVER/$CONFIG_NAME" <<'EOF'
+readonly SITE=$WORK_DIR/$SITE_NAME
+mkdir -p "$WORK_DIR/run" "$SITE/tm/$TM_SERVER" "$SITE/config/TM_SERVER/$TM_SERVER"
+cat >"$SITE/config/TM_SERVER/$TM_SERVER/$CONFIG_NAME" <<'EOF'
 ; answering switch: status, uptime and an analog value past 2^31
 [127.0.0.2]
 #TC1:1:1=1.3.6.1.2.1.2.2.1.8.1
@@ -194,7 +197,6 @@ check() {
   fi
 }
 
-readonly SITE=$WORK_DIR/site
 # A journal line of operation $1 on point $2 ("channel:rtu:point") with value $3.
 journal_has() {
   awk -F'\t' -v op="$1" -v point="$2" -v value="$3" '
