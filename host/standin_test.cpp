@@ -1,9 +1,6 @@
 // The stand-in's contract, in process: connection rules, journal and log formats, the
 // configuration server's path rules, the process monitor's events and the simulated faults.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -16,17 +13,15 @@
 #include "host/nodehub.h"
 #include "host/scadalink.h"
 #include "sys/event.h"
-#include "util/cp1251.h"
+#include "sys/process.h"
+#include "testing/environment.h"
 #include "testing/temp_directory.h"
+#include "util/cp1251.h"
 
 namespace zelsnmp {
 namespace {
 
-std::string HostName() {
-  char name[256] = {};
-  gethostname(name, sizeof name - 1);
-  return name;
-}
+std::string HostName() { return LocalHostName(); }
 
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -39,9 +34,9 @@ class StandinTest : public testing::Test {
     std::filesystem::create_directories(site_ / "tm" / "TMS");
     std::filesystem::create_directories(site_ / "config" / "TM_SERVER" / "TMS");
     testing_support::WriteFile(site_ / "config" / "TM_SERVER" / "TMS" / "a.cfg", "[host]\n");
-    setenv("ZELSNMP_SITE", site_.c_str(), 1);
-    unsetenv("ZELSNMP_SIM_FAIL");
-    unsetenv("ZELSNMP_SIM_CALLS");
+    testing_support::SetEnv("ZELSNMP_SITE", site_.string());
+    testing_support::UnsetEnv("ZELSNMP_SIM_FAIL");
+    testing_support::UnsetEnv("ZELSNMP_SIM_CALLS");
   }
 
   std::string Read(const std::filesystem::path& relative) const {
@@ -177,7 +172,7 @@ struct FaultCase {
 class FaultTest : public StandinTest, public testing::WithParamInterface<FaultCase> {};
 
 TEST_P(FaultTest, EachFaultBreaksItsOwnOperation) {
-  setenv("ZELSNMP_SIM_FAIL", GetParam().faults, 1);
+  testing_support::SetEnv("ZELSNMP_SIM_FAIL", GetParam().faults);
   const std::int32_t id = slConnect(".", "TMS", 0, nullptr, 0);
   EXPECT_EQ(id > 0, !GetParam().tm_connect);
   EXPECT_EQ(slIsConnected(id) != 0, !GetParam().tm_connect && !GetParam().tm_connected);
@@ -185,9 +180,9 @@ TEST_P(FaultTest, EachFaultBreaksItsOwnOperation) {
   char error[512] = "";
   const std::int32_t handle = nhConnect(".", &word, error, 512);
   EXPECT_EQ(handle > 0, !GetParam().config_connect);
-  unsetenv("ZELSNMP_SIM_FAIL");
+  testing_support::UnsetEnv("ZELSNMP_SIM_FAIL");
   const std::int32_t good_handle = nhConnect(".", &word, error, 512);
-  setenv("ZELSNMP_SIM_FAIL", GetParam().faults, 1);
+  testing_support::SetEnv("ZELSNMP_SIM_FAIL", GetParam().faults);
   const std::string local = (site_ / "local.cfg").string();
   EXPECT_EQ(nhFileGet(good_handle, "TM_SERVER\\TMS\\a.cfg", local.c_str(), 60000, &word, &word,
                       error, 512) != 0,
@@ -225,7 +220,7 @@ TEST_F(StandinTest, LogOutputsFormatLikePrintfAndWriteUtf8) {
 }
 
 TEST_F(StandinTest, ProcessMonitorCreatesEventsAndLogsTheStart) {
-  setenv("ZELSNMP_SIM_FAIL", "stop-event", 1);
+  testing_support::SetEnv("ZELSNMP_SIM_FAIL", "stop-event");
   const char* arguments[] = {"/bin/zelSNMP", "TMS", "\xcf"};
   nhEventHandle start = nullptr;
   nhEventHandle stop = reinterpret_cast<nhEventHandle>(1);
@@ -235,7 +230,7 @@ TEST_F(StandinTest, ProcessMonitorCreatesEventsAndLogsTheStart) {
   EXPECT_TRUE(SignalEvent(start));
   EXPECT_EQ(WaitForEvent(start, 0), EventWaitResult::kSignalled);
 
-  setenv("ZELSNMP_SIM_FAIL", "fire-start", 1);
+  testing_support::SetEnv("ZELSNMP_SIM_FAIL", "fire-start");
   nhPmonLocalRegisterProcess(1, arguments, &start, &stop);
   ASSERT_NE(stop, nullptr);
   EXPECT_FALSE(SignalEvent(start));
@@ -243,7 +238,7 @@ TEST_F(StandinTest, ProcessMonitorCreatesEventsAndLogsTheStart) {
   EXPECT_EQ(WaitForEvent(stop, 0), EventWaitResult::kTimedOut);
 
   const std::string stamp = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )";
-  const std::string pid = std::to_string(getpid());
+  const std::string pid = std::to_string(CurrentProcessId());
   const std::string pmon = Read("log/pmon.log");
   EXPECT_TRUE(std::regex_match(pmon, std::regex(stamp + "register pid=" + pid +
                                                 " args=/bin/zelSNMP TMS П\n" + stamp +

@@ -4,8 +4,6 @@
 
 #include "poller/agent_poller.h"
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -16,6 +14,7 @@
 
 #include "host/scadalink.h"
 #include "testing/agent_process.h"
+#include "testing/environment.h"
 #include "testing/journal.h"
 #include "testing/temp_directory.h"
 
@@ -39,7 +38,7 @@ class AgentPollerTest : public testing::Test {
  protected:
   void SetUp() override {
     site_ = dir_.PathOf("site");
-    setenv("ZELSNMP_SITE", site_.c_str(), 1);
+    testing_support::SetEnv("ZELSNMP_SITE", site_.string());
     std::filesystem::create_directories(site_ / "tm" / "S");
     tm_ = slConnect(".", "S", 0, nullptr, 0);
     ASSERT_GT(tm_, 0);

@@ -3,12 +3,11 @@
 
 #include "poller/poll_cycle.h"
 
-#include <stdlib.h>
-
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
+#include "testing/environment.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp {
@@ -16,7 +15,7 @@ namespace {
 
 class PollCycleTest : public testing::Test {
  protected:
-  void SetUp() override { setenv("ZELSNMP_SITE", site_.path().c_str(), 1); }
+  void SetUp() override { testing_support::SetEnv("ZELSNMP_SITE", site_.path().string()); }
 
   std::string ErrorLog() const {
     return testing_support::ReadFile(site_.path() / "log" / "error.log");

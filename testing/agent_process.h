@@ -1,15 +1,14 @@
 // Test support: the agent simulator (tools/agentsim) run as a real process. The constructor
-// starts it and waits until it listens; the destructor asks it to stop (SIGTERM) and waits for
-// it. Its data file and its output (standard output and error together) live in a temporary
-// directory of its own; from the output come the port it listens on and the requests it
-// answered.
+// starts it and waits until it listens; the destructor asks it to stop (SIGTERM; on Windows it
+// is terminated) and waits for it. Its data file and its output (standard output and error
+// together) live in a temporary directory of its own; from the output come the port it listens
+// on and the requests it answered.
 
 #ifndef ZELSNMP_TESTING_AGENT_PROCESS_H_
 #define ZELSNMP_TESTING_AGENT_PROCESS_H_
 
-#include <sys/types.h>
-
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,7 +40,7 @@ class AgentProcess {
   TempDirectory directory_;
   std::string address_;
   std::string port_;
-  pid_t pid_ = -1;
+  std::intptr_t process_ = -1;  // the process id on POSIX, its handle on Windows
 };
 
 // The value of "key=" in an agentsim log line; empty when absent.

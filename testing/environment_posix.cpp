@@ -1,0 +1,13 @@
+#include "testing/environment.h"
+
+#include <stdlib.h>
+
+namespace zelsnmp::testing_support {
+
+void SetEnv(const std::string& name, const std::string& value) {
+  setenv(name.c_str(), value.c_str(), 1);
+}
+
+void UnsetEnv(const std::string& name) { unsetenv(name.c_str()); }
+
+}  // namespace zelsnmp::testing_support

@@ -1,0 +1,15 @@
+#include "testing/environment.h"
+
+#include <stdlib.h>
+
+namespace zelsnmp::testing_support {
+
+// The runtime's copy of the environment, which getenv reads.
+void SetEnv(const std::string& name, const std::string& value) {
+  _putenv_s(name.c_str(), value.c_str());
+}
+
+// An empty value removes the variable.
+void UnsetEnv(const std::string& name) { _putenv_s(name.c_str(), ""); }
+
+}  // namespace zelsnmp::testing_support
