@@ -12,8 +12,12 @@
 // a pending error: the socket becomes readable with nothing to read, and the next receive
 // fails with 10054 (connection reset), which the blocking socket reports as it stands.
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
