@@ -90,7 +90,11 @@ void CopyToBuffer(std::string_view text, char* buffer, std::int32_t capacity) {
 }
 
 std::string QuotedForRecord(std::string_view cp1251_text) {
-  return "\"" + Cp1251ToUtf8(cp1251_text) + "\"";
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about "..." + std::string here.
+  std::string quoted = "\"";
+  quoted += Cp1251ToUtf8(cp1251_text);
+  quoted += '"';
+  return quoted;
 }
 
 void RecordCall(std::string_view utf8_line) {
