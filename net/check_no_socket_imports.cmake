@@ -2,11 +2,16 @@
 # the socket interface is loaded by name at run time, never through the import table.
 #   cmake -DOBJDUMP=<target objdump> -DFILES=<a.exe;b.exe> -P check_no_socket_imports.cmake
 foreach(file IN LISTS FILES)
-  execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+  get_filename_component(name ${file} NAME)
+  set(dump_file ${CMAKE_CURRENT_BINARY_DIR}/${name}.objdump.txt)
+  # objdump's headings are translated under a Russian locale.
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C ${OBJDUMP} -p ${file}
+                  OUTPUT_FILE ${dump_file} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "${OBJDUMP} -p ${file} failed")
   endif()
-  string(REGEX MATCHALL "DLL Name: [^\n]*" imports "${dump}")
+  file(STRINGS ${dump_file} imports REGEX "DLL Name: ")
+  file(REMOVE ${dump_file})
   if(NOT imports)
     message(FATAL_ERROR "${file}: no import table found")
   endif()

@@ -5,8 +5,9 @@
 //
 // The entries report the platform's own error numbers (WSAGetLastError, and the result codes
 // of getaddrinfo and getnameinfo are socket error numbers already): nothing is mapped.
-// Byte order is swapped here by hand, never through the library's htons/ntohs, which are
-// imported functions on this platform.
+// The library's htons/ntohs are looked up like every entry but never called (the platform-free
+// code swaps byte order by hand), and FD_ISSET is not used (it calls the library's
+// __WSAFDIsSet): either would import the library at link time.
 //
 // On Windows a UDP socket that was sent to a closed port gets the ICMP "port unreachable" as
 // a pending error: the socket becomes readable with nothing to read, and the next receive
