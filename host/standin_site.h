@@ -2,8 +2,9 @@
 // mean this computer, which faults a run asked for, and the time stamps of its files.
 //
 // The site is the directory named by ZELSNMP_SITE (read in the platform's own form, so that any
-// character survives), or "site" in the current directory when that is unset or empty; it is read on every use, so a process may change it between calls. Texts
-// written into the site are UTF-8; texts that cross the host interface are Windows-1251.
+// character survives), or "site" in the current directory when that is unset or empty; it is
+// read on every use, so a process may change it between calls. Texts written into the site are
+// UTF-8; texts that cross the host interface are Windows-1251.
 
 #ifndef ZELSNMP_HOST_STANDIN_SITE_H_
 #define ZELSNMP_HOST_STANDIN_SITE_H_
