@@ -107,7 +107,8 @@ run_inside() {
   started_pids+=("$task")
 
   # One whole pass: the silent agent's analog point is flagged last.
-  local journal=$WORK_DIR/$SITE_NAME/tm/$TM_SERVER/journal.tsv deadline=$((SECONDS + PASS_TIMEOUT_S))
+  local journal=$WORK_DIR/$SITE_NAME/tm/$TM_SERVER/journal.tsv
+  local deadline=$((SECONDS + PASS_TIMEOUT_S))
   until grep -q $'^[^\t]*\tslSetAnalogFlags\t' "$journal" 2>/dev/null; do
     if ! is_running "$task"; then
       echo "wine-e2e: zelSNMP.exe ended before a whole pass" >&2
@@ -199,8 +200,10 @@ check() {
 
 # A journal line of operation $1 on point $2 ("channel:rtu:point") with value $3.
 journal_has() {
-  awk -F'\t' -v op="$1" -v point="$2" -v value="$3" '
-    $1 ~ /^[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\.[0-9][0-9][0-9]$/ &&
+  local d='[0-9]'
+  local stamp="^$d$d$d$d-$d$d-$d${d}T$d$d:$d$d:$d$d[.]$d$d$d\$"
+  awk -F'\t' -v stamp="$stamp" -v op="$1" -v point="$2" -v value="$3" '
+    $1 ~ stamp &&
     $2 == op && $3 ":" $4 ":" $5 == point && $6 == value && NF == 6 { found = 1 }
     END { exit !found }' "$SITE/tm/$TM_SERVER/journal.tsv"
 }
