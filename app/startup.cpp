@@ -18,9 +18,14 @@
 #include "util/text_end.h"
 
 // The names the trace facility reads from the program image, written once before any host call.
+// The build marks them for export where the platform needs that said in the source (Windows:
+// __declspec(dllexport); elsewhere ENABLE_EXPORTS puts them into the dynamic symbol table).
+#ifndef ZELSNMP_EXPORTED_DATA
+#define ZELSNMP_EXPORTED_DATA
+#endif
 extern "C" {
-char lpszServerTypeString[204];
-char lpszServerTraceName[204];
+ZELSNMP_EXPORTED_DATA char lpszServerTypeString[204];
+ZELSNMP_EXPORTED_DATA char lpszServerTraceName[204];
 
 // The TM server client may call this on connection events; the task has nothing to do then.
 static void ConnectEventCallback(std::int32_t, std::int32_t, std::int32_t) {}

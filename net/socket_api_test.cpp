@@ -54,6 +54,38 @@ TEST(SocketInterfaceTest, UsersAreCountedAndNeverGoNegative) {
   EXPECT_EQ(SocketInterfaceUsers(), 0);
 }
 
+// The platform's table with its start and clean-up counted instead of run.
+int g_startups = 0;
+int g_cleanups = 0;
+const SocketInterfaceBinding& CountingBinding() {
+  static const SocketInterfaceBinding binding{
+      [](std::string_view name, SocketInterface& table) {
+        const bool loaded = PlatformSocketInterfaceBinding().load_library(name, table);
+        table.startup = [](std::uint16_t) { return ++g_startups, 0; };
+        table.cleanup = [] { return ++g_cleanups, 0; };
+        return loaded;
+      },
+      nullptr, PlatformSocketInterfaceBinding().free_libraries};
+  return binding;
+}
+
+TEST(SocketInterfaceTest, TestInterfaceIsStartedAndCleanedUpAsTheProcessDoes) {
+  g_startups = 0;
+  g_cleanups = 0;
+  {
+    ScopedSocketInterface scoped(CountingBinding());
+    ASSERT_TRUE(scoped.loaded());
+    EXPECT_EQ(g_startups, 1);
+    EXPECT_EQ(g_cleanups, 0);
+  }
+  EXPECT_EQ(g_cleanups, 1);
+  // The process's own interface is back and started: sockets work again.
+  const SocketHandle handle =
+      SocketApi().create_socket(SocketApi().family_ip4, kSocketTypeDatagram, kProtocolUdp);
+  ASSERT_NE(handle, kInvalidSocketHandle);
+  SocketApi().close_socket(handle);
+}
+
 TEST(SocketInterfaceTest, StartFailureRaisesLoadError) {
   ReleasedSocketInterface released;
   SocketInterfaceBinding missing_library{

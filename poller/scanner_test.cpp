@@ -451,8 +451,10 @@ TEST(TypeMismatchTest, AcceptsEveryIntegerTypeOfTheRightSize) {
   long long long_long = 0;
   long plain_long = 0;
   unsigned char byte = 0;
-  EXPECT_EQ(ScanText("-1 5 6 255", "%u %Ld %Ld %Hu", &unsigned_value, &long_long, &plain_long,
-                     &byte),
+  // long has 64 bits on LP64 systems but 32 on Windows: its size picks the conversion.
+  const std::string long_conversion = sizeof(long) == 8 ? "%Ld" : "%d";
+  EXPECT_EQ(ScanText("-1 5 6 255", "%u %Ld " + long_conversion + " %Hu", &unsigned_value,
+                     &long_long, &plain_long, &byte),
             4);
   EXPECT_EQ(unsigned_value, 0xFFFFFFFFu);
   EXPECT_EQ(long_long, 5);

@@ -1,7 +1,5 @@
 #include "sys/event.h"
 
-#include <signal.h>
-
 #include <chrono>
 #include <thread>
 
@@ -63,17 +61,6 @@ TEST(EventTest, HookRunsBeforeSignallingAndCanRefuse) {
   EXPECT_EQ(WaitForEvent(event.handle(), 0), EventWaitResult::kSignalled);
   EXPECT_EQ(calls, 2);
 }
-
-class StopRequestTest : public testing::TestWithParam<int> {};
-
-TEST_P(StopRequestTest, SignalsTheEventInsteadOfEndingTheProcess) {
-  Event event;
-  ASSERT_TRUE(SignalEventOnStopRequest(event.handle()));
-  raise(GetParam());
-  EXPECT_EQ(WaitForEvent(event.handle(), 5000), EventWaitResult::kSignalled);
-}
-
-INSTANTIATE_TEST_SUITE_P(Signals, StopRequestTest, testing::Values(SIGINT, SIGTERM));
 
 }  // namespace
 }  // namespace zelsnmp

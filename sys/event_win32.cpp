@@ -120,7 +120,11 @@ bool SignalEventOnStopRequest(EventHandle event) {
   g_stop_request_event.store(static_cast<HANDLE>(event));
   static std::once_flag installed;
   static bool installed_ok = false;
-  std::call_once(installed, [] { installed_ok = SetConsoleCtrlHandler(OnConsoleControl, TRUE); });
+  std::call_once(installed, [] {
+    // A process started in a new process group ignores Ctrl+C until told otherwise.
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    installed_ok = SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+  });
   return installed_ok;
 }
 

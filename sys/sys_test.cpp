@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -44,21 +42,6 @@ TEST(FileTest, AppendCreatesThenAppendsAndRemoveDeletes) {
   EXPECT_FALSE(RemoveFile(file.string()));
   EXPECT_FALSE(AppendToFile((dir.path() / "no" / "such" / "dir").string(), "x"));
   EXPECT_FALSE(RemoveFile(dir.path().string()));  // a directory is not a file
-}
-
-TEST(FileTest, LocalFileIsInTheCurrentDirectory) {
-  EXPECT_EQ(PathInCurrentDirectory("zelSNMP_1_2"), "./zelSNMP_1_2");
-}
-
-TEST(ProcessTest, ArgumentZeroIsTheFullProgramPath) {
-  const char* argv[] = {"whatever", "TMS", "\xd0\x9f"};  // the last is UTF-8 for Cyrillic Pe
-  const std::vector<std::string> arguments = CommandLineArguments(3, argv);
-  ASSERT_EQ(arguments.size(), 3u);
-  EXPECT_EQ(arguments[0], std::filesystem::canonical("/proc/self/exe").string());
-  EXPECT_EQ(arguments[1], "TMS");
-  EXPECT_EQ(arguments[2], "\xcf");  // Windows-1251 for Cyrillic Pe
-  EXPECT_EQ(CurrentProcessId(), static_cast<std::int32_t>(getpid()));
-  EXPECT_FALSE(LocalHostName().empty());
 }
 
 }  // namespace
