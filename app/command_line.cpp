@@ -23,7 +23,11 @@ std::string DefaultConfigFileName(std::string_view program_path, std::string_vie
   if (separator != std::string_view::npos) file_name.remove_prefix(separator + 1);
   const size_t point = file_name.rfind('.');
   if (point != std::string_view::npos) file_name = file_name.substr(0, point);
-  return "_" + std::string(file_name) + ".cfg";
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about "..." + std::string.
+  std::string name = "_";
+  name += file_name;
+  name += ".cfg";
+  return name;
 }
 
 }  // namespace zelsnmp

@@ -28,7 +28,7 @@ ZELSNMP_EXPORTED_DATA char lpszServerTypeString[204];
 ZELSNMP_EXPORTED_DATA char lpszServerTraceName[204];
 
 // The TM server client may call this on connection events; the task has nothing to do then.
-static void ConnectEventCallback(std::int32_t, std::int32_t, std::int32_t) {}
+static void ZELSNMP_HOST_CALL ConnectEventCallback(std::int32_t, std::int32_t, std::int32_t) {}
 }
 
 namespace zelsnmp {

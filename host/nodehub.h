@@ -23,6 +23,8 @@
 
 #include <cstdint>
 
+#include "host/host_call.h"
+
 extern "C" {
 
 typedef void* nhEventHandle;
@@ -33,25 +35,28 @@ typedef struct StracServerRecord {
 } StracServerRecord;
 
 /* Trace facility. */
-std::int32_t strac_AllocServer(StracServerRecord* record, std::int32_t process_id,
-                               std::int32_t reserved, char* trace_name, char* type_string);
-std::int32_t strac_SetServerState(StracServerRecord* record, std::int32_t state);
+std::int32_t ZELSNMP_HOST_CALL strac_AllocServer(StracServerRecord* record, std::int32_t process_id,
+                                                 std::int32_t reserved, char* trace_name,
+                                                 char* type_string);
+std::int32_t ZELSNMP_HOST_CALL strac_SetServerState(StracServerRecord* record, std::int32_t state);
 
 /* Process monitor: registers the process with its arguments (element 0 the program's path) and
  * stores the start and stop event handles. */
-std::int32_t nhPmonLocalRegisterProcess(std::int32_t argument_count,
-                                        const char* const* arguments,
-                                        nhEventHandle* start_event, nhEventHandle* stop_event);
+std::int32_t ZELSNMP_HOST_CALL nhPmonLocalRegisterProcess(std::int32_t argument_count,
+                                                          const char* const* arguments,
+                                                          nhEventHandle* start_event,
+                                                          nhEventHandle* stop_event);
 
 /* Configuration server. */
-std::int32_t nhConnect(const char* machine, std::int32_t* error_word, char* error_text,
-                       std::int32_t error_capacity);
-std::int32_t nhFileGet(std::int32_t handle, const char* remote_path, const char* local_path,
-                       std::int32_t timeout_ms, std::int32_t* out_word,
-                       std::int32_t* error_word, char* error_text, std::int32_t error_capacity);
-std::int32_t nhDisconnect(std::int32_t handle);
+std::int32_t ZELSNMP_HOST_CALL nhConnect(const char* machine, std::int32_t* error_word,
+                                         char* error_text, std::int32_t error_capacity);
+std::int32_t ZELSNMP_HOST_CALL nhFileGet(std::int32_t handle, const char* remote_path,
+                                         const char* local_path, std::int32_t timeout_ms,
+                                         std::int32_t* out_word, std::int32_t* error_word,
+                                         char* error_text, std::int32_t error_capacity);
+std::int32_t ZELSNMP_HOST_CALL nhDisconnect(std::int32_t handle);
 
-/* Log outputs: errors, messages, debug trace. */
+/* Log outputs: errors, messages, debug trace. A variable argument list: always cdecl. */
 std::int32_t e_printf(const char* format, ...);
 std::int32_t m_printf(const char* format, ...);
 std::int32_t d_printf(const char* format, ...);

@@ -18,41 +18,49 @@
 
 #include <cstdint>
 
+#include "host/host_call.h"
+
 extern "C" {
 
 /* Called by the library on connection events; three 32-bit arguments, no result. */
-typedef void (*slConnectEventProc)(std::int32_t, std::int32_t, std::int32_t);
+typedef void(ZELSNMP_HOST_CALL* slConnectEventProc)(std::int32_t, std::int32_t, std::int32_t);
 
 /* Connects to TM server `server` on computer `machine`; > 0 is the connection id. */
-std::int32_t slConnect(const char* machine, const char* server, std::int32_t reserved,
-                       slConnectEventProc on_event, std::int32_t reserved2);
+std::int32_t ZELSNMP_HOST_CALL slConnect(const char* machine, const char* server,
+                                         std::int32_t reserved, slConnectEventProc on_event,
+                                         std::int32_t reserved2);
 
 /* Writes the server's time into `buffer` (the task gives 84 bytes). */
-std::int32_t slSystemTime(std::int32_t connection, char* buffer, std::int32_t reserved);
+std::int32_t ZELSNMP_HOST_CALL slSystemTime(std::int32_t connection, char* buffer,
+                                            std::int32_t reserved);
 
 /* Non-zero while the connection is up. */
-std::int32_t slIsConnected(std::int32_t connection);
+std::int32_t ZELSNMP_HOST_CALL slIsConnected(std::int32_t connection);
 
 /* Fills the two buffers with the machine and the server the connection really reached. */
-std::int32_t slGetCurrentServer(std::int32_t connection, char* machine,
-                                std::int32_t machine_capacity, char* server,
-                                std::int32_t server_capacity);
+std::int32_t ZELSNMP_HOST_CALL slGetCurrentServer(std::int32_t connection, char* machine,
+                                                  std::int32_t machine_capacity, char* server,
+                                                  std::int32_t server_capacity);
 
 /* Point writes. */
-std::int32_t slSetStatus(std::int32_t connection, std::uint16_t channel, std::uint16_t rtu,
-                         std::uint16_t point, std::int32_t value, std::int32_t reserved,
-                         std::int32_t reserved2);
-std::int32_t slSetStatusFlags(std::int32_t connection, std::uint16_t channel, std::uint16_t rtu,
-                              std::uint16_t point, std::uint16_t flags);
-std::int32_t slSetAnalogFloatCodeUT(std::int32_t connection, std::uint16_t channel,
-                                    std::uint16_t rtu, std::uint16_t point, float value,
-                                    std::int32_t reserved, std::int32_t reserved2,
-                                    std::int32_t reserved3);
-std::int32_t slSetAnalogFlags(std::int32_t connection, std::uint16_t channel, std::uint16_t rtu,
-                              std::uint16_t point, std::uint16_t flags);
+std::int32_t ZELSNMP_HOST_CALL slSetStatus(std::int32_t connection, std::uint16_t channel,
+                                           std::uint16_t rtu, std::uint16_t point,
+                                           std::int32_t value, std::int32_t reserved,
+                                           std::int32_t reserved2);
+std::int32_t ZELSNMP_HOST_CALL slSetStatusFlags(std::int32_t connection, std::uint16_t channel,
+                                                std::uint16_t rtu, std::uint16_t point,
+                                                std::uint16_t flags);
+std::int32_t ZELSNMP_HOST_CALL slSetAnalogFloatCodeUT(std::int32_t connection,
+                                                      std::uint16_t channel, std::uint16_t rtu,
+                                                      std::uint16_t point, float value,
+                                                      std::int32_t reserved, std::int32_t reserved2,
+                                                      std::int32_t reserved3);
+std::int32_t ZELSNMP_HOST_CALL slSetAnalogFlags(std::int32_t connection, std::uint16_t channel,
+                                                std::uint16_t rtu, std::uint16_t point,
+                                                std::uint16_t flags);
 
 /* Closes the connection. */
-std::int32_t slDisconnect(std::int32_t connection);
+std::int32_t ZELSNMP_HOST_CALL slDisconnect(std::int32_t connection);
 
 }  /* extern "C" */
 

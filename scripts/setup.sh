@@ -2,10 +2,19 @@
 # Installs what building and testing zelSNMP needs on a fresh Debian machine: the compiler and
 # CMake, GoogleTest and Google Benchmark, and the real SNMP peers the integration tests talk to
 # (net-snmp's snmpd and snmpget). Does nothing for a package that is already there.
+#
+#   scripts/setup.sh           the Linux build and its tests
+#   scripts/setup.sh windows   the same, and the Windows cross build with its tests under Wine:
+#                              the posix mingw-w64 compilers for 32 and 64 bits, wine, wine64
+#                              and wine32:i386 (the i386 architecture is added for it)
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev snmpd snmp util-linux iproute2 clang
           locales)
+windows_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386)
+if [ "${1:-}" = windows ]; then
+  packages+=("${windows_packages[@]}")
+fi
 # The number conversions must not depend on the process locale; the tests prove it under a
 # locale whose decimal separator is a comma, which a fresh machine does not have generated.
 add_decimal_comma_locale() {
@@ -36,6 +45,10 @@ else
 fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# wine32 is an i386 package: the architecture must be known before the package lists are read.
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
 $SUDO apt-get update -q
 # snmpd starts a system-wide agent on port 161 when installed; the tests start their own.
 if ! $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"; then

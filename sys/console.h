@@ -5,6 +5,9 @@
 // When standard input is not a terminal (redirected from a file or a pipe, or closed), it always
 // gives 0, as the console check on a redirected handle does.
 //
+// On Windows it takes one record from the standard input console: a key-down record gives its
+// virtual-key code, any other record (key release, mouse, focus...) is taken and gives 0.
+//
 // On POSIX the first call puts the terminal into non-canonical, no-echo mode, so that a single
 // key is seen without Enter and nothing is echoed, and keeps it so for the life of the process.
 // The previous mode is restored on every way out: a normal return or exit, and a signal that ends

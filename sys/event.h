@@ -48,8 +48,9 @@ enum class EventWaitResult { kSignalled, kTimedOut, kFailed };
 // Waits until the event is signalled or `timeout_ms` milliseconds have passed.
 EventWaitResult WaitForEvent(EventHandle event, std::uint32_t timeout_ms);
 
-// From now on, a request from outside to stop the process (SIGINT or SIGTERM) signals `event`
-// instead of ending the process. The event must outlive the process's use of it. False when
+// From now on, a request from outside to stop the process (SIGINT or SIGTERM; on Windows
+// Ctrl+C, Ctrl+Break, console close, log-off, shut-down) signals `event` instead of ending the
+// process. The event must outlive the process's use of it. False when
 // the handlers could not be installed.
 bool SignalEventOnStopRequest(EventHandle event);
 

@@ -1,6 +1,6 @@
 // The few file-system facilities the task and the stand-in need beyond the standard library.
 //
-// Paths are in the platform's own encoding (UTF-8 on POSIX).
+// Paths are in the platform's own encoding (UTF-8 on POSIX, the ANSI code page on Windows).
 
 #ifndef ZELSNMP_SYS_FILE_H_
 #define ZELSNMP_SYS_FILE_H_
@@ -14,11 +14,12 @@ namespace zelsnmp {
 bool RemoveFile(const std::string& path);
 
 // Appends `bytes` to the file, creating it when missing, with a single write in append mode,
-// so that another reader or writer of the file never sees half of it. False on any failure.
+// so that another reader or writer of the file never sees half of it. False on any failure; a
+// write cut short (a full disk) is undone, the file cut back to its earlier length.
 bool AppendToFile(const std::string& path, std::string_view bytes);
 
 // The path of a file of that name in the current directory, written the platform's way
-// ("./name" on POSIX).
+// ("./name" on POSIX, ".\name" on Windows).
 std::string PathInCurrentDirectory(std::string_view file_name);
 
 // The characters that end the directory part of a program path on this platform: the

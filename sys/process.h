@@ -2,7 +2,8 @@
 // and the name of the computer it runs on.
 //
 // Texts come back in the task's code page (Windows-1251), as every text that crosses the host
-// interface must be: on POSIX the command line and file paths are UTF-8 and are converted.
+// interface must be: on POSIX the command line and file paths are UTF-8 and are converted; on
+// Windows they come in the ANSI code page (1251 on the complex's machines) and are passed on.
 
 #ifndef ZELSNMP_SYS_PROCESS_H_
 #define ZELSNMP_SYS_PROCESS_H_

@@ -80,9 +80,18 @@ TEST(ParseFloatText, TextEndsAtFirstZeroByte) {
 }
 
 TEST(ParseFloatText, IgnoresTheProcessLocale) {
-  // A locale with a comma for the decimal point must not change what "." means here.
-  if (std::setlocale(LC_NUMERIC, "ru_RU.UTF-8") == nullptr &&
-      std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+  // A locale with a comma for the decimal point must not change what "." means here. The
+  // names are the POSIX ones and the Windows one.
+  bool comma = false;
+  for (const char* name : {"ru_RU.UTF-8", "de_DE.UTF-8", "Russian_Russia.1251"}) {
+    if (std::setlocale(LC_NUMERIC, name) != nullptr &&
+        std::localeconv()->decimal_point[0] == ',') {
+      comma = true;
+      break;
+    }
+  }
+  if (!comma) {
+    std::setlocale(LC_NUMERIC, "C");
     GTEST_SKIP() << "no locale with a decimal comma is installed";
   }
   const FloatParseResult result = ParseFloatText("12.5");

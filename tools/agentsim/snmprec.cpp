@@ -169,7 +169,11 @@ SnmprecParseResult ParseSnmprec(std::string_view text) {
     if (second == std::string_view::npos) return fail("expected OID|TAG|VALUE");
     std::string_view oid = line.substr(0, first);
     if (!IsCanonicalOid(oid)) {
-      return fail("\"" + std::string(oid) + "\" is not a dotted decimal OID");
+      // Built by appending: GCC 12 warns falsely (-Wrestrict) about "..." + std::string.
+      std::string message = "\"";
+      message += oid;
+      message += "\" is not a dotted decimal OID";
+      return fail(message);
     }
     std::string error;
     auto value = ParseValue(line.substr(first + 1, second - first - 1), line.substr(second + 1),
