@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "sys/clock.h"
-#include "sys/file.h"
+#include "sys/path.h"
 #include "sys/process.h"
 #include "util/cp1251.h"
 
@@ -31,15 +31,15 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::filesystem::path SitePath() {
-  const std::string_view site = Environment("ZELSNMP_SITE");
-  return site.empty() ? std::filesystem::path("site") : std::filesystem::path(site);
+  const std::filesystem::path site = PathFromEnvironment("ZELSNMP_SITE");
+  return site.empty() ? std::filesystem::path("site") : site;
 }
 
 void AppendToSiteLog(std::string_view file_name, std::string_view utf8_text) {
   const std::filesystem::path log_directory = SitePath() / "log";
   std::error_code ignored;
   std::filesystem::create_directories(log_directory, ignored);
-  AppendToFile((log_directory / file_name).string(), utf8_text);
+  AppendToPath(log_directory / file_name, utf8_text);
 }
 
 bool FaultRequested(std::string_view fault) {
@@ -68,7 +68,10 @@ bool IsSinglePathComponent(std::string_view name) {
 }
 
 std::filesystem::path PathFromCp1251(std::string_view name) {
-  return std::filesystem::path(Cp1251ToUtf8(name));
+  // Text of char8_t is UTF-8 by definition: the library turns it into the platform's own form
+  // (the same bytes on POSIX, UTF-16 on Windows), so every character reaches the file system.
+  const std::string utf8 = Cp1251ToUtf8(name);
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 std::string LocalTimeStamp(char separator) {
@@ -87,7 +90,11 @@ void CopyToBuffer(std::string_view text, char* buffer, std::int32_t capacity) {
 }
 
 std::string QuotedForRecord(std::string_view cp1251_text) {
-  return "\"" + Cp1251ToUtf8(cp1251_text) + "\"";
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about "..." + std::string here.
+  std::string quoted = "\"";
+  quoted += Cp1251ToUtf8(cp1251_text);
+  quoted += '"';
+  return quoted;
 }
 
 void RecordCall(std::string_view utf8_line) {

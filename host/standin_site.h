@@ -1,9 +1,10 @@
 // The stand-in's common ground: where its site lies, how it writes there, which machine names
 // mean this computer, which faults a run asked for, and the time stamps of its files.
 //
-// The site is the directory named by ZELSNMP_SITE, or "site" in the current directory when that
-// is unset or empty; it is read on every use, so a process may change it between calls. Texts
-// written into the site are UTF-8; texts that cross the host interface are Windows-1251.
+// The site is the directory named by ZELSNMP_SITE (read in the platform's own form, so that any
+// character survives), or "site" in the current directory when that is unset or empty; it is
+// read on every use, so a process may change it between calls. Texts written into the site are
+// UTF-8; texts that cross the host interface are Windows-1251.
 
 #ifndef ZELSNMP_HOST_STANDIN_SITE_H_
 #define ZELSNMP_HOST_STANDIN_SITE_H_
@@ -30,7 +31,8 @@ bool IsLocalMachine(std::string_view machine);
 // not "." or "..".
 bool IsSinglePathComponent(std::string_view name);
 
-// The file-system path of a Windows-1251 name.
+// The file-system path of a Windows-1251 name, with every character kept on every platform
+// (never built from the bytes one by one, which would garble all but ASCII on Windows).
 std::filesystem::path PathFromCp1251(std::string_view name);
 
 // "YYYY-MM-DD hh:mm:ss.mmm" of the local time, with `separator` between date and time.

@@ -1,10 +1,12 @@
 // The stand-in's contract, in process: connection rules, journal and log formats, the
 // configuration server's path rules, the process monitor's events and the simulated faults.
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,7 @@
 #include "sys/process.h"
 #include "testing/environment.h"
 #include "testing/temp_directory.h"
+#include "util/cp1251.h"
 
 namespace zelsnmp {
 namespace {
@@ -250,6 +253,48 @@ TEST_F(StandinTest, ProcessMonitorCreatesEventsAndLogsTheStart) {
   EXPECT_TRUE(std::regex_match(Read("log/trace.log"),
                                std::regex(stamp + "alloc pid=42 name=<zelSNMP> type=Приём SNMP\n" +
                                           stamp + "state 1\n")));
+}
+
+
+// The Windows-1251 form of a path, as the task would pass it across the host interface.
+std::string Cp1251Of(const std::filesystem::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return Utf8ToCp1251(std::string(utf8.begin(), utf8.end()));
+}
+
+// Names of people's choosing reach the file system as the same characters on every platform:
+// the TM server's folder, the configuration file and the local copy. (The site named by the
+// environment is checked by the Wine end-to-end run.)
+TEST_F(StandinTest, CyrillicNamesReachTheDiskAsTheirCharacters) {
+  const std::filesystem::path config = site_ / "config" / "TM_SERVER" / u8"Сервер ТМ";
+  std::filesystem::create_directories(site_ / "tm" / u8"Сервер ТМ");
+  std::filesystem::create_directories(config);
+  testing_support::WriteFile(config / u8"Опрос.cfg", "[ИБП]\n");
+
+  const std::string server = Utf8ToCp1251("Сервер ТМ");
+  const std::int32_t id = slConnect(".", server.c_str(), 0, nullptr, 0);
+  ASSERT_GT(id, 0);
+  EXPECT_EQ(slSetStatus(id, 1, 2, 3, 4, 0, 0), 1);
+  slDisconnect(id);
+  const std::string journal =
+      testing_support::ReadFile(site_ / "tm" / u8"Сервер ТМ" / "journal.tsv");
+  EXPECT_NE(journal.find("slSetStatus\t1\t2\t3\t4\n"), std::string::npos) << journal;
+  std::vector<std::filesystem::path> servers;
+  for (const auto& entry : std::filesystem::directory_iterator(site_ / "tm")) {
+    servers.push_back(entry.path().filename());
+  }
+  std::sort(servers.begin(), servers.end());
+  EXPECT_EQ(servers, (std::vector<std::filesystem::path>{"TMS", u8"Сервер ТМ"}));
+
+  std::int32_t word = 0;
+  char error[512] = "";
+  const std::int32_t handle = nhConnect(".", &word, error, 512);
+  const std::string remote = Utf8ToCp1251("TM_SERVER\\Сервер ТМ\\Опрос.cfg");
+  const std::string local = Cp1251Of(site_ / u8"Копия.cfg");
+  EXPECT_EQ(nhFileGet(handle, remote.c_str(), local.c_str(), 60000, &word, &word, error, 512), 1)
+      << error;
+  nhDisconnect(handle);
+  EXPECT_EQ(testing_support::ReadFile(site_ / u8"Копия.cfg"), "[ИБП]\n");
 }
 
 }  // namespace

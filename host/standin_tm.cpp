@@ -14,7 +14,7 @@
 
 #include "host/standin_connections.h"
 #include "host/standin_site.h"
-#include "sys/file.h"
+#include "sys/path.h"
 #include "sys/process.h"
 
 namespace zelsnmp::standin {
@@ -46,7 +46,7 @@ std::int32_t WritePoint(const char* operation, std::int32_t connection, std::uin
                            std::to_string(channel) + "\t" + std::to_string(rtu) + "\t" +
                            std::to_string(point) + "\t" + value + "\n";
   const std::filesystem::path journal = SitePath() / "tm" / PathFromCp1251(server) / "journal.tsv";
-  return AppendToFile(journal.string(), line) ? 1 : 0;
+  return AppendToPath(journal, line) ? 1 : 0;
 }
 
 std::string FlagsText(std::uint16_t flags) {

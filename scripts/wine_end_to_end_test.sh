@@ -1,0 +1,240 @@
+#!/usr/bin/env bash
+# End-to-end run of the Windows build under Wine: zelSNMP.exe feeds a stand-in site from the
+# native agent simulator, in a network namespace of this run's own, and is stopped with SIGINT
+# (Wine turns it into the Ctrl+C console event; SIGTERM would end the process without it).
+#
+# The agents are native Linux programs (Wine binds every 127.0.0.x socket to 0.0.0.0, so they
+# cannot run under it): one answering on 127.0.0.2:161, one silent on 127.0.0.3:161. Wine's
+# server creates the task's sockets, so it must run inside the namespace too: the run has a Wine
+# prefix of its own, whose server is started there and stopped before the namespace goes.
+# The site, the TM server and the configuration file have Cyrillic names: the command line
+# reaches the task in Windows-1251, the site's path through the environment, and the stand-in
+# must find the folders and files of those characters.
+#
+# Usage: scripts/wine_end_to_end_test.sh ZELSNMP_EXE AGENTSIM WORK_DIR
+#   ZELSNMP_EXE  the Windows build's zelSNMP.exe
+#   AGENTSIM     a native build's agentsim (tools/agentsim)
+#   WORK_DIR     made anew for the run: site, Wine prefix, console and agent output
+# Exit status 0 when every check passed, 77 when Wine or a network namespace is not available
+# here (the test is then skipped), 1 on any failed check.
+set -uo pipefail
+
+readonly EXIT_SKIP=77
+readonly TM_SERVER=Север
+readonly CONFIG_NAME=Опрос.cfg
+readonly SITE_NAME=Сайт
+readonly LISTEN_TIMEOUT_S=10
+# The first run makes the Wine prefix (tens of seconds); a pass then costs the silent agent's
+# 5 s time-out.
+readonly PASS_TIMEOUT_S=240
+# A pass under way is finished before the task notices the stop event.
+readonly STOP_TIMEOUT_S=30
+
+REPO_DIR=$(cd "$(dirname "$0")/.." && pwd)
+readonly REPO_DIR
+readonly SCRIPT=$REPO_DIR/scripts/wine_end_to_end_test.sh
+readonly DATA_FILE=$REPO_DIR/scripts/demo/switch.snmprec
+
+say() { echo "wine-e2e: $*"; }
+
+# ---- Inside the namespace: loopback, agents, Wine's server and the task. --------------------
+
+started_pids=()
+
+is_running() {
+  local state
+  state=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null) || return 1
+  [[ -n $state && $state != Z && $state != X ]]
+}
+
+# Waits up to $2 seconds for child $1 to end; true when it has ended, its exit status then in
+# ended_status.
+ended_status=
+wait_for_end() {
+  local pid=$1 deadline=$((SECONDS + $2))
+  while is_running "$pid"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.2
+  done
+  wait "$pid" 2>/dev/null
+  ended_status=$?
+  return 0
+}
+
+stop_started() {
+  local pid
+  for pid in "${started_pids[@]}"; do
+    if is_running "$pid"; then
+      kill -INT "$pid" 2>/dev/null
+      wait_for_end "$pid" 5 || { kill -KILL "$pid" 2>/dev/null; wait_for_end "$pid" 5; }
+    fi
+  done
+  # The prefix's own server, started in this namespace by the task's first Wine process.
+  WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null
+  WINEPREFIX=$WINEPREFIX wineserver -w 2>/dev/null
+}
+
+start_agent() {
+  local address=$1 log=$2
+  shift 2
+  "$AGENTSIM" --listen "$address:161" --data "$DATA_FILE" "$@" </dev/null >"$log" 2>&1 &
+  started_pids+=("$!")
+  local pid=$! deadline=$((SECONDS + LISTEN_TIMEOUT_S))
+  until grep -q "agentsim listening on" "$log"; do
+    if ! is_running "$pid" || ((SECONDS >= deadline)); then
+      echo "wine-e2e: the agent on $address did not start: $(cat "$log")" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
+run_inside() {
+  ZELSNMP_EXE=$1 AGENTSIM=$2 WORK_DIR=$3
+  export WINEPREFIX=$WORK_DIR/wine-prefix WINEDEBUG=-all LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+  trap stop_started EXIT
+  ip link set lo up || { echo "wine-e2e: cannot bring loopback up" >&2; return 1; }
+  start_agent 127.0.0.2 "$WORK_DIR/agent-answering.log" || return 1
+  start_agent 127.0.0.3 "$WORK_DIR/agent-silent.log" --silent || return 1
+
+  # The site as a Windows path on Wine's drive Z: (the whole Unix file system).
+  local site_windows=Z:${WORK_DIR//\//\\}\\$SITE_NAME
+  say "starting wine zelSNMP.exe $TM_SERVER . /f$CONFIG_NAME"
+  (cd "$WORK_DIR/run" && ZELSNMP_SITE=$site_windows ZELSNMP_DEBUG=0 \
+     exec wine "$ZELSNMP_EXE" "$TM_SERVER" . "/f$CONFIG_NAME") \
+    </dev/null >"$WORK_DIR/console.log" 2>&1 &
+  local task=$!
+  started_pids+=("$task")
+
+  # One whole pass: the silent agent's analog point is flagged last.
+  local journal=$WORK_DIR/$SITE_NAME/tm/$TM_SERVER/journal.tsv
+  local deadline=$((SECONDS + PASS_TIMEOUT_S))
+  until grep -q $'^[^\t]*\tslSetAnalogFlags\t' "$journal" 2>/dev/null; do
+    if ! is_running "$task"; then
+      echo "wine-e2e: zelSNMP.exe ended before a whole pass" >&2
+      return 1
+    fi
+    if ((SECONDS >= deadline)); then
+      echo "wine-e2e: no whole pass within ${PASS_TIMEOUT_S} s" >&2
+      return 1
+    fi
+    sleep 0.5
+  done
+  say "one pass done; stopping zelSNMP.exe with SIGINT"
+  kill -INT "$task"
+  if ! wait_for_end "$task" "$STOP_TIMEOUT_S"; then
+    echo "wine-e2e: zelSNMP.exe did not stop within ${STOP_TIMEOUT_S} s of SIGINT" >&2
+    return 1
+  fi
+  echo "$ended_status" >"$WORK_DIR/task-exit-status"
+}
+
+if [[ ${1:-} == --inside ]]; then
+  shift
+  run_inside "$@"
+  exit $?
+fi
+
+# ---- Outside: preconditions, the site, the run, the checks. ---------------------------------
+
+if (($# != 3)); then
+  echo "usage: wine_end_to_end_test.sh ZELSNMP_EXE AGENTSIM WORK_DIR" >&2
+  exit 1
+fi
+ZELSNMP_EXE=$(realpath "$1") AGENTSIM=$(realpath "$2") WORK_DIR=$(realpath -m "$3")
+readonly ZELSNMP_EXE AGENTSIM WORK_DIR
+
+if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null; then
+  echo "skipped: Wine is not installed"
+  exit "$EXIT_SKIP"
+fi
+if [[ $(id -u) -eq 0 ]] && unshare -n true 2>/dev/null; then
+  namespace_command=(unshare -n)
+elif unshare -rn true 2>/dev/null; then
+  namespace_command=(unshare -rn)
+else
+  echo "skipped: no network namespace can be made here (unshare -n / unshare -rn)"
+  exit "$EXIT_SKIP"
+fi
+[[ -f $ZELSNMP_EXE ]] || { echo "wine-e2e: no program $ZELSNMP_EXE" >&2; exit 1; }
+if [[ ! -x $AGENTSIM ]]; then
+  echo "wine-e2e: no native agentsim at $AGENTSIM; build it first:" \
+       "cmake --preset default && cmake --build --preset default --target agentsim" >&2
+  exit 1
+fi
+
+# The Wine prefix is kept between runs (making it is the slow part); everything else is new.
+mkdir -p "$WORK_DIR"
+find "$WORK_DIR" -mindepth 1 -maxdepth 1 ! -name wine-prefix -exec rm -rf {} +
+readonly SITE=$WORK_DIR/$SITE_NAME
+mkdir -p "$WORK_DIR/run" "$SITE/tm/$TM_SERVER" "$SITE/config/TM_SERVER/$TM_SERVER"
+cat >"$SITE/config/TM_SERVER/$TM_SERVER/$CONFIG_NAME" <<'EOF'
+; answering switch: status, uptime and an analog value past 2^31
+[127.0.0.2]
+#TC1:1:1=1.3.6.1.2.1.2.2.1.8.1
+#TC1:1:2=1.3.6.1.2.1.2.2.1.8.2
+#TS1:1:10=1.3.6.1.2.1.1.3.0
+#TT1:1:1=1.3.6.1.2.1.2.2.1.5.3
+
+; silent device
+[127.0.0.3]
+#TC2:1:1=1.3.6.1.2.1.2.2.1.8.1
+#TS2:1:10=1.3.6.1.2.1.1.3.0
+#TT2:1:1=1.3.6.1.2.1.2.2.1.5.3
+EOF
+
+"${namespace_command[@]}" bash "$SCRIPT" --inside "$ZELSNMP_EXE" "$AGENTSIM" "$WORK_DIR"
+run_status=$?
+
+failures=0
+check() {
+  local description=$1
+  shift
+  if "$@"; then
+    echo "ok: $description"
+  else
+    echo "FAILED: $description" >&2
+    failures=$((failures + 1))
+  fi
+}
+
+# A journal line of operation $1 on point $2 ("channel:rtu:point") with value $3.
+journal_has() {
+  local d='[0-9]'
+  local stamp="^$d$d$d$d-$d$d-$d${d}T$d$d:$d$d:$d$d[.]$d$d$d\$"
+  awk -F'\t' -v stamp="$stamp" -v op="$1" -v point="$2" -v value="$3" '
+    $1 ~ stamp &&
+    $2 == op && $3 ":" $4 ":" $5 == point && $6 == value && NF == 6 { found = 1 }
+    END { exit !found }' "$SITE/tm/$TM_SERVER/journal.tsv"
+}
+journal_lacks_point() {
+  awk -F'\t' -v point="$1" '$3 ":" $4 ":" $5 == point { found = 1 } END { exit found }' \
+    "$SITE/tm/$TM_SERVER/journal.tsv"
+}
+log_has() { grep -qF -- "$2" "$SITE/log/$1.log"; }
+
+check "the run in the namespace succeeded" test "$run_status" -eq 0
+check "status point: ifOperStatus up 1 written as 0" journal_has slSetStatus 1:1:1 0
+check "status point: ifOperStatus down 2 written as 1" journal_has slSetStatus 1:1:2 1
+check "status point: TimeTicks as they are" journal_has slSetStatus 1:1:10 123456789
+check "analog point: Gauge32 4000000000" journal_has slSetAnalogFloatCodeUT 1:1:1 4e+09
+check "silent agent: #TC flagged 0x0001" journal_has slSetStatusFlags 2:1:1 0x0001
+check "silent agent: #TT flagged 0x0001" journal_has slSetAnalogFlags 2:1:1 0x0001
+check "silent agent: #TS untouched" journal_lacks_point 2:1:10
+check "registered with the process monitor" log_has pmon " register pid="
+check "the start event was signalled" log_has pmon " started pid="
+check "message: task started" log_has message "Задача запущена"
+check "message: task stopped (orderly stop)" log_has message "Задача остановлена"
+check "trace state 2 at the end" log_has trace " state 2"
+check "no error logged" test ! -s "$SITE/log/error.log"
+check "the process ended with exit code 0" grep -qx 0 "$WORK_DIR/task-exit-status"
+check "the local configuration copy was deleted" \
+  test -z "$(find "$WORK_DIR/run" -name 'zelSNMP_*' -print -quit)"
+
+if ((failures > 0)); then
+  echo "$failures check(s) failed; the task's console:" >&2
+  cat "$WORK_DIR/console.log" >&2
+  for log in "$SITE"/log/*.log; do echo "--- $log" >&2; cat "$log" >&2; echo >&2; done
+  exit 1
+fi
+echo "all checks passed"

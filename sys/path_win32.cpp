@@ -1,0 +1,37 @@
+#include "sys/path.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+
+namespace zelsnmp {
+
+std::filesystem::path PathFromEnvironment(const char* name) {
+  std::wstring wide_name;
+  for (const char* c = name; *c != '\0'; ++c) wide_name += static_cast<wchar_t>(*c);
+  const DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);
+  if (size == 0) return std::filesystem::path();
+  std::wstring value(size, L'\0');
+  const DWORD length = GetEnvironmentVariableW(wide_name.c_str(), value.data(), size);
+  if (length == 0 || length >= size) return std::filesystem::path();
+  value.resize(length);
+  return std::filesystem::path(value);
+}
+
+bool AppendToPath(const std::filesystem::path& path, std::string_view bytes) {
+  const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok != 0 && written == bytes.size();
+}
+
+}  // namespace zelsnmp
