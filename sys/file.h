@@ -14,7 +14,8 @@ namespace zelsnmp {
 bool RemoveFile(const std::string& path);
 
 // Appends `bytes` to the file, creating it when missing, with a single write in append mode,
-// so that another reader or writer of the file never sees half of it. False on any failure.
+// so that another reader or writer of the file never sees half of it. False on any failure;
+// a write cut short (a full disk) is undone, the file cut back to its earlier length.
 bool AppendToFile(const std::string& path, std::string_view bytes);
 
 // The path of a file of that name in the current directory, written the platform's way

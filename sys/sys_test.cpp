@@ -1,5 +1,12 @@
+#include <sched.h>
+#include <string.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -9,6 +16,7 @@
 #include "sys/clock.h"
 #include "sys/file.h"
 #include "sys/process.h"
+#include "sys/random.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp {
@@ -44,6 +52,34 @@ TEST(FileTest, AppendCreatesThenAppendsAndRemoveDeletes) {
   EXPECT_FALSE(RemoveFile(file.string()));
   EXPECT_FALSE(AppendToFile((dir.path() / "no" / "such" / "dir").string(), "x"));
   EXPECT_FALSE(RemoveFile(dir.path().string()));  // a directory is not a file
+}
+
+// A full disk: a small file system of the test's own (a tmpfs of one page in a private mount
+// namespace) with room for only part of a line. The part is undone, the failure reported, and
+// the next line that fits follows the earlier ones directly.
+TEST(FileTest, ShortWriteOnFullDiskIsUndone) {
+  if (unshare(CLONE_NEWNS) != 0) GTEST_SKIP() << "no mount namespace: " << strerror(errno);
+  ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0) << strerror(errno);
+  const testing_support::TempDirectory dir;
+  ASSERT_EQ(mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=4k"), 0) << strerror(errno);
+  const std::string file = (dir.path() / "journal.tsv").string();
+  const std::string earlier = std::string(4096 - 10 - 1, 'a') + "\n";  // 10 bytes left
+  ASSERT_TRUE(AppendToFile(file, earlier));
+  EXPECT_FALSE(AppendToFile(file, std::string(30, 'b') + "\n"));
+  EXPECT_EQ(ReadFile(file), earlier);
+  EXPECT_TRUE(AppendToFile(file, "ccc\n"));
+  EXPECT_EQ(ReadFile(file), earlier + "ccc\n");
+  umount2(dir.path().c_str(), MNT_DETACH);
+}
+
+TEST(RandomTest, DrawsDifferAndFillEveryByte) {
+  unsigned char first[32] = {};
+  unsigned char second[32] = {};
+  ASSERT_TRUE(FillRandomBytes(first, sizeof first));
+  ASSERT_TRUE(FillRandomBytes(second, sizeof second));
+  EXPECT_NE(std::memcmp(first, second, sizeof first), 0);
+  // Of 32 random bytes, all 0 has a chance of 2^-256.
+  EXPECT_NE(std::count(first, first + sizeof first, 0), 32);
 }
 
 TEST(FileTest, LocalFileIsInTheCurrentDirectory) {
