@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <ostream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -89,6 +90,9 @@ struct HostileCase {
   Behaviour behaviour;
   bool own_value_expected;  // the hostile point must end with kOwnWrite
 };
+
+// The case's name in test listings instead of its bytes.
+void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
 
 void Send(TUDPBlockSocket& socket, const std::string& datagram) { socket.SendDatagram(datagram); }
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -84,6 +85,8 @@ struct ForgerCase {
   const char* name;
   bool answers_own_request;  // true: answers and forges at once; false: forges after time-out
 };
+
+void PrintTo(const ForgerCase& c, std::ostream* out) { *out << c.name; }
 
 class ForgerTest : public testing::TestWithParam<ForgerCase> {};
 
