@@ -10,8 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <ostream>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,7 +36,7 @@ using testing_support::IntegerResponse;
 using testing_support::NestedSequences;
 
 const std::string kOid = "1.3.6.1.4.1.7.1";
-constexpr std::int32_t kOwnValue = 7;      // the hostile agent's true value: "#TC" writes 6
+constexpr std::int32_t kOwnValue = 7;       // the hostile agent's true value: "#TC" writes 6
 constexpr std::int32_t kForgedValue = 666;  // what it tries to plant: "#TC" would write 665
 const std::string kHonestPoint = "1:1:1";
 const std::string kHostilePoint = "1:1:2";
@@ -62,8 +62,8 @@ std::string Answer(const TSNMPRec& request, std::int32_t value) {
 
 // An answer whose INTEGER value item announces `length_octets` as its length.
 std::string AnswerWithValueLength(std::int32_t id, const std::string& length_octets) {
-  std::string binding = BuildBerObject(OidTextToBer(kOid), TagObjectId) + "\x02" +
-                        length_octets + "\x07";
+  std::string binding =
+      BuildBerObject(OidTextToBer(kOid), TagObjectId) + "\x02" + length_octets + "\x07";
   std::string pdu = BuildBerObject(EncodeBerInteger(id), TagInteger) +
                     BuildBerObject(EncodeBerInteger(0), TagInteger) +
                     BuildBerObject(EncodeBerInteger(0), TagInteger) +
@@ -92,9 +92,13 @@ struct HostileCase {
 };
 
 // The case's name in test listings instead of its bytes.
-void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const HostileCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
-void Send(TUDPBlockSocket& socket, const std::string& datagram) { socket.SendDatagram(datagram); }
+void Send(TUDPBlockSocket& socket, const std::string& datagram) {
+  socket.SendDatagram(datagram);
+}
 
 const HostileCase kCases[] = {
     {"AnswerCutAtEveryLength",
@@ -141,8 +145,7 @@ const HostileCase kCases[] = {
      },
      true},
     {"DeepNestingAsTheAnswer",
-     [](TUDPBlockSocket& s, const TSNMPRec& r) { Send(s, NestedSequences(65000, r.ID)); },
-     false},
+     [](TUDPBlockSocket& s, const TSNMPRec& r) { Send(s, NestedSequences(65000, r.ID)); }, false},
     {"LargestDatagrams",
      [](TUDPBlockSocket& s, const TSNMPRec& r) {
        TSNMPRec big;
@@ -245,17 +248,17 @@ TEST_P(HostileAgentTest, NoForgedValueAndBoundedMemory) {
   AgentProcess honest("127.0.0.2", kOid + "|2|10\n");
   ASSERT_TRUE(honest.listening()) << honest.Output();
   StartHostile(c.behaviour);
-  site_.AddConfigFile("TMS", "poll.ini",
-                      "[127.0.0.3:public]\n#TC1:1:2=" + kOid + "\n[127.0.0.2:public]\n#TS1:1:1=" +
-                          kOid + "\n");
+  site_.AddConfigFile(
+      "TMS", "poll.ini",
+      "[127.0.0.3:public]\n#TC1:1:2=" + kOid + "\n[127.0.0.2:public]\n#TS1:1:1=" + kOid + "\n");
   task_ = testing_support::StartTask(testing_support::ProgramPath(), {"TMS", ".", "/fpoll.ini"},
                                      site_.Environment(), site_.work());
   ASSERT_GT(task_, 0);
   const auto journal_file = site_.site() / "tm" / "TMS" / "journal.tsv";
   const auto give_up = std::chrono::steady_clock::now() + 30s;
-  while (testing_support::WritesTo(testing_support::ReadJournal(journal_file), kHonestPoint)
-             .empty() &&
-         std::chrono::steady_clock::now() < give_up) {
+  while (
+      testing_support::WritesTo(testing_support::ReadJournal(journal_file), kHonestPoint).empty() &&
+      std::chrono::steady_clock::now() < give_up) {
     std::this_thread::sleep_for(20ms);
   }
   const long peak_kb = PeakMemoryKb();

@@ -27,8 +27,8 @@ std::string CanonicalQuad(std::string_view text) {
   std::size_t start = 0;
   for (int part = 0; part < 4; ++part) {
     std::size_t dot = text.find('.', start);
-    std::string_view piece = text.substr(start, dot == std::string_view::npos ? text.npos
-                                                                              : dot - start);
+    std::string_view piece =
+        text.substr(start, dot == std::string_view::npos ? text.npos : dot - start);
     while (!piece.empty() && piece.front() == ' ') piece.remove_prefix(1);
     while (!piece.empty() && piece.back() == ' ') piece.remove_suffix(1);
     while (piece.size() > 1 && piece.front() == '0') piece.remove_prefix(1);

@@ -20,7 +20,9 @@ void Require(bool condition) {
   if (!condition) std::abort();
 }
 
-std::string_view UpToZero(std::string_view text) { return text.substr(0, text.find('\0')); }
+std::string_view UpToZero(std::string_view text) {
+  return text.substr(0, text.find('\0'));
+}
 
 int DigitValue(char c, int base) {
   int value = -1;

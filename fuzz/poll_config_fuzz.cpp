@@ -31,7 +31,9 @@ void Require(bool condition) {
   if (!condition) std::abort();
 }
 
-bool IsBlank(char c) { return (c >= '\x09' && c <= '\x0D') || c == '\x1A' || c == ' '; }
+bool IsBlank(char c) {
+  return (c >= '\x09' && c <= '\x0D') || c == '\x1A' || c == ' ';
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -39,7 +41,9 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-std::string_view Cut(std::string_view text) { return text.substr(0, text.find('\0')); }
+std::string_view Cut(std::string_view text) {
+  return text.substr(0, text.find('\0'));
+}
 
 std::string Fold(std::string_view text) {
   std::string folded(text);

@@ -36,8 +36,7 @@ class HostileAgent {
  public:
   using Behaviour = std::function<void(TUDPBlockSocket& socket, const TSNMPRec& request,
                                        const std::string& request_bytes)>;
-  HostileAgent(const std::string& address, Behaviour behaviour)
-      : behaviour_(std::move(behaviour)) {
+  HostileAgent(const std::string& address, Behaviour behaviour) : behaviour_(std::move(behaviour)) {
     socket_.BindLocal(address, "0");
     port_ = std::to_string(socket_.LocalPortNumber());
     thread_ = std::thread([this] {
@@ -86,7 +85,9 @@ struct ForgerCase {
   bool answers_own_request;  // true: answers and forges at once; false: forges after time-out
 };
 
-void PrintTo(const ForgerCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ForgerCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class ForgerTest : public testing::TestWithParam<ForgerCase> {};
 
@@ -95,15 +96,15 @@ TEST_P(ForgerTest, ForgedAnswersReachNoOtherRequest) {
   // The honest agent answers after a pause, so that late forgeries land while it is awaited.
   AgentProcess honest("127.0.0.2:0", kIfInOctets + "|65|10\n", {"--delay", "100"});
   ASSERT_TRUE(honest.listening()) << honest.Output();
-  HostileAgent forger("127.0.0.6", [&c](TUDPBlockSocket& socket, const TSNMPRec& request,
-                                        const std::string&) {
-    if (c.answers_own_request) {
-      socket.SendDatagram(IntegerResponse(request.ID, kIfInOctets, 1));
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(kTimeoutMs + 20));
-    }
-    SendForgeries(socket, request.ID);
-  });
+  HostileAgent forger("127.0.0.6",
+                      [&c](TUDPBlockSocket& socket, const TSNMPRec& request, const std::string&) {
+                        if (c.answers_own_request) {
+                          socket.SendDatagram(IntegerResponse(request.ID, kIfInOctets, 1));
+                        } else {
+                          std::this_thread::sleep_for(std::chrono::milliseconds(kTimeoutMs + 20));
+                        }
+                        SendForgeries(socket, request.ID);
+                      });
 
   TSNMPSend client;
   client.Timeout = kTimeoutMs;
@@ -169,10 +170,8 @@ TEST(SNMPSendHostileTest, OffPathFloodCyclingIdsAnswersNothing) {
 }
 
 TEST(SNMPSendHostileTest, EchoedRequestIsNoAnswer) {
-  HostileAgent mirror("127.0.0.6",
-                      [](TUDPBlockSocket& socket, const TSNMPRec&, const std::string& bytes) {
-                        socket.SendDatagram(bytes);
-                      });
+  HostileAgent mirror("127.0.0.6", [](TUDPBlockSocket& socket, const TSNMPRec&,
+                                      const std::string& bytes) { socket.SendDatagram(bytes); });
   TSNMPSend client;
   client.Timeout = kTimeoutMs;
   Ask(client, "127.0.0.6", mirror.port());

@@ -1,8 +1,8 @@
 #include "snmp/snmp_client.h"
 
 #include <atomic>
-#include <set>
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -88,7 +88,9 @@ TEST(SNMPSendConstructionTest, FreshObject) {
 }
 
 // The request ID the query of the last exchange went out with.
-std::int32_t SentId(const TSNMPSend& client) { return client.SentRequestId().value_or(0); }
+std::int32_t SentId(const TSNMPSend& client) {
+  return client.SentRequestId().value_or(0);
+}
 
 // The ID the message's own rule leaves behind one that was encoded.
 std::int32_t RaisedId(std::int32_t id) {

@@ -155,9 +155,13 @@ std::string TSNMPRec::EncodeMessage() {
   return BuildBerObject(message_content, TagSequence);
 }
 
-bool TSNMPRec::DecodeMessage(std::string_view bytes) { return Decode(bytes, true); }
+bool TSNMPRec::DecodeMessage(std::string_view bytes) {
+  return Decode(bytes, true);
+}
 
-bool TSNMPRec::DecodeHeader(std::string_view bytes) { return Decode(bytes, false); }
+bool TSNMPRec::DecodeHeader(std::string_view bytes) {
+  return Decode(bytes, false);
+}
 
 bool TSNMPRec::Decode(std::string_view bytes, bool with_bindings) {
   ResetMessage();

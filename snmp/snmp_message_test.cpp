@@ -426,17 +426,16 @@ TEST(TSNMPRec, NestedSequencesDecodeInProportionToTheirSize) {
   EXPECT_LE(text_bytes, bytes.size());
   // A binding with a real OID whose value nests: the value gives empty text with its tag.
   std::string nest = BuildBerObject(BuildBerObject(EncodeBerInteger(1), TagInteger), TagSequence);
-  std::string binding =
-      BuildBerObject(BuildBerObject(OidTextToBer("1.3.6.1.2.1.1.3.0"), TagObjectId) + nest,
-                     TagSequence);
+  std::string binding = BuildBerObject(
+      BuildBerObject(OidTextToBer("1.3.6.1.2.1.1.3.0"), TagObjectId) + nest, TagSequence);
   std::string pdu = BuildBerObject(EncodeBerInteger(5), TagInteger) +
                     BuildBerObject(EncodeBerInteger(0), TagInteger) +
                     BuildBerObject(EncodeBerInteger(0), TagInteger) +
                     BuildBerObject(binding, TagSequence);
-  ASSERT_TRUE(message.DecodeMessage(BuildBerObject(
-      BuildBerObject(EncodeBerInteger(1), TagInteger) + BuildBerObject("public", TagOctetString) +
-          BuildBerObject(pdu, PduResponse),
-      TagSequence)));
+  ASSERT_TRUE(message.DecodeMessage(BuildBerObject(BuildBerObject(EncodeBerInteger(1), TagInteger) +
+                                                       BuildBerObject("public", TagOctetString) +
+                                                       BuildBerObject(pdu, PduResponse),
+                                                   TagSequence)));
   ASSERT_GE(message.BindingCount(), 1);
   EXPECT_EQ(message.Bindings()[0].ValueText, "");
   EXPECT_EQ(message.Bindings()[0].ValueTag, TagSequence);

@@ -40,14 +40,29 @@ bool SleepUnlessStopped(int delay_ms, const std::function<bool()>& stop_requeste
 AgentOptions WithRandomFault(const AgentOptions& options, std::mt19937& random) {
   AgentOptions faulty = options;
   switch (random() % 14) {
-    case 0: faulty.silent = true; break;
-    case 1: faulty.delay_ms = 50; break;
-    case 2: faulty.twice = true; break;
-    case 3: faulty.garbage_first = true; break;
-    case 4: faulty.empty_first = true; break;
-    case 5: faulty.wrong_id = true; break;
-    case 6: faulty.error_status = 5; break;
-    default: break;
+    case 0:
+      faulty.silent = true;
+      break;
+    case 1:
+      faulty.delay_ms = 50;
+      break;
+    case 2:
+      faulty.twice = true;
+      break;
+    case 3:
+      faulty.garbage_first = true;
+      break;
+    case 4:
+      faulty.empty_first = true;
+      break;
+    case 5:
+      faulty.wrong_id = true;
+      break;
+    case 6:
+      faulty.error_status = 5;
+      break;
+    default:
+      break;
   }
   return faulty;
 }

@@ -43,8 +43,8 @@ long OpenDescriptors() {
 }
 
 void Sample(long pass) {
-  std::cout << "pass " << pass << " rss_kb " << StatusKb("VmRSS") << " hwm_kb "
-            << StatusKb("VmHWM") << " fds " << OpenDescriptors() << std::endl;
+  std::cout << "pass " << pass << " rss_kb " << StatusKb("VmRSS") << " hwm_kb " << StatusKb("VmHWM")
+            << " fds " << OpenDescriptors() << std::endl;
 }
 
 }  // namespace
