@@ -40,14 +40,14 @@ constexpr std::int32_t kOwnValue = 7;       // the hostile agent's true value: "
 constexpr std::int32_t kForgedValue = 666;  // what it tries to plant: "#TC" would write 665
 const std::string kHonestPoint = "1:1:1";
 const std::string kHostilePoint = "1:1:2";
-const std::string kOwnWrite = "slSetStatus 6";
-const std::string kFlags = "slSetStatusFlags 0x0001";
+constexpr const char* kOwnWrite = "slSetStatus 6";
+constexpr const char* kFlags = "slSetStatusFlags 0x0001";
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr long kPeakLimitKb = 160 * 1024;  // the sanitizer's shadow memory comes on top
+constexpr long kPeakLimitKb = 64 * 1024;  // the sanitizer's shadow memory comes on top
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr long kPeakLimitKb = 160 * 1024;
+constexpr long kPeakLimitKb = 64 * 1024;
 #else
 constexpr long kPeakLimitKb = 16 * 1024;
 #endif
@@ -88,7 +88,7 @@ using Behaviour = std::function<void(TUDPBlockSocket& socket, const TSNMPRec& re
 struct HostileCase {
   const char* name;
   Behaviour behaviour;
-  bool own_value_expected;  // the hostile point must end with kOwnWrite
+  const char* first_write;  // the hostile point's first write, or nullptr when any is right
 };
 
 // The case's name in test listings instead of its bytes.
@@ -109,7 +109,7 @@ const HostileCase kCases[] = {
        }
        Send(s, whole);
      },
-     true},
+     kOwnWrite},
     {"OuterLengthsOfTwoToTheThirtyFirstAndLongForms",
      [](TUDPBlockSocket& s, const TSNMPRec& r) {
        const std::string whole = Answer(r, kOwnValue);
@@ -123,7 +123,7 @@ const HostileCase kCases[] = {
        }
        Send(s, whole);
      },
-     true},
+     kOwnWrite},
     {"ValueLengthsOfTwoToTheThirtyFirstAndLongForms",
      [](TUDPBlockSocket& s, const TSNMPRec& r) {
        // With the wrong ID first (dropped unread), then with the right one (taken, unreadable).
@@ -136,16 +136,16 @@ const HostileCase kCases[] = {
          }
        }
      },
-     false},
+     nullptr},
     {"DeepNestingFloodThenTheAnswer",
      [](TUDPBlockSocket& s, const TSNMPRec& r) {
        const std::string nested = NestedSequences(65000, r.ID + 1);
        for (int i = 0; i < 200; ++i) Send(s, nested);
        Send(s, Answer(r, kOwnValue));
      },
-     true},
+     kOwnWrite},
     {"DeepNestingAsTheAnswer",
-     [](TUDPBlockSocket& s, const TSNMPRec& r) { Send(s, NestedSequences(65000, r.ID)); }, false},
+     [](TUDPBlockSocket& s, const TSNMPRec& r) { Send(s, NestedSequences(65000, r.ID)); }, nullptr},
     {"LargestDatagrams",
      [](TUDPBlockSocket& s, const TSNMPRec& r) {
        TSNMPRec big;
@@ -159,7 +159,7 @@ const HostileCase kCases[] = {
        for (int i = 0; i < 50; ++i) Send(s, datagram);
        Send(s, Answer(r, kOwnValue));
      },
-     true},
+     kOwnWrite},
     {"AnswerFloodWhileOthersArePolled",
      [](TUDPBlockSocket& s, const TSNMPRec& r) {
        Send(s, Answer(r, kOwnValue));
@@ -169,13 +169,13 @@ const HostileCase kCases[] = {
          Send(s, IntegerResponse(1 + i % 400, kOid, kForgedValue));
        }
      },
-     true},
+     kOwnWrite},
     {"AnswerAtExactlyTheTimeout",
      [](TUDPBlockSocket& s, const TSNMPRec& r) {
        std::this_thread::sleep_for(5000ms);
        Send(s, Answer(r, kOwnValue));
      },
-     false},
+     nullptr},
     {"ForgerWithTheNextIds",
      [](TUDPBlockSocket& s, const TSNMPRec& r) {
        Send(s, Answer(r, kOwnValue));
@@ -183,14 +183,14 @@ const HostileCase kCases[] = {
          Send(s, IntegerResponse(r.ID + next, kOid, kForgedValue));
        }
      },
-     true},
+     kOwnWrite},
     {"EchoedRequest",
      [](TUDPBlockSocket& s, const TSNMPRec& r) {
        TSNMPRec echo = r;
        echo.ID = r.ID;
        Send(s, echo.EncodeMessage());
      },
-     false},
+     kFlags},
 };
 
 class HostileAgentTest : public testing::TestWithParam<HostileCase> {
@@ -272,9 +272,11 @@ TEST_P(HostileAgentTest, NoForgedValueAndBoundedMemory) {
   for (const std::string& write : honest_writes) EXPECT_EQ(write, "slSetStatus 10");
   const auto hostile_writes = testing_support::WritesTo(journal, kHostilePoint);
   ASSERT_FALSE(hostile_writes.empty());
-  for (const auto& entry : journal) EXPECT_NE(entry.value, "665") << entry.point;
-  if (c.own_value_expected) {
-    EXPECT_EQ(hostile_writes.front(), kOwnWrite);
+  for (const auto& entry : journal) {  // 666 as a "#TS" value, 665 as a "#TC" value
+    EXPECT_TRUE(entry.value != "665" && entry.value != "666") << entry.point;
+  }
+  if (c.first_write != nullptr) {
+    EXPECT_EQ(hostile_writes.front(), c.first_write);
   }
   EXPECT_GE(requests_, 1);
   EXPECT_GT(peak_kb, 0);
