@@ -5,6 +5,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev snmpd snmp util-linux iproute2 clang
+          libclang-rt-dev
           locales)
 # The number conversions must not depend on the process locale; the tests prove it under a
 # locale whose decimal separator is a comma, which a fresh machine does not have generated.
