@@ -10,6 +10,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev snmpd snmp util-linux iproute2 clang
+          libclang-rt-dev
           locales)
 windows_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386)
 if [ "${1:-}" = windows ]; then

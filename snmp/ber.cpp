@@ -72,6 +72,24 @@ std::string ArcText(std::uint32_t arc) {
   return std::to_string(static_cast<std::int32_t>(arc));
 }
 
+// One item at `position` with the rules of ReadBerItem; false (content empty) when fewer than
+// two bytes are left or the item runs past the end of the buffer.
+bool ReadItem(std::string_view buffer, std::size_t& position, int& value_tag,
+              std::string_view& content) {
+  value_tag = TagNull;
+  if (position >= buffer.size() || buffer.size() - position < 2) return false;
+
+  const int tag = static_cast<int>(ByteAt(buffer, position++));
+  value_tag = tag;
+  std::uint32_t length = 0;
+  if (!ReadLength(buffer, position, length)) return false;
+  if (length > buffer.size() - position) return false;
+  content = buffer.substr(position, length);
+  // A constructed item is stepped into: the position stays on its first content byte.
+  if ((tag & kConstructedTagBit) == 0) position += length;
+  return true;
+}
+
 }  // namespace
 
 std::string EncodeSubId(std::uint32_t value) {
@@ -184,20 +202,13 @@ std::string BerToOidText(std::string_view content) {
   return text;
 }
 
-std::string ReadBerItem(std::string_view buffer, std::size_t& position, int& value_tag) {
-  value_tag = TagNull;
-  if (position >= buffer.size() || buffer.size() - position < 2) return {};
+bool ReadBerContent(std::string_view buffer, std::size_t& position, int& value_tag,
+                    std::string_view& content) {
+  content = {};
+  return ReadItem(buffer, position, value_tag, content);
+}
 
-  int tag = static_cast<int>(ByteAt(buffer, position++));
-  value_tag = tag;
-  std::uint32_t length = 0;
-  if (!ReadLength(buffer, position, length)) return {};
-  if (length > buffer.size() - position) return {};
-  std::string_view content = buffer.substr(position, length);
-
-  if ((tag & kConstructedTagBit) != 0) return std::string(content);
-
-  position += length;
+std::string PrimitiveBerText(std::string_view content, int tag) {
   switch (tag) {
     case TagBoolean:
     case TagInteger:
@@ -218,6 +229,13 @@ std::string ReadBerItem(std::string_view buffer, std::size_t& position, int& val
     default:
       return std::string(content);
   }
+}
+
+std::string ReadBerItem(std::string_view buffer, std::size_t& position, int& value_tag) {
+  std::string_view content;
+  if (!ReadItem(buffer, position, value_tag, content)) return {};
+  if ((value_tag & kConstructedTagBit) != 0) return std::string(content);
+  return PrimitiveBerText(content, value_tag);
 }
 
 }  // namespace zelsnmp

@@ -112,6 +112,17 @@ std::string BerToOidText(std::string_view content);
 //    anything else (0x04, 0x44, 0x80, ...): the content bytes as they are.
 std::string ReadBerItem(std::string_view buffer, std::size_t& position, int& value_tag);
 
+// ReadBerItem without the rendering: the same position and tag rules, with the item's content
+// as a view into `buffer`. False (content empty) in the two cases where ReadBerItem gives
+// empty text without reading any content: fewer than two bytes left, or an item running past
+// the end. Costs nothing in proportion to the content, so walking into nested items stays
+// linear in the buffer's size.
+bool ReadBerContent(std::string_view buffer, std::size_t& position, int& value_tag,
+                    std::string_view& content);
+
+// The text ReadBerItem gives for a primitive item of tag `tag` with `content`.
+std::string PrimitiveBerText(std::string_view content, int tag);
+
 }  // namespace zelsnmp
 
 #endif  // ZELSNMP_SNMP_BER_H_

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "net/socket_error.h"
+#include "sys/random.h"
 
 namespace zelsnmp {
 namespace {
@@ -11,6 +12,20 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kNoTimeLimitMs = -1;
 constexpr std::string_view kAnyLocalPort = "0";
+// Enough for every datagram a socket's receive queue can hold; bounds the drain when a flood
+// keeps it filled.
+constexpr int kMaxDroppedDatagrams = 4096;
+
+// A fresh request ID from the platform's random source, 1 to 2147483647; `fallback` when the
+// source cannot be read.
+std::int32_t DrawRequestId(std::int32_t fallback) {
+  std::uint32_t value = 0;
+  do {
+    if (!FillRandomBytes(&value, sizeof value)) return fallback;
+    value &= 0x7FFFFFFFu;
+  } while (value == 0);
+  return static_cast<std::int32_t>(value);
+}
 
 // Milliseconds from now to `deadline`, rounded up so that the waits never end before it.
 int MillisecondsUntil(Clock::time_point deadline) {
@@ -45,14 +60,27 @@ std::string TSNMPSend::LastErrorText() const {
 bool TSNMPSend::SendQuery() { return Exchange(*query_, *reply_); }
 
 bool TSNMPSend::Exchange(TSNMPRec& query, TSNMPRec& reply) {
+  // What the last answer held is released before anything else is done.
+  reply.ResetMessage();
+  std::string().swap(Buffer);
   // Neither outcome is examined: a failed bind or lookup shows in the send or the receive.
   sock_->BindLocal(IPInterface, std::string(kAnyLocalPort));
+  // Before ConnectTo, which sets the target of the send that a receive overwrites.
+  DropQueuedDatagrams();
   sock_->ConnectTo(TargetHost, TargetPort);
   if (!TransmitMessage(query)) return false;
   return ReceiveReply(reply);
 }
 
+void TSNMPSend::DropQueuedDatagrams() {
+  if (sock_->Handle() == kInvalidSocketHandle) return;
+  for (int i = 0; i < kMaxDroppedDatagrams && sock_->SelectReadable(0); ++i) {
+    sock_->ReceiveDatagram(0);
+  }
+}
+
 bool TSNMPSend::TransmitMessage(TSNMPRec& message) {
+  message.ID = DrawRequestId(message.ID);
   sent_request_id_ = message.ID;
   Buffer = message.EncodeMessage();
   sock_->SendDatagram(Buffer);
@@ -76,13 +104,17 @@ bool TSNMPSend::ReceiveReply(TSNMPRec& reply) {
   for (;;) {
     Buffer = sock_->ReceiveDatagram(unlimited ? kNoTimeLimitMs : MillisecondsUntil(deadline));
     if (sock_->LastErrorCode() != 0) return FailReceive(reply, sock_->LastErrorCode());
-    if (reply.DecodeMessage(Buffer) && sent_request_id_ && reply.ID == *sent_request_id_) {
+    // The header first: nothing is spent on the bindings of a datagram that is not the
+    // answer.
+    if (reply.DecodeHeader(Buffer) && reply.PDUType == PduResponse && sent_request_id_ &&
+        reply.ID == *sent_request_id_ && reply.DecodeMessage(Buffer)) {
       last_error_code_ = 0;
       host_ip_ = sock_->RemoteAddressText();
       return true;
     }
     // Not the answer to this request: an answer that came after an earlier request had
-    // timed out, a repeated answer, or bytes that are no message. Taking it would write
+    // timed out, a repeated answer, a forgery that guessed wrong, the request itself echoed
+    // back (not a Response), or bytes that are no message. Taking it would write
     // another request's values into this one's points.
     reply.ResetMessage();
     if (!unlimited && Clock::now() >= deadline) {

@@ -1,23 +1,32 @@
 // TSNMPSend: one SNMP request/response exchange over UDP, and TIPClient, the client settings
 // it inherits.
 //
-// SendQuery encodes Query, sends it as one datagram to TargetHost:TargetPort and waits up to
-// Timeout milliseconds for the answer to that request, which it decodes into Reply. The
-// answer is the first datagram that decodes as a message carrying the request ID the query
-// was sent with; anything else that arrives in the meantime (an answer to an earlier request
-// that came after its time-out, a second copy, bytes that are no message) is dropped and the
-// wait goes on until the one deadline. The sender's address is not compared with the target:
-// agents with several addresses answer from any of them, and HostIP names the sender.
+// SendQuery encodes Query with a fresh request ID, sends it as one datagram to
+// TargetHost:TargetPort and waits up to Timeout milliseconds for the answer to that request,
+// which it decodes into Reply. The answer is the first datagram that decodes as a Response PDU
+// (0xA2) carrying the request ID the query was sent with; anything else that arrives in the
+// meantime (an answer to an earlier request that came after its time-out, a second copy, the
+// request echoed back, a forgery, bytes that are no message) is dropped without its bindings
+// being read, and the wait goes on until the one deadline. Datagrams already queued when a
+// request is about to be sent answer nothing and are dropped before the send. The sender's
+// address is not compared with the target: agents with several addresses answer from any of
+// them, and HostIP names the sender.
+//
+// Request IDs are drawn for every request from the platform's random source (1 to 2147483647),
+// so that a sender that sees one request cannot predict the next, and one off the path has
+// about one chance in two billion per guess. SNMP v2c has no authentication: a sender that sees
+// the request can still answer it.
 //
 // One request is in flight at a time and nothing is retried. The object opens its socket on
-// the first exchange and keeps it, and with it the local port, until it is destroyed. Request
-// IDs count 1, 2, 3, ... over the object's life, whatever agents the queries go to.
+// the first exchange and keeps it, and with it the local port, until it is destroyed. Decoding
+// costs time and memory in proportion to the datagram's size, and what an answer held is
+// released when the next exchange starts.
 //
 // Failures are reported by a false result, never by exceptions: LastErrorCode() tells why
 // (the socket's error number after a failed send or receive, 10060 when no answer to the
 // request came in time). After SendQuery:
 //   success:        Buffer = the answer, HostIP = its sender, Reply = the decoded answer;
-//   failed send:    Buffer = the encoded query, Reply unchanged;
+//   failed send:    Buffer = the encoded query, Reply reset;
 //   failed receive: Buffer = what the receive gave (empty on a time-out), HostIP "0.0.0.0",
 //                   Reply reset.
 // An exception can only come from exhausted resources; the object is then to be replaced.
@@ -79,11 +88,12 @@ class TSNMPSend : public TIPClient {
   // Exchange(Query, Reply); true when the answer to the query was received and decoded.
   bool SendQuery();
 
-  // Binds and points the socket at the target, then TransmitMessage and ReceiveReply.
+  // Resets `reply`, binds the socket, drops queued datagrams, points the socket at the target,
+  // then TransmitMessage and ReceiveReply.
   bool Exchange(TSNMPRec& query, TSNMPRec& reply);
 
-  // Encodes `message` into Buffer (raising its ID), records the ID it went out with and
-  // sends Buffer as one datagram; true when the send reported no error.
+  // Gives `message` a fresh request ID, encodes it into Buffer (raising its ID), records the
+  // ID it went out with and sends Buffer as one datagram; true when the send reported no error.
   bool TransmitMessage(TSNMPRec& message);
 
   // Waits up to Timeout ms for the answer to the last transmitted message and decodes it
@@ -98,6 +108,8 @@ class TSNMPSend : public TIPClient {
   std::optional<std::int32_t> SentRequestId() const { return sent_request_id_; }
 
  private:
+  // Reads and drops every datagram already queued on an open socket (bounded in count).
+  void DropQueuedDatagrams();
   bool FailReceive(TSNMPRec& reply, std::int32_t error_code);
 
   // Declared in reverse of the destruction order; the destructor also releases them

@@ -84,6 +84,23 @@ std::int32_t NextRequestId(std::int32_t id) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(id) + 1u);
 }
 
+// Reads one item without rendering it: over a primitive item, into a constructed one.
+void StepOver(std::string_view bytes, std::size_t& position, int& tag) {
+  std::string_view content;
+  ReadBerContent(bytes, position, tag, content);
+}
+
+// The text of the OID or value item of a binding, as ReadBerItem renders it, except that a
+// constructed item (which no agent sends there) gives empty text: it is stepped into like any
+// other, but a copy of its content per nesting level would make a datagram of nested
+// SEQUENCEs cost memory in the square of its size.
+std::string BindingItemText(std::string_view bytes, std::size_t& position, int& tag) {
+  std::string_view content;
+  if (!ReadBerContent(bytes, position, tag, content)) return {};
+  if ((tag & kConstructedTagBit) != 0) return {};
+  return PrimitiveBerText(content, tag);
+}
+
 }  // namespace
 
 TSNMPRec::TSNMPRec() {
@@ -97,7 +114,8 @@ void TSNMPRec::ResetMessage() {
   ErrorStatus = 0;
   ErrorIndex = 0;
   Community = kDefaultCommunity;
-  bindings_.clear();
+  // Released, not only emptied: a reply of many bindings keeps no memory after it.
+  std::vector<TSNMPMib>().swap(bindings_);
 }
 
 void TSNMPRec::AddBinding(std::string_view oid_text, std::string_view value_text,
@@ -138,6 +156,14 @@ std::string TSNMPRec::EncodeMessage() {
 }
 
 bool TSNMPRec::DecodeMessage(std::string_view bytes) {
+  return Decode(bytes, true);
+}
+
+bool TSNMPRec::DecodeHeader(std::string_view bytes) {
+  return Decode(bytes, false);
+}
+
+bool TSNMPRec::Decode(std::string_view bytes, bool with_bindings) {
   ResetMessage();
   if (bytes.size() < 2 || (static_cast<unsigned char>(bytes[0]) & kConstructedTagBit) == 0) {
     return false;
@@ -159,25 +185,26 @@ bool TSNMPRec::DecodeMessage(std::string_view bytes) {
     return true;
   }
   Community = ReadBerItem(bytes, position, tag);
-  ReadBerItem(bytes, position, tag);
+  StepOver(bytes, position, tag);  // steps into the PDU
   PDUType = tag;
   if (PDUType == PduTrap) {
-    for (int i = 0; i < kTrapHeaderItemCount; ++i) ReadBerItem(bytes, position, tag);
+    for (int i = 0; i < kTrapHeaderItemCount; ++i) StepOver(bytes, position, tag);
     ID = 0;
   } else {
     ID = ParseIntDefault(ReadBerItem(bytes, position, tag), 0);
     ErrorStatus = ParseIntDefault(ReadBerItem(bytes, position, tag), 0);
     ErrorIndex = ParseIntDefault(ReadBerItem(bytes, position, tag), 0);
   }
-  ReadBerItem(bytes, position, tag);  // steps into the binding list
+  if (!with_bindings) return true;
+  StepOver(bytes, position, tag);  // steps into the binding list
 
   // Every binding of a message that fits in a datagram starts before outer_length - 1, and
   // while the position is there at least three bytes remain, so each round consumes bytes and
   // the walk ends.
   while (position + 1 < outer_length) {
-    ReadBerItem(bytes, position, tag);  // steps into the binding
-    std::string oid_text = ReadBerItem(bytes, position, tag);
-    std::string value_text = ReadBerItem(bytes, position, tag);
+    StepOver(bytes, position, tag);  // steps into the binding
+    std::string oid_text = BindingItemText(bytes, position, tag);
+    std::string value_text = BindingItemText(bytes, position, tag);
     if (!oid_text.empty()) AddBinding(oid_text, value_text, tag);
   }
   return true;

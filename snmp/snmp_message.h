@@ -76,7 +76,8 @@ class TSNMPRec {
   std::int32_t& MaxRepetitions() { return ErrorIndex; }
   std::int32_t MaxRepetitions() const { return ErrorIndex; }
 
-  // Every field back to its fresh value and no bindings; ID keeps its value.
+  // Every field back to its fresh value and no bindings (their memory released); ID keeps its
+  // value.
   void ResetMessage();
 
   // Appends a binding; nothing is validated and duplicates stay.
@@ -94,9 +95,17 @@ class TSNMPRec {
   std::string EncodeMessage();
 
   // Resets the message and fills it from `bytes`; true when they were taken as a message.
+  // Costs time and memory in proportion to the size of `bytes`.
   bool DecodeMessage(std::string_view bytes);
 
+  // DecodeMessage up to the PDU header: the same result and fields, but no binding is read.
+  // Lets a receiver compare the PDU type and request ID before it spends anything on the
+  // bindings.
+  bool DecodeHeader(std::string_view bytes);
+
  private:
+  bool Decode(std::string_view bytes, bool with_bindings);
+
   std::vector<TSNMPMib> bindings_;
 };
 

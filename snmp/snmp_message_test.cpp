@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "snmp/ber.h"
+#include "testing/hostile_datagrams.h"
 
 namespace zelsnmp {
 namespace {
@@ -403,6 +404,41 @@ TEST(TSNMPRec, EveryPrefixOfContentDecodesDefined) {
       EXPECT_EQ(message.Bindings()[i].ValueTag, original.Bindings()[i].ValueTag);
     }
   }
+}
+
+// A datagram of about 16,000 nested SEQUENCEs: every level is stepped into, none is copied, so
+// the texts decoded stay in proportion to the datagram (they were copied per level before, some
+// 350 MB for this one). The header decodes alone to the same fields.
+TEST(TSNMPRec, NestedSequencesDecodeInProportionToTheirSize) {
+  const std::string bytes = testing_support::NestedSequences(65000, 4711);
+  ASSERT_GT(bytes.size(), 64000u);
+  ASSERT_LE(bytes.size(), 65000u);
+  TSNMPRec header;
+  ASSERT_TRUE(header.DecodeHeader(bytes));
+  EXPECT_EQ(header.ID, 4711);
+  EXPECT_EQ(header.PDUType, PduResponse);
+  EXPECT_EQ(header.BindingCount(), 0);
+  TSNMPRec message;
+  ASSERT_TRUE(message.DecodeMessage(bytes));
+  EXPECT_EQ(message.ID, 4711);
+  std::size_t text_bytes = 0;
+  for (const TSNMPMib& b : message.Bindings()) text_bytes += b.OidText.size() + b.ValueText.size();
+  EXPECT_LE(text_bytes, bytes.size());
+  // A binding with a real OID whose value nests: the value gives empty text with its tag.
+  std::string nest = BuildBerObject(BuildBerObject(EncodeBerInteger(1), TagInteger), TagSequence);
+  std::string binding = BuildBerObject(
+      BuildBerObject(OidTextToBer("1.3.6.1.2.1.1.3.0"), TagObjectId) + nest, TagSequence);
+  std::string pdu = BuildBerObject(EncodeBerInteger(5), TagInteger) +
+                    BuildBerObject(EncodeBerInteger(0), TagInteger) +
+                    BuildBerObject(EncodeBerInteger(0), TagInteger) +
+                    BuildBerObject(binding, TagSequence);
+  ASSERT_TRUE(message.DecodeMessage(BuildBerObject(BuildBerObject(EncodeBerInteger(1), TagInteger) +
+                                                       BuildBerObject("public", TagOctetString) +
+                                                       BuildBerObject(pdu, PduResponse),
+                                                   TagSequence)));
+  ASSERT_GE(message.BindingCount(), 1);
+  EXPECT_EQ(message.Bindings()[0].ValueText, "");
+  EXPECT_EQ(message.Bindings()[0].ValueTag, TagSequence);
 }
 
 TEST(TSNMPRec, MutatedResponsesGiveDefinedResults) {

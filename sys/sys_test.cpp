@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -7,6 +9,7 @@
 #include "sys/clock.h"
 #include "sys/file.h"
 #include "sys/process.h"
+#include "sys/random.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp {
@@ -42,6 +45,16 @@ TEST(FileTest, AppendCreatesThenAppendsAndRemoveDeletes) {
   EXPECT_FALSE(RemoveFile(file.string()));
   EXPECT_FALSE(AppendToFile((dir.path() / "no" / "such" / "dir").string(), "x"));
   EXPECT_FALSE(RemoveFile(dir.path().string()));  // a directory is not a file
+}
+
+TEST(RandomTest, DrawsDifferAndFillEveryByte) {
+  unsigned char first[32] = {};
+  unsigned char second[32] = {};
+  ASSERT_TRUE(FillRandomBytes(first, sizeof first));
+  ASSERT_TRUE(FillRandomBytes(second, sizeof second));
+  EXPECT_NE(std::memcmp(first, second, sizeof first), 0);
+  // Of 32 random bytes, all 0 has a chance of 2^-256.
+  EXPECT_NE(std::count(first, first + sizeof first, 0), 32);
 }
 
 }  // namespace

@@ -107,6 +107,8 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
       options.garbage_first = true;
     } else if (name == "--empty-first") {
       options.empty_first = true;
+    } else if (name == "--random-faults") {
+      options.random_faults = true;
     } else {
       return fail("unknown option \"" + name + "\"");
     }
@@ -131,6 +133,9 @@ std::string AgentUsage() {
          "  --empty-first         send a 0-byte datagram before each answer\n"
          "  --from ADDR           send the answers from local address ADDR\n"
          "  --error-status N      answer with error status N (1 tooBig) and no bindings\n"
+         "  --random-faults       give half of the answers one of these faults at random\n"
+         "                        (silent, 50 ms late, twice, garbage or empty datagram first,\n"
+         "                        wrong ID, error status 5)\n"
          "Stops on SIGINT or SIGTERM.\n";
 }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <iostream>
+#include <random>
 #include <thread>
 
 #include "net/block_socket.h"
@@ -33,6 +34,37 @@ bool SleepUnlessStopped(int delay_ms, const std::function<bool()>& stop_requeste
         left, std::chrono::milliseconds(kStopCheckIntervalMs)));
   }
   return true;
+}
+
+// `options` with one fault drawn at random for one answer (none for half of them).
+AgentOptions WithRandomFault(const AgentOptions& options, std::mt19937& random) {
+  AgentOptions faulty = options;
+  switch (random() % 14) {
+    case 0:
+      faulty.silent = true;
+      break;
+    case 1:
+      faulty.delay_ms = 50;
+      break;
+    case 2:
+      faulty.twice = true;
+      break;
+    case 3:
+      faulty.garbage_first = true;
+      break;
+    case 4:
+      faulty.empty_first = true;
+      break;
+    case 5:
+      faulty.wrong_id = true;
+      break;
+    case 6:
+      faulty.error_status = 5;
+      break;
+    default:
+      break;
+  }
+  return faulty;
 }
 
 bool SendOrReport(TUDPBlockSocket& socket, const std::string& datagram) {
@@ -68,6 +100,7 @@ int RunAgent(const AgentOptions& options, const SnmprecData& data,
   TUDPBlockSocket& answer_socket = options.from_address.empty() ? listener : from_socket;
   std::cout << "agentsim listening on " << EndpointText(listener, false) << std::endl;
 
+  std::mt19937 random(std::random_device{}());
   while (!stop_requested()) {
     std::string datagram = listener.ReceiveDatagram(kStopCheckIntervalMs);
     if (listener.LastErrorCode() != 0) continue;  // time-out, signal or an empty datagram
@@ -77,12 +110,16 @@ int RunAgent(const AgentOptions& options, const SnmprecData& data,
 
     TSNMPRec request;
     if (!request.DecodeMessage(datagram)) continue;
-    std::optional<TSNMPRec> answer = BuildAnswer(request, data, options.community);
-    if (!answer || options.silent) continue;
-    if (options.error_status != 0) answer = BuildErrorAnswer(request, options.error_status);
-    if (!SleepUnlessStopped(options.delay_ms, stop_requested)) break;
+    const AgentOptions answer_options =
+        options.random_faults ? WithRandomFault(options, random) : options;
+    std::optional<TSNMPRec> answer = BuildAnswer(request, data, answer_options.community);
+    if (!answer || answer_options.silent) continue;
+    if (answer_options.error_status != 0) {
+      answer = BuildErrorAnswer(request, answer_options.error_status);
+    }
+    if (!SleepUnlessStopped(answer_options.delay_ms, stop_requested)) break;
 
-    if (options.wrong_id) {
+    if (answer_options.wrong_id) {
       answer->ID = static_cast<std::int32_t>(static_cast<std::uint32_t>(answer->ID) +
                                              kWrongIdOffset);
     }
@@ -91,10 +128,10 @@ int RunAgent(const AgentOptions& options, const SnmprecData& data,
     answer->ID = answer_id;
 
     answer_socket.ConnectTo(sender_address, sender_port);
-    if (options.garbage_first) SendOrReport(answer_socket, std::string(kGarbageDatagram));
-    if (options.empty_first) SendOrReport(answer_socket, std::string());
+    if (answer_options.garbage_first) SendOrReport(answer_socket, std::string(kGarbageDatagram));
+    if (answer_options.empty_first) SendOrReport(answer_socket, std::string());
     bool sent = SendOrReport(answer_socket, encoded);
-    if (options.twice) sent = SendOrReport(answer_socket, encoded) && sent;
+    if (answer_options.twice) sent = SendOrReport(answer_socket, encoded) && sent;
     if (sent) std::cout << DescribeAnswer(request, *answer, sender) << std::endl;
   }
   std::cout << "agentsim stopped" << std::endl;
