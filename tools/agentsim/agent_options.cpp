@@ -105,6 +105,8 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
       options.twice = true;
     } else if (name == "--garbage-first") {
       options.garbage_first = true;
+    } else if (name == "--omit-missing") {
+      options.omit_missing = true;
     } else if (name == "--empty-first") {
       options.empty_first = true;
     } else {
@@ -131,6 +133,7 @@ std::string AgentUsage() {
          "  --empty-first         send a 0-byte datagram before each answer\n"
          "  --from ADDR           send the answers from local address ADDR\n"
          "  --error-status N      answer with error status N (1 tooBig) and no bindings\n"
+         "  --omit-missing        leave OIDs the data lacks out of a v2c answer\n"
          "Stops on SIGINT or SIGTERM.\n";
 }
 

@@ -77,7 +77,7 @@ int RunAgent(const AgentOptions& options, const SnmprecData& data,
 
     TSNMPRec request;
     if (!request.DecodeMessage(datagram)) continue;
-    std::optional<TSNMPRec> answer = BuildAnswer(request, data, options.community);
+    std::optional<TSNMPRec> answer = BuildAnswer(request, data, options.community, options.omit_missing);
     if (!answer || options.silent) continue;
     if (options.error_status != 0) answer = BuildErrorAnswer(request, options.error_status);
     if (!SleepUnlessStopped(options.delay_ms, stop_requested)) break;
