@@ -54,6 +54,9 @@ struct MistakeCase {
   std::string text;  // a part of the finding's text
 };
 
+// Keeps the test names readable in CTest's list.
+void PrintTo(const MistakeCase& mistake, std::ostream* out) { *out << mistake.name; }
+
 const std::string kHeader = "[127.0.0.2]\n";
 
 const MistakeCase kMistakes[] = {
@@ -73,7 +76,7 @@ const MistakeCase kMistakes[] = {
     {"NoPointKind", kHeader + "uptime=1.3.6.1.2.1.1.3.0\n", 2, Severity::kNote,
      "only traced"},
     {"TextAfterAddress", kHeader + "#TC1:1:3x=1.3.6.1.2.1.1.3.0\n", 2, Severity::kWarning,
-     "\"x\" after the point address is ignored"},
+     "\"x\" after the point address \"#TC1:1:3\" is ignored"},
     {"NumberCutTo16Bits", kHeader + "#TS1:1:70000=1.3.6.1.2.1.1.3.0\n", 2, Severity::kWarning,
      "point 70000 reaches the TM server as its low 16 bits, 4464"},
     {"PointWrittenTwice",

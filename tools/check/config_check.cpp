@@ -142,8 +142,8 @@ void ReportBuilder::CheckPoint(CheckedPoint& point) {
     ++report_.points;
     if (at.scanned_length < TextBeforeZero(key).size()) {
       Add(point.line, Severity::kWarning,
-          "\"" + Displayable(key.substr(at.scanned_length)) +
-              "\" after the point address is ignored");
+          "\"" + Displayable(key.substr(at.scanned_length)) + "\" after the point address \"" +
+              Displayable(key.substr(0, at.scanned_length)) + "\" is ignored");
     }
     const struct {
       const char* name;
@@ -264,7 +264,9 @@ std::optional<CheckReport> CheckConfigFile(const std::string& path, std::string&
   std::map<std::string, std::vector<const ConfigLine*>> entries_by_section;
   std::map<std::string, int> header_by_section;
   for (const ConfigLine& line : lines.lines) {
-    if (line.kind == LineKind::kSection) header_by_section.emplace(FoldCase(line.name), line.number);
+    if (line.kind == LineKind::kSection) {
+      header_by_section.emplace(FoldCase(line.name), line.number);
+    }
     if (line.kind == LineKind::kEntry && line.in_section) {
       entries_by_section[FoldCase(line.section)].push_back(&line);
     }
@@ -274,7 +276,8 @@ std::optional<CheckReport> CheckConfigFile(const std::string& path, std::string&
     builder.CheckAgent(agent, entries_by_section[folded], header_by_section[folded], resolve);
   }
   if (config.agents.empty()) {
-    builder.Add(0, Severity::kError, "no agent: the task would stop at once (no address to poll)");
+    builder.Add(0, Severity::kError,
+                "no agent: the task would stop at once (no address to poll)");
   }
   std::stable_sort(report.findings.begin(), report.findings.end(),
                    [](const Finding& a, const Finding& b) { return a.line < b.line; });

@@ -86,7 +86,8 @@ std::string DescribeReason(const PointWrite& write) {
   switch (write.reason) {
     case PointWriteReason::kNotAPoint: return "no point address: only traced";
     case PointWriteReason::kValue: return "the value reported";
-    case PointWriteReason::kCounterPattern: return "an unsigned value past 2^31, as its 32-bit pattern";
+    case PointWriteReason::kCounterPattern:
+      return "an unsigned value past 2^31, as its 32-bit pattern";
     case PointWriteReason::kNotANumber: return "no whole number in the 32-bit range: the default";
     case PointWriteReason::kNotAFloat: return "no number: a conversion error is traced";
     case PointWriteReason::kFloatOverflow: return "beyond the float range: an error is logged";

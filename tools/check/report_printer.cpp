@@ -49,7 +49,8 @@ void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult*
   out << "[" << Displayable(agent.entry.section_name) << "]  line " << LineCell(agent.line)
       << "\n  host " << (agent.host.empty() ? "(none)" : Displayable(agent.host));
   if (!agent.host.empty()) {
-    out << (agent.resolved.empty() ? "  (does not resolve)" : "  (resolves to " + agent.resolved + ")");
+    out << (agent.resolved.empty() ? std::string("  (does not resolve)")
+                                   : "  (resolves to " + agent.resolved + ")");
   }
   out << "\n  community " << Displayable(agent.community)
       << (agent.default_community ? "  (the default)" : "") << "\n";
