@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <sstream>
+#include <system_error>
 
 #include "net/block_socket.h"
 #include "poller/profile_reader.h"
@@ -28,15 +28,20 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   return !in.bad();
 }
 
-// The task deletes the file it loads; the check loads a copy of its own.
-PollConfig LoadLikeTheTask(const std::string& bytes) {
+// The task deletes the file it loads; the check loads a copy of its own. Nothing when the copy
+// cannot be made.
+std::optional<PollConfig> LoadLikeTheTask(const std::string& bytes) {
   static std::atomic<int> counter{0};
+  std::error_code error;
   const std::filesystem::path copy =
-      std::filesystem::temp_directory_path() /
+      std::filesystem::temp_directory_path(error) /
       ("zelsnmp-check-" + std::to_string(CurrentProcessId()) + "-" + std::to_string(++counter));
-  {
-    std::ofstream out(copy, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream out(copy, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (error || !out) {
+    std::filesystem::remove(copy, error);
+    return std::nullopt;
   }
   return LoadPollConfig(copy.string());
 }
@@ -251,7 +256,12 @@ std::optional<CheckReport> CheckConfigFile(const std::string& path, std::string&
     error = "cannot read " + path;
     return std::nullopt;
   }
-  const PollConfig config = LoadLikeTheTask(bytes);
+  const std::optional<PollConfig> loaded = LoadLikeTheTask(bytes);
+  if (!loaded) {
+    error = "cannot make a temporary copy of " + path + " to load";
+    return std::nullopt;
+  }
+  const PollConfig& config = *loaded;
   const ConfigLines lines = SplitConfigLines(bytes);
 
   CheckReport report;
