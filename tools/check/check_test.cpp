@@ -161,6 +161,8 @@ TEST(DisplayTextTest, ShowsWindows1251AsUtf8AndAlignsByCharacters) {
   std::ostringstream out;
   table.Print(out, "");
   EXPECT_EQ(out.str(), "Приём  x\nab     y\n");
+  EXPECT_EQ(CutToWidth("Приём", 5), "Приём");
+  EXPECT_EQ(CutToWidth("Приём!", 5), "Пр...");
 }
 
 struct RunCase {

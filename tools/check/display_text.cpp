@@ -41,6 +41,16 @@ std::size_t DisplayWidth(std::string_view utf8) {
   return width;
 }
 
+std::string CutToWidth(std::string_view utf8, std::size_t width) {
+  if (DisplayWidth(utf8) <= width || width < 3) return std::string(utf8);
+  std::size_t kept = 0;
+  std::size_t end = 0;
+  for (; end < utf8.size(); ++end) {
+    if ((static_cast<unsigned char>(utf8[end]) & 0xC0) != 0x80 && kept++ == width - 3) break;
+  }
+  return std::string(utf8.substr(0, end)) + "...";
+}
+
 void Table::Print(std::ostream& out, std::string_view indent) const {
   std::vector<std::size_t> widths;
   for (const auto& row : rows_) {

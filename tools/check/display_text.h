@@ -28,6 +28,9 @@ std::string Displayable(std::string_view cp1251);
 // Columns a UTF-8 text takes in a terminal (one per character).
 std::size_t DisplayWidth(std::string_view utf8);
 
+// At most `width` characters of a UTF-8 text; a longer one is cut and ends in "...".
+std::string CutToWidth(std::string_view utf8, std::size_t width);
+
 // Rows of UTF-8 cells printed with each column as wide as its widest cell, two blanks apart;
 // the last column is not padded.
 class Table {

@@ -13,6 +13,9 @@ namespace zelsnmp::check {
 
 namespace {
 
+// Longer values (descriptions, for instance) are cut so that the table stays readable.
+constexpr std::size_t kShownValueWidth = 32;
+
 std::string TagName(std::int32_t tag) {
   switch (tag) {
     case TagInteger: return "INTEGER";
@@ -104,7 +107,8 @@ std::string DescribeBinding(const ProbedLine& line) {
       tag == TagEndOfMibView) {
     return TagName(tag);
   }
-  return "\"" + Displayable(line.binding.ValueText) + "\" (" + TagName(tag) + ")";
+  return "\"" + CutToWidth(Displayable(line.binding.ValueText), kShownValueWidth) + "\" (" +
+         TagName(tag) + ")";
 }
 
 }  // namespace zelsnmp::check
