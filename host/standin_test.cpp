@@ -217,7 +217,7 @@ TEST_F(StandinTest, UnknownFaultIsReportedOnceWithTheKnownNames) {
             "stand-in: ZELSNMP_SIM_FAIL names no fault \"tm-conect\" (ignored); the faults are "
             "stop-event, start-event, fire-start, tm-connect, tm-connected, config-connect, "
             "file-get\n"
-            "stand-in: slConnect refused: simulated failure of slConnect (ZELSNMP_SIM_FAIL)\n");
+            "stand-in: slConnect fails as ZELSNMP_SIM_FAIL asks (tm-connect)\n");
 }
 
 // A mistyped site: the person running the task is told which folder is missing, and the
@@ -229,14 +229,14 @@ TEST_F(StandinTest, MissingSiteIsNamedAndNotCreated) {
   EXPECT_EQ(slConnect(".", "TMS", 0, nullptr, 0), 0);
   e_printf("error", 0, 0, 0, 0, 0);
   const std::string echoed = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(echoed, "stand-in: slConnect refused: no site folder " + missing.string() +
+  EXPECT_EQ(echoed, "stand-in: no site folder " + missing.string() +
                         " (ZELSNMP_SITE, or ./site when unset)\nerror");
   EXPECT_FALSE(std::filesystem::exists(missing));
   setenv("ZELSNMP_SITE", site_.c_str(), 1);
   testing::internal::CaptureStderr();
   EXPECT_EQ(slConnect(".", "TM2", 0, nullptr, 0), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "stand-in: slConnect refused: no TM server folder " + (site_ / "tm" / "TM2").string() +
+            "stand-in: no TM server folder " + (site_ / "tm" / "TM2").string() +
                 "\n");
 }
 

@@ -54,7 +54,7 @@ std::int32_t WritePoint(const char* operation, std::int32_t connection, std::uin
 // when it connects.
 std::string ConnectRefusal(std::string_view machine, std::string_view server) {
   std::error_code ignored;
-  if (FaultRequested("tm-connect")) return "simulated failure of slConnect (ZELSNMP_SIM_FAIL)";
+  if (FaultRequested("tm-connect")) return "slConnect fails as ZELSNMP_SIM_FAIL asks (tm-connect)";
   if (!IsLocalMachine(machine)) {
     return "machine \"" + Cp1251ToUtf8(machine) + "\" is not this one";
   }
@@ -90,7 +90,7 @@ std::int32_t slConnect(const char* machine, const char* server, std::int32_t, sl
   if (refusal.empty()) {
     id = Connections().Open(server_name);
   } else {
-    zelsnmp::WriteToStandardError("stand-in: slConnect refused: " + refusal + "\n");
+    zelsnmp::WriteToStandardError("stand-in: " + refusal + "\n");
   }
   RecordCall("slConnect " + QuotedForRecord(TextOf(machine)) + " " + QuotedForRecord(server_name) + " = " + std::to_string(id));
   return id;
