@@ -269,7 +269,7 @@ TEST_F(EndToEndTest, SectionWithoutLinesOnlyTracesTheAnswer) {
             std::string::npos)
       << Log("debug.log");
   EXPECT_EQ(Journal().size(), 1u);
-  ASSERT_EQ(agent.Answers().size(), 1u);
+  ASSERT_EQ(agent.Answers(1).size(), 1u);
   EXPECT_NE(agent.Answers()[0].find(" oids= "), std::string::npos);
 }
 
@@ -326,7 +326,7 @@ TEST_F(EndToEndTest, LateAnswerIsNeverWritten) {
   EXPECT_EQ(WritesTo(journal, "2:1:3"), One("slSetAnalogFloatCodeUT 222"));
   EXPECT_EQ(journal.size(), 5u);
   EXPECT_EQ(Log("debug.log").find("=111"), std::string::npos);
-  EXPECT_EQ(late.Answers().size(), 1u) << "the late agent did answer, after the time-out";
+  EXPECT_EQ(late.Answers(1).size(), 1u) << "the late agent did answer, after the time-out";
 }
 
 // SIGTERM during a pass: the pass ends first, then the task stops in order.
