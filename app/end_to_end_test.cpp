@@ -1,6 +1,7 @@
 // The whole task end to end: the real zelSNMP against a stand-in site, polling real agent
 // simulators on 127.0.0.2, 127.0.0.3, ... port 161 in the test process's own network namespace
-// (end_to_end_main.cpp). The journal of the TM server and the logs are what is checked.
+// (testing/private_network_main.cpp). The journal of the TM server and the logs are what is
+// checked.
 //
 // Each test starts its agents, then the task with the configuration "poll.ini" of server TMS,
 // waits for a debug line that shows the pass it needs has got far enough, and stops the task
@@ -17,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/end_to_end_network.h"
+#include "testing/private_network.h"
 #include "app/task_runner.h"
 #include "testing/agent_process.h"
 #include "testing/journal.h"
@@ -146,14 +147,14 @@ TEST_F(EndToEndTest, ValuesOfEveryTagReachTheirPoints) {
       {"1:1:3", One("slSetStatus -1")},
       {"1:1:4", One("slSetStatus 0")},
       {"1:1:5", One("slSetStatus 0")},
-      {"1:1:6", One("slSetStatus 0")},
+      {"1:1:6", One("slSetStatusFlags 0x0001")},  // noSuchObject: no value reported
       {"1:1:4464", One("slSetStatus 1")},
       {"1:2:1", One("slSetStatus 4711")},
-      {"1:2:2", One("slSetStatus 0")},  // past the signed 32-bit range: the default
+      {"1:2:2", One("slSetStatus -2147483648")},  // a Counter32 of 2^31: its 32-bit pattern
       {"1:2:3", One("slSetStatus 0")},
       {"1:2:4", One("slSetStatus -5")},
       {"1:2:5", One("slSetStatus 0")},
-      {"1:2:6", One("slSetStatus 0")},
+      {"1:2:6", kNothing},  // NULL: no value reported
       {"1:3:1", One("slSetAnalogFloatCodeUT 12.5")},
       {"1:3:2", kNothing},
       {"1:3:3", kNothing},
@@ -164,7 +165,7 @@ TEST_F(EndToEndTest, ValuesOfEveryTagReachTheirPoints) {
       {"1:3:8", kNothing},
       {"1:3:9", kNothing},
       {"1:3:10", One("slSetAnalogFloatCodeUT -5")},
-      {"1:3:11", kNothing},
+      {"1:3:11", One("slSetAnalogFlags 0x0001")},
   };
   size_t writes = 0;
   for (const auto& [point, point_writes] : expected) {
@@ -179,6 +180,46 @@ TEST_F(EndToEndTest, ValuesOfEveryTagReachTheirPoints) {
   EXPECT_NE(debug.find("1.3.6.1.4.1.7.7(#TT1:3:2)=12,5\r\nОшибка преобразования\r\n"),
             std::string::npos);
   EXPECT_NE(debug.find("1.3.6.1.4.1.7.11(#TS1:2:3)=18446744073709551615\r\n"), std::string::npos);
+  EXPECT_EQ(Log("error.log"), "");
+}
+
+// Values the device did not report (a binding left out, noSuchObject) and a Counter32 of
+// 3000000000, into the three point kinds.
+TEST_F(EndToEndTest, UnreportedValuesAreFlaggedAndLargeCountersKeepTheirPattern) {
+  StartAgent("127.0.0.2", "1.3.6.1.4.1.7.1|65|3000000000\n1.3.6.1.4.1.7.2|128|\n",
+             {"--omit-missing"});
+  std::string config = "[127.0.0.2]\n";
+  const char* kinds[] = {"TC", "TS", "TT"};
+  for (int oid = 1; oid <= 3; ++oid) {
+    for (int kind = 0; kind < 3; ++kind) {
+      config += "#" + std::string(kinds[kind]) + std::to_string(oid) + ":1:" +
+                std::to_string(kind + 1) + "=1.3.6.1.4.1.7." + std::to_string(oid) + "\n";
+    }
+  }
+  StartTask(config);
+  ASSERT_TRUE(WaitForDebug("1.3.6.1.4.1.7.3(#TT3:1:3)=\r\n")) << Log("debug.log");
+  EXPECT_EQ(StopTask(), 0);
+  const auto journal = Journal();
+  const std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
+      {"1:1:1", One("slSetStatus -1294967297")},
+      {"1:1:2", One("slSetStatus -1294967296")},
+      {"1:1:3", One("slSetAnalogFloatCodeUT 3e+09")},
+      {"2:1:1", One("slSetStatusFlags 0x0001")},
+      {"2:1:2", kNothing},
+      {"2:1:3", One("slSetAnalogFlags 0x0001")},
+      {"3:1:1", One("slSetStatusFlags 0x0001")},
+      {"3:1:2", kNothing},
+      {"3:1:3", One("slSetAnalogFlags 0x0001")},
+  };
+  for (const auto& [point, point_writes] : expected) {
+    EXPECT_EQ(WritesTo(journal, point), point_writes) << point;
+  }
+  EXPECT_EQ(journal.size(), 7u);
+  const std::string debug = Log("debug.log");
+  EXPECT_NE(debug.find("1.3.6.1.4.1.7.2(#TT2:1:3)=\r\n1.3.6.1.4.1.7.3(#TC3:1:1)=\r\n"),
+            std::string::npos)
+      << debug;
+  EXPECT_EQ(debug.find("Ошибка преобразования"), std::string::npos);
   EXPECT_EQ(Log("error.log"), "");
 }
 
@@ -228,7 +269,7 @@ TEST_F(EndToEndTest, SectionWithoutLinesOnlyTracesTheAnswer) {
             std::string::npos)
       << Log("debug.log");
   EXPECT_EQ(Journal().size(), 1u);
-  ASSERT_EQ(agent.Answers().size(), 1u);
+  ASSERT_EQ(agent.Answers(1).size(), 1u);
   EXPECT_NE(agent.Answers()[0].find(" oids= "), std::string::npos);
 }
 
@@ -285,7 +326,7 @@ TEST_F(EndToEndTest, LateAnswerIsNeverWritten) {
   EXPECT_EQ(WritesTo(journal, "2:1:3"), One("slSetAnalogFloatCodeUT 222"));
   EXPECT_EQ(journal.size(), 5u);
   EXPECT_EQ(Log("debug.log").find("=111"), std::string::npos);
-  EXPECT_EQ(late.Answers().size(), 1u) << "the late agent did answer, after the time-out";
+  EXPECT_EQ(late.Answers(1).size(), 1u) << "the late agent did answer, after the time-out";
 }
 
 // SIGTERM during a pass: the pass ends first, then the task stops in order.

@@ -1,5 +1,5 @@
 // The task against hostile agents: the real zelSNMP polls, in its own network namespace
-// (end_to_end_main.cpp), first an agent of the test's making on 127.0.0.3:161 that answers with
+// (testing/private_network_main.cpp), first an agent of the test's making on 127.0.0.3:161 that answers with
 // damaged, oversized, nested, late, flooding or forged datagrams, then an honest agent simulator
 // on 127.0.0.2:161. Every case checks the journal (the honest agent's value arrives, no forged
 // value reaches any point, the hostile agent's point gets its own value, an unreadable value or
@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/end_to_end_network.h"
+#include "testing/private_network.h"
 #include "app/task_runner.h"
 #include "net/block_socket.h"
 #include "snmp/ber.h"

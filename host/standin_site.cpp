@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <set>
 #include <system_error>
 
 #include "sys/clock.h"
@@ -28,6 +30,25 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The faults ZELSNMP_SIM_FAIL may name.
+constexpr std::string_view kKnownFaults[] = {"stop-event", "start-event",    "fire-start",
+                                             "tm-connect", "tm-connected",   "config-connect",
+                                             "file-get"};
+
+// A name that is no fault is reported once on standard error, with the names that are.
+void ReportUnknownFault(std::string_view name) {
+  static std::mutex lock;
+  static std::set<std::string, std::less<>> reported;
+  const std::lock_guard<std::mutex> guard(lock);
+  if (!reported.insert(std::string(name)).second) return;
+  std::string known;
+  for (std::string_view fault : kKnownFaults) {
+    known += (known.empty() ? "" : ", ") + std::string(fault);
+  }
+  WriteToStandardError("stand-in: ZELSNMP_SIM_FAIL names no fault \"" + std::string(name) +
+                       "\" (ignored); the faults are " + known + "\n");
+}
+
 }  // namespace
 
 std::filesystem::path SitePath() {
@@ -38,19 +59,27 @@ std::filesystem::path SitePath() {
 void AppendToSiteLog(std::string_view file_name, std::string_view utf8_text) {
   const std::filesystem::path log_directory = SitePath() / "log";
   std::error_code ignored;
+  // A site that is missing stays missing: the task's texts still reach standard error.
+  if (!std::filesystem::is_directory(SitePath(), ignored)) return;
   std::filesystem::create_directories(log_directory, ignored);
   AppendToPath(log_directory / file_name, utf8_text);
 }
 
 bool FaultRequested(std::string_view fault) {
   std::string_view faults = Environment("ZELSNMP_SIM_FAIL");
+  bool requested = false;
   while (!faults.empty()) {
     const size_t comma = faults.find(',');
-    if (faults.substr(0, comma) == fault) return true;
+    const std::string_view name = faults.substr(0, comma);
+    if (name == fault) requested = true;
+    if (!name.empty() && std::find(std::begin(kKnownFaults), std::end(kKnownFaults), name) ==
+                             std::end(kKnownFaults)) {
+      ReportUnknownFault(name);
+    }
     if (comma == std::string_view::npos) break;
     faults.remove_prefix(comma + 1);
   }
-  return false;
+  return requested;
 }
 
 bool IsLocalMachine(std::string_view machine) {

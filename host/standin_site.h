@@ -18,10 +18,12 @@ namespace zelsnmp::standin {
 
 std::filesystem::path SitePath();
 
-// Appends `utf8_text` to <site>/log/<file_name>, creating log/ when missing.
+// Appends `utf8_text` to <site>/log/<file_name>, creating log/ when missing; nothing when the
+// site folder itself is missing.
 void AppendToSiteLog(std::string_view file_name, std::string_view utf8_text);
 
-// True when ZELSNMP_SIM_FAIL lists `fault` (comma-separated, exact names).
+// True when ZELSNMP_SIM_FAIL lists `fault` (comma-separated, exact names). A listed name that
+// is no fault is reported once on standard error, with the names of the faults.
 bool FaultRequested(std::string_view fault);
 
 // Empty, ".", "localhost", "127.0.0.1" or this computer's host name, regardless of case.

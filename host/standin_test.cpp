@@ -205,6 +205,39 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"start-event,file-get,tm-connected", false, true, false, true},
                     FaultCase{"file-gets,tm", false, false, false, false}));
 
+TEST_F(StandinTest, UnknownFaultIsReportedOnceWithTheKnownNames) {
+  setenv("ZELSNMP_SIM_FAIL", "tm-connect,tm-conect", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(slConnect(".", "TMS", 0, nullptr, 0), 0);
+  EXPECT_EQ(slIsConnected(1), 0);
+  const std::string echoed = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(echoed,
+            "stand-in: ZELSNMP_SIM_FAIL names no fault \"tm-conect\" (ignored); the faults are "
+            "stop-event, start-event, fire-start, tm-connect, tm-connected, config-connect, "
+            "file-get\n"
+            "stand-in: slConnect fails as ZELSNMP_SIM_FAIL asks (tm-connect)\n");
+}
+
+// A mistyped site: the person running the task is told which folder is missing, and the
+// stand-in does not create it by writing its logs.
+TEST_F(StandinTest, MissingSiteIsNamedAndNotCreated) {
+  const std::filesystem::path missing = site_ / "no-such-site";
+  setenv("ZELSNMP_SITE", missing.c_str(), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(slConnect(".", "TMS", 0, nullptr, 0), 0);
+  e_printf("error", 0, 0, 0, 0, 0);
+  const std::string echoed = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(echoed, "stand-in: no site folder " + missing.string() +
+                        " (ZELSNMP_SITE, or ./site when unset)\nerror");
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  setenv("ZELSNMP_SITE", site_.c_str(), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(slConnect(".", "TM2", 0, nullptr, 0), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "stand-in: no TM server folder " + (site_ / "tm" / "TM2").string() +
+                "\n");
+}
+
 TEST_F(StandinTest, LogOutputsFormatLikePrintfAndWriteUtf8) {
   e_printf("%s|%d|%i|%u|%x|", "a", -1, 2, 3, 255);
   e_printf("%X|%c|%%|%5d|%-3s|", 255, 'z', 42, "b", 0);

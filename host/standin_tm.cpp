@@ -16,6 +16,7 @@
 #include "host/standin_site.h"
 #include "sys/path.h"
 #include "sys/process.h"
+#include "util/cp1251.h"
 
 namespace zelsnmp::standin {
 namespace {
@@ -49,6 +50,25 @@ std::int32_t WritePoint(const char* operation, std::int32_t connection, std::uin
   return AppendToPath(journal, line) ? 1 : 0;
 }
 
+// Why slConnect refuses, in one English line (UTF-8) for the person running the task; empty
+// when it connects.
+std::string ConnectRefusal(std::string_view machine, std::string_view server) {
+  std::error_code ignored;
+  if (FaultRequested("tm-connect")) return "slConnect fails as ZELSNMP_SIM_FAIL asks (tm-connect)";
+  if (!IsLocalMachine(machine)) {
+    return "machine \"" + Cp1251ToUtf8(machine) + "\" is not this one";
+  }
+  if (!IsSinglePathComponent(server)) return "\"" + Cp1251ToUtf8(server) + "\" is no server name";
+  if (!std::filesystem::is_directory(SitePath(), ignored)) {
+    return "no site folder " + SitePath().string() + " (ZELSNMP_SITE, or ./site when unset)";
+  }
+  const std::filesystem::path folder = SitePath() / "tm" / PathFromCp1251(server);
+  if (!std::filesystem::is_directory(folder, ignored)) {
+    return "no TM server folder " + folder.string();
+  }
+  return "";
+}
+
 std::string FlagsText(std::uint16_t flags) {
   char text[8];
   std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(flags));
@@ -66,11 +86,11 @@ std::int32_t slConnect(const char* machine, const char* server, std::int32_t, sl
                        std::int32_t) {
   std::int32_t id = 0;
   const std::string_view server_name = TextOf(server);
-  std::error_code ignored;
-  if (!FaultRequested("tm-connect") && IsLocalMachine(TextOf(machine)) &&
-      IsSinglePathComponent(server_name) &&
-      std::filesystem::is_directory(SitePath() / "tm" / PathFromCp1251(server_name), ignored)) {
+  const std::string refusal = ConnectRefusal(TextOf(machine), server_name);
+  if (refusal.empty()) {
     id = Connections().Open(server_name);
+  } else {
+    zelsnmp::WriteToStandardError("stand-in: " + refusal + "\n");
   }
   RecordCall("slConnect " + QuotedForRecord(TextOf(machine)) + " " + QuotedForRecord(server_name) + " = " + std::to_string(id));
   return id;

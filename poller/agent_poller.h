@@ -5,11 +5,11 @@
 // its socket and local port stay the same; the client is replaced by a fresh one only after its
 // SendQuery raised. For each agent, in configuration order, a pass sends one v2c GetRequest with
 // a NULL binding per section line and then:
-//   - on an answer with error status 0, writes each line's value into its point: "#TC" the
-//     whole number minus 1 (unreadable: 0), "#TS" the whole number (unreadable: 0), "#TT" the
-//     number as a single-precision float (unreadable: a conversion-error trace line, nothing
-//     written; beyond the single-precision range: "Floating point overflow" in the error log,
-//     nothing written); other lines are only traced;
+//   - on an answer with error status 0, traces each line's value and writes it into its point
+//     as point_write.h decides (a conversion-error trace line for a "#TT" value that is no
+//     number, "Floating point overflow" in the error log for one beyond the single range; a
+//     value the device did not report flags the point as for no answer); other lines are only
+//     traced;
 //   - on no answer, or an answer whose error status is not 0 (it carries no valid values), sets
 //     flags 0x0001 on the agent's "#TC" and "#TT" points; "#TS" points keep what they had.
 // Every trace and error line carries its data verbatim. A pass never throws: an exception ends
@@ -43,7 +43,6 @@ class AgentPoller {
  private:
   // False when SendQuery raised: the pass ends there.
   bool PollAgent(const AgentEntry& agent);
-  void BuildQuery(const AgentEntry& agent);
   void WriteAnswer(const AgentEntry& agent);
   void FlagSilentAgent(const AgentEntry& agent);
   void ReplaceClient();

@@ -72,8 +72,18 @@ build_programs() {
     say "configuring the $PRESET build"
     cmake --preset "$PRESET" >/dev/null
   fi
-  say "building zelSNMP and agentsim in ${DEFAULT_BUILD_DIR#"$REPO_DIR"/}"
-  cmake --build --preset "$PRESET" -j "$(nproc)" --target zelSNMP agentsim >/dev/null
+  say "building zelSNMP and agentsim in ${DEFAULT_BUILD_DIR#"$REPO_DIR"/} (a minute or two the first time)"
+  # The build's own progress lines, indented; the full output only when it fails.
+  local build_log
+  build_log=$(mktemp)
+  if ! cmake --build --preset "$PRESET" -j "$(nproc)" --target zelSNMP agentsim 2>&1 \
+      | tee "$build_log" | { grep --line-buffered -E '^\[ *[0-9]+(%|/[0-9]+)\]' || true; } \
+      | sed -u 's/^/  /'; then
+    cat "$build_log" >&2
+    rm -f "$build_log"
+    fail "the build failed"
+  fi
+  rm -f "$build_log"
 }
 
 check_programs() {

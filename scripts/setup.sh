@@ -24,6 +24,30 @@ add_decimal_comma_locale() {
   localedef -i ru_RU -f UTF-8 ru_RU.UTF-8 2>/dev/null || true
 }
 
+# What the build cannot do without: the compiler, CMake and GoogleTest (headers or sources).
+have_build_essentials() {
+  command -v cmake >/dev/null && command -v g++ >/dev/null \
+    && { [ -f /usr/include/gtest/gtest.h ] || [ -f /usr/src/googletest/CMakeLists.txt ]; }
+}
+
+# True when this user may install packages: root, or sudo that accepts this user (asking
+# for the password when it needs one). A sudo that refuses leads to the fallback below.
+can_install() {
+  [ "$(id -u)" -eq 0 ] && return 0
+  command -v sudo >/dev/null && sudo -v
+}
+
+# Without every package: the build still works when its essentials are there.
+cannot_install_all() {
+  echo "setup: these packages are missing and could not be installed: $*" >&2
+  if have_build_essentials; then
+    echo "setup: cmake, g++ and GoogleTest are there; tests whose peers are missing skip" >&2
+    exit 0
+  fi
+  echo "setup: the build needs cmake, g++ and GoogleTest (libgtest-dev); install them first" >&2
+  exit 1
+}
+
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
@@ -34,26 +58,21 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-if [ "$(id -u)" -ne 0 ]; then
-  if command -v sudo >/dev/null; then SUDO=sudo; else
-    echo "setup: these packages are missing and this user cannot install them: ${missing[*]}" >&2
-    echo "setup: the build needs cmake, g++ and GoogleTest; tests whose peers are missing skip" >&2
-    command -v cmake >/dev/null && command -v g++ >/dev/null && exit 0
-    exit 1
-  fi
-else
-  SUDO=
-fi
+SUDO=
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+can_install || cannot_install_all "${missing[@]}"
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 # wine32 is an i386 package: the architecture must be known before the package lists are read.
 if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -q
+$SUDO apt-get update -q || cannot_install_all "${missing[@]}"
 # snmpd starts a system-wide agent on port 161 when installed; the tests start their own.
 if ! $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"; then
   echo "setup: could not install every package; tests that need a missing one report themselves skipped" >&2
-  $SUDO apt-get install -y -q --no-install-recommends cmake g++ make libgtest-dev
+  $SUDO apt-get install -y -q --no-install-recommends cmake g++ make libgtest-dev \
+    || cannot_install_all "${missing[@]}"
 fi
+have_build_essentials || cannot_install_all "${missing[@]}"
 add_decimal_comma_locale

@@ -55,9 +55,12 @@ FNR == NR {
   point_name[count] = name
   point_oid[count] = trim(substr(line, equals + 1))
   point_device[count] = section
-  if (match(name, /^#T[CST][+-]?[0-9]+:[+-]?[0-9]+:[+-]?[0-9]+$/)) {
+  # The task's rule: "#TC", "#TS" or "#TT", then three whole numbers separated by ":", each
+  # number possibly after blanks or control bytes; anything after the third is ignored
+  # ("#TC1:1:3x" is point 1:1:3).
+  if (match(name, /^#T[CST][[:space:][:cntrl:]]*[+-]?[0-9]+:[[:space:][:cntrl:]]*[+-]?[0-9]+:[[:space:][:cntrl:]]*[+-]?[0-9]+/)) {
     kind = substr(name, 2, 2)
-    split(substr(name, 4), numbers, ":")
+    split(substr(name, 4, RLENGTH - 3), numbers, ":")
     point_kind[count] = kind
     point_key[count] = journal_key(kind == "TT" ? "analog" : "status",
                                    numbers[1] + 0, numbers[2] + 0, numbers[3] + 0)

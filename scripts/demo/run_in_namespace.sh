@@ -86,12 +86,15 @@ start_device() {
   local address=$1 data_file=$2
   shift 2
   local log=$AGENT_LOG_DIR/$address.log
+  # The log exists before the device starts writing it, so the wait below never reads a
+  # file that is not there yet.
+  : >"$log"
   "$AGENTSIM" --listen "$address:161" --data "$DATA_DIR/$data_file" "$@" \
     </dev/null >"$log" 2>&1 &
   local pid=$!
   started_pids+=("$pid")
   local deadline=$((SECONDS + LISTEN_TIMEOUT_S))
-  until grep -q "agentsim listening on" "$log"; do
+  until grep -qs "agentsim listening on" "$log"; do
     is_running "$pid" || fail "the device $address did not start: $(cat "$log")"
     ((SECONDS < deadline)) || fail "the device $address does not listen after ${LISTEN_TIMEOUT_S} s"
     sleep 0.1

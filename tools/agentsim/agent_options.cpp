@@ -105,6 +105,8 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
       options.twice = true;
     } else if (name == "--garbage-first") {
       options.garbage_first = true;
+    } else if (name == "--omit-missing") {
+      options.omit_missing = true;
     } else if (name == "--empty-first") {
       options.empty_first = true;
     } else if (name == "--random-faults") {
@@ -133,6 +135,7 @@ std::string AgentUsage() {
          "  --empty-first         send a 0-byte datagram before each answer\n"
          "  --from ADDR           send the answers from local address ADDR\n"
          "  --error-status N      answer with error status N (1 tooBig) and no bindings\n"
+         "  --omit-missing        leave OIDs the data lacks out of a v2c answer\n"
          "  --random-faults       give half of the answers one of these faults at random\n"
          "                        (silent, 50 ms late, twice, garbage or empty datagram first,\n"
          "                        wrong ID, error status 5)\n"

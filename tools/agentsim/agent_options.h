@@ -29,6 +29,7 @@ struct AgentOptions {
   bool empty_first = false;              // send a 0-byte datagram first
   std::string from_address;              // answer from this local address instead
   int error_status = 0;                  // when not 0: answer with it and no bindings
+  bool omit_missing = false;             // leave OIDs the data lacks out of a v2c answer
   bool random_faults = false;            // each answer gets one of the faults above at random
 };
 

@@ -47,13 +47,14 @@ TEST(AgentOptionsTest, EveryOption) {
   AgentOptionsResult result = ParseAgentOptions(
       {"--listen", "127.0.0.3:2000", "--data", "a.snmprec", "--community", "private",
        "--silent", "--delay", "250", "--wrong-id", "--twice", "--garbage-first",
-       "--empty-first", "--from", "127.0.0.4", "--error-status", "1"});
+       "--empty-first", "--from", "127.0.0.4", "--error-status", "1", "--omit-missing"});
   ASSERT_EQ(result.error, "");
   const AgentOptions& o = result.options;
   EXPECT_EQ(o.listen_address, "127.0.0.3");
   EXPECT_EQ(o.listen_port, "2000");
   EXPECT_EQ(o.data_path, "a.snmprec");
   EXPECT_EQ(o.community, "private");
+  EXPECT_TRUE(o.omit_missing);
   EXPECT_TRUE(o.silent && o.wrong_id && o.twice && o.garbage_first && o.empty_first);
   EXPECT_EQ(o.delay_ms, 250);
   EXPECT_EQ(o.from_address, "127.0.0.4");

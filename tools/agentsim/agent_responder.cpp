@@ -40,7 +40,8 @@ TSNMPRec ResponseHeaderFor(const TSNMPRec& request) {
 }  // namespace
 
 std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& data,
-                                    const std::optional<std::string>& community) {
+                                    const std::optional<std::string>& community,
+                                    bool omit_missing) {
   if (request.PDUType != PduGetRequest) return std::nullopt;
   if (request.Version != kSnmpVersion1 && request.Version != kSnmpVersion2c) return std::nullopt;
   if (community && request.Community != *community) return std::nullopt;
@@ -52,6 +53,7 @@ std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& 
     auto found = data.find(binding.OidText);
     if (request.Version == kSnmpVersion2c) {
       if (found == data.end()) {
+        if (omit_missing) continue;
         answer.AddBinding(binding.OidText, "", TagNoSuchObject);
       } else {
         answer.AddBinding(binding.OidText, found->second.text, found->second.tag);

@@ -5,7 +5,8 @@
 // OID, with noSuchObject (tag 128, empty value) for an OID the data lacks. A v1 answer to a
 // request naming an OID the data lacks, or one whose value v1 cannot carry (Counter64 and the
 // exception values), is the request's bindings unchanged with error status noSuchName (2) and
-// the 1-based index of the first such binding, as v1 agents answer.
+// the 1-based index of the first such binding, as v1 agents answer. With `omit_missing` a v2c
+// answer leaves an OID the data lacks out instead, as some faulty agents do.
 
 #ifndef ZELSNMP_TOOLS_AGENTSIM_AGENT_RESPONDER_H_
 #define ZELSNMP_TOOLS_AGENTSIM_AGENT_RESPONDER_H_
@@ -23,7 +24,8 @@ inline constexpr std::int32_t kErrorStatusNoSuchName = 2;
 // The answer to `request`, or nothing when the request is not one the agent answers (another
 // PDU type or version, or a community other than `community` when that is given).
 std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& data,
-                                    const std::optional<std::string>& community);
+                                    const std::optional<std::string>& community,
+                                    bool omit_missing = false);
 
 // The answer of an agent that refuses `request` as a whole, as with tooBig (1): the request's
 // header with `error_status`, error index 0 and no bindings.

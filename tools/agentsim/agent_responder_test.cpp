@@ -56,6 +56,14 @@ TEST(AgentResponderTest, V2cAnswersValuesAndNoSuchObject) {
   EXPECT_EQ(decoded.Bindings()[2].ValueTag, TagCounter64);
 }
 
+TEST(AgentResponderTest, V2cCanLeaveMissingOidsOut) {
+  auto answer = BuildAnswer(Request(kSnmpVersion2c, {kMissing, kSysDescr}), SampleData(),
+                            std::nullopt, true);
+  ASSERT_TRUE(answer);
+  ASSERT_EQ(answer->BindingCount(), 1);
+  EXPECT_EQ(answer->Bindings()[0].OidText, kSysDescr);
+}
+
 TEST(AgentResponderTest, V1MissingOidGivesNoSuchNameWithIndex) {
   auto answer = BuildAnswer(Request(kSnmpVersion1, {kSysDescr, kSysUpTime, kMissing}),
                             SampleData(), std::nullopt);

@@ -112,7 +112,8 @@ int RunAgent(const AgentOptions& options, const SnmprecData& data,
     if (!request.DecodeMessage(datagram)) continue;
     const AgentOptions answer_options =
         options.random_faults ? WithRandomFault(options, random) : options;
-    std::optional<TSNMPRec> answer = BuildAnswer(request, data, answer_options.community);
+    std::optional<TSNMPRec> answer = BuildAnswer(request, data, answer_options.community,
+                                                  answer_options.omit_missing);
     if (!answer || answer_options.silent) continue;
     if (answer_options.error_status != 0) {
       answer = BuildErrorAnswer(request, answer_options.error_status);

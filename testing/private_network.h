@@ -1,7 +1,7 @@
-// The private network of the end-to-end tests (see end_to_end_main.cpp).
+// The private network of the tests that need port 161 (see private_network_main.cpp).
 
-#ifndef ZELSNMP_APP_END_TO_END_NETWORK_H_
-#define ZELSNMP_APP_END_TO_END_NETWORK_H_
+#ifndef ZELSNMP_TESTING_PRIVATE_NETWORK_H_
+#define ZELSNMP_TESTING_PRIVATE_NETWORK_H_
 
 #include <string>
 
@@ -12,4 +12,4 @@ const std::string& PrivateNetworkUnavailableReason();
 
 }  // namespace zelsnmp::testing_support
 
-#endif  // ZELSNMP_APP_END_TO_END_NETWORK_H_
+#endif  // ZELSNMP_TESTING_PRIVATE_NETWORK_H_

@@ -1,11 +1,11 @@
-// The entry of the end-to-end tests: before any test runs, the process moves into a network
-// namespace of its own with only its loopback interface up, so that the agents of a test can
-// take port 161 on 127.0.0.x without clashing with the machine or with other test processes,
-// and nothing a test sends can leave the machine. The task and the agents it starts inherit the
-// namespace. As root a network namespace alone is enough; otherwise a user namespace comes
+// The entry of the tests that need port 161 (the end-to-end tests, the configuration check's
+// probe): before any test runs, the process moves into a network namespace of its own with
+// only its loopback interface up, so that the agents of a test can take port 161 on 127.0.0.x
+// without clashing with the machine or with other test processes, and nothing a test sends can
+// leave the machine. The task and the agents it starts inherit the namespace. As root a network namespace alone is enough; otherwise a user namespace comes
 // with it, with this user mapped to root inside. When neither is possible the tests skip.
 
-#include "app/end_to_end_network.h"
+#include "testing/private_network.h"
 
 #include <errno.h>
 #include <fcntl.h>

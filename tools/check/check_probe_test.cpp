@@ -1,0 +1,75 @@
+// The configuration check's probe against agent simulators on port 161, in the test process's
+// own network namespace (testing/private_network_main.cpp): per line what the task would write
+// and why, a silent agent costing its time-out once, and the probe's findings.
+
+#include <chrono>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "testing/agent_process.h"
+#include "testing/private_network.h"
+#include "testing/temp_directory.h"
+#include "tools/check/check_run.h"
+
+namespace zelsnmp::check {
+namespace {
+
+using testing_support::AgentProcess;
+
+TEST(CheckProbeTest, ShowsWhatTheTaskWouldWriteAndWhy) {
+  const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
+  if (!reason.empty()) GTEST_SKIP() << reason;
+  AgentProcess answering("127.0.0.2",
+                         "1.3.6.1.4.1.7.1|2|2\n1.3.6.1.4.1.7.2|65|3000000000\n"
+                         "1.3.6.1.4.1.7.3|4|abc\n1.3.6.1.4.1.7.4|4|23.5\n",
+                         {"--community", "ro"});
+  AgentProcess silent("127.0.0.3", "1.3.6.1.4.1.7.1|2|2\n", {"--silent"});
+  ASSERT_TRUE(answering.listening()) << answering.Output();
+  ASSERT_TRUE(silent.listening()) << silent.Output();
+  testing_support::TempDirectory directory;
+  const std::string path = directory.Write(
+      "probe.cfg",
+      "[127.0.0.2:ro]\n#TC1:1:1=1.3.6.1.4.1.7.1\n#TS1:1:2=1.3.6.1.4.1.7.2\n"
+      "#TS1:1:3=1.3.6.1.4.1.7.3\n#TT1:1:4=1.3.6.1.4.1.7.4\n#TT1:1:5=1.3.6.1.4.1.7.9\n"
+      "[127.0.0.3]\n#TC2:1:1=1.3.6.1.4.1.7.1\n#TS2:1:2=1.3.6.1.4.1.7.1\n");
+
+  std::ostringstream out;
+  std::ostringstream err;
+  const auto started = std::chrono::steady_clock::now();
+  const int status = RunCheck({"--probe", "--timeout", "700", path}, out, err);
+  const auto took = std::chrono::steady_clock::now() - started;
+  // Columns are aligned with runs of blanks; one blank stands for any run here.
+  std::string text;
+  for (char c : out.str()) {
+    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
+  }
+  EXPECT_EQ(status, 1) << text << err.str();
+  EXPECT_LT(took, std::chrono::seconds(3)) << "one time-out for the silent agent";
+  EXPECT_GE(took, std::chrono::milliseconds(650));
+  const std::vector<std::string> expected = {
+      "probe: answered from 127.0.0.2 in ",
+      "\"2\" (INTEGER) slSetStatus 1 the value reported",
+      "\"3000000000\" (Counter32) slSetStatus -1294967296 an unsigned value past 2^31",
+      "\"abc\" (OCTET STRING) slSetStatus 0 no whole number",
+      "\"23.5\" (OCTET STRING) slSetAnalogFloatCodeUT 23.5 the value reported",
+      "noSuchObject slSetAnalogFlags 0x0001 no value reported",
+      "probe: no answer within the time-out",
+      "1.3.6.1.4.1.7.1 - slSetStatusFlags 0x0001 no answer",
+      "1.3.6.1.4.1.7.1 - nothing no answer",
+      "line 4 warning: probe: \"abc\" (OCTET STRING) gives slSetStatus 0",
+      "line 6 warning: probe: noSuchObject gives slSetAnalogFlags 0x0001",
+      "line 7 warning: probe: [127.0.0.3] did not answer",
+      "2 agents, 7 points, 3 warnings, 0 errors",
+  };
+  for (const std::string& part : expected) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
+  EXPECT_EQ(answering.Answers(1).size(), 1u);
+}
+
+}  // namespace
+}  // namespace zelsnmp::check

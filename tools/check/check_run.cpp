@@ -1,0 +1,100 @@
+#include "tools/check/check_run.h"
+
+#include <charconv>
+#include <optional>
+
+#include "snmp/snmp_client.h"
+#include "tools/check/config_check.h"
+#include "tools/check/probe.h"
+#include "tools/check/report_printer.h"
+
+namespace zelsnmp::check {
+
+namespace {
+
+constexpr std::string_view kVersion = "zelsnmp-check 1.0";
+constexpr std::int32_t kMaxTimeoutMs = 600000;
+
+constexpr std::string_view kUsage =
+    "usage: zelsnmp-check [--probe] [--timeout MS] CONFIG_FILE\n"
+    "\n"
+    "Checks a zelSNMP configuration file as the task will load it: each agent with its host\n"
+    "and community, each line with its point kind, its numbers as the TM server receives them\n"
+    "and its OID as it travels, and every mistake found, with its line number.\n"
+    "\n"
+    "  --probe       ask each agent once, as the task does, and show per line what the task\n"
+    "                would write into its point and why (no TM server is touched)\n"
+    "  --timeout MS  how long the probe waits for each agent (default 5000, as the task)\n"
+    "  --help        print this text\n"
+    "  --version     print the version\n"
+    "\n"
+    "Exit status: 0 clean, 1 warnings only, 2 errors, 3 the file could not be read or the\n"
+    "command line is not understood.\n";
+
+struct CheckOptions {
+  bool probe = false;
+  std::int32_t timeout_ms = kDefaultReceiveTimeoutMs;
+  std::string path;
+};
+
+std::optional<std::int32_t> ParseTimeout(const std::string& text) {
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 1 ||
+      value > kMaxTimeoutMs) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+}  // namespace
+
+int RunCheck(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  CheckOptions options;
+  auto usage_error = [&err](const std::string& text) {
+    err << "zelsnmp-check: " << text << "\n" << kUsage;
+    return kExitUnreadable;
+  };
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--help" || argument == "-h") {
+      out << kUsage;
+      return 0;
+    } else if (argument == "--version") {
+      out << kVersion << "\n";
+      return 0;
+    } else if (argument == "--probe") {
+      options.probe = true;
+    } else if (argument == "--timeout") {
+      std::optional<std::int32_t> timeout;
+      if (i + 1 < arguments.size()) timeout = ParseTimeout(arguments[++i]);
+      if (!timeout) return usage_error("--timeout needs milliseconds from 1 to 600000");
+      options.timeout_ms = *timeout;
+    } else if (argument.starts_with("-") && argument != "-") {
+      return usage_error("unknown option " + argument);
+    } else if (!options.path.empty()) {
+      return usage_error("one configuration file only");
+    } else {
+      options.path = argument;
+    }
+  }
+  if (options.path.empty()) return usage_error("no configuration file given");
+
+  std::string error;
+  std::optional<CheckReport> report = CheckConfigFile(options.path, error);
+  if (!report) {
+    err << "zelsnmp-check: " << error << "\n";
+    return kExitUnreadable;
+  }
+  std::vector<ProbeResult> probes;
+  if (options.probe) {
+    for (const CheckedAgent& agent : report->agents) {
+      probes.push_back(ProbeAgent(agent.entry, options.timeout_ms));
+    }
+    AddProbeFindings(*report, probes);
+  }
+  PrintReport(out, options.path, *report, probes);
+  return report->ExitStatus();
+}
+
+}  // namespace zelsnmp::check

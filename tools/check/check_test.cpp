@@ -1,0 +1,223 @@
+// The configuration check over files holding each mistake an operator makes: the finding, its
+// line and its severity, what the task will do with the lines, the exit status, and the
+// program itself run as a process.
+
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tools/check/check_run.h"
+#include "tools/check/config_check.h"
+#include "tools/check/display_text.h"
+#include "tools/check/report_printer.h"
+#include "testing/temp_directory.h"
+
+namespace zelsnmp::check {
+namespace {
+
+using testing_support::TempDirectory;
+
+// Every host resolves but "nowhere".
+std::optional<std::string> FakeResolve(const std::string& host) {
+  if (host == "nowhere") return std::nullopt;
+  return std::string("192.0.2.1");
+}
+
+CheckReport Check(const std::string& contents) {
+  TempDirectory directory;
+  const std::string path = directory.Write("zelSNMP.cfg", contents);
+  std::string error;
+  std::optional<CheckReport> report = CheckConfigFile(path, error, FakeResolve);
+  EXPECT_TRUE(report) << error;
+  return report ? *report : CheckReport{};
+}
+
+std::string Describe(const CheckReport& report) {
+  std::string text;
+  for (const Finding& finding : report.findings) {
+    text += std::to_string(finding.line) + " " + std::to_string(static_cast<int>(finding.severity)) +
+            " " + finding.text + "\n";
+  }
+  return text;
+}
+
+struct MistakeCase {
+  const char* name;
+  std::string contents;
+  int line;
+  Severity severity;
+  std::string text;  // a part of the finding's text
+};
+
+// Keeps the test names readable in CTest's list.
+void PrintTo(const MistakeCase& mistake, std::ostream* out) { *out << mistake.name; }
+
+const std::string kHeader = "[127.0.0.2]\n";
+
+const MistakeCase kMistakes[] = {
+    {"TrailingDotInOid", kHeader + "#TC1:1:1=1.3.6.1.2.1.1.3.0.\n", 2, Severity::kError,
+     "travels as 1.3.6.1.2.1.1.3.0:"},
+    {"LeadingZeroInOid", kHeader + "#TC1:1:1=1.3.6.01.2\n", 2, Severity::kError,
+     "travels as 1.3.6.1.2:"},
+    {"CommentAfterOid", kHeader + "#TS1:1:1=1.3.6.1.2.1.1.3.0 ; uptime\n", 2, Severity::kError,
+     "travels as 1.3.6.1.2.1.1.3.0:"},
+    {"DoubleEquals", kHeader + "#TT1:1:1==1.3.6.1.2.1.1.3.0\n", 2, Severity::kError,
+     "\"=1.3.6.1.2.1.1.3.0\" travels as 0.3.6.1.2.1.1.3.0:"},
+    {"NoOid", kHeader + "#TT1:1:1=\n", 2, Severity::kError, "no OID"},
+    {"LowerCaseKind", kHeader + "#tc1:1:1=1.3.6.1.2.1.1.3.0\n", 2, Severity::kWarning,
+     "\"#tc1:1:1\" is no point address"},
+    {"TwoNumbersOnly", kHeader + "#TC1:1=1.3.6.1.2.1.1.3.0\n", 2, Severity::kWarning,
+     "is no point address"},
+    {"NoPointKind", kHeader + "uptime=1.3.6.1.2.1.1.3.0\n", 2, Severity::kNote,
+     "only traced"},
+    {"TextAfterAddress", kHeader + "#TC1:1:3x=1.3.6.1.2.1.1.3.0\n", 2, Severity::kWarning,
+     "\"x\" after the point address \"#TC1:1:3\" is ignored"},
+    {"NumberCutTo16Bits", kHeader + "#TS1:1:70000=1.3.6.1.2.1.1.3.0\n", 2, Severity::kWarning,
+     "point 70000 reaches the TM server as its low 16 bits, 4464"},
+    {"PointWrittenTwice",
+     kHeader + "#TC1:1:1=1.3.6.1.2.1.1.3.0\n[127.0.0.3]\n#TS1:1:1=1.3.6.1.2.1.1.5.0\n", 4,
+     Severity::kError, "same status point 1:1:1 as line 2"},
+    {"PointWrittenTwiceAfterTheCut",
+     kHeader + "#TT1:1:4464=1.3.6.1.2.1.1.3.0\n#TT1:1:70000=1.3.6.1.2.1.1.3.0\n", 3,
+     Severity::kError, "same analog point 1:1:4464 as line 2"},
+    {"LineBeforeTheFirstSection", "#TC1:1:1=1.3.6.1.2.1.1.3.0\n" + kHeader, 1,
+     Severity::kWarning, "before the first section"},
+    {"LineWithoutEquals", kHeader + "#TC1:1:1 1.3.6.1.2.1.1.3.0\n", 2, Severity::kWarning,
+     "no \"=\""},
+    {"NothingBeforeEquals", kHeader + "=1.3.6.1.2.1.1.3.0\n", 2, Severity::kWarning,
+     "nothing before \"=\""},
+    {"ValueCut", kHeader + "#XX=" + std::string(2100, '1') + "\n", 2, Severity::kWarning,
+     "a value of 2100 bytes: the task keeps its first 2047"},
+    {"ZeroByte", kHeader + std::string("#TC1:1:1=1.3.6.1\0x\n", 19), 2, Severity::kWarning,
+     "a zero byte at column 17"},
+    {"ControlByte", kHeader + "#TC1:1:1=1.3.6\x01.1\n", 2, Severity::kWarning,
+     "byte 0x01 at column 15 is no text"},
+    {"HostDoesNotResolve", "[nowhere:public]\n#TC1:1:1=1.3.6.1.2.1.1.3.0\n", 1,
+     Severity::kWarning, "\"nowhere\" does not resolve"},
+    {"NoHost", "[:public]\n#TC1:1:1=1.3.6.1.2.1.1.3.0\n", 1, Severity::kError, "no host"},
+    {"SectionWithoutName", kHeader + "[ ]\n#TC1:1:1=1.3.6.1.2.1.1.3.0\n", 2, Severity::kWarning,
+     "a section without a name"},
+    {"SectionTwice", kHeader + "[127.0.0.3]\n[127.0.0.2]\n", 3, Severity::kNote,
+     "again (first at line 1)"},
+    {"NoSection", "; nothing\n", 0, Severity::kError, "no agent"},
+};
+
+class MistakeTest : public testing::TestWithParam<MistakeCase> {};
+
+TEST_P(MistakeTest, IsReportedOnItsLine) {
+  const CheckReport report = Check(GetParam().contents);
+  bool found = false;
+  for (const Finding& finding : report.findings) {
+    found = found || (finding.line == GetParam().line && finding.severity == GetParam().severity &&
+                      finding.text.find(GetParam().text) != std::string::npos);
+  }
+  EXPECT_TRUE(found) << Describe(report);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, MistakeTest, testing::ValuesIn(kMistakes),
+                         [](const testing::TestParamInfo<MistakeCase>& param_info) {
+                           return std::string(param_info.param.name);
+                         });
+
+TEST(ConfigCheckTest, SeesAgentsAndLinesAsTheTaskDoes) {
+  const CheckReport report =
+      Check("; comment\r\n[127.0.0.2]\r\n#TC1:1:1 = 1.3.6.1.2.1.2.2.1.8.1\r\n"
+            "; #TC9:9:9=1.3\r\n#TT1:1:2=\"1.3.6.1.2.1.2.2.1.10.1\"\r\n"
+            "[ups:ups-ro:2]\r\n#TS2:1:1=1.3.6.1.2.1.33.1.2.1.0\r\n[127.0.0.2]\r\n"
+            "#TS1:1:3=1.3.6.1.2.1.1.3.0\r\n");
+  ASSERT_EQ(report.agents.size(), 2u) << Describe(report);
+  const CheckedAgent& first = report.agents[0];
+  EXPECT_EQ(first.line, 2);
+  EXPECT_EQ(first.host, "127.0.0.2");
+  EXPECT_EQ(first.community, "vxkfqz");
+  EXPECT_TRUE(first.default_community);
+  EXPECT_EQ(first.resolved, "192.0.2.1");
+  ASSERT_EQ(first.points.size(), 3u);
+  EXPECT_EQ(first.points[0].line, 3);
+  EXPECT_EQ(first.points[1].line, 5);
+  EXPECT_EQ(first.points[1].oid, "1.3.6.1.2.1.2.2.1.10.1");  // quotes removed
+  EXPECT_EQ(first.points[2].line, 9);                         // the section's second part
+  EXPECT_EQ(report.agents[1].community, "ups-ro");
+  EXPECT_EQ(report.points, 4);
+  EXPECT_EQ(report.Count(Severity::kWarning), 0) << Describe(report);
+  EXPECT_EQ(report.Count(Severity::kError), 0) << Describe(report);
+  EXPECT_EQ(SummaryLine(report), "2 agents, 4 points, 0 warnings, 0 errors");
+}
+
+TEST(ConfigCheckTest, ResolvesHostsAsTheTaskDoes) {
+  EXPECT_EQ(ResolveLikeTheTask("127.0.0.2"), "127.0.0.2");
+}
+
+TEST(DisplayTextTest, ShowsWindows1251AsUtf8AndAlignsByCharacters) {
+  EXPECT_EQ(Displayable("\xcf\xf0\xe8\xb8\xec\x01"), "Приём\\x01");
+  Table table;
+  table.AddRow({"Приём", "x"});
+  table.AddRow({"ab", "y"});
+  std::ostringstream out;
+  table.Print(out, "");
+  EXPECT_EQ(out.str(), "Приём  x\nab     y\n");
+  EXPECT_EQ(CutToWidth("Приём", 5), "Приём");
+  EXPECT_EQ(CutToWidth("Приём!", 5), "Пр...");
+}
+
+struct RunCase {
+  std::vector<std::string> arguments;
+  int status;
+  std::string out_part;
+};
+
+TEST(CheckRunTest, CommandLineAndExitStatus) {
+  TempDirectory directory;
+  const std::string clean = directory.Write("clean.cfg", "[127.0.0.2]\n#TC1:1:1=1.3.6.1\n");
+  const std::string warned = directory.Write("warned.cfg", "[127.0.0.2]\n#tc1:1:1=1.3.6.1\n");
+  const std::string wrong = directory.Write("wrong.cfg", "[127.0.0.2]\n#TC1:1:1=1.3.6.1.\n");
+  const RunCase cases[] = {
+      {{clean}, 0, "1 agent, 1 point, 0 warnings, 0 errors"},
+      {{warned}, 1, "0 points, 1 warning, 0 errors"},
+      {{wrong}, 2, "1 error"},
+      {{directory.PathOf("missing.cfg")}, 3, ""},
+      {{}, 3, ""},
+      {{clean, wrong}, 3, ""},
+      {{"--timeout", "0", clean}, 3, ""},
+      {{"--bogus", clean}, 3, ""},
+      {{"--help"}, 0, "usage: zelsnmp-check [--probe] [--timeout MS] CONFIG_FILE"},
+      {{"--version"}, 0, "zelsnmp-check "},
+  };
+  for (const RunCase& run : cases) {
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunCheck(run.arguments, out, err), run.status) << out.str() << err.str();
+    EXPECT_NE(out.str().find(run.out_part), std::string::npos) << out.str();
+    if (run.status == 3) {
+      EXPECT_NE(err.str(), "");
+    }
+  }
+}
+
+TEST(CheckRunTest, ProgramPrintsTheReportAndExitsWithItsStatus) {
+  TempDirectory directory;
+  const std::string path = directory.Write("a.cfg", "[127.0.0.2]\n#TS1:1:70000=1.3.6.1.2.1.1.3.0\n");
+  FILE* pipe = popen((std::string(ZELSNMP_CHECK_PROGRAM) + " " + path).c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  const int status = pclose(pipe);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << output;
+  EXPECT_NE(output.find("  LINE  KEY           KIND  TM POINT  OID\n"
+                        "  2     #TS1:1:70000  TS    1:1:4464  1.3.6.1.2.1.1.3.0\n"),
+            std::string::npos)
+      << output;
+  EXPECT_NE(output.find("line 2  warning:  point 70000 reaches the TM server as its low 16 bits, 4464"),
+            std::string::npos)
+      << output;
+}
+
+}  // namespace
+}  // namespace zelsnmp::check

@@ -1,0 +1,114 @@
+#include "tools/check/probe.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+#include "poller/agent_query.h"
+#include "snmp/ber.h"
+#include "snmp/snmp_client.h"
+#include "tools/check/display_text.h"
+
+namespace zelsnmp::check {
+
+namespace {
+
+// Longer values (descriptions, for instance) are cut so that the table stays readable.
+constexpr std::size_t kShownValueWidth = 32;
+
+std::string TagName(std::int32_t tag) {
+  switch (tag) {
+    case TagInteger: return "INTEGER";
+    case TagOctetString: return "OCTET STRING";
+    case TagNull: return "NULL";
+    case TagObjectId: return "OBJECT IDENTIFIER";
+    case TagIpAddress: return "IpAddress";
+    case TagCounter32: return "Counter32";
+    case TagGauge32: return "Gauge32";
+    case TagTimeTicks: return "TimeTicks";
+    case TagOpaque: return "Opaque";
+    case TagCounter64: return "Counter64";
+    case TagNoSuchObject: return "noSuchObject";
+    case TagNoSuchInstance: return "noSuchInstance";
+    case TagEndOfMibView: return "endOfMibView";
+    default: return "tag " + HexByte(static_cast<unsigned char>(tag));
+  }
+}
+
+std::string FloatText(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return text;
+}
+
+}  // namespace
+
+ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
+  ProbeResult result;
+  auto client = std::make_unique<TSNMPSend>();
+  client->Timeout = timeout_ms;
+  FillAgentQuery(*client, agent);
+  const auto started = std::chrono::steady_clock::now();
+  result.answered = client->SendQuery();
+  result.elapsed_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - started)
+                          .count();
+  result.from = client->HostIP();
+  result.error_status = result.answered ? client->Reply().ErrorStatus : 0;
+  const bool values = result.answered && result.error_status == 0;
+  for (const PointLine& line : agent.lines) {
+    ProbedLine probed;
+    const PointAddress address = ScanPointAddress(line.Name());
+    if (values) {
+      const TSNMPMib* binding = FindReplyBinding(client->Reply(), line.Value());
+      if (binding != nullptr) {
+        probed.has_binding = true;
+        probed.binding = *binding;
+      }
+      probed.write = DecideAnswerWrite(address, binding);
+    } else {
+      probed.write = DecideSilentWrite(address);
+    }
+    result.lines.push_back(std::move(probed));
+  }
+  return result;
+}
+
+std::string DescribeWrite(const PointWrite& write) {
+  switch (write.kind) {
+    case PointWriteKind::kStatus: return "slSetStatus " + std::to_string(write.status);
+    case PointWriteKind::kStatusFlags: return "slSetStatusFlags 0x0001";
+    case PointWriteKind::kAnalog: return "slSetAnalogFloatCodeUT " + FloatText(write.analog);
+    case PointWriteKind::kAnalogFlags: return "slSetAnalogFlags 0x0001";
+    case PointWriteKind::kNothing: break;
+  }
+  return "nothing";
+}
+
+std::string DescribeReason(const PointWrite& write) {
+  switch (write.reason) {
+    case PointWriteReason::kNotAPoint: return "no point address: only traced";
+    case PointWriteReason::kValue: return "the value reported";
+    case PointWriteReason::kCounterPattern:
+      return "an unsigned value past 2^31, as its 32-bit pattern";
+    case PointWriteReason::kNotANumber: return "no whole number in the 32-bit range: the default";
+    case PointWriteReason::kNotAFloat: return "no number: a conversion error is traced";
+    case PointWriteReason::kFloatOverflow: return "beyond the float range: an error is logged";
+    case PointWriteReason::kNoValue: return "no value reported: as for no answer";
+    case PointWriteReason::kNoAnswer: return "no answer";
+  }
+  return "";
+}
+
+std::string DescribeBinding(const ProbedLine& line) {
+  if (!line.has_binding) return "(not in the answer)";
+  const std::int32_t tag = line.binding.ValueTag;
+  if (tag == TagNull || tag == TagNoSuchObject || tag == TagNoSuchInstance ||
+      tag == TagEndOfMibView) {
+    return TagName(tag);
+  }
+  return "\"" + CutToWidth(Displayable(line.binding.ValueText), kShownValueWidth) + "\" (" +
+         TagName(tag) + ")";
+}
+
+}  // namespace zelsnmp::check

@@ -1,0 +1,30 @@
+// The configuration check's report as a person reads it in a terminal: per agent its host and
+// community and a table of its lines, with the probe's answer beside them when there is one;
+// then the findings in line order and a summary line.
+
+#ifndef ZELSNMP_TOOLS_CHECK_REPORT_PRINTER_H_
+#define ZELSNMP_TOOLS_CHECK_REPORT_PRINTER_H_
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tools/check/config_check.h"
+#include "tools/check/probe.h"
+
+namespace zelsnmp::check {
+
+// `probes` is empty, or holds one result per agent of `report`.
+void PrintReport(std::ostream& out, const std::string& path, const CheckReport& report,
+                 const std::vector<ProbeResult>& probes);
+
+// Adds what the probe found to the report's findings (an agent that did not answer, lines
+// without a value the task can write), keeping line order.
+void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probes);
+
+// "2 agents, 5 points, 1 warning, 0 errors".
+std::string SummaryLine(const CheckReport& report);
+
+}  // namespace zelsnmp::check
+
+#endif  // ZELSNMP_TOOLS_CHECK_REPORT_PRINTER_H_
