@@ -2,7 +2,8 @@
 #
 #   zelsnmp_add_test(NAME source...)       GoogleTest executable linked with zelsnmp_core and
 #                                          the test support of testing/, registered with
-#                                          CTest test by test.
+#                                          CTest test by test (in a cross build the tests are
+#                                          listed when CTest runs, through the emulator).
 #   zelsnmp_add_benchmark(NAME source...)  Google Benchmark executable (not run by CTest).
 #   zelsnmp_add_fuzzer(NAME source...)     libFuzzer target, when the compiler provides it.
 
@@ -14,7 +15,8 @@ if(ZELSNMP_BUILD_TESTS)
     find_package(GTest QUIET)
   endif()
   if(NOT TARGET GTest::gtest_main)
-    # Debian's googletest package ships the sources; build them when no library is packaged.
+    # Debian's googletest package ships the sources; build them when no library is packaged
+    # (always in a cross build: the packaged library is for this machine).
     set(ZELSNMP_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
     if(NOT EXISTS ${ZELSNMP_GTEST_SOURCE_DIR}/CMakeLists.txt)
       message(FATAL_ERROR "GoogleTest not found: install libgtest-dev or googletest")
@@ -22,8 +24,12 @@ if(ZELSNMP_BUILD_TESTS)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     add_subdirectory(${ZELSNMP_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-    add_library(GTest::gtest ALIAS gtest)
-    add_library(GTest::gtest_main ALIAS gtest_main)
+    # GoogleTest's own build names its targets GTest::... already (since 1.11).
+    foreach(gtest_target gtest gtest_main)
+      if(NOT TARGET GTest::${gtest_target})
+        add_library(GTest::${gtest_target} ALIAS ${gtest_target})
+      endif()
+    endforeach()
   endif()
 endif()
 
@@ -33,8 +39,14 @@ function(zelsnmp_add_test name)
   endif()
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE zelsnmp_core zelsnmp_test_support GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "ZELSNMP_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  if(CMAKE_CROSSCOMPILING)
+    # Listing the tests runs the program through the emulator: at test time, not at every build.
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
+                         PROPERTIES ENVIRONMENT "ZELSNMP_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                         PROPERTIES ENVIRONMENT "ZELSNMP_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  endif()
 endfunction()
 
 if(ZELSNMP_BUILD_BENCHMARKS)

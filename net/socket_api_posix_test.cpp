@@ -10,8 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "net/socket_error.h"
+#include "net/socket_test_util.h"
 
 namespace zelsnmp {
+
+bool testing::LoopbackAliasesBoundAsWildcard() { return false; }
+
 namespace {
 
 struct MappingCase {

@@ -15,16 +15,18 @@
 
 namespace zelsnmp::testing {
 
-// Unloads the interface completely for the life of the object and restores the former user
-// count afterwards, so that a test can load it its own way.
+// Stops and unloads the interface completely for the life of the object, then loads and
+// starts it again with the former user count, so that a test can load it its own way.
 class ReleasedSocketInterface {
  public:
   ReleasedSocketInterface() : users_(SocketInterfaceUsers()) {
-    for (int i = 0; i < users_; ++i) UnloadSocketInterface();
+    for (int i = 1; i < users_; ++i) UnloadSocketInterface();
+    if (users_ > 0) StopSocketInterface();
   }
   ~ReleasedSocketInterface() {
     while (SocketInterfaceUsers() > 0) UnloadSocketInterface();
-    for (int i = 0; i < users_; ++i) LoadSocketInterface("");
+    if (users_ > 0) StartSocketInterface(kSocketLibraryName, PlatformSocketInterfaceBinding());
+    for (int i = 1; i < users_; ++i) LoadSocketInterface(kSocketLibraryName);
   }
   ReleasedSocketInterface(const ReleasedSocketInterface&) = delete;
   ReleasedSocketInterface& operator=(const ReleasedSocketInterface&) = delete;
@@ -33,11 +35,19 @@ class ReleasedSocketInterface {
   int users_;
 };
 
-// The interface loaded through `binding` for the life of the object.
+// The interface loaded through `binding` and started for the life of the object.
 class ScopedSocketInterface {
  public:
-  explicit ScopedSocketInterface(const SocketInterfaceBinding& binding)
-      : loaded_(LoadSocketInterfaceWith("", binding)) {}
+  explicit ScopedSocketInterface(const SocketInterfaceBinding& binding,
+                                 std::string_view library_name = kSocketLibraryName)
+      : loaded_(LoadSocketInterfaceWith(library_name, binding)) {
+    if (loaded_) SocketApi().startup(kSocketInterfaceVersion);
+  }
+  ~ScopedSocketInterface() {
+    if (loaded_) StopSocketInterface();
+  }
+  ScopedSocketInterface(const ScopedSocketInterface&) = delete;
+  ScopedSocketInterface& operator=(const ScopedSocketInterface&) = delete;
   bool loaded() const { return loaded_; }
 
  private:
@@ -68,7 +78,7 @@ inline const SocketInterfaceBinding& IPv6AddOnBinding() {
       LoadWithoutAddressInfo,
       [](SocketInterface& table) {
         SocketInterface full;
-        PlatformSocketInterfaceBinding().load_library("", full);
+        PlatformSocketInterfaceBinding().load_library(kSocketLibraryName, full);
         table.get_address_info = full.get_address_info;
         table.get_name_info = full.get_name_info;
         return true;
@@ -79,6 +89,9 @@ inline const SocketInterfaceBinding& IPv6AddOnBinding() {
 
 // The platform's table whose lookup answers "Host not found" for kUnresolvableHost, so that
 // tests of failed lookups send no query to any name server.
+inline std::int32_t (*platform_get_address_info)(const char*, const char*,
+                                                 const AddressLookupHints&, SocketAddress&);
+
 inline std::int32_t LookupWithUnresolvableHost(const char* node, const char* service,
                                                const AddressLookupHints& hints,
                                                SocketAddress& first) {
@@ -86,15 +99,14 @@ inline std::int32_t LookupWithUnresolvableHost(const char* node, const char* ser
   if (node != nullptr && std::string_view(node) == kUnresolvableHost) {
     return kSocketErrorHostNotFound;
   }
-  SocketInterface platform;
-  PlatformSocketInterfaceBinding().load_library("", platform);
-  return platform.get_address_info(node, service, hints, first);
+  return platform_get_address_info(node, service, hints, first);
 }
 
 inline const SocketInterfaceBinding& UnresolvableHostBinding() {
   static const SocketInterfaceBinding binding{
       [](std::string_view name, SocketInterface& table) {
         bool loaded = PlatformSocketInterfaceBinding().load_library(name, table);
+        platform_get_address_info = table.get_address_info;
         table.get_address_info = LookupWithUnresolvableHost;
         return loaded;
       },
@@ -111,6 +123,11 @@ inline bool WaitForPending(TBlockSocket& socket) {
   }
   return true;
 }
+
+// True where a socket bound to 127.0.0.x other than 127.0.0.1 really listens and sends on the
+// wildcard address (Wine does so), so that its datagrams come from 127.0.0.1. Defined with
+// the platform's own tests.
+bool LoopbackAliasesBoundAsWildcard();
 
 // True when a UDP socket can be bound to ::1 on this machine.
 inline bool IPv6LoopbackAvailable() {

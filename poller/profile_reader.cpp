@@ -16,7 +16,8 @@ constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 constexpr std::size_t kReadChunkBytes = 64 * 1024;
 
-bool IsBlank(char c) { return (c >= '\x09' && c <= '\x0D') || c == ' '; }
+// 0x1A is the old end-of-file mark that editors still leave at the end of a file.
+bool IsBlank(char c) { return (c >= '\x09' && c <= '\x0D') || c == '\x1A' || c == ' '; }
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -121,7 +122,8 @@ void ProfileReader::Parse(std::string_view text) {
 
     const std::size_t closing = line.rfind(']');
     if (line.front() == '[' && closing != std::string_view::npos) {
-      const std::string_view name = TextUpToZero(Trim(line.substr(1, closing - 1)));
+      // Cut at a zero byte, then trimmed: the same as a name asked for (LookupKey).
+      const std::string_view name = Trim(TextUpToZero(line.substr(1, closing - 1)));
       if (name.empty()) {
         current = nullptr;
         continue;
@@ -136,7 +138,8 @@ void ProfileReader::Parse(std::string_view text) {
     if (current == nullptr || equals == std::string_view::npos) continue;
     const std::string_view key = TextUpToZero(Trim(line.substr(0, equals)));
     if (key.empty() || key.front() == ';') continue;
-    std::string_view value = TextUpToZero(StripMatchingQuotes(Trim(line.substr(equals + 1))));
+    // A zero byte cuts the value first; the one pair of quotes is removed from what is left.
+    std::string_view value = StripMatchingQuotes(TextUpToZero(Trim(line.substr(equals + 1))));
     value = value.substr(0, kMaxValueBytes);
     current->entries.push_back(Entry{std::string(key), std::string(value)});
   }

@@ -2,11 +2,12 @@
 //
 // It reads a file the way the Windows private-profile functions read one, so that a
 // configuration written for the task on Windows means the same here: CR and LF both end lines,
-// blanks (0x09-0x0D, 0x20) are trimmed around lines, names and values, section and key names
-// are compared with ASCII letters folded to one case, an entry whose key starts with ";" is a
-// comment, one pair of matching quotes around a value is removed, a zero byte ends a name or
-// value, a value is cut to its first kMaxValueBytes bytes, and a file that starts with a UTF-8
-// or UTF-16 byte-order mark is converted to Windows-1251 ("?" for what the code page lacks).
+// blanks (0x09-0x0D, 0x1A, 0x20) are trimmed around lines, names and values, section and key
+// names are compared with ASCII letters folded to one case, an entry whose key starts with ";"
+// is a comment, a zero byte ends a name or value (a section name is cut there, then trimmed),
+// one pair of matching quotes around what is left of a value is removed, a value is cut to its
+// first kMaxValueBytes bytes, and a file that starts with a UTF-8 or UTF-16 byte-order mark is
+// converted to Windows-1251 ("?" for what the code page lacks).
 // Every other file is taken byte for byte; a missing, unreadable or empty file has no sections.
 //
 // Where the Windows functions silently lose configuration, this reader keeps it:

@@ -61,6 +61,7 @@ const FileCase kBlankCases[] = {
     {"AroundKeyAndValue", "[a]\n\t k \v= \f v  w \t\n", "[a]\nk=<v  w>\n"},
     {"InnerBlanksStay", "[a]\nmy key = my  value\n", "[a]\nmy key=<my  value>\n"},
     {"NoBreakSpaceIsNoBlank", "[a]\n\xA0" "k\xA0=\xA0v\xA0\n", "[a]\n\xA0k\xA0=<\xA0v\xA0>\n"},
+    {"EndOfFileMarkIsBlank", "[a]\x1A\nk=1.3.6\x1A\n\x1A[b]\nj=2\x1A", "[a]\nk=<1.3.6>\n[b]\nj=<2>\n"},
     {"ControlByteIsNoBlank", "[\x01" "a]\n\x01=\x01\n", "[\x01" "a]\n\x01=<\x01>\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Blanks, ProfileReaderFileTest, testing::ValuesIn(kBlankCases), CaseName);
@@ -127,6 +128,9 @@ const FileCase kZeroByteCases[] = {
     {"EndsKey", "[a]\nk\0z=v\n"sv, "[a]\nk=<v>\n"},
     {"EqualsSearchSeesWholeLine", "[a]\nk\0=x=y\n"sv, "[a]\nk=<x=y>\n"},
     {"EndsValue", "[a]\nk=v\0w\nj=\0v\n"sv, "[a]\nk=<v>\nj=<>\n"},
+    {"CutBeforeQuotesRemoved", "[a]\nq=\"x\"\0y\nr=\"x\0y\"\n"sv, "[a]\nq=<x>\nr=<\"x>\n"},
+    {"NameCutThenTrimmed", "[127.0.0.3:public\t\0y]\nk=1\n[127.0.0.3:public]\nj=2\n"sv,
+     "[127.0.0.3:public]\nk=<1>\nj=<2>\n"},
     {"KeyEmptyBeforeZeroUnlisted", "[a]\n\0k=1\nj=2\n"sv, "[a]\nj=<2>\n"},
     {"NameEmptyBeforeZeroUnlisted", "[\0a]\nk=1\n[b]\nj=2\n"sv, "[b]\nj=<2>\n"},
 };
@@ -205,6 +209,14 @@ TEST(ProfileReaderTest, LookupsFoldAsciiCaseAndTrimAskedNames) {
   EXPECT_EQ(reader.Value("missing", "oid"), "");
   EXPECT_TRUE(reader.KeyNames("missing").empty());
   EXPECT_EQ(reader.Value("agent\0junk"sv, "oid\0junk"sv), "1");  // asked names end at a zero
+}
+
+TEST(ProfileReaderTest, SectionNameWithBlankBeforeZeroKeepsItsOwnLines) {
+  const ProfileReader reader =
+      ProfileReader::FromBytes("[127.0.0.3:public\t\0y]\nk=1\n[127.0.0.4]\nj=2\n"sv);
+  EXPECT_EQ(reader.SectionNames(), (std::vector<std::string>{"127.0.0.3:public", "127.0.0.4"}));
+  EXPECT_EQ(reader.KeyNames("127.0.0.3:public\t\0y"sv), std::vector<std::string>{"k"});
+  EXPECT_EQ(reader.Value("127.0.0.3:public", "k"), "1");
 }
 
 TEST(ProfileReaderTest, ValueCutAt2047BytesAfterQuotesRemoved) {
