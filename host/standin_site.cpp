@@ -37,9 +37,13 @@ std::filesystem::path SitePath() {
 
 void AppendToSiteLog(std::string_view file_name, std::string_view utf8_text) {
   const std::filesystem::path log_directory = SitePath() / "log";
+  const std::string path = (log_directory / file_name).string();
+  // The folder is made when an append finds it missing, not before every line.
+  if (AppendToFile(path, utf8_text)) return;
   std::error_code ignored;
+  if (std::filesystem::is_directory(log_directory, ignored)) return;
   std::filesystem::create_directories(log_directory, ignored);
-  AppendToFile((log_directory / file_name).string(), utf8_text);
+  AppendToFile(path, utf8_text);
 }
 
 bool FaultRequested(std::string_view fault) {

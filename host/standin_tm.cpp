@@ -2,11 +2,15 @@
 // journal of every point write in <site>/tm/<server>/journal.tsv.
 //
 // Journal line: time, operation, channel, RTU, point, value, separated by TABs and ended by LF,
-// written with one write so that a reader never sees half a line.
+// written with one write so that a reader never sees half a line. Each connection keeps its
+// journal open from its first point write until it is disconnected.
 
 #include "host/scadalink.h"
 
 #include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <string>
@@ -14,7 +18,7 @@
 
 #include "host/standin_connections.h"
 #include "host/standin_site.h"
-#include "sys/file.h"
+#include "sys/file_appender.h"
 #include "sys/process.h"
 
 namespace zelsnmp::standin {
@@ -34,6 +38,31 @@ bool ServerOf(std::int32_t connection, std::string* server) {
   return true;
 }
 
+// The open journal of each connection that wrote a point. A journal is opened again when the
+// site it lies in has changed since.
+class Journals {
+ public:
+  bool Append(std::int32_t connection, const std::string& path, std::string_view line) {
+    std::lock_guard lock(mutex_);
+    std::unique_ptr<FileAppender>& journal = journals_[connection];
+    if (!journal || journal->path() != path) journal = std::make_unique<FileAppender>(path);
+    return journal->Append(line);
+  }
+
+  void Close(std::int32_t connection) {
+    std::lock_guard lock(mutex_);
+    journals_.erase(connection);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::int32_t, std::unique_ptr<FileAppender>> journals_;
+};
+
+Journals& OpenJournals() {
+  static Journals journals;
+  return journals;
+}
 
 std::int32_t WritePoint(const char* operation, std::int32_t connection, std::uint16_t channel,
                         std::uint16_t rtu, std::uint16_t point, const std::string& value) {
@@ -46,7 +75,7 @@ std::int32_t WritePoint(const char* operation, std::int32_t connection, std::uin
                            std::to_string(channel) + "\t" + std::to_string(rtu) + "\t" +
                            std::to_string(point) + "\t" + value + "\n";
   const std::filesystem::path journal = SitePath() / "tm" / PathFromCp1251(server) / "journal.tsv";
-  return AppendToFile(journal.string(), line) ? 1 : 0;
+  return OpenJournals().Append(connection, journal.string(), line) ? 1 : 0;
 }
 
 std::string FlagsText(std::uint16_t flags) {
@@ -128,6 +157,7 @@ std::int32_t slSetAnalogFlags(std::int32_t connection, std::uint16_t channel, st
 
 std::int32_t slDisconnect(std::int32_t connection) {
   RecordCall("slDisconnect " + std::to_string(connection));
+  OpenJournals().Close(connection);
   return Connections().Close(connection) ? 1 : 0;
 }
 
