@@ -19,7 +19,8 @@ out=$build/bench
 bash scripts/setup.sh
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)" \
-  --target codec_benchmark config_benchmark exchange_benchmark bench_responder zelSNMP >/dev/null
+  --target codec_benchmark config_benchmark exchange_benchmark bench_responder zelSNMP \
+  pass_benchmark_standin pass_benchmark_nullhost agentsim >/dev/null
 
 pin=(taskset -c 0)
 run() {
@@ -30,6 +31,28 @@ run() {
 run codec_benchmark
 run config_benchmark
 run exchange_benchmark
+
+# The poll pass, with the stand-in and with host calls that do nothing, against one agentsim on
+# 127.0.0.1:161 in a network namespace of its own (needs root).
+passes=()
+if [[ $(id -u) -eq 0 ]]; then
+  data=$(mktemp)
+  for l in $(seq 0 19); do
+    if (( l % 3 == 1 )); then echo "1.3.6.1.2.1.2.2.1.$((10 + l % 12)).$((1 + l))|66|$((1000 + l))"
+    else echo "1.3.6.1.2.1.2.2.1.$((10 + l % 12)).$((1 + l))|2|$((l % 3))"; fi
+  done >"$data"
+  unshare -n bash -c 'ip link set lo up
+    "$1/tools/agentsim/agentsim" --listen 127.0.0.1:161 --data "$2" >/dev/null & agent=$!
+    sleep 0.5
+    for program in pass_benchmark_nullhost pass_benchmark_standin; do
+      taskset -c 0 "$1/bench/$program" --benchmark_repetitions="$3" --benchmark_min_time="$4" \
+        --benchmark_format=json >"$1/bench/$program.json"
+    done
+    kill "$agent"' _ "$PWD/$build" "$data" "$repetitions" "$min_time"
+  rm -f "$data"
+  rm -rf /tmp/zelsnmp_pass_bench_site_*
+  passes=("$out/pass_benchmark_nullhost.json" "$out/pass_benchmark_standin.json")
+fi
 
 # The task's peak memory with 1000 agents of 50 lines beside an empty configuration, in a
 # network namespace of its own where nothing answers on port 161.
@@ -67,4 +90,5 @@ fi
 
 machine="$(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC')"
 python3 bench/make_table.py "$build/bench.md" "$machine" "$memory" \
-  "$out/codec_benchmark.json" "$out/exchange_benchmark.json" "$out/config_benchmark.json"
+  "$out/codec_benchmark.json" "$out/exchange_benchmark.json" "$out/config_benchmark.json" \
+  "${passes[@]}"
