@@ -33,7 +33,7 @@ std::string AgentEntry::Community() const {
 PollConfig LoadPollConfig(const std::string& path) {
   PollConfig config;
   {
-    const ProfileReader reader = ProfileReader::FromFile(path);
+    ProfileReader reader = ProfileReader::FromFile(path);
     config.agents.resize(reader.SectionCount());
     for (std::size_t s = 0; s < reader.SectionCount(); ++s) {
       AgentEntry& agent = config.agents[s];
@@ -49,6 +49,9 @@ PollConfig LoadPollConfig(const std::string& path) {
         text += '=';
         text += entry.value;
       }
+      // What the reader held for the section is released as soon as it is copied, so that
+      // the peak is not the file's contents twice over.
+      reader.ReleaseEntries(s);
     }
   }
   DeleteConfigFile(path);

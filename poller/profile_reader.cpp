@@ -236,6 +236,10 @@ std::string_view ProfileReader::SectionName(std::size_t index) const {
   return TextOf(sections_[index].name);
 }
 
+void ProfileReader::ReleaseEntries(std::size_t index) {
+  std::vector<StoredEntry>().swap(sections_[index].entries);
+}
+
 ProfileReader::EntryView ProfileReader::EntryAt(std::size_t index, std::size_t entry) const {
   const StoredEntry& stored = sections_[index].entries[entry];
   return EntryView{TextOf(stored.key), TextOf(stored.value)};

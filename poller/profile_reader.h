@@ -66,6 +66,9 @@ class ProfileReader {
   std::string_view SectionName(std::size_t index) const;
   std::size_t EntryCount(std::size_t index) const { return sections_[index].entries.size(); }
   EntryView EntryAt(std::size_t index, std::size_t entry) const;
+  // Forgets the entries of section `index` (it then has none), for a caller that has taken
+  // them over and would otherwise hold them twice.
+  void ReleaseEntries(std::size_t index);
 
  private:
   // A part of text_, by offset and length.
