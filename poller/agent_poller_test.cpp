@@ -231,7 +231,7 @@ TEST_F(AgentPollerTest, SectionWithoutLinesIsAskedWithNoBindings) {
   MakePoller().RunPass(PollConfig{{AgentEntry{"127.0.0.1", {}}}});
   EXPECT_EQ(Log("debug.log"), "\r\nНачинаем цикл опроса\r\nОтвет от 127.0.0.1\r\n");
   EXPECT_TRUE(Journal().empty());
-  ASSERT_EQ(agent.Answers().size(), 1u);
+  ASSERT_EQ(agent.Answers(1).size(), 1u);
   EXPECT_NE(agent.Answers()[0].find(" oids= "), std::string::npos) << agent.Answers()[0];
 }
 
@@ -246,8 +246,8 @@ TEST_F(AgentPollerTest, KeepsOneClientForEveryAgentAndPass) {
   poller.RunPass(config);
   poller.RunPass(config);
 
-  std::vector<std::string> answers = first.Answers();
-  const std::vector<std::string> more = second.Answers();
+  std::vector<std::string> answers = first.Answers(2);
+  const std::vector<std::string> more = second.Answers(2);
   ASSERT_EQ(answers.size(), 2u);
   ASSERT_EQ(more.size(), 2u);
   const std::string sender = answers[0].substr(0, answers[0].find(" v2c "));
