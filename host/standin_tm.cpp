@@ -2,11 +2,16 @@
 // journal of every point write in <site>/tm/<server>/journal.tsv.
 //
 // Journal line: time, operation, channel, RTU, point, value, separated by TABs and ended by LF,
-// written with one write so that a reader never sees half a line.
+// written with one write so that a reader never sees half a line. Each connection keeps its
+// journal open from its first point write until it is disconnected.
 
 #include "host/scadalink.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <string>
@@ -14,7 +19,7 @@
 
 #include "host/standin_connections.h"
 #include "host/standin_site.h"
-#include "sys/path.h"
+#include "sys/file_appender.h"
 #include "sys/process.h"
 #include "util/cp1251.h"
 
@@ -35,6 +40,41 @@ bool ServerOf(std::int32_t connection, std::string* server) {
   return true;
 }
 
+// The open journal of each connection that wrote a point. A journal is opened again when the
+// site setting has changed since (a connection's server does not change).
+class Journals {
+ public:
+  bool Append(std::int32_t connection, const std::string& server, std::string_view line) {
+    const char* site_setting = std::getenv("ZELSNMP_SITE");
+    const std::string_view site = site_setting != nullptr ? site_setting : "";
+    std::lock_guard lock(mutex_);
+    Journal& journal = journals_[connection];
+    if (!journal.file || journal.site != site) {
+      journal.site = site;
+      journal.file = std::make_unique<FileAppender>(SitePath() / "tm" / PathFromCp1251(server) /
+                                                     "journal.tsv");
+    }
+    return journal.file->Append(line);
+  }
+
+  void Close(std::int32_t connection) {
+    std::lock_guard lock(mutex_);
+    journals_.erase(connection);
+  }
+
+ private:
+  struct Journal {
+    std::string site;  // the site setting the path was made for
+    std::unique_ptr<FileAppender> file;
+  };
+  std::mutex mutex_;
+  std::map<std::int32_t, Journal> journals_;
+};
+
+Journals& OpenJournals() {
+  static Journals journals;
+  return journals;
+}
 
 std::int32_t WritePoint(const char* operation, std::int32_t connection, std::uint16_t channel,
                         std::uint16_t rtu, std::uint16_t point, const std::string& value) {
@@ -46,8 +86,7 @@ std::int32_t WritePoint(const char* operation, std::int32_t connection, std::uin
   const std::string line = LocalTimeStamp('T') + "\t" + operation + "\t" +
                            std::to_string(channel) + "\t" + std::to_string(rtu) + "\t" +
                            std::to_string(point) + "\t" + value + "\n";
-  const std::filesystem::path journal = SitePath() / "tm" / PathFromCp1251(server) / "journal.tsv";
-  return AppendToPath(journal, line) ? 1 : 0;
+  return OpenJournals().Append(connection, server, line) ? 1 : 0;
 }
 
 // Why slConnect refuses, in one English line (UTF-8) for the person running the task; empty
@@ -148,6 +187,7 @@ std::int32_t slSetAnalogFlags(std::int32_t connection, std::uint16_t channel, st
 
 std::int32_t slDisconnect(std::int32_t connection) {
   RecordCall("slDisconnect " + std::to_string(connection));
+  OpenJournals().Close(connection);
   return Connections().Close(connection) ? 1 : 0;
 }
 

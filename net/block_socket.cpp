@@ -52,7 +52,7 @@ void TBlockSocket::ReportError() {
       last_error_code_ == kSocketErrorInProgress) {
     return;
   }
-  NotifyStatus(HR_Error, std::to_string(last_error_code_) + "," + last_error_text_);
+  if (OnStatus) NotifyStatus(HR_Error, std::to_string(last_error_code_) + "," + last_error_text_);
   if (RaiseExcept) {
     throw ESocketError(
         "TCP/IP Socket error " + std::to_string(last_error_code_) + ": " + last_error_text_,
@@ -87,25 +87,48 @@ void TBlockSocket::NotifyHeartbeat() {
 
 void TBlockSocket::ResolveEndpoint(SocketAddress& address, const std::string& host,
                                    const std::string& port) {
-  NotifyStatus(HR_ResolvingBegin, Endpoint(host, port));
+  ResolveEndpoint(address, host, port, nullptr);
+}
+
+void TBlockSocket::ResolveEndpoint(SocketAddress& address, const std::string& host,
+                                   const std::string& port, LookupMemo* memo) {
+  if (OnStatus) NotifyStatus(HR_ResolvingBegin, Endpoint(host, port));
   ClearError();
   // Only a new socket may take its family from the way the host is written.
   TSocketFamily family = family_;
+  const bool ip4_literal = IsIPv4Literal(host);
+  const bool ip6_literal = !ip4_literal && IsIPv6Literal(host);
   if (handle_ == kInvalidSocketHandle && family_ == SF_Any) {
-    if (IsIPv4Literal(host)) {
+    if (ip4_literal) {
       family = SF_IP4;
-    } else if (IsIPv6Literal(host)) {
+    } else if (ip6_literal) {
       family = SF_IP6;
     }
   }
-  last_error_code_ = BuildSocketAddress(address, host, port, PreferIP4, SocketKind(),
-                                        SocketProtocol(), SocketFamilyCode(family));
-  NotifyStatus(HR_ResolvingEnd,
-               AddressText(address) + ":" + std::to_string(AddressPort(address)));
+  const int family_code = SocketFamilyCode(family);
+  // An address literal with a numeric port always gives the same answer: it is looked up once
+  // and remembered (names are looked up every time, their answers may change).
+  const bool fixed_answer = memo != nullptr && (ip4_literal || ip6_literal) && !port.empty() &&
+                            port.find_first_not_of("0123456789") == std::string::npos;
+  if (fixed_answer && memo->valid && memo->host == host && memo->port == port &&
+      memo->family_code == family_code && memo->prefer_ip4 == PreferIP4) {
+    address = memo->address;
+    last_error_code_ = memo->error_code;
+  } else {
+    last_error_code_ = BuildSocketAddress(address, host, port, PreferIP4, SocketKind(),
+                                          SocketProtocol(), family_code);
+    if (fixed_answer) {
+      *memo = LookupMemo{true, host, port, family_code, PreferIP4, address, last_error_code_};
+    }
+  }
+  if (OnStatus) {
+    NotifyStatus(HR_ResolvingEnd,
+                 AddressText(address) + ":" + std::to_string(AddressPort(address)));
+  }
 }
 
 void TBlockSocket::SetRemoteEndpoint(const std::string& host, const std::string& port) {
-  ResolveEndpoint(remote_address_, host, port);
+  ResolveEndpoint(remote_address_, host, port, &remote_lookup_);
 }
 
 void TBlockSocket::OpenSocketFor(const SocketAddress& address) {
@@ -121,7 +144,7 @@ void TBlockSocket::OpenSocketFor(const SocketAddress& address) {
   handle_ = api.create_socket(AddressFamily(address), SocketKind(), SocketProtocol());
   if (handle_ == kInvalidSocketHandle) last_error_code_ = api.last_error();
   ReportError();
-  NotifyStatus(HR_SocketCreate, uses_ipv6_ ? "IPv6" : "IPv4");
+  if (OnStatus) NotifyStatus(HR_SocketCreate, uses_ipv6_ ? "IPv6" : "IPv4");
   NotifyCreated();
 }
 
@@ -131,18 +154,36 @@ void TBlockSocket::BindLocal(const std::string& address, const std::string& port
       port == "0") {
     return;
   }
+  // A socket stays bound where it was first bound; asking the platform again to bind it to the
+  // same address gives the same refusal every time. Unless a hook watches the steps, that
+  // answer is given again without the lookup and the platform calls.
+  if (!OnStatus && handle_ != kInvalidSocketHandle && rebind_.valid &&
+      rebind_.handle == handle_ && rebind_.address == address && rebind_.port == port &&
+      rebind_.prefer_ip4 == PreferIP4) {
+    last_error_code_ = rebind_.error_code;
+    read_ahead_.clear();
+    is_bound_ = true;
+    ReportError();
+    return;
+  }
   SocketAddress local;
-  ResolveEndpoint(local, address, port);
+  ResolveEndpoint(local, address, port, &local_lookup_);
   if (last_error_code_ == 0) {
-    if (handle_ == kInvalidSocketHandle) OpenSocketFor(local);
+    const bool was_open = handle_ != kInvalidSocketHandle;
+    if (!was_open) OpenSocketFor(local);
     const SocketInterface& api = SocketApi();
     CheckResult(api.bind_socket(handle_, local, AddressLength(local)));
     api.local_name(handle_, local_address_);
     read_ahead_.clear();
     is_bound_ = true;
+    // Only a refused bind of a socket that was bound already repeats itself.
+    rebind_ = RebindMemo{};
+    if (was_open && last_error_code_ != 0) {
+      rebind_ = RebindMemo{true, handle_, address, port, PreferIP4, last_error_code_};
+    }
   }
   ReportError();
-  NotifyStatus(HR_Bind, Endpoint(address, port));
+  if (OnStatus) NotifyStatus(HR_Bind, Endpoint(address, port));
 }
 
 void TBlockSocket::ConnectTo(const std::string&, const std::string&) {
@@ -180,7 +221,7 @@ int TBlockSocket::WriteBytesTo(const char* buffer, int length) {
   CheckResult(sent);
   ReportError();
   if (sent > 0) send_count_ += sent;
-  NotifyStatus(HR_WriteCount, std::to_string(sent));
+  if (OnStatus) NotifyStatus(HR_WriteCount, std::to_string(sent));
   return sent;
 }
 
@@ -190,7 +231,7 @@ int TBlockSocket::ReadBytesFrom(char* buffer, int length) {
   CheckResult(received);
   ReportError();
   if (received > 0) receive_count_ += received;
-  NotifyStatus(HR_ReadCount, std::to_string(received));
+  if (OnStatus) NotifyStatus(HR_ReadCount, std::to_string(received));
   if (received >= 0) NotifyMonitor(false, buffer, received);
   return received;
 }
@@ -207,8 +248,14 @@ std::string TBlockSocket::ReceiveDatagram(int timeout_ms) {
   if (!read_ahead_.empty()) {
     result.swap(read_ahead_);
   } else {
-    SocketApi().yield_processor();
-    int pending = PendingBytes();
+    // Looking for a queued datagram before the wait only changes which status a hook is
+    // told (a queued datagram is read without HR_CanRead); without a hook the wait, which
+    // ends at once on a queued datagram, does the same.
+    int pending = 0;
+    if (OnStatus) {
+      SocketApi().yield_processor();
+      pending = PendingBytes();
+    }
     if (pending > 0) {
       result = read_datagram(pending);
     } else if (WaitReadable(timeout_ms)) {
@@ -276,6 +323,9 @@ void TBlockSocket::Close() { Abort(); }
 void TBlockSocket::Abort() {
   if (handle_ != kInvalidSocketHandle) SocketApi().close_socket(handle_);
   handle_ = kInvalidSocketHandle;
+  rebind_ = RebindMemo{};
+  local_lookup_ = LookupMemo{};
+  remote_lookup_ = LookupMemo{};
   family_ = saved_family_;
   NotifyStatus(HR_SocketClose, std::string());
 }
@@ -299,7 +349,7 @@ void TDgramBlockSocket::ConnectTo(const std::string& host, const std::string& po
     ReportError();
   }
   read_ahead_.clear();
-  NotifyStatus(HR_Connect, Endpoint(host, port));
+  if (OnStatus) NotifyStatus(HR_Connect, Endpoint(host, port));
 }
 
 int TDgramBlockSocket::WriteBytes(const char* buffer, int length) {

@@ -145,6 +145,29 @@ class TBlockSocket {
   // Resolves into `address`, leaving the lookup's number in LastErrorCode().
   void ResolveEndpoint(SocketAddress& address, const std::string& host, const std::string& port);
   void SetRemoteEndpoint(const std::string& host, const std::string& port);
+
+  // The answer of the last lookup of an address literal with a numeric port.
+  struct LookupMemo {
+    bool valid = false;
+    std::string host;
+    std::string port;
+    int family_code = 0;
+    bool prefer_ip4 = true;
+    SocketAddress address;
+    std::int32_t error_code = 0;
+  };
+  // The refusal of the last bind of an already bound socket.
+  struct RebindMemo {
+    bool valid = false;
+    SocketHandle handle = kInvalidSocketHandle;
+    std::string address;
+    std::string port;
+    bool prefer_ip4 = true;
+    std::int32_t error_code = 0;
+  };
+  // ResolveEndpoint, remembering the answer in `memo` when it cannot change.
+  void ResolveEndpoint(SocketAddress& address, const std::string& host, const std::string& port,
+                       LookupMemo* memo);
   // Opens a socket of the address's family unless one is open; resets the transfer state.
   void OpenSocketFor(const SocketAddress& address);
 
@@ -157,6 +180,9 @@ class TBlockSocket {
   // While set, sends fail with it instead of going to a meaningless address.
   std::int32_t remote_lookup_error_ = 0;
   std::string read_ahead_;
+  LookupMemo local_lookup_;
+  LookupMemo remote_lookup_;
+  RebindMemo rebind_;
   TSocketFamily family_ = SF_Any;
   TSocketFamily saved_family_ = SF_Any;
   bool uses_ipv6_ = false;

@@ -32,16 +32,27 @@ std::string AgentEntry::Community() const {
 
 PollConfig LoadPollConfig(const std::string& path) {
   PollConfig config;
-  const ProfileReader reader = ProfileReader::FromFile(path);
-  for (std::string& section_name : reader.SectionNames()) {
-    AgentEntry agent;
-    // Entries rather than a value looked up per key name: a key given twice in a section keeps
-    // each line's own OID.
-    for (ProfileReader::Entry& entry : reader.Entries(section_name)) {
-      agent.lines.push_back(PointLine{std::move(entry.key) + "=" + entry.value});
+  {
+    ProfileReader reader = ProfileReader::FromFile(path);
+    config.agents.resize(reader.SectionCount());
+    for (std::size_t s = 0; s < reader.SectionCount(); ++s) {
+      AgentEntry& agent = config.agents[s];
+      agent.section_name = reader.SectionName(s);
+      // Every entry rather than a value looked up per key name: a key given twice in a section
+      // keeps each line's own OID.
+      agent.lines.resize(reader.EntryCount(s));
+      for (std::size_t e = 0; e < agent.lines.size(); ++e) {
+        const ProfileReader::EntryView entry = reader.EntryAt(s, e);
+        std::string& text = agent.lines[e].text;
+        text.reserve(entry.key.size() + 1 + entry.value.size());
+        text += entry.key;
+        text += '=';
+        text += entry.value;
+      }
+      // What the reader held for the section is released as soon as it is copied, so that
+      // the peak is not the file's contents twice over.
+      reader.ReleaseEntries(s);
     }
-    agent.section_name = std::move(section_name);
-    config.agents.push_back(std::move(agent));
   }
   DeleteConfigFile(path);
   return config;

@@ -1,6 +1,7 @@
 #include "poller/profile_reader.h"
 
 #include <array>
+#include <cstring>
 #include <fstream>
 #include <utility>
 
@@ -15,6 +16,7 @@ constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 constexpr std::size_t kReadChunkBytes = 64 * 1024;
+constexpr std::streamoff kMaxDirectReadBytes = std::streamoff{1} << 30;
 
 // 0x1A is the old end-of-file mark that editors still leave at the end of a file.
 bool IsBlank(char c) { return (c >= '\x09' && c <= '\x0D') || c == '\x1A' || c == ' '; }
@@ -73,51 +75,94 @@ std::string Utf16ToCp1251(std::string_view bytes, bool big_endian) {
   return text;
 }
 
-// The file's text in Windows-1251: converted when it starts with a byte-order mark, else as is.
-std::string ToCp1251(std::string_view contents) {
+// The file's text in Windows-1251: converted when it starts with a byte-order mark, else
+// taken over as it is.
+std::string ToCp1251(std::string contents) {
   if (contents.starts_with(kUtf8Mark)) {
-    return Utf8ToCp1251(contents.substr(kUtf8Mark.size()));
+    return Utf8ToCp1251(std::string_view(contents).substr(kUtf8Mark.size()));
   }
   if (contents.starts_with(kUtf16LeMark)) {
-    return Utf16ToCp1251(contents.substr(kUtf16LeMark.size()), false);
+    return Utf16ToCp1251(std::string_view(contents).substr(kUtf16LeMark.size()), false);
   }
   if (contents.starts_with(kUtf16BeMark)) {
-    return Utf16ToCp1251(contents.substr(kUtf16BeMark.size()), true);
+    return Utf16ToCp1251(std::string_view(contents).substr(kUtf16BeMark.size()), true);
   }
-  return std::string(contents);
+  return contents;
+}
+
+// The offset of the first `c` at or after `from`, or the size of the text.
+std::size_t FindFrom(std::string_view text, std::size_t from, char c) {
+  const void* found = std::memchr(text.data() + from, c, text.size() - from);
+  return found == nullptr ? text.size()
+                          : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+}
+
+// The offset of the first CR or LF at or after `from`, or the size of the text. `next_cr` and
+// `next_lf` hold where each was found last and move on only once passed, so that each byte is
+// looked at once.
+std::size_t LineEnd(std::string_view text, std::size_t from, std::size_t& next_cr,
+                    std::size_t& next_lf) {
+  if (next_cr < from) next_cr = FindFrom(text, from, '\r');
+  if (next_lf < from) next_lf = FindFrom(text, from, '\n');
+  return next_cr < next_lf ? next_cr : next_lf;
 }
 
 }  // namespace
 
 ProfileReader ProfileReader::FromFile(const std::string& path) {
   if (path.empty()) return ProfileReader();
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return ProfileReader();
   // istream::read turns a read error of the stream buffer into the bad bit (a directory, for
   // one, opens but cannot be read). A file that fails part-way counts as unreadable, so that a
   // half-read file never passes for the whole configuration.
   std::string contents;
+  const std::streamoff size = file.tellg();
+  file.seekg(0);
+  // The size told for a directory or a device means nothing; only a plausible one is used.
+  if (size > 0 && size < kMaxDirectReadBytes && file) {
+    contents.resize(static_cast<std::size_t>(size));
+    file.read(contents.data(), size);
+    contents.resize(static_cast<std::size_t>(file.gcount()));
+  }
+  // Whatever the file holds beyond the size it had when opened is read too.
+  file.clear(file.rdstate() & std::ios::badbit);
   std::array<char, kReadChunkBytes> chunk;
   while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0) {
     contents.append(chunk.data(), static_cast<std::size_t>(file.gcount()));
   }
   if (file.bad()) return ProfileReader();
-  return FromBytes(contents);
+  ProfileReader reader;
+  reader.text_ = ToCp1251(std::move(contents));
+  reader.Parse();
+  return reader;
 }
 
 ProfileReader ProfileReader::FromBytes(std::string_view contents) {
   ProfileReader reader;
-  reader.Parse(ToCp1251(contents));
+  reader.text_ = ToCp1251(std::string(contents));
+  reader.Parse();
   return reader;
 }
 
-void ProfileReader::Parse(std::string_view text) {
+ProfileReader::Span ProfileReader::SpanOf(std::string_view part) const {
+  return Span{static_cast<std::uint32_t>(part.data() - text_.data()),
+              static_cast<std::uint32_t>(part.size())};
+}
+
+void ProfileReader::Parse() {
+  // Names and values are kept as 32-bit offsets into the text; a text of 4 GiB or more is
+  // read up to there.
+  const std::string_view text = std::string_view(text_).substr(0, UINT32_MAX);
   // Lines before the first header, and under a header with an empty name, go nowhere.
   Section* current = nullptr;
-  while (!text.empty()) {
-    const std::size_t line_end = text.find_first_of("\r\n");
-    const std::string_view line = Trim(text.substr(0, line_end));
-    text.remove_prefix(line_end == std::string_view::npos ? text.size() : line_end + 1);
+  std::size_t next_cr = FindFrom(text, 0, '\r');
+  std::size_t next_lf = FindFrom(text, 0, '\n');
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t line_end = LineEnd(text, start, next_cr, next_lf);
+    const std::string_view line = Trim(text.substr(start, line_end - start));
+    start = line_end + 1;
     if (line.empty()) continue;
 
     const std::size_t closing = line.rfind(']');
@@ -129,7 +174,7 @@ void ProfileReader::Parse(std::string_view text) {
         continue;
       }
       const auto [found, inserted] = section_index_.try_emplace(FoldCase(name), sections_.size());
-      if (inserted) sections_.push_back(Section{std::string(name), {}});
+      if (inserted) sections_.push_back(Section{SpanOf(name), {}});
       current = &sections_[found->second];
       continue;
     }
@@ -141,7 +186,7 @@ void ProfileReader::Parse(std::string_view text) {
     // A zero byte cuts the value first; the one pair of quotes is removed from what is left.
     std::string_view value = StripMatchingQuotes(TextUpToZero(Trim(line.substr(equals + 1))));
     value = value.substr(0, kMaxValueBytes);
-    current->entries.push_back(Entry{std::string(key), std::string(value)});
+    current->entries.push_back(StoredEntry{SpanOf(key), SpanOf(value)});
   }
 }
 
@@ -153,7 +198,7 @@ const ProfileReader::Section* ProfileReader::FindSection(std::string_view name) 
 std::vector<std::string> ProfileReader::SectionNames() const {
   std::vector<std::string> names;
   names.reserve(sections_.size());
-  for (const Section& section : sections_) names.push_back(section.name);
+  for (const Section& section : sections_) names.emplace_back(TextOf(section.name));
   return names;
 }
 
@@ -161,7 +206,7 @@ std::vector<std::string> ProfileReader::KeyNames(std::string_view section) const
   std::vector<std::string> keys;
   if (const Section* found = FindSection(section)) {
     keys.reserve(found->entries.size());
-    for (const Entry& entry : found->entries) keys.push_back(entry.key);
+    for (const StoredEntry& entry : found->entries) keys.emplace_back(TextOf(entry.key));
   }
   return keys;
 }
@@ -170,15 +215,34 @@ std::string ProfileReader::Value(std::string_view section, std::string_view key)
   const Section* found = FindSection(section);
   if (found == nullptr) return std::string();
   const std::string wanted = LookupKey(key);
-  for (const Entry& entry : found->entries) {
-    if (FoldCase(entry.key) == wanted) return entry.value;
+  for (const StoredEntry& entry : found->entries) {
+    if (FoldCase(TextOf(entry.key)) == wanted) return std::string(TextOf(entry.value));
   }
   return std::string();
 }
 
 std::vector<ProfileReader::Entry> ProfileReader::Entries(std::string_view section) const {
-  const Section* found = FindSection(section);
-  return found == nullptr ? std::vector<Entry>() : found->entries;
+  std::vector<Entry> entries;
+  if (const Section* found = FindSection(section)) {
+    entries.reserve(found->entries.size());
+    for (const StoredEntry& entry : found->entries) {
+      entries.push_back(Entry{std::string(TextOf(entry.key)), std::string(TextOf(entry.value))});
+    }
+  }
+  return entries;
+}
+
+std::string_view ProfileReader::SectionName(std::size_t index) const {
+  return TextOf(sections_[index].name);
+}
+
+void ProfileReader::ReleaseEntries(std::size_t index) {
+  std::vector<StoredEntry>().swap(sections_[index].entries);
+}
+
+ProfileReader::EntryView ProfileReader::EntryAt(std::size_t index, std::size_t entry) const {
+  const StoredEntry& stored = sections_[index].entries[entry];
+  return EntryView{TextOf(stored.key), TextOf(stored.value)};
 }
 
 }  // namespace zelsnmp

@@ -24,6 +24,7 @@
 #define ZELSNMP_POLLER_PROFILE_READER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -55,16 +56,45 @@ class ProfileReader {
   // The listed entries of `section` in file order, each with its own value.
   std::vector<Entry> Entries(std::string_view section) const;
 
+  // The same by position, without copies: section `index` (0 to SectionCount() - 1, in file
+  // order) and its entries as views into the reader's own text, valid while the reader lives.
+  struct EntryView {
+    std::string_view key;
+    std::string_view value;
+  };
+  std::size_t SectionCount() const { return sections_.size(); }
+  std::string_view SectionName(std::size_t index) const;
+  std::size_t EntryCount(std::size_t index) const { return sections_[index].entries.size(); }
+  EntryView EntryAt(std::size_t index, std::size_t entry) const;
+  // Forgets the entries of section `index` (it then has none), for a caller that has taken
+  // them over and would otherwise hold them twice.
+  void ReleaseEntries(std::size_t index);
+
  private:
+  // A part of text_, by offset and length.
+  struct Span {
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+  };
+  struct StoredEntry {
+    Span key;
+    Span value;
+  };
   struct Section {
-    std::string name;
-    std::vector<Entry> entries;
+    Span name;
+    std::vector<StoredEntry> entries;
   };
 
   ProfileReader() = default;
-  void Parse(std::string_view text);
+  void Parse();
   const Section* FindSection(std::string_view name) const;
+  Span SpanOf(std::string_view part) const;
+  std::string_view TextOf(Span span) const {
+    return std::string_view(text_).substr(span.offset, span.length);
+  }
 
+  // The file's text in Windows-1251; every name and value is a part of it.
+  std::string text_;
   std::vector<Section> sections_;
   // Section index by name with ASCII letters folded to lower case.
   std::unordered_map<std::string, std::size_t> section_index_;

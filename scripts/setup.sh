@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing zelSNMP needs on a fresh Debian machine: the compiler and
 # CMake, GoogleTest and Google Benchmark, and the real SNMP peers the integration tests talk to
-# (net-snmp's snmpd and snmpget). Does nothing for a package that is already there.
+# (net-snmp's snmpd and snmpget), and net-snmp's library for the benchmarks beside it. Does
+# nothing for a package that is already there.
 #
 #   scripts/setup.sh           the Linux build and its tests
 #   scripts/setup.sh windows   the same, and the Windows cross build with its tests under Wine:
@@ -11,7 +12,10 @@ set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev snmpd snmp util-linux iproute2 clang
           libclang-rt-dev
-          locales)
+          locales
+          # net-snmp's library, the reference of the benchmarks (linked into them only), and
+          # what scripts/bench.sh measures with
+          libsnmp-dev time procps)
 windows_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386)
 if [ "${1:-}" = windows ]; then
   packages+=("${windows_packages[@]}")

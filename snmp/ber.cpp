@@ -1,5 +1,7 @@
 #include "snmp/ber.h"
 
+#include <charconv>
+
 #include "util/parse_int.h"
 
 namespace zelsnmp {
@@ -14,16 +16,68 @@ unsigned ByteAt(std::string_view buffer, std::size_t position) {
   return static_cast<unsigned char>(buffer[position]);
 }
 
-// Big-endian bytes of `value` without leading zero bytes, at least one; with a 0x00 in front
-// when the first byte has bit 7 set, so that the content reads back as a non-negative number.
-std::string UnsignedContent(std::uint64_t value) {
-  std::string bytes;
-  do {
-    bytes.insert(bytes.begin(), static_cast<char>(value & 0xFF));
-    value >>= 8;
-  } while (value != 0);
-  if (ByteAt(bytes, 0) >= 0x80) bytes.insert(bytes.begin(), '\0');
-  return bytes;
+// Appends the big-endian bytes of `value` without leading zero bytes, at least one; with a
+// 0x00 in front when the first byte has bit 7 set, so that the content reads back as a
+// non-negative number.
+void AppendUnsignedContent(std::string& out, std::uint64_t value) {
+  int count = 1;
+  while (count < 8 && (value >> (8 * count)) != 0) ++count;
+  if (((value >> (8 * (count - 1))) & 0x80) != 0) out += '\0';
+  for (int i = count - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+constexpr std::size_t kMaxSubIdBytes = 5;
+// "-2147483648"
+constexpr std::size_t kMaxArcChars = 11;
+
+// Writes the base-128 digits of `value` at `out` and returns the end of what it wrote.
+char* WriteSubId(char* out, std::uint32_t value) {
+  if (value < kContinuationBit) {
+    *out = static_cast<char>(value);
+    return out + 1;
+  }
+  int count = 2;
+  while (count < 5 && (value >> (7 * count)) != 0) ++count;
+  for (int shift = 7 * (count - 1); shift > 0; shift -= 7) {
+    *out++ = static_cast<char>(((value >> shift) & 0x7F) | kContinuationBit);
+  }
+  *out++ = static_cast<char>(value & 0x7F);
+  return out;
+}
+
+// Decimal digits of `value` appended to `out` (a leading "-" for negative values).
+void AppendDecimal(std::string& out, std::int64_t value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
+void AppendDecimalUnsigned(std::string& out, std::uint64_t value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
+// An OID arc as ParseIntDefault reads it with default 0; arcs of one to nine decimal digits,
+// which every OID written out in the usual way has, are read here directly.
+std::uint32_t ArcValue(std::string_view arc_text) {
+  if (!arc_text.empty() && arc_text.size() <= 9) {
+    std::uint32_t value = 0;
+    for (char c : arc_text) {
+      if (c < '0' || c > '9') return static_cast<std::uint32_t>(ParseIntDefault(arc_text, 0));
+      value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return value;
+  }
+  return static_cast<std::uint32_t>(ParseIntDefault(arc_text, 0));
+}
+
+// The leading arc of `text` as TakeOidArc takes it, without copying the text.
+std::uint32_t TakeArc(std::string_view& text) {
+  const std::size_t dot = text.find('.');
+  const std::string_view arc_text = text.substr(0, dot);
+  text = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+  return ArcValue(arc_text);
 }
 
 // Reads the length octets at `position`; false when they run past the end of the buffer (the
@@ -59,18 +113,13 @@ std::int32_t ContentAsSigned32(std::string_view content) {
   return static_cast<std::int32_t>(value);
 }
 
-std::string DottedBytes(std::string_view content) {
-  std::string text;
+void AppendDottedBytes(std::string& out, std::string_view content) {
   for (std::size_t i = 0; i < content.size(); ++i) {
-    if (i > 0) text += '.';
-    text += std::to_string(ByteAt(content, i));
+    if (i > 0) out += '.';
+    AppendDecimal(out, ByteAt(content, i));
   }
-  return text;
 }
 
-std::string ArcText(std::uint32_t arc) {
-  return std::to_string(static_cast<std::int32_t>(arc));
-}
 
 // One item at `position` with the rules of ReadBerItem; false (content empty) when fewer than
 // two bytes are left or the item runs past the end of the buffer.
@@ -92,13 +141,14 @@ bool ReadItem(std::string_view buffer, std::size_t& position, int& value_tag,
 
 }  // namespace
 
+void AppendSubId(std::string& out, std::uint32_t value) {
+  char bytes[kMaxSubIdBytes];
+  out.append(bytes, static_cast<std::size_t>(WriteSubId(bytes, value) - bytes));
+}
+
 std::string EncodeSubId(std::uint32_t value) {
-  std::string bytes(1, static_cast<char>(value & 0x7F));
-  value >>= 7;
-  while (value != 0) {
-    bytes.insert(bytes.begin(), static_cast<char>((value & 0x7F) | kContinuationBit));
-    value >>= 7;
-  }
+  std::string bytes;
+  AppendSubId(bytes, value);
   return bytes;
 }
 
@@ -112,14 +162,30 @@ std::uint32_t DecodeSubId(std::string_view buffer, std::size_t& position) {
   return value;
 }
 
-std::string EncodeBerLength(std::size_t length) {
-  if (length < kLongFormBit) return std::string(1, static_cast<char>(length));
-  std::string bytes;
-  while (length != 0) {
-    bytes.insert(bytes.begin(), static_cast<char>(length & 0xFF));
-    length >>= 8;
+std::size_t BerLengthSize(std::size_t length) {
+  std::size_t size = 1;
+  if (length >= kLongFormBit) {
+    while (length != 0) {
+      ++size;
+      length >>= 8;
+    }
   }
-  bytes.insert(bytes.begin(), static_cast<char>(kLongFormBit + bytes.size()));
+  return size;
+}
+
+void AppendBerLength(std::string& out, std::size_t length) {
+  if (length < kLongFormBit) {
+    out += static_cast<char>(length);
+    return;
+  }
+  const std::size_t count = BerLengthSize(length) - 1;
+  out += static_cast<char>(kLongFormBit + count);
+  for (std::size_t i = count; i > 0; --i) out += static_cast<char>((length >> (8 * (i - 1))) & 0xFF);
+}
+
+std::string EncodeBerLength(std::size_t length) {
+  std::string bytes;
+  AppendBerLength(bytes, length);
   return bytes;
 }
 
@@ -129,76 +195,155 @@ std::uint32_t DecodeBerLength(std::string_view buffer, std::size_t& position) {
   return length;
 }
 
-std::string EncodeBerInteger(std::int32_t value) {
-  if (value >= 0) return UnsignedContent(static_cast<std::uint64_t>(value));
-  std::uint32_t pattern = static_cast<std::uint32_t>(value);
-  std::string bytes(4, '\0');
-  for (int i = 3; i >= 0; --i) {
-    bytes[i] = static_cast<char>(pattern & 0xFF);
-    pattern >>= 8;
+void AppendBerInteger(std::string& out, std::int32_t value) {
+  if (value >= 0) {
+    AppendUnsignedContent(out, static_cast<std::uint64_t>(value));
+    return;
   }
+  const std::uint32_t pattern = static_cast<std::uint32_t>(value);
+  for (int i = 3; i >= 0; --i) out += static_cast<char>((pattern >> (8 * i)) & 0xFF);
+}
+
+void AppendBerUnsigned64(std::string& out, std::uint64_t value) {
+  AppendUnsignedContent(out, value);
+}
+
+std::string EncodeBerInteger(std::int32_t value) {
+  std::string bytes;
+  AppendBerInteger(bytes, value);
   return bytes;
 }
 
 std::string EncodeBerUnsigned(std::uint32_t value) {
-  return UnsignedContent(value);
+  std::string bytes;
+  AppendUnsignedContent(bytes, value);
+  return bytes;
 }
 
 std::string EncodeBerUnsigned64(std::uint64_t value) {
-  return UnsignedContent(value);
+  std::string bytes;
+  AppendUnsignedContent(bytes, value);
+  return bytes;
 }
 
 std::string BuildBerObject(std::string_view content, int tag) {
-  std::string object(1, static_cast<char>(tag & 0xFF));
-  object += EncodeBerLength(content.size());
+  std::string object;
+  object.reserve(1 + BerLengthSize(content.size()) + content.size());
+  object += static_cast<char>(tag & 0xFF);
+  AppendBerLength(object, content.size());
   object += content;
   return object;
 }
 
 std::int32_t TakeOidArc(std::string& text) {
-  std::size_t dot = text.find('.');
-  std::string arc_text;
-  if (dot == std::string::npos) {
-    arc_text.swap(text);
-  } else {
-    arc_text = text.substr(0, dot);
-    text.erase(0, dot + 1);
-  }
-  return ParseIntDefault(arc_text, 0);
+  std::string_view rest = text;
+  const std::int32_t arc = static_cast<std::int32_t>(TakeArc(rest));
+  text.erase(0, text.size() - rest.size());
+  return arc;
+}
+
+void AppendOidContent(std::string& out, std::string_view text) {
+  // Written in place: every arc gives at most five bytes, and there is at most one arc more
+  // than there are characters.
+  const std::size_t base = out.size();
+  out.resize(base + kMaxSubIdBytes * (text.size() + 2));
+  char* const begin = out.data() + base;
+  char* end = begin;
+  const char* const chars = text.data();
+  const std::size_t size = text.size();
+  std::size_t position = 0;
+  // Arcs are taken as their 32-bit patterns so that out-of-range sums wrap instead of
+  // overflowing. One walk over the text: each arc is read up to its dot as it goes.
+  auto next_arc = [chars, size](std::size_t& at) -> std::uint32_t {
+    const std::size_t start = at;
+    std::uint32_t value = 0;
+    unsigned not_digit = 0;
+    std::size_t i = at;
+    for (; i < size && chars[i] != '.'; ++i) {
+      const unsigned digit = static_cast<unsigned char>(chars[i]) - unsigned{'0'};
+      not_digit |= digit > 9 ? 1u : 0u;
+      value = value * 10 + digit;
+    }
+    const std::size_t length = i - start;
+    at = i < size ? i + 1 : i;  // behind the dot
+    if (not_digit == 0 && length > 0 && length <= 9) return value;
+    return ArcValue(std::string_view(chars + start, length));
+  };
+  const std::uint32_t first = next_arc(position);
+  const std::uint32_t second = next_arc(position);
+  end = WriteSubId(end, first * kFirstArcFactor + second);
+  while (position < size) end = WriteSubId(end, next_arc(position));
+  out.resize(base + static_cast<std::size_t>(end - begin));
 }
 
 std::string OidTextToBer(std::string_view text) {
-  std::string rest(text);
-  // Arcs are taken as their 32-bit patterns so that out-of-range sums wrap instead of
-  // overflowing.
-  std::uint32_t first = static_cast<std::uint32_t>(TakeOidArc(rest));
-  std::uint32_t second = static_cast<std::uint32_t>(TakeOidArc(rest));
-  std::string bytes = EncodeSubId(first * kFirstArcFactor + second);
-  while (!rest.empty()) bytes += EncodeSubId(static_cast<std::uint32_t>(TakeOidArc(rest)));
+  std::string bytes;
+  AppendOidContent(bytes, text);
   return bytes;
+}
+
+namespace {
+
+// Writes the signed decimal of a 32-bit arc at `out`; returns the end.
+char* WriteArc(char* out, std::uint32_t arc) {
+  if (arc < 10) {
+    *out = static_cast<char>('0' + arc);
+    return out + 1;
+  }
+  return std::to_chars(out, out + kMaxArcChars, static_cast<std::int32_t>(arc)).ptr;
+}
+
+// Writes the dotted text of OID content at `out`, which has room for
+// kMaxArcChars + 1 characters per content byte and one arc more.
+char* WriteOidText(char* out, std::string_view content) {
+  std::size_t position = 0;
+  bool first = true;
+  while (position < content.size()) {
+    const std::size_t start = position;
+    const unsigned byte = ByteAt(content, position);
+    std::uint32_t value = byte;
+    if (byte < kContinuationBit) {
+      ++position;
+    } else {
+      value = DecodeSubId(content, position);
+    }
+    if (first) {
+      first = false;
+      const bool one_byte = position - start == 1;
+      if (one_byte || value < kFirstSubIdOfArcTwo) {
+        out = WriteArc(out, value / kFirstArcFactor);
+        value %= kFirstArcFactor;
+      } else {
+        out = WriteArc(out, 2);
+        value -= kFirstSubIdOfArcTwo;
+      }
+    }
+    *out++ = '.';
+    out = WriteArc(out, value);
+  }
+  return out;
+}
+
+constexpr std::size_t kOidTextRoomOnStack = 64;
+
+}  // namespace
+
+void AppendOidText(std::string& out, std::string_view content) {
+  const std::size_t room = (kMaxArcChars + 1) * (content.size() + 1);
+  if (content.size() <= kOidTextRoomOnStack) {
+    char text[(kMaxArcChars + 1) * (kOidTextRoomOnStack + 1)];
+    out.append(text, static_cast<std::size_t>(WriteOidText(text, content) - text));
+    return;
+  }
+  const std::size_t base = out.size();
+  out.resize(base + room);
+  char* const begin = out.data() + base;
+  out.resize(base + static_cast<std::size_t>(WriteOidText(begin, content) - begin));
 }
 
 std::string BerToOidText(std::string_view content) {
   std::string text;
-  std::size_t position = 0;
-  bool first = true;
-  while (position < content.size()) {
-    std::size_t start = position;
-    std::uint32_t value = DecodeSubId(content, position);
-    if (first) {
-      first = false;
-      bool one_byte = position - start == 1;
-      if (one_byte || value < kFirstSubIdOfArcTwo) {
-        text = ArcText(value / kFirstArcFactor);
-        value %= kFirstArcFactor;
-      } else {
-        text = ArcText(2);
-        value -= kFirstSubIdOfArcTwo;
-      }
-    }
-    text += '.';
-    text += ArcText(value);
-  }
+  AppendOidText(text, content);
   return text;
 }
 
@@ -208,27 +353,39 @@ bool ReadBerContent(std::string_view buffer, std::size_t& position, int& value_t
   return ReadItem(buffer, position, value_tag, content);
 }
 
-std::string PrimitiveBerText(std::string_view content, int tag) {
+void AppendPrimitiveBerText(std::string& out, std::string_view content, int tag) {
   switch (tag) {
     case TagBoolean:
     case TagInteger:
     case TagEnumerated:
-      return std::to_string(ContentAsSigned32(content));
+      AppendDecimal(out, ContentAsSigned32(content));
+      return;
     case TagCounter32:
     case TagGauge32:
     case TagTimeTicks:
-      return std::to_string(static_cast<std::uint32_t>(ContentAsUnsigned(content)));
+      AppendDecimalUnsigned(out, static_cast<std::uint32_t>(ContentAsUnsigned(content)));
+      return;
     case TagCounter64:
-      return std::to_string(ContentAsUnsigned(content));
+      AppendDecimalUnsigned(out, ContentAsUnsigned(content));
+      return;
     case TagNull:
-      return {};
+      return;
     case TagObjectId:
-      return BerToOidText(content);
+      AppendOidText(out, content);
+      return;
     case TagIpAddress:
-      return DottedBytes(content);
+      AppendDottedBytes(out, content);
+      return;
     default:
-      return std::string(content);
+      out += content;
+      return;
   }
+}
+
+std::string PrimitiveBerText(std::string_view content, int tag) {
+  std::string text;
+  AppendPrimitiveBerText(text, content, tag);
+  return text;
 }
 
 std::string ReadBerItem(std::string_view buffer, std::size_t& position, int& value_tag) {

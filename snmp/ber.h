@@ -123,6 +123,19 @@ bool ReadBerContent(std::string_view buffer, std::size_t& position, int& value_t
 // The text ReadBerItem gives for a primitive item of tag `tag` with `content`.
 std::string PrimitiveBerText(std::string_view content, int tag);
 
+// The appending forms of the encoders and renderers above: the same bytes or text, added to
+// the end of `out`, so that a whole message is written into one buffer without a string per
+// item.
+void AppendSubId(std::string& out, std::uint32_t value);
+void AppendBerLength(std::string& out, std::size_t length);
+// The number of length octets AppendBerLength writes for `length`.
+std::size_t BerLengthSize(std::size_t length);
+void AppendBerInteger(std::string& out, std::int32_t value);
+void AppendBerUnsigned64(std::string& out, std::uint64_t value);
+void AppendOidContent(std::string& out, std::string_view text);
+void AppendOidText(std::string& out, std::string_view content);
+void AppendPrimitiveBerText(std::string& out, std::string_view content, int tag);
+
 }  // namespace zelsnmp
 
 #endif  // ZELSNMP_SNMP_BER_H_

@@ -16,17 +16,6 @@ constexpr std::string_view kAnyLocalPort = "0";
 // keeps it filled.
 constexpr int kMaxDroppedDatagrams = 4096;
 
-// A fresh request ID from the platform's random source, 1 to 2147483647; `fallback` when the
-// source cannot be read.
-std::int32_t DrawRequestId(std::int32_t fallback) {
-  std::uint32_t value = 0;
-  do {
-    if (!FillRandomBytes(&value, sizeof value)) return fallback;
-    value &= 0x7FFFFFFFu;
-  } while (value == 0);
-  return static_cast<std::int32_t>(value);
-}
-
 // Milliseconds from now to `deadline`, rounded up so that the waits never end before it.
 int MillisecondsUntil(Clock::time_point deadline) {
   auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -76,6 +65,19 @@ void TSNMPSend::DropQueuedDatagrams() {
   if (sock_->Handle() == kInvalidSocketHandle) return;
   for (int i = 0; i < kMaxDroppedDatagrams && sock_->SelectReadable(0); ++i) {
     sock_->ReceiveDatagram(0);
+  }
+}
+
+std::int32_t TSNMPSend::DrawRequestId(std::int32_t fallback) {
+  for (;;) {
+    if (random_left_ == 0) {
+      // The platform's random source is read for several requests at once.
+      if (!FillRandomBytes(random_pool_.data(), sizeof random_pool_)) return fallback;
+      random_left_ = random_pool_.size();
+    }
+    const std::uint32_t value = random_pool_[--random_left_] & 0x7FFFFFFFu;
+    random_pool_[random_left_] = 0;  // a drawn value is not kept
+    if (value != 0) return static_cast<std::int32_t>(value);
   }
 }
 

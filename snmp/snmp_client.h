@@ -12,9 +12,9 @@
 // address is not compared with the target: agents with several addresses answer from any of
 // them, and HostIP names the sender.
 //
-// Request IDs are drawn for every request from the platform's random source (1 to 2147483647),
-// so that a sender that sees one request cannot predict the next, and one off the path has
-// about one chance in two billion per guess. SNMP v2c has no authentication: a sender that sees
+// Request IDs are drawn for every request from the platform's random source (1 to 2147483647;
+// the source is read for sixteen requests at a time), so that a sender that sees one request
+// cannot predict the next, and one off the path has about one chance in two billion per guess. SNMP v2c has no authentication: a sender that sees
 // the request can still answer it.
 //
 // One request is in flight at a time and nothing is retried. The object opens its socket on
@@ -36,6 +36,8 @@
 #ifndef ZELSNMP_SNMP_SNMP_CLIENT_H_
 #define ZELSNMP_SNMP_SNMP_CLIENT_H_
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -111,6 +113,9 @@ class TSNMPSend : public TIPClient {
   // Reads and drops every datagram already queued on an open socket (bounded in count).
   void DropQueuedDatagrams();
   bool FailReceive(TSNMPRec& reply, std::int32_t error_code);
+  // A fresh request ID from the platform's random source, 1 to 2147483647; `fallback` when
+  // the source cannot be read.
+  std::int32_t DrawRequestId(std::int32_t fallback);
 
   // Declared in reverse of the destruction order; the destructor also releases them
   // explicitly so that the order does not hang on this list.
@@ -119,6 +124,9 @@ class TSNMPSend : public TIPClient {
   std::unique_ptr<TUDPBlockSocket> sock_;
   std::string host_ip_;
   std::optional<std::int32_t> sent_request_id_;
+  // Random values not yet used as request IDs, taken from the end.
+  std::array<std::uint32_t, 16> random_pool_{};
+  std::size_t random_left_ = 0;
   std::int32_t last_error_code_ = 0;
 };
 

@@ -47,37 +47,91 @@ std::string_view TrimSpaces(std::string_view text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-std::string IpAddressContent(std::string_view text) {
-  std::string bytes;
+void AppendIpAddressContent(std::string& out, std::string_view text) {
   for (int i = 0; i < kIpAddressByteCount; ++i) {
     std::size_t dot = text.find('.');
     std::string_view part = text.substr(0, dot);
     text = dot == std::string_view::npos ? std::string_view{} : text.substr(dot + 1);
-    bytes += static_cast<char>(ParseIntDefault(TrimSpaces(part), 0) & 0xFF);
+    out += static_cast<char>(ParseIntDefault(TrimSpaces(part), 0) & 0xFF);
   }
-  return bytes;
 }
 
-std::string ValueContent(const TSNMPMib& binding) {
+// Appends the content octets of the binding's value.
+void AppendValueContent(std::string& out, const TSNMPMib& binding) {
   switch (binding.ValueTag) {
     case TagInteger:
-      return EncodeBerInteger(ParseIntDefault(binding.ValueText, 0));
+      AppendBerInteger(out, ParseIntDefault(binding.ValueText, 0));
+      return;
     case TagNull:
-      return {};
+      return;
     case TagObjectId:
-      return OidTextToBer(binding.ValueText);
+      AppendOidContent(out, binding.ValueText);
+      return;
     case TagIpAddress:
-      return IpAddressContent(binding.ValueText);
+      AppendIpAddressContent(out, binding.ValueText);
+      return;
     case TagCounter32:
     case TagGauge32:
     case TagTimeTicks:
-      return EncodeBerUnsigned(
-          static_cast<std::uint32_t>(CounterValue(binding.ValueText, UINT32_MAX)));
+      AppendBerUnsigned64(
+          out, static_cast<std::uint32_t>(CounterValue(binding.ValueText, UINT32_MAX)));
+      return;
     case TagCounter64:
-      return EncodeBerUnsigned64(CounterValue(binding.ValueText, UINT64_MAX));
+      AppendBerUnsigned64(out, CounterValue(binding.ValueText, UINT64_MAX));
+      return;
     default:
-      return binding.ValueText;
+      out += binding.ValueText;
+      return;
   }
+}
+
+// Tag and length octets of an item whose content is `length` bytes.
+void AppendHeader(std::string& out, int tag, std::size_t length) {
+  out += static_cast<char>(tag & 0xFF);
+  AppendBerLength(out, length);
+}
+
+// Tag and one-byte length.
+constexpr std::size_t kShortHeaderSize = 2;
+
+// Writes `length` into the one-byte placeholder at `at`.
+void PatchLength(std::string& out, std::size_t at, std::size_t length) {
+  if (length < 0x80) {
+    out[at] = static_cast<char>(length);
+  } else {
+    out.replace(at, 1, EncodeBerLength(length));
+  }
+}
+
+std::size_t ItemSize(std::size_t content_length) {
+  return 1 + BerLengthSize(content_length) + content_length;
+}
+
+// An INTEGER item of `value`, whole.
+void AppendIntegerItem(std::string& out, std::int32_t value) {
+  out += static_cast<char>(TagInteger);
+  const std::size_t length_at = out.size();
+  out += '\0';
+  AppendBerInteger(out, value);
+  out[length_at] = static_cast<char>(out.size() - length_at - 1);
+}
+
+// The value of a header item as ParseIntDefault reads the text ReadBerItem gives for it.
+// An INTEGER's text is its own decimal, so it is read without the text.
+std::int32_t HeaderItemValue(std::string_view bytes, std::size_t& position) {
+  int tag = 0;
+  std::string_view content;
+  if (!ReadBerContent(bytes, position, tag, content)) return 0;
+  if (tag == TagInteger || tag == TagBoolean || tag == TagEnumerated) {
+    std::uint32_t value = 0;
+    for (char c : content) value = (value << 8) | static_cast<unsigned char>(c);
+    if (!content.empty() && content.size() < 4 && static_cast<unsigned char>(content[0]) >= 0x80) {
+      value |= ~std::uint32_t{0} << (8 * content.size());
+    }
+    return static_cast<std::int32_t>(value);
+  }
+  if ((tag & kConstructedTagBit) != 0) return ParseIntDefault(content, 0);
+  return ParseIntDefault(PrimitiveBerText(content, tag), 0);
 }
 
 std::int32_t NextRequestId(std::int32_t id) {
@@ -90,15 +144,29 @@ void StepOver(std::string_view bytes, std::size_t& position, int& tag) {
   ReadBerContent(bytes, position, tag, content);
 }
 
-// The text of the OID or value item of a binding, as ReadBerItem renders it, except that a
-// constructed item (which no agent sends there) gives empty text: it is stepped into like any
-// other, but a copy of its content per nesting level would make a datagram of nested
-// SEQUENCEs cost memory in the square of its size.
-std::string BindingItemText(std::string_view bytes, std::size_t& position, int& tag) {
+// The text of the OID or value item of a binding, as ReadBerItem renders it, written into
+// `text`, except that a constructed item (which no agent sends there) gives empty text: it is
+// stepped into like any other, but a copy of its content per nesting level would make a
+// datagram of nested SEQUENCEs cost memory in the square of its size.
+void ReadBindingItemText(std::string_view bytes, std::size_t& position, int& tag,
+                         std::string& text) {
   std::string_view content;
-  if (!ReadBerContent(bytes, position, tag, content)) return {};
-  if ((tag & kConstructedTagBit) != 0) return {};
-  return PrimitiveBerText(content, tag);
+  if (!ReadBerContent(bytes, position, tag, content)) return;
+  if ((tag & kConstructedTagBit) != 0) return;
+  AppendPrimitiveBerText(text, content, tag);
+}
+
+// The number of binding SEQUENCEs laid end to end from `position` up to `end`: room to
+// reserve for the bindings, found without reading them.
+std::size_t CountBindings(std::string_view bytes, std::size_t position, std::size_t end) {
+  std::size_t count = 0;
+  int tag = 0;
+  std::string_view content;
+  while (position + 1 < end && ReadBerContent(bytes, position, tag, content)) {
+    ++count;
+    position = static_cast<std::size_t>(content.data() - bytes.data()) + content.size();
+  }
+  return count;
 }
 
 }  // namespace
@@ -135,24 +203,55 @@ std::string TSNMPRec::BindingValue(std::string_view oid_text) const {
 }
 
 std::string TSNMPRec::EncodeMessage() {
-  std::string binding_items;
+  // The bindings first, into one buffer, each item written in place with its length patched
+  // in behind it; then the headers, whose lengths follow from the bindings', and the bindings
+  // copied once behind them.
+  std::string bindings;
+  bindings.reserve(bindings_.size() * 24);
   for (const TSNMPMib& binding : bindings_) {
-    std::string oid_item = BuildBerObject(OidTextToBer(binding.OidText), TagObjectId);
-    std::string value_item = BuildBerObject(ValueContent(binding), binding.ValueTag);
-    binding_items += BuildBerObject(oid_item + value_item, TagSequence);
+    const std::size_t start = bindings.size();
+    bindings += static_cast<char>(TagSequence);
+    bindings += '\0';
+    bindings += static_cast<char>(TagObjectId);
+    bindings += '\0';
+    AppendOidContent(bindings, binding.OidText);
+    const std::size_t oid_length = bindings.size() - start - kShortHeaderSize * 2;
+    const std::size_t value_length_at = bindings.size() + 1;
+    bindings += static_cast<char>(binding.ValueTag & 0xFF);
+    bindings += '\0';
+    AppendValueContent(bindings, binding);
+    const std::size_t value_length = bindings.size() - value_length_at - 1;
+    // The one-byte lengths written in advance are patched, latest first; a length of 128 or
+    // more takes its long form in place of the placeholder.
+    PatchLength(bindings, value_length_at, value_length);
+    PatchLength(bindings, start + kShortHeaderSize + 1, oid_length);
+    PatchLength(bindings, start + 1, bindings.size() - start - kShortHeaderSize);
   }
 
-  std::string pdu_content = BuildBerObject(EncodeBerInteger(ID), TagInteger);
-  pdu_content += BuildBerObject(EncodeBerInteger(ErrorStatus), TagInteger);
-  pdu_content += BuildBerObject(EncodeBerInteger(ErrorIndex), TagInteger);
-  pdu_content += BuildBerObject(binding_items, TagSequence);
+  // The PDU header and the message header, whose lengths now follow from the bindings'.
+  std::string header_items;
+  AppendIntegerItem(header_items, ID);
+  AppendIntegerItem(header_items, ErrorStatus);
+  AppendIntegerItem(header_items, ErrorIndex);
+  const std::size_t pdu_length = header_items.size() + ItemSize(bindings.size());
+  std::string version_item;
+  AppendIntegerItem(version_item, Version);
+  const std::size_t message_length =
+      version_item.size() + ItemSize(Community.size()) + ItemSize(pdu_length);
 
-  std::string message_content = BuildBerObject(EncodeBerInteger(Version), TagInteger);
-  message_content += BuildBerObject(Community, TagOctetString);
-  message_content += BuildBerObject(pdu_content, PDUType);
+  std::string message;
+  message.reserve(ItemSize(message_length));
+  AppendHeader(message, TagSequence, message_length);
+  message += version_item;
+  AppendHeader(message, TagOctetString, Community.size());
+  message += Community;
+  AppendHeader(message, PDUType, pdu_length);
+  message += header_items;
+  AppendHeader(message, TagSequence, bindings.size());
+  message += bindings;
 
   ID = NextRequestId(ID);
-  return BuildBerObject(message_content, TagSequence);
+  return message;
 }
 
 bool TSNMPRec::DecodeMessage(std::string_view bytes) {
@@ -177,7 +276,7 @@ bool TSNMPRec::Decode(std::string_view bytes, bool with_bindings) {
   if (bytes.size() - position < outer_length) return false;
 
   int tag = 0;
-  Version = ParseIntDefault(ReadBerItem(bytes, position, tag), 0);
+  Version = HeaderItemValue(bytes, position);
   if (Version == kSnmpVersion3) {
     // The rest of a version-3 message is security data and possibly ciphertext; none of it
     // maps onto these fields, and reading it as a v1/v2c PDU would invent bindings.
@@ -191,21 +290,26 @@ bool TSNMPRec::Decode(std::string_view bytes, bool with_bindings) {
     for (int i = 0; i < kTrapHeaderItemCount; ++i) StepOver(bytes, position, tag);
     ID = 0;
   } else {
-    ID = ParseIntDefault(ReadBerItem(bytes, position, tag), 0);
-    ErrorStatus = ParseIntDefault(ReadBerItem(bytes, position, tag), 0);
-    ErrorIndex = ParseIntDefault(ReadBerItem(bytes, position, tag), 0);
+    ID = HeaderItemValue(bytes, position);
+    ErrorStatus = HeaderItemValue(bytes, position);
+    ErrorIndex = HeaderItemValue(bytes, position);
   }
   if (!with_bindings) return true;
   StepOver(bytes, position, tag);  // steps into the binding list
+  bindings_.reserve(CountBindings(bytes, position, outer_length));
 
   // Every binding of a message that fits in a datagram starts before outer_length - 1, and
   // while the position is there at least three bytes remain, so each round consumes bytes and
   // the walk ends.
   while (position + 1 < outer_length) {
     StepOver(bytes, position, tag);  // steps into the binding
-    std::string oid_text = BindingItemText(bytes, position, tag);
-    std::string value_text = BindingItemText(bytes, position, tag);
-    if (!oid_text.empty()) AddBinding(oid_text, value_text, tag);
+    std::string oid_text;
+    ReadBindingItemText(bytes, position, tag, oid_text);
+    std::string value_text;
+    ReadBindingItemText(bytes, position, tag, value_text);
+    if (!oid_text.empty()) {
+      bindings_.push_back(TSNMPMib{std::move(oid_text), std::move(value_text), tag});
+    }
   }
   return true;
 }

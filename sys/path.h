@@ -1,17 +1,15 @@
-// File-system paths that keep every character of their text, and appending to a file at such a
-// path.
+// File-system paths that keep every character of their text.
 //
 // A std::filesystem::path built from narrow bytes means different things per platform: on POSIX
 // the bytes are the name, on Windows the library widens them one by one, so any character
 // outside ASCII is lost. Paths that carry names of people's choosing (a site, a TM server, a
 // configuration file) are therefore built from Unicode text, and the files below them are
-// reached through the path itself, never through its narrow string.
+// reached through the path itself (sys/file_appender.h), never through its narrow string.
 
 #ifndef ZELSNMP_SYS_PATH_H_
 #define ZELSNMP_SYS_PATH_H_
 
 #include <filesystem>
-#include <string_view>
 
 namespace zelsnmp {
 
@@ -19,10 +17,6 @@ namespace zelsnmp {
 // environment on Windows, the bytes on POSIX); empty when the variable is unset or empty.
 std::filesystem::path PathFromEnvironment(const char* name);
 
-// Appends `bytes` to the file at `path`, creating it when missing, with a single write in
-// append mode, so that another reader or writer of the file never sees half of it. False on
-// any failure.
-bool AppendToPath(const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace zelsnmp
 

@@ -22,16 +22,4 @@ std::filesystem::path PathFromEnvironment(const char* name) {
   return std::filesystem::path(value);
 }
 
-bool AppendToPath(const std::filesystem::path& path, std::string_view bytes) {
-  const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const BOOL ok =
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  return ok != 0 && written == bytes.size();
-}
-
 }  // namespace zelsnmp
