@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "net/socket_error.h"
-#include "sys/random.h"
+#include "snmp/request_id.h"
 
 namespace zelsnmp {
 namespace {
@@ -15,17 +15,6 @@ constexpr std::string_view kAnyLocalPort = "0";
 // Enough for every datagram a socket's receive queue can hold; bounds the drain when a flood
 // keeps it filled.
 constexpr int kMaxDroppedDatagrams = 4096;
-
-// A fresh request ID from the platform's random source, 1 to 2147483647; `fallback` when the
-// source cannot be read.
-std::int32_t DrawRequestId(std::int32_t fallback) {
-  std::uint32_t value = 0;
-  do {
-    if (!FillRandomBytes(&value, sizeof value)) return fallback;
-    value &= 0x7FFFFFFFu;
-  } while (value == 0);
-  return static_cast<std::int32_t>(value);
-}
 
 // Milliseconds from now to `deadline`, rounded up so that the waits never end before it.
 int MillisecondsUntil(Clock::time_point deadline) {
