@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <system_error>
 
 #include "sys/clock.h"
-#include "sys/file.h"
+#include "sys/file_appender.h"
 #include "sys/process.h"
 #include "util/cp1251.h"
 
@@ -36,14 +39,23 @@ std::filesystem::path SitePath() {
 }
 
 void AppendToSiteLog(std::string_view file_name, std::string_view utf8_text) {
+  // Each log file is kept open once written; the folder is made when an append finds it
+  // missing, not before every line.
+  // They are found by the site's setting and the file name, so that the paths are made once.
+  static std::mutex mutex;
+  static std::map<std::string, std::unique_ptr<FileAppender>, std::less<>> logs;
+  std::string key(Environment("ZELSNMP_SITE"));
+  key += '\0';
+  key += file_name;
+  std::lock_guard lock(mutex);
+  std::unique_ptr<FileAppender>& log = logs[key];
+  if (!log) log = std::make_unique<FileAppender>((SitePath() / "log" / file_name).string());
+  if (log->Append(utf8_text)) return;
   const std::filesystem::path log_directory = SitePath() / "log";
-  const std::string path = (log_directory / file_name).string();
-  // The folder is made when an append finds it missing, not before every line.
-  if (AppendToFile(path, utf8_text)) return;
   std::error_code ignored;
   if (std::filesystem::is_directory(log_directory, ignored)) return;
   std::filesystem::create_directories(log_directory, ignored);
-  AppendToFile(path, utf8_text);
+  log->Append(utf8_text);
 }
 
 bool FaultRequested(std::string_view fault) {
@@ -77,9 +89,38 @@ std::filesystem::path PathFromCp1251(std::string_view name) {
 
 std::string LocalTimeStamp(char separator) {
   const LocalTime now = LocalTimeNow();
-  char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d.%03d", now.year, now.month,
-                now.day, separator, now.hour, now.minute, now.second, now.millisecond);
+  // "%04d-%02d-%02d%c%02d:%02d:%02d.%03d", written digit by digit (a line of the journal
+  // and of several logs carries one).
+  std::string text;
+  text.reserve(24);
+  auto digits = [&text](int value, int count) {
+    if (value < 0) {
+      text += '-';
+      value = -value;
+      --count;
+    }
+    char buffer[12];
+    int length = 0;
+    do {
+      buffer[length++] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+    for (int i = length; i < count; ++i) text += '0';
+    while (length > 0) text += buffer[--length];
+  };
+  digits(now.year, 4);
+  text += '-';
+  digits(now.month, 2);
+  text += '-';
+  digits(now.day, 2);
+  text += separator;
+  digits(now.hour, 2);
+  text += ':';
+  digits(now.minute, 2);
+  text += ':';
+  digits(now.second, 2);
+  text += '.';
+  digits(now.millisecond, 3);
   return text;
 }
 

@@ -8,6 +8,7 @@
 #include "host/scadalink.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,14 +40,20 @@ bool ServerOf(std::int32_t connection, std::string* server) {
 }
 
 // The open journal of each connection that wrote a point. A journal is opened again when the
-// site it lies in has changed since.
+// site setting has changed since (a connection's server does not change).
 class Journals {
  public:
-  bool Append(std::int32_t connection, const std::string& path, std::string_view line) {
+  bool Append(std::int32_t connection, const std::string& server, std::string_view line) {
+    const char* site_setting = std::getenv("ZELSNMP_SITE");
+    const std::string_view site = site_setting != nullptr ? site_setting : "";
     std::lock_guard lock(mutex_);
-    std::unique_ptr<FileAppender>& journal = journals_[connection];
-    if (!journal || journal->path() != path) journal = std::make_unique<FileAppender>(path);
-    return journal->Append(line);
+    Journal& journal = journals_[connection];
+    if (!journal.file || journal.site != site) {
+      journal.site = site;
+      journal.file = std::make_unique<FileAppender>(
+          (SitePath() / "tm" / PathFromCp1251(server) / "journal.tsv").string());
+    }
+    return journal.file->Append(line);
   }
 
   void Close(std::int32_t connection) {
@@ -55,8 +62,12 @@ class Journals {
   }
 
  private:
+  struct Journal {
+    std::string site;  // the site setting the path was made for
+    std::unique_ptr<FileAppender> file;
+  };
   std::mutex mutex_;
-  std::map<std::int32_t, std::unique_ptr<FileAppender>> journals_;
+  std::map<std::int32_t, Journal> journals_;
 };
 
 Journals& OpenJournals() {
@@ -74,8 +85,7 @@ std::int32_t WritePoint(const char* operation, std::int32_t connection, std::uin
   const std::string line = LocalTimeStamp('T') + "\t" + operation + "\t" +
                            std::to_string(channel) + "\t" + std::to_string(rtu) + "\t" +
                            std::to_string(point) + "\t" + value + "\n";
-  const std::filesystem::path journal = SitePath() / "tm" / PathFromCp1251(server) / "journal.tsv";
-  return OpenJournals().Append(connection, journal.string(), line) ? 1 : 0;
+  return OpenJournals().Append(connection, server, line) ? 1 : 0;
 }
 
 std::string FlagsText(std::uint16_t flags) {

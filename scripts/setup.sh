@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building and testing zelSNMP needs on a fresh Debian machine: the compiler and
 # CMake, GoogleTest and Google Benchmark, and the real SNMP peers the integration tests talk to
-# (net-snmp's snmpd and snmpget). Does nothing for a package that is already there.
+# (net-snmp's snmpd and snmpget), and net-snmp's library for the benchmarks beside it. Does
+# nothing for a package that is already there.
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev snmpd snmp util-linux iproute2 clang
-          locales)
+          locales
+          # net-snmp's library, the reference of the benchmarks (linked into them only), and
+          # what scripts/bench.sh measures with
+          libsnmp-dev time procps)
 # The number conversions must not depend on the process locale; the tests prove it under a
 # locale whose decimal separator is a comma, which a fresh machine does not have generated.
 add_decimal_comma_locale() {

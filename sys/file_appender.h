@@ -4,9 +4,9 @@
 // write: `bytes` go in with a single write in append mode, so that another reader or writer of
 // the file never sees half of them, and a write cut short (a full disk) is undone, the file
 // cut back to its earlier length. The file is opened (created when missing) on the first
-// Append and again after a failed open; it stays open until the object is destroyed. A file
-// renamed or deleted meanwhile keeps receiving the lines: the owner closes the appender when
-// the file's life ends.
+// Append and stays open until the object is destroyed; it is opened again, and so created
+// anew, when it was deleted meanwhile or an open failed. A file renamed meanwhile keeps
+// receiving the lines.
 
 #ifndef ZELSNMP_SYS_FILE_APPENDER_H_
 #define ZELSNMP_SYS_FILE_APPENDER_H_

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <utility>
@@ -20,7 +21,14 @@ FileAppender::~FileAppender() {
 }
 
 bool FileAppender::Open() {
-  if (handle_ != kClosed) return true;
+  if (handle_ != kClosed) {
+    // A file deleted since it was opened has no links left: a new one is made, as a fresh
+    // open would.
+    struct stat status;
+    if (fstat(static_cast<int>(handle_), &status) == 0 && status.st_nlink > 0) return true;
+    close(static_cast<int>(handle_));
+    handle_ = kClosed;
+  }
   const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   handle_ = fd;

@@ -20,7 +20,17 @@ FileAppender::~FileAppender() {
 }
 
 bool FileAppender::Open() {
-  if (handle_ != kClosed) return true;
+  if (handle_ != kClosed) {
+    // A file deleted since it was opened has no links left: a new one is made, as a fresh
+    // open would.
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileInformationByHandle(AsHandle(handle_), &information) &&
+        information.nNumberOfLinks > 0) {
+      return true;
+    }
+    CloseHandle(AsHandle(handle_));
+    handle_ = kClosed;
+  }
   // Append-only access: every write goes to the end of the file as one piece.
   const HANDLE file = CreateFileA(path_.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Builds zelSNMP and its benchmarks in release mode, runs them beside net-snmp's library with
+# every program pinned to one CPU, and writes the markdown table to build/release/bench.md.
+#   scripts/bench.sh            full run (several minutes)
+#   scripts/bench.sh --smoke    one short pass of everything (seconds), for CI
+# Figures are medians of the repetitions; the table names the machine it ran on.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repetitions=5
+min_time=0.5
+settle_seconds=4
+if [[ ${1:-} == --smoke ]]; then
+  repetitions=1
+  min_time=0.01
+  settle_seconds=1
+fi
+build=build/release
+out=$build/bench
+bash scripts/setup.sh
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" \
+  --target codec_benchmark config_benchmark exchange_benchmark bench_responder zelSNMP \
+  pass_benchmark_standin pass_benchmark_nullhost agentsim >/dev/null
+
+pin=(taskset -c 0)
+run() {
+  local program=$1
+  "${pin[@]}" "$out/$program" --benchmark_repetitions=$repetitions \
+    --benchmark_min_time=$min_time --benchmark_format=json >"$out/$program.json"
+}
+run codec_benchmark
+run config_benchmark
+run exchange_benchmark
+
+# The poll pass, with the stand-in and with host calls that do nothing, against one agentsim on
+# 127.0.0.1:161 in a network namespace of its own (needs root).
+passes=()
+if [[ $(id -u) -eq 0 ]]; then
+  data=$(mktemp)
+  for l in $(seq 0 19); do
+    if (( l % 3 == 1 )); then echo "1.3.6.1.2.1.2.2.1.$((10 + l % 12)).$((1 + l))|66|$((1000 + l))"
+    else echo "1.3.6.1.2.1.2.2.1.$((10 + l % 12)).$((1 + l))|2|$((l % 3))"; fi
+  done >"$data"
+  unshare -n bash -c 'ip link set lo up
+    "$1/tools/agentsim/agentsim" --listen 127.0.0.1:161 --data "$2" >/dev/null & agent=$!
+    sleep 0.5
+    for program in pass_benchmark_nullhost pass_benchmark_standin; do
+      taskset -c 0 "$1/bench/$program" --benchmark_repetitions="$3" --benchmark_min_time="$4" \
+        --benchmark_format=json >"$1/bench/$program.json"
+    done
+    kill "$agent"' _ "$PWD/$build" "$data" "$repetitions" "$min_time"
+  rm -f "$data"
+  rm -rf /tmp/zelsnmp_pass_bench_site_*
+  passes=("$out/pass_benchmark_nullhost.json" "$out/pass_benchmark_standin.json")
+fi
+
+# The task's peak memory with 1000 agents of 50 lines beside an empty configuration, in a
+# network namespace of its own where nothing answers on port 161.
+peak_kib() {
+  local sections=$1 site
+  site=$(mktemp -d)
+  mkdir -p "$site/tm/BENCH" "$site/config/TM_SERVER/BENCH"
+  python3 - "$sections" >"$site/config/TM_SERVER/BENCH/_zelSNMP.cfg" <<'PY'
+import sys
+n = int(sys.argv[1])
+for s in range(n):
+    print(f"[127.0.0.1:public{s}]\r")
+    for l in range(50):
+        kind = ("#TC", "#TT", "#TS")[l % 3]
+        print(f"{kind}1:{s % 1000}:{l}=1.3.6.1.2.1.2.2.1.{10 + l % 12}.{1 + l}\r")
+PY
+  # /usr/bin/time reports the task's peak resident size when the task ends: by itself at once
+  # with an empty configuration, else killed while its first pass waits for silent agents
+  # (the configuration is loaded by then).
+  unshare -n bash -c 'ip link set lo up; cd "$1" || exit 1
+    ZELSNMP_SITE=$1 /usr/bin/time -f %M -o "$1/peak" "$2" BENCH </dev/null >/dev/null 2>&1 &
+    timer=$!
+    sleep "$3"
+    task=$(pgrep -P "$timer") && kill -KILL "$task"
+    wait "$timer"' _ "$site" "$PWD/$build/app/zelSNMP" "$settle_seconds" || true
+  cat "$site/peak" 2>/dev/null | tail -1
+  rm -rf "$site"
+}
+memory="Peak memory of the task: not measured (needs root for unshare -n)"
+if [[ $(id -u) -eq 0 ]]; then
+  empty=$(peak_kib 0)
+  full=$(peak_kib 1000)
+  memory="Peak memory of the task (max RSS): empty configuration ${empty} KiB; 1000 agents x 50 lines ${full} KiB; difference $(awk "BEGIN { printf \"%.1f\", ($full - $empty) / 1024 }") MiB"
+fi
+
+machine="$(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC')"
+python3 bench/make_table.py "$build/bench.md" "$machine" "$memory" \
+  "$out/codec_benchmark.json" "$out/exchange_benchmark.json" "$out/config_benchmark.json" \
+  "${passes[@]}"
