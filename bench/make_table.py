@@ -4,7 +4,7 @@
 Usage: make_table.py OUT.md MACHINE_TEXT MEMORY_TEXT JSON...
 Rows pair BM_<op>_Ours/<arg> with BM_<op>_NetSnmp/<arg>, BM_<op>_RawUdp/<arg> or
 BM_<op>_Floor/<arg>; the figure is the median over the repetitions (CPU time, real time for
-the exchange); the spread is (max - min) / median of ours.
+the exchange, beside the client's CPU time); the spread is (max - min) / median of ours.
 """
 import json
 import statistics
@@ -22,13 +22,23 @@ def load(paths):
             if b.get("run_type") != "iteration":
                 continue
             name = b["run_name"].replace("/real_time", "")
-            field = "real_time" if "Exchange" in name else "cpu_time"
-            runs.setdefault(name, []).append((b[field], b["time_unit"]))
+            if "Exchange" in name:
+                # Wall time of the round trip, and the CPU time of the client alone.
+                runs.setdefault(name + " (wall)", []).append((b["real_time"], b["time_unit"]))
+                runs.setdefault(name + " (client CPU)", []).append((b["cpu_time"], b["time_unit"]))
+            else:
+                runs.setdefault(name, []).append((b["cpu_time"], b["time_unit"]))
     return runs
 
 
+SCALE = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
 def fmt(value, unit):
-    return f"{value:,.3g} {unit}"
+    seconds = value * SCALE[unit]
+    for name, factor in (("s", 1.0), ("ms", 1e-3), ("µs", 1e-6), ("ns", 1e-9)):
+        if seconds >= factor or name == "ns":
+            return f"{seconds / factor:.3g} {name}"
 
 
 def main():
