@@ -51,14 +51,14 @@ class AgentPoller {
  private:
   // False when SendQuery raised: the pass ends there.
   bool PollAgent(const AgentEntry& agent);
-  // The effects of the agent's answer in the client's Reply (`answered`) or of its silence.
-  void ApplyReply(const AgentEntry& agent, bool answered);
-  // RunPass with several requests in flight (windowed_pass.cpp).
-  void RunWindowedPass(const PollConfig& config);
   void BuildQuery(const AgentEntry& agent);
   void WriteAnswer(const AgentEntry& agent);
   void FlagSilentAgent(const AgentEntry& agent);
   void ReplaceClient();
+  // The effects of the agent's answer in the client's Reply (`answered`) or of its silence.
+  void ApplyReply(const AgentEntry& agent, bool answered);
+  // RunPass with several requests in flight (windowed_pass.cpp).
+  void RunWindowedPass(const PollConfig& config);
 
   std::int32_t tm_connection_;
   ClientFactory make_client_;
