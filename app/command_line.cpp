@@ -17,6 +17,25 @@ std::string ConfigFileNameArgument(const std::vector<std::string>& arguments) {
   return std::string();
 }
 
+int RequestsInFlightArgument(const std::vector<std::string>& arguments) {
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument.size() < 2 || argument[0] != '/' || (argument[1] != 'p' && argument[1] != 'P')) {
+      continue;
+    }
+    const std::string_view digits = std::string_view(argument).substr(2);
+    if (digits.empty()) return kDefaultRequestsInFlight;
+    int count = 0;
+    for (const char digit : digits) {
+      if (digit < '0' || digit > '9') return 1;
+      count = count * 10 + (digit - '0');
+      if (count > kMaxRequestsInFlight) return 1;
+    }
+    return count >= 1 ? count : 1;
+  }
+  return 1;
+}
+
 std::string DefaultConfigFileName(std::string_view program_path, std::string_view separators) {
   std::string_view file_name = program_path;
   const size_t separator = file_name.find_last_of(separators);

@@ -23,6 +23,14 @@ std::vector<std::string> SeenArguments(std::vector<std::string> arguments);
 // or it is "/f" alone; the scan stops at the first such argument either way.
 std::string ConfigFileNameArgument(const std::vector<std::string>& arguments);
 
+// How many agents' requests a poll pass keeps in flight, from the first of arguments 1 onwards
+// that begins with "/p" or "/P": the decimal number after those two characters (1 to 256), or
+// 32 when nothing follows them. 1 (one request after the other) when there is no such argument
+// or its rest is anything else; the scan stops at the first such argument either way.
+inline constexpr int kDefaultRequestsInFlight = 32;
+inline constexpr int kMaxRequestsInFlight = 256;
+int RequestsInFlightArgument(const std::vector<std::string>& arguments);
+
 // "_" + the file-name part of the program path (after its last separator) with its extension
 // (from its last point on) replaced by ".cfg", or ".cfg" appended when it has none.
 std::string DefaultConfigFileName(std::string_view program_path, std::string_view separators);

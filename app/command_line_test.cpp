@@ -53,6 +53,34 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{{"p", "1", "2", "3", "4", "5", "6", "7", "8", "/f9"}, "9"},
         ArgumentCase{{"p", "1", "2", "3", "4", "5", "6", "7", "8", "9", "/f10"}, ""}));
 
+struct WindowCase {
+  std::vector<std::string> arguments;
+  int expected;
+};
+
+class RequestsInFlightArgumentTest : public testing::TestWithParam<WindowCase> {};
+
+TEST_P(RequestsInFlightArgumentTest, FirstSlashPArgumentWins) {
+  EXPECT_EQ(RequestsInFlightArgument(SeenArguments(GetParam().arguments)), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, RequestsInFlightArgumentTest,
+    testing::Values(WindowCase{{"/p8"}, 1},  // element 0 is never looked at
+                    WindowCase{{"p", "TMS"}, 1},
+                    WindowCase{{"p", "TMS", ".", "/p"}, 32},
+                    WindowCase{{"p", "TMS", ".", "/fa.cfg", "/P8"}, 8},
+                    WindowCase{{"p", "TMS", ".", "/p1"}, 1},
+                    WindowCase{{"p", "TMS", ".", "/p256"}, 256},
+                    WindowCase{{"p", "TMS", ".", "/p257"}, 1},
+                    WindowCase{{"p", "TMS", ".", "/p0"}, 1},
+                    WindowCase{{"p", "TMS", ".", "/p99999999999"}, 1},
+                    WindowCase{{"p", "TMS", ".", "/p-4"}, 1},
+                    WindowCase{{"p", "TMS", ".", "/p 8"}, 1},
+                    WindowCase{{"p", "TMS", ".", "/px", "/p8"}, 1},
+                    WindowCase{{"p", "1", "2", "3", "4", "5", "6", "7", "8", "/p9"}, 9},
+                    WindowCase{{"p", "1", "2", "3", "4", "5", "6", "7", "8", "9", "/p10"}, 1}));
+
 TEST(SeenArgumentsTest, KeepsAtMostTen) {
   EXPECT_EQ(SeenArguments(std::vector<std::string>(12, "x")).size(), 10u);
   EXPECT_EQ(SeenArguments({"p", "a"}).size(), 2u);

@@ -175,7 +175,7 @@ void RunTask(const std::vector<std::string>& all_arguments) {
   const std::string config_path = FetchConfigFile(tm.machine, tm.server, config_file_name);
 
   strac_SetServerState(&trace_record, kStatePolling);
-  RunPollCycle(stop_event, tm.id, config_path);
+  RunPollCycle(stop_event, tm.id, config_path, RequestsInFlightArgument(arguments));
   m_printf(Texts().task_stopped.c_str(), 0, 0, 0, 0, 0);
   strac_SetServerState(&trace_record, kStateStopped);
   slDisconnect(tm.id);

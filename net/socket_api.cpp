@@ -24,6 +24,7 @@ int UnloadedReceiveFrom(SocketHandle, char*, int, SocketAddress&) { return -1; }
 int UnloadedWaitReadable(SocketHandle, int) { return -1; }
 int UnloadedPendingBytes(SocketHandle, std::uint32_t&) { return -1; }
 int UnloadedCloseSocket(SocketHandle) { return -1; }
+int UnloadedSetReceiveBuffer(SocketHandle, int) { return -1; }
 int UnloadedLocalName(SocketHandle, SocketAddress& address) {
   address = SocketAddress{};
   return -1;
@@ -42,6 +43,7 @@ void FillMissingCoreEntries(SocketInterface& table) {
   if (!table.wait_readable) table.wait_readable = UnloadedWaitReadable;
   if (!table.pending_bytes) table.pending_bytes = UnloadedPendingBytes;
   if (!table.close_socket) table.close_socket = UnloadedCloseSocket;
+  if (!table.set_receive_buffer) table.set_receive_buffer = UnloadedSetReceiveBuffer;
   if (!table.local_name) table.local_name = UnloadedLocalName;
   if (!table.last_error) table.last_error = UnloadedLastError;
   if (!table.startup) table.startup = UnloadedStartup;

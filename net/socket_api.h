@@ -83,6 +83,9 @@ struct SocketInterface {
   int (*pending_bytes)(SocketHandle handle, std::uint32_t& count) = nullptr;
   // closesocket
   int (*close_socket)(SocketHandle handle) = nullptr;
+  // setsockopt SOL_SOCKET SO_RCVBUF: asks for room for `bytes` of received datagrams; 0 or -1.
+  // The platform may grant less (Linux caps it at net.core.rmem_max).
+  int (*set_receive_buffer)(SocketHandle handle, int bytes) = nullptr;
   // getsockname: 0 or -1; `address` is zero-filled first.
   int (*local_name)(SocketHandle handle, SocketAddress& address) = nullptr;
   // WSAGetLastError: the Windows socket error number of this thread's last failed entry.

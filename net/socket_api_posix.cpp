@@ -220,6 +220,13 @@ int CloseSocket(SocketHandle handle) {
   return 0;
 }
 
+int SetReceiveBuffer(SocketHandle handle, int bytes) {
+  if (::setsockopt(Descriptor(handle), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) != 0) {
+    return FailWithErrno();
+  }
+  return 0;
+}
+
 int LocalName(SocketHandle handle, SocketAddress& address) {
   address = SocketAddress{};
   sockaddr_storage local{};
@@ -333,6 +340,7 @@ bool LoadLibrary(std::string_view, SocketInterface& table) {
   table.wait_readable = WaitReadable;
   table.pending_bytes = PendingBytes;
   table.close_socket = CloseSocket;
+  table.set_receive_buffer = SetReceiveBuffer;
   table.local_name = LocalName;
   table.last_error = LastError;
   table.startup = Startup;

@@ -4,11 +4,14 @@
 #include "net/socket_api_posix.h"
 
 #include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 
 #include <gtest/gtest.h>
 
+#include "net/socket_api.h"
 #include "net/socket_error.h"
 #include "net/socket_test_util.h"
 
@@ -74,6 +77,22 @@ TEST(SocketErrorMappingTest, HostLookupResults) {
   EXPECT_EQ(SocketErrorFromHostLookup(TRY_AGAIN), 11002);
   EXPECT_EQ(SocketErrorFromHostLookup(NO_RECOVERY), 11003);
   EXPECT_EQ(SocketErrorFromHostLookup(NO_DATA), 11004);
+}
+
+// The receive queue is asked for through the table; Linux grants double what is asked (its
+// bookkeeping) up to net.core.rmem_max.
+TEST(SocketApiPosixTest, ReceiveBufferIsSized) {
+  const SocketHandle handle =
+      SocketApi().create_socket(SocketApi().family_ip4, kSocketTypeDatagram, kProtocolUdp);
+  ASSERT_NE(handle, kInvalidSocketHandle);
+  EXPECT_EQ(SocketApi().set_receive_buffer(handle, 150000), 0);
+  int granted = 0;
+  socklen_t length = sizeof granted;
+  ASSERT_EQ(getsockopt(static_cast<int>(handle), SOL_SOCKET, SO_RCVBUF, &granted, &length), 0);
+  EXPECT_GE(granted, 150000);
+  SocketApi().close_socket(handle);
+  EXPECT_EQ(SocketApi().set_receive_buffer(handle, 150000), -1);
+  EXPECT_EQ(SocketApi().last_error(), 10009);
 }
 
 }  // namespace

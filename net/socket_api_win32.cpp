@@ -206,6 +206,13 @@ int CloseSocket(SocketHandle handle) {
   return Api().closesocket(AsSocket(handle)) == 0 ? 0 : -1;
 }
 
+int SetReceiveBuffer(SocketHandle handle, int bytes) {
+  return Api().setsockopt(AsSocket(handle), SOL_SOCKET, SO_RCVBUF,
+                          reinterpret_cast<const char*>(&bytes), sizeof bytes) == 0
+             ? 0
+             : -1;
+}
+
 int LocalName(SocketHandle handle, SocketAddress& address) {
   address = SocketAddress{};
   SocketAddress local;
@@ -333,6 +340,7 @@ bool LoadSocketLibrary(std::string_view library_name, SocketInterface& table) {
   BindCore(table.wait_readable, WaitReadable, e.select);
   BindCore(table.pending_bytes, PendingBytes, e.ioctlsocket);
   BindCore(table.close_socket, CloseSocket, e.closesocket);
+  BindCore(table.set_receive_buffer, SetReceiveBuffer, e.setsockopt);
   BindCore(table.local_name, LocalName, e.getsockname);
   BindCore(table.last_error, LastError, e.wsa_get_last_error);
   BindCore(table.startup, Startup, e.wsa_startup);

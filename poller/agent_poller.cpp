@@ -62,6 +62,7 @@ AgentPoller::AgentPoller(std::int32_t tm_connection, ClientFactory make_client)
 void AgentPoller::RunPass(const PollConfig& config) {
   try {
     Trace(PollMessages().pass_started);
+    if (requests_in_flight_ > 1) return RunWindowedPass(config);
     for (const AgentEntry& agent : config.agents) {
       if (!PollAgent(agent)) return;
     }
@@ -80,6 +81,11 @@ bool AgentPoller::PollAgent(const AgentEntry& agent) {
     ReplaceClient();
     return false;
   }
+  ApplyReply(agent, answered);
+  return true;
+}
+
+void AgentPoller::ApplyReply(const AgentEntry& agent, bool answered) {
   const PollTexts& texts = PollMessages();
   if (!answered) {
     Trace(texts.no_answer_from + agent.section_name + texts.line_end);
@@ -93,7 +99,6 @@ bool AgentPoller::PollAgent(const AgentEntry& agent) {
     Trace(texts.answer_from + agent.section_name + texts.line_end);
     WriteAnswer(agent);
   }
-  return true;
 }
 
 void AgentPoller::WriteAnswer(const AgentEntry& agent) {

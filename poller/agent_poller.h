@@ -15,6 +15,10 @@
 // Every trace and error line carries its data verbatim. A pass never throws: an exception ends
 // the pass and its message goes to the error log, "SendQuery " in front when SendQuery raised.
 //
+// With more than one request in flight allowed (SetRequestsInFlight), a pass keeps up to that
+// many agents' requests in flight on the client's socket (poller/windowed_pass.cpp) and writes
+// the same lines and points, in the same order, as the serial pass would for the same answers.
+//
 // Single-threaded; each SendQuery blocks for at most the client's time-out.
 
 #ifndef ZELSNMP_POLLER_AGENT_POLLER_H_
@@ -40,16 +44,25 @@ class AgentPoller {
   // One poll pass over every agent of `config`.
   void RunPass(const PollConfig& config);
 
+  // How many agents' requests a pass keeps in flight at once; 1 (the default) polls them one
+  // after the other.
+  void SetRequestsInFlight(int count) { requests_in_flight_ = count; }
+
  private:
   // False when SendQuery raised: the pass ends there.
   bool PollAgent(const AgentEntry& agent);
   void WriteAnswer(const AgentEntry& agent);
   void FlagSilentAgent(const AgentEntry& agent);
   void ReplaceClient();
+  // The effects of the agent's answer in the client's Reply (`answered`) or of its silence.
+  void ApplyReply(const AgentEntry& agent, bool answered);
+  // RunPass with several requests in flight (windowed_pass.cpp).
+  void RunWindowedPass(const PollConfig& config);
 
   std::int32_t tm_connection_;
   ClientFactory make_client_;
   std::unique_ptr<TSNMPSend> client_;
+  int requests_in_flight_ = 1;
 };
 
 }  // namespace zelsnmp

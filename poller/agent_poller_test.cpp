@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -311,6 +312,42 @@ TEST_F(AgentPollerTest, KeepsOneClientForEveryAgentAndPass) {
   }
   EXPECT_EQ(ids.size(), 4u);
   EXPECT_NE(ids, (std::set<std::string>{"1", "2", "3", "4"}));
+}
+
+// With requests in flight, an exception from the exchange at the third agent's send ends the
+// pass as in the serial pass: the two agents before it are written, the error is logged, the
+// client is replaced and the fourth agent is not asked.
+TEST_F(AgentPollerTest, WindowedPassEndsAtAnExceptionLikeTheSerialPass) {
+  StartAgent("127.0.0.1", "1.3.6.1.2.1.1.3.0|67|1\n");
+  StartAgent("127.0.0.2", "1.3.6.1.2.1.1.3.0|67|2\n");
+  StartAgent("127.0.0.3", "1.3.6.1.2.1.1.3.0|67|3\n");
+  AgentProcess& fourth = StartAgent("127.0.0.4", "1.3.6.1.2.1.1.3.0|67|4\n");
+  int clients = 0;
+  AgentPoller poller(tm_, [port = port_, &clients] {
+    ++clients;
+    auto client = std::make_unique<TSNMPSend>();
+    client->TargetPort = port;
+    client->Timeout = kTestTimeoutMs;
+    client->Sock().OnMonitor = [sends = 0](TBlockSocket&, bool writing, const void*,
+                                           int) mutable {
+      if (writing && ++sends == 3) throw std::runtime_error("Out of memory");
+    };
+    return client;
+  });
+  poller.SetRequestsInFlight(4);
+  PollConfig config;
+  for (const char* n : {"1", "2", "3", "4"}) {
+    config.agents.push_back(AgentEntry{std::string("127.0.0.") + n,
+                                       {Line(std::string("#TS") + n + ":1:1", "1.3.6.1.2.1.1.3.0")}});
+  }
+  poller.RunPass(config);
+  EXPECT_EQ(Log("debug.log"),
+            "\r\nНачинаем цикл опроса\r\nОтвет от 127.0.0.1\r\n1.3.6.1.2.1.1.3.0(#TS1:1:1)=1\r\n"
+            "Ответ от 127.0.0.2\r\n1.3.6.1.2.1.1.3.0(#TS2:1:1)=2\r\n");
+  EXPECT_EQ(Log("error.log"), "SendQuery Out of memory");
+  EXPECT_EQ(Journal().size(), 2u);
+  EXPECT_EQ(clients, 2);
+  EXPECT_TRUE(fourth.Requests().empty());
 }
 
 }  // namespace

@@ -19,8 +19,9 @@ constexpr std::int32_t kWaitsPerPollPass = 5;
 }  // namespace
 
 void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
-                  const std::string& config_path) {
+                  const std::string& config_path, int requests_in_flight) {
   AgentPoller poller(tm_connection);
+  poller.SetRequestsInFlight(requests_in_flight);
   const PollConfig config = LoadPollConfig(config_path);
   if (config.agents.empty()) {
     e_printf(PollMessages().no_address.c_str(), 0, 0, 0, 0, 0);

@@ -16,9 +16,11 @@
 namespace zelsnmp {
 
 // `stop_event`: the process monitor's stop event; `tm_connection`: the TM connection id (> 0);
-// `config_path`: the fetched configuration file, empty when there is none.
+// `config_path`: the fetched configuration file, empty when there is none;
+// `requests_in_flight`: how many agents' requests a pass keeps in flight at once (1: one after
+// the other).
 void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
-                  const std::string& config_path);
+                  const std::string& config_path, int requests_in_flight = 1);
 
 }  // namespace zelsnmp
 

@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "net/socket_error.h"
-#include "sys/random.h"
+#include "snmp/request_id.h"
 
 namespace zelsnmp {
 namespace {

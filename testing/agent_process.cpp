@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::string_view kListeningPrefix = "agentsim listening on ";
 constexpr std::string_view kAnsweredPrefix = "answered ";
+constexpr std::string_view kReceivedPrefix = "received ";
 constexpr auto kAnswerWait = std::chrono::seconds(2);
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 
@@ -33,12 +34,21 @@ std::string AgentProcess::Output() const {
 }
 
 std::vector<std::string> AgentProcess::Answers(std::size_t at_least) const {
+  return LinesStartingWith(kAnsweredPrefix, at_least);
+}
+
+std::vector<std::string> AgentProcess::Requests(std::size_t at_least) const {
+  return LinesStartingWith(kReceivedPrefix, at_least);
+}
+
+std::vector<std::string> AgentProcess::LinesStartingWith(std::string_view prefix,
+                                                         std::size_t at_least) const {
   const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
   for (;;) {
     std::vector<std::string> answers;
     std::istringstream output(Output());
     for (std::string line; std::getline(output, line);) {
-      if (line.starts_with(kAnsweredPrefix)) answers.push_back(line);
+      if (line.starts_with(prefix)) answers.push_back(line);
     }
     if (answers.size() >= at_least || std::chrono::steady_clock::now() >= deadline) {
       return answers;

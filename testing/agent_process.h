@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "testing/temp_directory.h"
@@ -33,9 +34,13 @@ class AgentProcess {
   std::string Output() const;
   // The lines of answered requests, after waiting up to two seconds for at least `at_least`.
   std::vector<std::string> Answers(std::size_t at_least = 0) const;
+  // The lines of received requests ("received SENDER id=N at=MS"), likewise.
+  std::vector<std::string> Requests(std::size_t at_least = 0) const;
 
  private:
   std::string ListeningPort() const;
+  std::vector<std::string> LinesStartingWith(std::string_view prefix,
+                                             std::size_t at_least) const;
 
   TempDirectory directory_;
   std::string address_;

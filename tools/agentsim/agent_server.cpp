@@ -75,6 +75,17 @@ bool SendOrReport(TUDPBlockSocket& socket, const std::string& datagram) {
   return false;
 }
 
+// "received SENDER id=N at=MS" for a request as it arrives, before any delay; MS on the
+// machine's monotonic clock, which the agents of one machine share.
+void LogReceived(const std::string& datagram, const std::string& sender) {
+  TSNMPRec header;
+  if (!header.DecodeHeader(datagram)) return;
+  const auto at = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch())
+                      .count();
+  std::cout << "received " << sender << " id=" << header.ID << " at=" << at << std::endl;
+}
+
 }  // namespace
 
 int RunAgent(const AgentOptions& options, const SnmprecData& data,
@@ -107,6 +118,7 @@ int RunAgent(const AgentOptions& options, const SnmprecData& data,
     const std::string sender_address = listener.RemoteAddressText();
     const std::string sender_port = std::to_string(listener.RemotePortNumber());
     const std::string sender = EndpointText(listener, true);
+    LogReceived(datagram, sender);
 
     TSNMPRec request;
     if (!request.DecodeMessage(datagram)) continue;

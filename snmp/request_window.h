@@ -1,0 +1,91 @@
+// RequestWindow: several SNMP requests in flight at once on the socket of one TSNMPSend.
+//
+// Each request goes out through the client's socket, and so from its one local port, to its
+// own host at the client's TargetPort. It carries a fresh random request ID, drawn as the single
+// exchange draws it and distinct from every ID still in flight, and has its own deadline: the
+// client's Timeout after its own send. A datagram answers a request only when it decodes as a
+// Response PDU carrying that request's ID and is taken before that request's deadline; anything
+// else (an answer after its deadline, a second copy, a forgery, the request echoed back, bytes
+// that are no message) is dropped without its bindings being read. As in the single exchange
+// the sender's address is not compared with the host.
+//
+// At most `capacity` requests are in flight. So that answers arriving together are not lost,
+// the socket's receive queue is asked for room for `capacity` answers of the largest datagram
+// (64 KiB each); the platform may grant less (Linux caps it at net.core.rmem_max).
+//
+// Network failures end in a request settled without an answer, never in an exception; an
+// exception can only come from exhausted resources, and the client is then to be replaced.
+// Used by one thread; the client must not run exchanges of its own while requests are in
+// flight.
+
+#ifndef ZELSNMP_SNMP_REQUEST_WINDOW_H_
+#define ZELSNMP_SNMP_REQUEST_WINDOW_H_
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "snmp/snmp_client.h"
+#include "snmp/snmp_message.h"
+
+namespace zelsnmp {
+
+// The outcome of one request.
+struct SettledRequest {
+  std::size_t tag = 0;    // as given to Send
+  bool answered = false;  // false: no answer before its deadline, or the send failed
+  TSNMPRec reply;         // the decoded answer; fresh when not answered
+  std::string sender;     // numeric address the answer came from
+};
+
+class RequestWindow {
+ public:
+  // `capacity` at least 1.
+  RequestWindow(TSNMPSend& client, std::size_t capacity);
+
+  std::size_t capacity() const { return capacity_; }
+  std::size_t in_flight() const { return in_flight_.size(); }
+  bool full() const { return in_flight_.size() >= capacity_; }
+
+  // Sends `query` to `host` under a fresh request ID (set in `query`, whose ID is then one
+  // higher after the encoding). Datagrams queued while nothing is in flight answer nothing and
+  // are dropped first. False when the send failed: nothing is then in flight for `tag`, and
+  // LastErrorCode() tells why. Must not be called when full().
+  bool Send(TSNMPRec& query, const std::string& host, std::size_t tag);
+
+  // Waits until at least one request in flight is settled (answered, or its deadline passed)
+  // and gives every request settled meanwhile, in no particular order; empty when nothing is
+  // in flight.
+  std::vector<SettledRequest> Settle();
+
+  std::int32_t LastErrorCode() const { return last_error_code_; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  struct Request {
+    std::size_t tag;
+    std::int32_t id;
+    Clock::time_point deadline;
+  };
+
+  std::int32_t DistinctRequestId(std::int32_t fallback) const;
+  void DropQueuedDatagrams();
+  void SizeReceiveQueue();
+  // Settles the request `datagram` answers, if any.
+  void TakeAnswer(const std::string& datagram, std::vector<SettledRequest>& settled);
+  // Settles every request whose deadline has passed without an answer.
+  void ExpireDue(std::vector<SettledRequest>& settled);
+  void FailAll(std::vector<SettledRequest>& settled);
+
+  TSNMPSend& client_;
+  std::size_t capacity_;
+  std::vector<Request> in_flight_;
+  SocketHandle sized_handle_ = kInvalidSocketHandle;
+  std::int32_t last_error_code_ = 0;
+};
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_SNMP_REQUEST_WINDOW_H_

@@ -1,0 +1,185 @@
+// Several requests in flight on one client's socket, against a responder socket of the test's
+// own on loopback: a burst of 64 answers arriving together, answers after their own deadline
+// while later requests are in flight, and forged or repeated answers.
+
+#include "snmp/request_window.h"
+
+#include <chrono>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "net/block_socket.h"
+#include "snmp/ber.h"
+#include "snmp/snmp_client.h"
+
+namespace zelsnmp {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kOidPrefix = "1.3.6.1.4.1.7.";
+
+// The responder: takes requests off its socket and answers them when the test says so.
+class Responder {
+ public:
+  Responder() {
+    socket_.BindLocal("127.0.0.1", "0");
+    port_ = std::to_string(socket_.LocalPortNumber());
+  }
+  const std::string& port() const { return port_; }
+
+  struct Request {
+    TSNMPRec message;
+    std::string from_address;
+    std::string from_port;
+  };
+  // The next request, waiting up to a second.
+  Request Next() {
+    Request request;
+    const std::string bytes = socket_.ReceiveDatagram(1000);
+    EXPECT_EQ(socket_.LastErrorCode(), 0);
+    EXPECT_TRUE(request.message.DecodeMessage(bytes));
+    request.from_address = socket_.RemoteAddressText();
+    request.from_port = std::to_string(socket_.RemotePortNumber());
+    return request;
+  }
+  // Answers `request` with `value` under `id` (by default the request's own).
+  void Answer(const Request& request, const std::string& value, std::int32_t id = 0) {
+    TSNMPRec answer;
+    answer.Version = request.message.Version;
+    answer.Community = request.message.Community;
+    answer.PDUType = PduResponse;
+    answer.ID = id != 0 ? id : request.message.ID;
+    answer.AddBinding(request.message.Bindings()[0].OidText, value, TagOctetString);
+    socket_.ConnectTo(request.from_address, request.from_port);
+    socket_.SendDatagram(answer.EncodeMessage());
+    ASSERT_EQ(socket_.LastErrorCode(), 0);
+  }
+
+ private:
+  TUDPBlockSocket socket_;
+  std::string port_;
+};
+
+TSNMPRec Query(std::size_t agent) {
+  TSNMPRec query;
+  query.Version = kSnmpVersion2c;
+  query.Community = "public";
+  query.PDUType = PduGetRequest;
+  query.AddBinding(kOidPrefix + std::to_string(agent), "", TagNull);
+  return query;
+}
+
+std::vector<SettledRequest> SettleAll(RequestWindow& window) {
+  std::vector<SettledRequest> all;
+  while (window.in_flight() > 0) {
+    for (SettledRequest& settled : window.Settle()) all.push_back(std::move(settled));
+  }
+  return all;
+}
+
+// 64 answers of 3000 bytes queue up before the window reads any of them, more than the
+// platform's default receive queue holds (208 KiB on Linux); each reaches its own request.
+TEST(RequestWindowTest, BurstOf64AnswersAllArrive) {
+  constexpr std::size_t kAgents = 64;
+  constexpr std::size_t kAnswerBytes = 3000;
+  Responder responder;
+  TSNMPSend client;
+  client.TargetPort = responder.port();
+  RequestWindow window(client, kAgents);
+  for (std::size_t agent = 0; agent < kAgents; ++agent) {
+    TSNMPRec query = Query(agent);
+    ASSERT_TRUE(window.Send(query, "127.0.0.1", agent));
+  }
+  EXPECT_TRUE(window.full());
+  std::set<std::int32_t> ids;
+  std::set<std::string> ports;
+  std::vector<Responder::Request> requests;
+  for (std::size_t i = 0; i < kAgents; ++i) {
+    requests.push_back(responder.Next());
+    ids.insert(requests.back().message.ID);
+    ports.insert(requests.back().from_port);
+  }
+  EXPECT_EQ(ids.size(), kAgents) << "distinct request IDs";
+  EXPECT_EQ(ports.size(), 1u) << "one local port";
+  for (const Responder::Request& request : requests) {
+    const std::string& oid = request.message.Bindings()[0].OidText;
+    responder.Answer(request, oid + std::string(kAnswerBytes - oid.size(), '.'));
+  }
+  std::this_thread::sleep_for(100ms);  // every answer is queued before the first read
+
+  const std::vector<SettledRequest> settled = SettleAll(window);
+  ASSERT_EQ(settled.size(), kAgents);
+  for (const SettledRequest& outcome : settled) {
+    ASSERT_TRUE(outcome.answered) << outcome.tag;
+    const std::string oid = kOidPrefix + std::to_string(outcome.tag);
+    EXPECT_EQ(outcome.reply.BindingValue(oid).substr(0, oid.size()), oid);
+    EXPECT_EQ(outcome.sender, "127.0.0.1");
+  }
+}
+
+// The first request's answer comes after its deadline, while the second is in flight: it is
+// dropped, and so are a forged answer and a repeated one; the second takes its own answer.
+TEST(RequestWindowTest, AnswerAfterItsDeadlineIsDroppedWhileOthersWait) {
+  Responder responder;
+  TSNMPSend client;
+  client.TargetPort = responder.port();
+  client.Timeout = 300;
+  RequestWindow window(client, 2);
+  TSNMPRec first = Query(1);
+  ASSERT_TRUE(window.Send(first, "127.0.0.1", 1));
+  std::this_thread::sleep_for(200ms);
+  TSNMPRec second = Query(2);
+  ASSERT_TRUE(window.Send(second, "127.0.0.1", 2));
+  const Responder::Request request1 = responder.Next();
+  const Responder::Request request2 = responder.Next();
+  EXPECT_NE(request1.message.ID, request2.message.ID);
+
+  std::this_thread::sleep_for(150ms);  // past the first deadline, before the second
+  responder.Answer(request1, "late");
+  responder.Answer(request2, "forged", request2.message.ID ^ 0x10000);
+  responder.Answer(request2, "own");
+  responder.Answer(request2, "repeated");
+  const std::vector<SettledRequest> settled = SettleAll(window);
+  ASSERT_EQ(settled.size(), 2u);
+  for (const SettledRequest& outcome : settled) {
+    if (outcome.tag == 1) {
+      EXPECT_FALSE(outcome.answered);
+      EXPECT_EQ(outcome.reply.BindingCount(), 0);
+    } else {
+      ASSERT_TRUE(outcome.answered);
+      EXPECT_EQ(outcome.reply.BindingValue(kOidPrefix + "2"), "own");
+    }
+  }
+}
+
+// A silent host costs its own time-out, counted from its own send.
+TEST(RequestWindowTest, EachDeadlineCountsFromItsOwnSend) {
+  Responder responder;
+  TSNMPSend client;
+  client.TargetPort = responder.port();
+  client.Timeout = 300;
+  RequestWindow window(client, 2);
+  const auto start = std::chrono::steady_clock::now();
+  TSNMPRec first = Query(1);
+  ASSERT_TRUE(window.Send(first, "127.0.0.1", 1));
+  std::this_thread::sleep_for(150ms);
+  TSNMPRec second = Query(2);
+  ASSERT_TRUE(window.Send(second, "127.0.0.1", 2));
+  std::vector<SettledRequest> settled = window.Settle();
+  ASSERT_EQ(settled.size(), 1u);
+  EXPECT_EQ(settled[0].tag, 1u);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
+  settled = window.Settle();
+  ASSERT_EQ(settled.size(), 1u);
+  EXPECT_EQ(settled[0].tag, 2u);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 450ms);
+  EXPECT_TRUE(window.Settle().empty());
+}
+
+}  // namespace
+}  // namespace zelsnmp
