@@ -68,19 +68,6 @@ void TSNMPSend::DropQueuedDatagrams() {
   }
 }
 
-std::int32_t TSNMPSend::DrawRequestId(std::int32_t fallback) {
-  for (;;) {
-    if (random_left_ == 0) {
-      // The platform's random source is read for several requests at once.
-      if (!FillRandomBytes(random_pool_.data(), sizeof random_pool_)) return fallback;
-      random_left_ = random_pool_.size();
-    }
-    const std::uint32_t value = random_pool_[--random_left_] & 0x7FFFFFFFu;
-    random_pool_[random_left_] = 0;  // a drawn value is not kept
-    if (value != 0) return static_cast<std::int32_t>(value);
-  }
-}
-
 bool TSNMPSend::TransmitMessage(TSNMPRec& message) {
   message.ID = DrawRequestId(message.ID);
   sent_request_id_ = message.ID;

@@ -36,7 +36,6 @@
 #ifndef ZELSNMP_SNMP_SNMP_CLIENT_H_
 #define ZELSNMP_SNMP_SNMP_CLIENT_H_
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -113,9 +112,6 @@ class TSNMPSend : public TIPClient {
   // Reads and drops every datagram already queued on an open socket (bounded in count).
   void DropQueuedDatagrams();
   bool FailReceive(TSNMPRec& reply, std::int32_t error_code);
-  // A fresh request ID from the platform's random source, 1 to 2147483647; `fallback` when
-  // the source cannot be read.
-  std::int32_t DrawRequestId(std::int32_t fallback);
 
   // Declared in reverse of the destruction order; the destructor also releases them
   // explicitly so that the order does not hang on this list.
@@ -124,9 +120,6 @@ class TSNMPSend : public TIPClient {
   std::unique_ptr<TUDPBlockSocket> sock_;
   std::string host_ip_;
   std::optional<std::int32_t> sent_request_id_;
-  // Random values not yet used as request IDs, taken from the end.
-  std::array<std::uint32_t, 16> random_pool_{};
-  std::size_t random_left_ = 0;
   std::int32_t last_error_code_ = 0;
 };
 
