@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"file-gets,tm", false, false, false, false}));
 
 TEST_F(StandinTest, UnknownFaultIsReportedOnceWithTheKnownNames) {
-  setenv("ZELSNMP_SIM_FAIL", "tm-connect,tm-conect", 1);
+  testing_support::SetEnv("ZELSNMP_SIM_FAIL", "tm-connect,tm-conect");
   testing::internal::CaptureStderr();
   EXPECT_EQ(slConnect(".", "TMS", 0, nullptr, 0), 0);
   EXPECT_EQ(slIsConnected(1), 0);
@@ -222,7 +222,7 @@ TEST_F(StandinTest, UnknownFaultIsReportedOnceWithTheKnownNames) {
 // stand-in does not create it by writing its logs.
 TEST_F(StandinTest, MissingSiteIsNamedAndNotCreated) {
   const std::filesystem::path missing = site_ / "no-such-site";
-  setenv("ZELSNMP_SITE", missing.c_str(), 1);
+  testing_support::SetEnv("ZELSNMP_SITE", missing.string());
   testing::internal::CaptureStderr();
   EXPECT_EQ(slConnect(".", "TMS", 0, nullptr, 0), 0);
   e_printf("error", 0, 0, 0, 0, 0);
@@ -230,7 +230,7 @@ TEST_F(StandinTest, MissingSiteIsNamedAndNotCreated) {
   EXPECT_EQ(echoed, "stand-in: no site folder " + missing.string() +
                         " (ZELSNMP_SITE, or ./site when unset)\nerror");
   EXPECT_FALSE(std::filesystem::exists(missing));
-  setenv("ZELSNMP_SITE", site_.c_str(), 1);
+  testing_support::SetEnv("ZELSNMP_SITE", site_.string());
   testing::internal::CaptureStderr();
   EXPECT_EQ(slConnect(".", "TM2", 0, nullptr, 0), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),

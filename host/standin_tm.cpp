@@ -95,9 +95,14 @@ std::string ConnectRefusal(std::string_view machine, std::string_view server) {
   std::error_code ignored;
   if (FaultRequested("tm-connect")) return "slConnect fails as ZELSNMP_SIM_FAIL asks (tm-connect)";
   if (!IsLocalMachine(machine)) {
-    return "machine \"" + Cp1251ToUtf8(machine) + "\" is not this one";
+    return std::string("machine \"") + Cp1251ToUtf8(machine) + "\" is not this one";
   }
-  if (!IsSinglePathComponent(server)) return "\"" + Cp1251ToUtf8(server) + "\" is no server name";
+  if (!IsSinglePathComponent(server)) {
+    std::string refusal(1, '"');
+    refusal += Cp1251ToUtf8(server);
+    refusal += "\" is no server name";
+    return refusal;
+  }
   if (!std::filesystem::is_directory(SitePath(), ignored)) {
     return "no site folder " + SitePath().string() + " (ZELSNMP_SITE, or ./site when unset)";
   }

@@ -221,7 +221,7 @@ TEST(ProfileReaderTest, SectionNameWithBlankBeforeZeroKeepsItsOwnLines) {
 
 TEST(ProfileReaderTest, ValueCutAt2047BytesAfterQuotesRemoved) {
   const std::string long_value(3000, 'v');
-  const std::string quoted = "\"" + std::string(2047, 'q') + "\"";
+  const std::string quoted = std::string(1, '"').append(2047, 'q').append(1, '"');
   const std::string long_key(5000, 'k');
   testing_support::TempDirectory dir;
   const std::string path = dir.Write(

@@ -118,7 +118,9 @@ TEST_P(ForgerTest, ForgedAnswersReachNoOtherRequest) {
       Ask(client, honest.address(), honest.port());
       ASSERT_TRUE(client.SendQuery()) << client.LastErrorText();
       EXPECT_EQ(client.Reply().BindingValue(kIfInOctets), "10") << round;
-      EXPECT_EQ(client.HostIP(), honest.address());
+      // Wine gives every loopback sender as 127.0.0.1.
+      EXPECT_EQ(client.HostIP(), testing_support::DistinctLoopbackAgents() ? honest.address()
+                                                                           : "127.0.0.1");
     }
   }
 }

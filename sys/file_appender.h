@@ -6,7 +6,8 @@
 // cut back to its earlier length. The file is opened (created when missing) on the first
 // Append and stays open until the object is destroyed; it is opened again, and so created
 // anew, when it was deleted meanwhile or an open failed. A file renamed meanwhile keeps
-// receiving the lines.
+// receiving the lines. On Windows the file is opened for each Append and closed after it
+// instead: a file held open there keeps its folder from being removed.
 
 #ifndef ZELSNMP_SYS_FILE_APPENDER_H_
 #define ZELSNMP_SYS_FILE_APPENDER_H_

@@ -13,31 +13,18 @@ namespace {
 
 constexpr std::intptr_t kClosed = -1;
 
-HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-
 }  // namespace
 
+// On Windows the file is opened for each append and closed right after it: a file held open
+// keeps its folder from being removed and a deleted file pending until it is closed, which
+// would stand in the way of whoever tidies the site while the task runs.
 FileAppender::FileAppender(std::filesystem::path path)
     : path_(std::move(path)), handle_(kClosed) {}
 
-FileAppender::~FileAppender() {
-  if (handle_ != kClosed) CloseHandle(AsHandle(handle_));
-}
+FileAppender::~FileAppender() = default;
 
 bool FileAppender::Open() {
-  if (handle_ != kClosed) {
-    // A file deleted since it was opened has no links left: a new one is made, as a fresh
-    // open would.
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (GetFileInformationByHandle(AsHandle(handle_), &information) &&
-        information.nNumberOfLinks > 0) {
-      return true;
-    }
-    CloseHandle(AsHandle(handle_));
-    handle_ = kClosed;
-  }
-  // Append-only access: every write goes to the end of the file as one piece.
-  const HANDLE file = CreateFileW(path_.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+  const HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -46,19 +33,28 @@ bool FileAppender::Open() {
 }
 
 bool FileAppender::Append(std::string_view bytes) {
-  if (!Open()) return false;
-  const HANDLE file = AsHandle(handle_);
-  LARGE_INTEGER before{};
-  GetFileSizeEx(file, &before);
-  DWORD written = 0;
-  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  const bool whole = ok && written == bytes.size();
-  if (!whole && written > 0) {
-    // A short write (a full disk): the part that went in is cut off again.
-    FILE_END_OF_FILE_INFO end{};
-    end.EndOfFile = before;
-    SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end);
+  if (bytes.size() > MAXDWORD || !Open()) return false;
+  const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  LARGE_INTEGER earlier_length{};
+  bool whole = GetFileSizeEx(file, &earlier_length) != 0;
+  if (whole) {
+    // Both offsets all ones: the write goes to the end of the file as it is at that moment,
+    // in one piece, as an append-mode write does.
+    OVERLAPPED at_end{};
+    at_end.Offset = 0xFFFFFFFF;
+    at_end.OffsetHigh = 0xFFFFFFFF;
+    DWORD written = 0;
+    const BOOL wrote =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &at_end);
+    whole = wrote && written == bytes.size();
+    if (!whole) {
+      // A short write (a full disk) leaves no half line behind.
+      SetFilePointerEx(file, earlier_length, nullptr, FILE_BEGIN);
+      SetEndOfFile(file);
+    }
   }
+  CloseHandle(file);
+  handle_ = kClosed;
   return whole;
 }
 

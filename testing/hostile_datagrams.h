@@ -47,7 +47,8 @@ inline std::string NestedSequences(std::size_t size, std::int32_t id) {
   std::size_t length = value.size();
   constexpr std::size_t kHeaderRoom = 48;  // message, PDU and list headers around the nest
   for (;;) {
-    std::string header = std::string(1, static_cast<char>(TagSequence)) + EncodeBerLength(length);
+    std::string header(1, static_cast<char>(TagSequence));
+    header += EncodeBerLength(length);
     if (length + header.size() + kHeaderRoom > size) break;
     length += header.size();
     headers.push_back(std::move(header));

@@ -107,8 +107,12 @@ std::string DescribeBinding(const ProbedLine& line) {
       tag == TagEndOfMibView) {
     return TagName(tag);
   }
-  return "\"" + CutToWidth(Displayable(line.binding.ValueText), kShownValueWidth) + "\" (" +
-         TagName(tag) + ")";
+  std::string shown(1, '"');
+  shown += CutToWidth(Displayable(line.binding.ValueText), kShownValueWidth);
+  shown += "\" (";
+  shown += TagName(tag);
+  shown += ')';
+  return shown;
 }
 
 }  // namespace zelsnmp::check
