@@ -1,7 +1,7 @@
 // The task against hostile agents: the real zelSNMP polls, in its own network namespace
 // (testing/private_network_main.cpp), first an agent of the test's making on 127.0.0.3:161 that
-// answers with damaged, oversized, nested, late, flooding or forged datagrams, then an honest agent simulator
-// on 127.0.0.2:161. Every case checks the journal (the honest agent's value arrives, no forged
+// answers with damaged, oversized, nested, late, flooding or forged datagrams, then an honest
+// agent simulator on 127.0.0.2:161. Every case checks the journal (the honest agent's value arrives, no forged
 // value reaches any point, the hostile agent's point gets its own value, an unreadable value or
 // flags) and the task's peak memory (VmHWM) once the pass has reached the honest agent.
 
