@@ -318,6 +318,9 @@ TEST_F(AgentPollerTest, KeepsOneClientForEveryAgentAndPass) {
 // pass as in the serial pass: the two agents before it are written, the error is logged, the
 // client is replaced and the fourth agent is not asked.
 TEST_F(AgentPollerTest, WindowedPassEndsAtAnExceptionLikeTheSerialPass) {
+  if (!testing_support::DistinctLoopbackAgents()) {
+    GTEST_SKIP() << "agents at distinct loopback addresses cannot be told apart here (Wine)";
+  }
   StartAgent("127.0.0.1", "1.3.6.1.2.1.1.3.0|67|1\n");
   StartAgent("127.0.0.2", "1.3.6.1.2.1.1.3.0|67|2\n");
   StartAgent("127.0.0.3", "1.3.6.1.2.1.1.3.0|67|3\n");
