@@ -35,7 +35,7 @@ class FileAppender {
   bool Open();
 
   std::filesystem::path path_;
-  std::intptr_t handle_;
+  std::intptr_t handle_;  // the open file (POSIX); Windows opens it for each Append
 };
 
 }  // namespace zelsnmp
