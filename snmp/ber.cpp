@@ -242,38 +242,58 @@ std::int32_t TakeOidArc(std::string& text) {
   return arc;
 }
 
+namespace {
+
+// The arc at `p` up to its dot, as ArcValue reads it; `p` ends behind the dot.
+std::uint32_t NextArc(const char*& p, const char* end) {
+  const char* const start = p;
+  std::uint32_t value = 0;
+  for (; p != end; ++p) {
+    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit > 9) break;
+    value = value * 10 + digit;
+  }
+  const auto length = static_cast<std::size_t>(p - start);
+  if ((p == end || *p == '.') && length > 0 && length <= 9) {
+    if (p != end) ++p;
+    return value;
+  }
+  // Anything else (more digits, signs, blanks, letters) reads as ParseIntDefault reads it.
+  while (p != end && *p != '.') ++p;
+  const std::string_view arc_text(start, static_cast<std::size_t>(p - start));
+  if (p != end) ++p;
+  return ArcValue(arc_text);
+}
+
+// Writes the content octets of the OID text at `out`, which has room for kMaxSubIdBytes per
+// character and two more; returns the end of what it wrote. Arcs are taken as their 32-bit
+// patterns so that out-of-range sums wrap instead of overflowing.
+char* WriteOidContent(char* out, std::string_view text) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const std::uint32_t first = NextArc(p, end);
+  const std::uint32_t second = NextArc(p, end);
+  out = WriteSubId(out, first * kFirstArcFactor + second);
+  while (p != end) out = WriteSubId(out, NextArc(p, end));
+  return out;
+}
+
+constexpr std::size_t kOidContentRoomOnStack = 64;
+
+}  // namespace
+
 void AppendOidContent(std::string& out, std::string_view text) {
-  // Written in place: every arc gives at most five bytes, and there is at most one arc more
-  // than there are characters.
+  // Every arc gives at most five bytes, and there is at most one arc more than there are
+  // characters. Usual OIDs are written on the stack and appended in one piece.
+  if (text.size() <= kOidContentRoomOnStack) {
+    char bytes[kMaxSubIdBytes * (kOidContentRoomOnStack + 2)];
+    out.append(bytes, static_cast<std::size_t>(WriteOidContent(bytes, text) - bytes));
+    return;
+  }
   const std::size_t base = out.size();
   out.resize(base + kMaxSubIdBytes * (text.size() + 2));
   char* const begin = out.data() + base;
-  char* end = begin;
-  const char* const chars = text.data();
-  const std::size_t size = text.size();
-  std::size_t position = 0;
-  // Arcs are taken as their 32-bit patterns so that out-of-range sums wrap instead of
-  // overflowing. One walk over the text: each arc is read up to its dot as it goes.
-  auto next_arc = [chars, size](std::size_t& at) -> std::uint32_t {
-    const std::size_t start = at;
-    std::uint32_t value = 0;
-    unsigned not_digit = 0;
-    std::size_t i = at;
-    for (; i < size && chars[i] != '.'; ++i) {
-      const unsigned digit = static_cast<unsigned char>(chars[i]) - unsigned{'0'};
-      not_digit |= digit > 9 ? 1u : 0u;
-      value = value * 10 + digit;
-    }
-    const std::size_t length = i - start;
-    at = i < size ? i + 1 : i;  // behind the dot
-    if (not_digit == 0 && length > 0 && length <= 9) return value;
-    return ArcValue(std::string_view(chars + start, length));
-  };
-  const std::uint32_t first = next_arc(position);
-  const std::uint32_t second = next_arc(position);
-  end = WriteSubId(end, first * kFirstArcFactor + second);
-  while (position < size) end = WriteSubId(end, next_arc(position));
-  out.resize(base + static_cast<std::size_t>(end - begin));
+  out.resize(base + static_cast<std::size_t>(WriteOidContent(begin, text) - begin));
 }
 
 std::string OidTextToBer(std::string_view text) {

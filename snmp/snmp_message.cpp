@@ -1,5 +1,6 @@
 #include "snmp/snmp_message.h"
 
+#include <cstring>
 #include <optional>
 
 #include "snmp/ber.h"
@@ -73,8 +74,8 @@ void AppendValueContent(std::string& out, const TSNMPMib& binding) {
     case TagCounter32:
     case TagGauge32:
     case TagTimeTicks:
-      AppendBerUnsigned64(
-          out, static_cast<std::uint32_t>(CounterValue(binding.ValueText, UINT32_MAX)));
+      AppendBerUnsigned64(out,
+                          static_cast<std::uint32_t>(CounterValue(binding.ValueText, UINT32_MAX)));
       return;
     case TagCounter64:
       AppendBerUnsigned64(out, CounterValue(binding.ValueText, UINT64_MAX));
@@ -85,18 +86,12 @@ void AppendValueContent(std::string& out, const TSNMPMib& binding) {
   }
 }
 
-// Tag and length octets of an item whose content is `length` bytes.
-void AppendHeader(std::string& out, int tag, std::size_t length) {
-  out += static_cast<char>(tag & 0xFF);
-  AppendBerLength(out, length);
-}
-
 // Tag and one-byte length.
 constexpr std::size_t kShortHeaderSize = 2;
 
 // Writes `length` into the one-byte placeholder at `at`.
 void PatchLength(std::string& out, std::size_t at, std::size_t length) {
-  if (length < 0x80) {
+  if (length < 0x80) [[likely]] {
     out[at] = static_cast<char>(length);
   } else {
     out.replace(at, 1, EncodeBerLength(length));
@@ -107,13 +102,42 @@ std::size_t ItemSize(std::size_t content_length) {
   return 1 + BerLengthSize(content_length) + content_length;
 }
 
-// An INTEGER item of `value`, whole.
-void AppendIntegerItem(std::string& out, std::int32_t value) {
-  out += static_cast<char>(TagInteger);
-  const std::size_t length_at = out.size();
-  out += '\0';
-  AppendBerInteger(out, value);
-  out[length_at] = static_cast<char>(out.size() - length_at - 1);
+// The content octets of an INTEGER, as AppendBerInteger writes them, held in place.
+class IntegerContent {
+ public:
+  explicit IntegerContent(std::int32_t value) {
+    std::size_t size = 4;  // a negative value always takes all four bytes
+    if (value >= 0) size = value < 0x80 ? 1 : value < 0x8000 ? 2 : value < 0x800000 ? 3 : 4;
+    const auto pattern = static_cast<std::uint32_t>(value);
+    for (std::size_t i = 0; i < size; ++i) {
+      bytes_[i] = static_cast<char>(pattern >> (8 * (size - 1 - i)));
+    }
+    size_ = size;
+  }
+  std::string_view View() const { return {bytes_, size_}; }
+
+ private:
+  char bytes_[4] = {};
+  std::size_t size_ = 0;
+};
+
+// Writers into a buffer sized in advance; each returns the end of what it wrote.
+char* WriteHeader(char* out, int tag, std::size_t length) {
+  *out++ = static_cast<char>(tag & 0xFF);
+  if (length < 0x80) {
+    *out++ = static_cast<char>(length);
+    return out;
+  }
+  const std::size_t count = BerLengthSize(length) - 1;
+  *out++ = static_cast<char>(0x80 + count);
+  for (std::size_t i = count; i > 0; --i) *out++ = static_cast<char>(length >> (8 * (i - 1)));
+  return out;
+}
+
+char* WriteItem(char* out, int tag, std::string_view content) {
+  out = WriteHeader(out, tag, content.size());
+  if (!content.empty()) std::memcpy(out, content.data(), content.size());
+  return out + content.size();
 }
 
 // The value of a header item as ParseIntDefault reads the text ReadBerItem gives for it.
@@ -182,43 +206,66 @@ void TSNMPRec::ResetMessage() {
   ErrorStatus = 0;
   ErrorIndex = 0;
   Community = kDefaultCommunity;
-  // Released, not only emptied: a reply of many bindings keeps no memory after it.
-  std::vector<TSNMPMib>().swap(bindings_);
+  binding_count_ = 0;
+  encoded_bindings_current_ = false;
+  encoded_bindings_.clear();
+  if (bindings_.capacity() > kKeptBindingCount) {
+    std::vector<TSNMPMib>().swap(bindings_);
+  } else {
+    for (TSNMPMib& binding : bindings_) {
+      if (binding.OidText.capacity() > kKeptTextCapacity) std::string().swap(binding.OidText);
+      if (binding.ValueText.capacity() > kKeptTextCapacity) std::string().swap(binding.ValueText);
+    }
+  }
+  if (encoded_bindings_.capacity() > kKeptEncodingCapacity) std::string().swap(encoded_bindings_);
+}
+
+TSNMPMib& TSNMPRec::SpareBinding() {
+  if (binding_count_ == bindings_.size()) bindings_.emplace_back();
+  return bindings_[binding_count_];
+}
+
+void TSNMPRec::CommitBinding() {
+  ++binding_count_;
+  encoded_bindings_current_ = false;
 }
 
 void TSNMPRec::AddBinding(std::string_view oid_text, std::string_view value_text,
                           std::int32_t value_tag) {
-  bindings_.push_back(TSNMPMib{std::string(oid_text), std::string(value_text), value_tag});
+  TSNMPMib& binding = SpareBinding();
+  binding.OidText.assign(oid_text);
+  binding.ValueText.assign(value_text);
+  binding.ValueTag = value_tag;
+  CommitBinding();
 }
 
 std::int32_t TSNMPRec::BindingCount() const {
-  return static_cast<std::int32_t>(bindings_.size());
+  return static_cast<std::int32_t>(binding_count_);
 }
 
 std::string TSNMPRec::BindingValue(std::string_view oid_text) const {
-  for (const TSNMPMib& binding : bindings_) {
+  for (const TSNMPMib& binding : Bindings()) {
     if (binding.OidText == oid_text) return binding.ValueText;
   }
   return {};
 }
 
-std::string TSNMPRec::EncodeMessage() {
-  // The bindings first, into one buffer, each item written in place with its length patched
-  // in behind it; then the headers, whose lengths follow from the bindings', and the bindings
-  // copied once behind them.
-  std::string bindings;
-  bindings.reserve(bindings_.size() * 24);
-  for (const TSNMPMib& binding : bindings_) {
+const std::string& TSNMPRec::EncodedBindings() {
+  if (encoded_bindings_current_) return encoded_bindings_;
+  // Each item is written in place with a one-byte length placeholder, patched behind it.
+  std::string& bindings = encoded_bindings_;
+  bindings.clear();
+  bindings.reserve(binding_count_ * 24);
+  for (const TSNMPMib& binding : Bindings()) {
     const std::size_t start = bindings.size();
-    bindings += static_cast<char>(TagSequence);
-    bindings += '\0';
-    bindings += static_cast<char>(TagObjectId);
-    bindings += '\0';
+    constexpr char kBindingHeaders[] = {static_cast<char>(TagSequence), 0,
+                                        static_cast<char>(TagObjectId), 0};
+    bindings.append(kBindingHeaders, sizeof kBindingHeaders);
     AppendOidContent(bindings, binding.OidText);
     const std::size_t oid_length = bindings.size() - start - kShortHeaderSize * 2;
     const std::size_t value_length_at = bindings.size() + 1;
-    bindings += static_cast<char>(binding.ValueTag & 0xFF);
-    bindings += '\0';
+    const char value_header[] = {static_cast<char>(binding.ValueTag & 0xFF), 0};
+    bindings.append(value_header, sizeof value_header);
     AppendValueContent(bindings, binding);
     const std::size_t value_length = bindings.size() - value_length_at - 1;
     // The one-byte lengths written in advance are patched, latest first; a length of 128 or
@@ -227,28 +274,33 @@ std::string TSNMPRec::EncodeMessage() {
     PatchLength(bindings, start + kShortHeaderSize + 1, oid_length);
     PatchLength(bindings, start + 1, bindings.size() - start - kShortHeaderSize);
   }
+  encoded_bindings_current_ = true;
+  return encoded_bindings_;
+}
 
-  // The PDU header and the message header, whose lengths now follow from the bindings'.
-  std::string header_items;
-  AppendIntegerItem(header_items, ID);
-  AppendIntegerItem(header_items, ErrorStatus);
-  AppendIntegerItem(header_items, ErrorIndex);
-  const std::size_t pdu_length = header_items.size() + ItemSize(bindings.size());
-  std::string version_item;
-  AppendIntegerItem(version_item, Version);
+std::string TSNMPRec::EncodeMessage() {
+  // The bindings first; then the headers, whose lengths follow from the bindings', written
+  // into one buffer of the exact size with the bindings copied once behind them.
+  const std::string& bindings = EncodedBindings();
+  const IntegerContent version(Version);
+  const IntegerContent id(ID);
+  const IntegerContent error_status(ErrorStatus);
+  const IntegerContent error_index(ErrorIndex);
+  const std::size_t pdu_length = ItemSize(id.View().size()) + ItemSize(error_status.View().size()) +
+                                 ItemSize(error_index.View().size()) + ItemSize(bindings.size());
   const std::size_t message_length =
-      version_item.size() + ItemSize(Community.size()) + ItemSize(pdu_length);
+      ItemSize(version.View().size()) + ItemSize(Community.size()) + ItemSize(pdu_length);
 
-  std::string message;
-  message.reserve(ItemSize(message_length));
-  AppendHeader(message, TagSequence, message_length);
-  message += version_item;
-  AppendHeader(message, TagOctetString, Community.size());
-  message += Community;
-  AppendHeader(message, PDUType, pdu_length);
-  message += header_items;
-  AppendHeader(message, TagSequence, bindings.size());
-  message += bindings;
+  std::string message(ItemSize(message_length), '\0');
+  char* out = message.data();
+  out = WriteHeader(out, TagSequence, message_length);
+  out = WriteItem(out, TagInteger, version.View());
+  out = WriteItem(out, TagOctetString, Community);
+  out = WriteHeader(out, PDUType, pdu_length);
+  out = WriteItem(out, TagInteger, id.View());
+  out = WriteItem(out, TagInteger, error_status.View());
+  out = WriteItem(out, TagInteger, error_index.View());
+  WriteItem(out, TagSequence, bindings);
 
   ID = NextRequestId(ID);
   return message;
@@ -300,16 +352,16 @@ bool TSNMPRec::Decode(std::string_view bytes, bool with_bindings) {
 
   // Every binding of a message that fits in a datagram starts before outer_length - 1, and
   // while the position is there at least three bytes remain, so each round consumes bytes and
-  // the walk ends.
+  // the walk ends. Texts are written into kept storage where there is some.
   while (position + 1 < outer_length) {
     StepOver(bytes, position, tag);  // steps into the binding
-    std::string oid_text;
-    ReadBindingItemText(bytes, position, tag, oid_text);
-    std::string value_text;
-    ReadBindingItemText(bytes, position, tag, value_text);
-    if (!oid_text.empty()) {
-      bindings_.push_back(TSNMPMib{std::move(oid_text), std::move(value_text), tag});
-    }
+    TSNMPMib& binding = SpareBinding();
+    binding.OidText.clear();
+    ReadBindingItemText(bytes, position, tag, binding.OidText);
+    binding.ValueText.clear();
+    ReadBindingItemText(bytes, position, tag, binding.ValueText);
+    binding.ValueTag = tag;
+    if (!binding.OidText.empty()) CommitBinding();
   }
   return true;
 }

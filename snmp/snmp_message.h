@@ -24,7 +24,9 @@
 #ifndef ZELSNMP_SNMP_SNMP_MESSAGE_H_
 #define ZELSNMP_SNMP_SNMP_MESSAGE_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,8 +78,10 @@ class TSNMPRec {
   std::int32_t& MaxRepetitions() { return ErrorIndex; }
   std::int32_t MaxRepetitions() const { return ErrorIndex; }
 
-  // Every field back to its fresh value and no bindings (their memory released); ID keeps its
-  // value.
+  // Every field back to its fresh value and no bindings; ID keeps its value. The storage of up
+  // to kKeptBindingCount bindings of short texts is kept for the next bindings, so that a
+  // message filled again and again allocates nothing; anything beyond that is released, so a
+  // reply of many or long bindings keeps no memory after it.
   void ResetMessage();
 
   // Appends a binding; nothing is validated and duplicates stay.
@@ -89,7 +93,8 @@ class TSNMPRec {
   // when there is none.
   std::string BindingValue(std::string_view oid_text) const;
 
-  const std::vector<TSNMPMib>& Bindings() const { return bindings_; }
+  // The bindings in order; valid until the message is next changed.
+  std::span<const TSNMPMib> Bindings() const { return {bindings_.data(), binding_count_}; }
 
   // The message as BER bytes; afterwards ID is one higher.
   std::string EncodeMessage();
@@ -104,9 +109,25 @@ class TSNMPRec {
   bool DecodeHeader(std::string_view bytes);
 
  private:
-  bool Decode(std::string_view bytes, bool with_bindings);
+  static constexpr std::size_t kKeptBindingCount = 64;
+  static constexpr std::size_t kKeptTextCapacity = 128;
+  static constexpr std::size_t kKeptEncodingCapacity = 4096;
 
+  bool Decode(std::string_view bytes, bool with_bindings);
+  // The storage for one binding more: a kept one when there is one, else a new one. It counts
+  // as a binding of the message only once CommitBinding is called.
+  TSNMPMib& SpareBinding();
+  void CommitBinding();
+  // The binding list's content octets for the bindings as they stand.
+  const std::string& EncodedBindings();
+
+  // bindings_[0, binding_count_) are the message's bindings; the rest is kept storage.
   std::vector<TSNMPMib> bindings_;
+  std::size_t binding_count_ = 0;
+  // The binding list as last encoded, current while no binding has been added since: a
+  // request sent again and again is encoded once.
+  std::string encoded_bindings_;
+  bool encoded_bindings_current_ = false;
 };
 
 }  // namespace zelsnmp

@@ -1,5 +1,6 @@
 #include "snmp/snmp_message.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <ostream>
 #include <random>
@@ -469,6 +470,48 @@ TEST(TSNMPRec, MutatedResponsesGiveDefinedResults) {
     // Again with the outer header rebuilt, so that the walk over the damaged inside runs.
     if (bytes.size() > 2) ExpectSaneDecode(BuildBerObject(bytes.substr(2), TagSequence));
     if (HasFatalFailure()) return;
+  }
+}
+
+// The encoding of a message made anew from the public fields of `message`, once.
+std::string EncodedAnew(const TSNMPRec& message) {
+  TSNMPRec anew;
+  anew.Version = message.Version;
+  anew.Community = message.Community;
+  anew.PDUType = message.PDUType;
+  anew.ID = message.ID;
+  anew.ErrorStatus = message.ErrorStatus;
+  anew.ErrorIndex = message.ErrorIndex;
+  for (const TSNMPMib& b : message.Bindings()) anew.AddBinding(b.OidText, b.ValueText, b.ValueTag);
+  return anew.EncodeMessage();
+}
+
+// One message used again and again (decoded into, added to, encoded) must give exactly what a
+// fresh message gives: the storage and the encoding it keeps between uses never show.
+TEST(TSNMPRec, ReusedMessageBehavesLikeAFreshOne) {
+  const std::string full = SampleResponse().EncodeMessage();
+  std::mt19937 random(7654321);
+  TSNMPRec reused;
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes = full;
+    bytes[random() % bytes.size()] = static_cast<char>(random());
+    bytes.resize(random() % (bytes.size() + 1));
+    if (round % 3 == 0)
+      bytes = BuildBerObject(bytes.substr(std::min<std::size_t>(2, bytes.size())), TagSequence);
+    TSNMPRec fresh;
+    ASSERT_EQ(reused.DecodeMessage(bytes), fresh.DecodeMessage(bytes));
+    ASSERT_EQ(reused.BindingCount(), fresh.BindingCount());
+    for (int i = 0; i < fresh.BindingCount(); ++i) {
+      EXPECT_EQ(reused.Bindings()[i].OidText, fresh.Bindings()[i].OidText);
+      EXPECT_EQ(reused.Bindings()[i].ValueText, fresh.Bindings()[i].ValueText);
+      EXPECT_EQ(reused.Bindings()[i].ValueTag, fresh.Bindings()[i].ValueTag);
+    }
+    for (int step = 0; step < 3; ++step) {
+      const std::string expected = EncodedAnew(reused);
+      ASSERT_EQ(reused.EncodeMessage(), expected) << "round " << round << ", step " << step;
+      if (step == 1) reused.AddBinding("1.3.6.1.2.1.1.5.0", "added", TagOctetString);
+    }
+    if (round % 5 == 0) reused.ResetMessage();
   }
 }
 
