@@ -80,24 +80,6 @@ std::uint32_t TakeArc(std::string_view& text) {
   return ArcValue(arc_text);
 }
 
-// Reads the length octets at `position`; false when they run past the end of the buffer (the
-// position then stands at the end).
-bool ReadLength(std::string_view buffer, std::size_t& position, std::uint32_t& length) {
-  length = 0;
-  if (position >= buffer.size()) return false;
-  unsigned first = ByteAt(buffer, position++);
-  if (first < kLongFormBit) {
-    length = first;
-    return true;
-  }
-  std::size_t count = first & 0x7F;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (position >= buffer.size()) return false;
-    length = (length << 8) | ByteAt(buffer, position++);
-  }
-  return true;
-}
-
 std::uint64_t ContentAsUnsigned(std::string_view content) {
   std::uint64_t value = 0;
   for (std::size_t i = 0; i < content.size(); ++i) value = (value << 8) | ByteAt(content, i);
@@ -118,25 +100,6 @@ void AppendDottedBytes(std::string& out, std::string_view content) {
     if (i > 0) out += '.';
     AppendDecimal(out, ByteAt(content, i));
   }
-}
-
-
-// One item at `position` with the rules of ReadBerItem; false (content empty) when fewer than
-// two bytes are left or the item runs past the end of the buffer.
-bool ReadItem(std::string_view buffer, std::size_t& position, int& value_tag,
-              std::string_view& content) {
-  value_tag = TagNull;
-  if (position >= buffer.size() || buffer.size() - position < 2) return false;
-
-  const int tag = static_cast<int>(ByteAt(buffer, position++));
-  value_tag = tag;
-  std::uint32_t length = 0;
-  if (!ReadLength(buffer, position, length)) return false;
-  if (length > buffer.size() - position) return false;
-  content = buffer.substr(position, length);
-  // A constructed item is stepped into: the position stays on its first content byte.
-  if ((tag & kConstructedTagBit) == 0) position += length;
-  return true;
 }
 
 }  // namespace
@@ -191,7 +154,7 @@ std::string EncodeBerLength(std::size_t length) {
 
 std::uint32_t DecodeBerLength(std::string_view buffer, std::size_t& position) {
   std::uint32_t length = 0;
-  ReadLength(buffer, position, length);
+  ReadBerLength(buffer, position, length);
   return length;
 }
 
@@ -367,12 +330,6 @@ std::string BerToOidText(std::string_view content) {
   return text;
 }
 
-bool ReadBerContent(std::string_view buffer, std::size_t& position, int& value_tag,
-                    std::string_view& content) {
-  content = {};
-  return ReadItem(buffer, position, value_tag, content);
-}
-
 void AppendPrimitiveBerText(std::string& out, std::string_view content, int tag) {
   switch (tag) {
     case TagBoolean:
@@ -410,7 +367,7 @@ std::string PrimitiveBerText(std::string_view content, int tag) {
 
 std::string ReadBerItem(std::string_view buffer, std::size_t& position, int& value_tag) {
   std::string_view content;
-  if (!ReadItem(buffer, position, value_tag, content)) return {};
+  if (!ReadBerContent(buffer, position, value_tag, content)) return {};
   if ((value_tag & kConstructedTagBit) != 0) return std::string(content);
   return PrimitiveBerText(content, value_tag);
 }

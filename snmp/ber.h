@@ -117,8 +117,13 @@ std::string ReadBerItem(std::string_view buffer, std::size_t& position, int& val
 // empty text without reading any content: fewer than two bytes left, or an item running past
 // the end. Costs nothing in proportion to the content, so walking into nested items stays
 // linear in the buffer's size.
+// Defined below: every item of every message passes through it.
 bool ReadBerContent(std::string_view buffer, std::size_t& position, int& value_tag,
                     std::string_view& content);
+
+// The length octets at `position` with the rules of DecodeBerLength, into `length`; false when
+// they run past the end of the buffer (the position then stands at the end).
+bool ReadBerLength(std::string_view buffer, std::size_t& position, std::uint32_t& length);
 
 // The text ReadBerItem gives for a primitive item of tag `tag` with `content`.
 std::string PrimitiveBerText(std::string_view content, int tag);
@@ -135,6 +140,38 @@ void AppendBerUnsigned64(std::string& out, std::uint64_t value);
 void AppendOidContent(std::string& out, std::string_view text);
 void AppendOidText(std::string& out, std::string_view content);
 void AppendPrimitiveBerText(std::string& out, std::string_view content, int tag);
+
+inline bool ReadBerLength(std::string_view buffer, std::size_t& position, std::uint32_t& length) {
+  length = 0;
+  if (position >= buffer.size()) return false;
+  const unsigned first = static_cast<unsigned char>(buffer[position++]);
+  if (first < 0x80) {
+    length = first;
+    return true;
+  }
+  const std::size_t count = first & 0x7F;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (position >= buffer.size()) return false;
+    length = (length << 8) | static_cast<unsigned char>(buffer[position++]);
+  }
+  return true;
+}
+
+inline bool ReadBerContent(std::string_view buffer, std::size_t& position, int& value_tag,
+                           std::string_view& content) {
+  content = {};
+  value_tag = TagNull;
+  if (position >= buffer.size() || buffer.size() - position < 2) return false;
+  const int tag = static_cast<unsigned char>(buffer[position++]);
+  value_tag = tag;
+  std::uint32_t length = 0;
+  if (!ReadBerLength(buffer, position, length)) return false;
+  if (length > buffer.size() - position) return false;
+  content = buffer.substr(position, length);
+  // A constructed item is stepped into: the position stays on its first content byte.
+  if ((tag & kConstructedTagBit) == 0) position += length;
+  return true;
+}
 
 }  // namespace zelsnmp
 
