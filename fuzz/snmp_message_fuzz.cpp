@@ -1,5 +1,7 @@
 // libFuzzer target: arbitrary bytes through DecodeMessage and a full ReadBerItem walk, with the
-// codec's promises checked (position never backwards, never past the end, every walk ends).
+// codec's promises checked (position never backwards, never past the end, every walk ends), and
+// one message decoded into again and again giving what a fresh one gives (the storage it keeps
+// between uses never shows).
 
 #include <cstddef>
 #include <cstdint>
@@ -21,11 +23,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace zelsnmp;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
 
+  static TSNMPRec* reused = new TSNMPRec();
   TSNMPRec message;
-  if (message.DecodeMessage(bytes)) {
+  const bool decoded = message.DecodeMessage(bytes);
+  Require(reused->DecodeMessage(bytes) == decoded);
+  Require(reused->BindingCount() == message.BindingCount());
+  for (int i = 0; i < message.BindingCount(); ++i) {
+    const TSNMPMib& mine = message.Bindings()[i];
+    const TSNMPMib& kept = reused->Bindings()[i];
+    Require(kept.OidText == mine.OidText && kept.ValueText == mine.ValueText &&
+            kept.ValueTag == mine.ValueTag);
+  }
+  if (decoded) {
     for (const TSNMPMib& binding : message.Bindings()) Require(!binding.OidText.empty());
     // Whatever was decoded encodes again and decodes to the same number of bindings.
     std::string again = message.EncodeMessage();
+    Require(reused->EncodeMessage() == again);
     TSNMPRec copy;
     Require(copy.DecodeMessage(again));
   } else {
