@@ -4,6 +4,8 @@
 #   scripts/bench.sh            full run (several minutes)
 #   scripts/bench.sh --smoke    one short pass of everything (seconds), for CI
 # Figures are medians of the repetitions; the table names the machine it ran on.
+# ZELSNMP_BENCH_CPU picks the CPU every program is pinned to (default 0), so that a run can
+# keep off a CPU that something else is using.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repetitions=5
@@ -22,7 +24,8 @@ cmake --build --preset release -j "$(nproc)" \
   --target codec_benchmark config_benchmark exchange_benchmark bench_responder zelSNMP \
   pass_benchmark_standin pass_benchmark_nullhost agentsim >/dev/null
 
-pin=(taskset -c 0)
+cpu="${ZELSNMP_BENCH_CPU:-0}"
+pin=(taskset -c "$cpu")
 run() {
   local program=$1
   "${pin[@]}" "$out/$program" --benchmark_repetitions=$repetitions \
@@ -45,10 +48,10 @@ if [[ $(id -u) -eq 0 ]]; then
     "$1/tools/agentsim/agentsim" --listen 127.0.0.1:161 --data "$2" >/dev/null & agent=$!
     sleep 0.5
     for program in pass_benchmark_nullhost pass_benchmark_standin; do
-      taskset -c 0 "$1/bench/$program" --benchmark_repetitions="$3" --benchmark_min_time="$4" \
+      taskset -c "$5" "$1/bench/$program" --benchmark_repetitions="$3" --benchmark_min_time="$4" \
         --benchmark_format=json >"$1/bench/$program.json"
     done
-    kill "$agent"' _ "$PWD/$build" "$data" "$repetitions" "$min_time"
+    kill "$agent"' _ "$PWD/$build" "$data" "$repetitions" "$min_time" "$cpu"
   rm -f "$data"
   rm -rf /tmp/zelsnmp_pass_bench_site_*
   passes=("$out/pass_benchmark_nullhost.json" "$out/pass_benchmark_standin.json")
@@ -88,7 +91,7 @@ if [[ $(id -u) -eq 0 ]]; then
   memory="Peak memory of the task (max RSS): empty configuration ${empty} KiB; 1000 agents x 50 lines ${full} KiB; difference $(awk "BEGIN { printf \"%.1f\", ($full - $empty) / 1024 }") MiB"
 fi
 
-machine="$(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC')"
+machine="$(nproc) CPUs (programs pinned to CPU $cpu), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC')"
 python3 bench/make_table.py "$build/bench.md" "$machine" "$memory" \
   "$out/codec_benchmark.json" "$out/exchange_benchmark.json" "$out/config_benchmark.json" \
   "${passes[@]}"
