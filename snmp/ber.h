@@ -141,6 +141,14 @@ void AppendOidContent(std::string& out, std::string_view text);
 void AppendOidText(std::string& out, std::string_view content);
 void AppendPrimitiveBerText(std::string& out, std::string_view content, int tag);
 
+// The writing forms, for buffers sized in advance: the same bytes written at `out`; each
+// returns the end of what it wrote. Length octets take at most kMaxBerLengthBytes, INTEGER
+// content at most kMaxBerIntegerBytes.
+constexpr std::size_t kMaxBerLengthBytes = 9;
+constexpr std::size_t kMaxBerIntegerBytes = 4;
+char* WriteBerLength(char* out, std::size_t length);
+char* WriteBerInteger(char* out, std::int32_t value);
+
 inline bool ReadBerLength(std::string_view buffer, std::size_t& position, std::uint32_t& length) {
   length = 0;
   if (position >= buffer.size()) return false;

@@ -102,36 +102,22 @@ std::size_t ItemSize(std::size_t content_length) {
   return 1 + BerLengthSize(content_length) + content_length;
 }
 
-// The content octets of an INTEGER, as AppendBerInteger writes them, held in place.
+// The content octets of an INTEGER, held in place.
 class IntegerContent {
  public:
-  explicit IntegerContent(std::int32_t value) {
-    std::size_t size = 4;  // a negative value always takes all four bytes
-    if (value >= 0) size = value < 0x80 ? 1 : value < 0x8000 ? 2 : value < 0x800000 ? 3 : 4;
-    const auto pattern = static_cast<std::uint32_t>(value);
-    for (std::size_t i = 0; i < size; ++i) {
-      bytes_[i] = static_cast<char>(pattern >> (8 * (size - 1 - i)));
-    }
-    size_ = size;
-  }
+  explicit IntegerContent(std::int32_t value)
+      : size_(static_cast<std::size_t>(WriteBerInteger(bytes_, value) - bytes_)) {}
   std::string_view View() const { return {bytes_, size_}; }
 
  private:
-  char bytes_[4] = {};
-  std::size_t size_ = 0;
+  char bytes_[kMaxBerIntegerBytes] = {};
+  std::size_t size_;
 };
 
 // Writers into a buffer sized in advance; each returns the end of what it wrote.
 char* WriteHeader(char* out, int tag, std::size_t length) {
   *out++ = static_cast<char>(tag & 0xFF);
-  if (length < 0x80) {
-    *out++ = static_cast<char>(length);
-    return out;
-  }
-  const std::size_t count = BerLengthSize(length) - 1;
-  *out++ = static_cast<char>(0x80 + count);
-  for (std::size_t i = count; i > 0; --i) *out++ = static_cast<char>(length >> (8 * (i - 1)));
-  return out;
+  return WriteBerLength(out, length);
 }
 
 char* WriteItem(char* out, int tag, std::string_view content) {
