@@ -16,22 +16,14 @@ unsigned ByteAt(std::string_view buffer, std::size_t position) {
   return static_cast<unsigned char>(buffer[position]);
 }
 
-// Writes the big-endian bytes of `value` without leading zero bytes, at least one; with a
+// Appends the big-endian bytes of `value` without leading zero bytes, at least one; with a
 // 0x00 in front when the first byte has bit 7 set, so that the content reads back as a
-// non-negative number. At most nine bytes.
-char* WriteUnsignedContent(char* out, std::uint64_t value) {
+// non-negative number.
+void AppendUnsignedContent(std::string& out, std::uint64_t value) {
   int count = 1;
   while (count < 8 && (value >> (8 * count)) != 0) ++count;
-  if (((value >> (8 * (count - 1))) & 0x80) != 0) *out++ = '\0';
-  for (int i = count - 1; i >= 0; --i) *out++ = static_cast<char>((value >> (8 * i)) & 0xFF);
-  return out;
-}
-
-constexpr std::size_t kMaxUnsignedContentBytes = 9;
-
-void AppendUnsignedContent(std::string& out, std::uint64_t value) {
-  char bytes[kMaxUnsignedContentBytes];
-  out.append(bytes, static_cast<std::size_t>(WriteUnsignedContent(bytes, value) - bytes));
+  if (((value >> (8 * (count - 1))) & 0x80) != 0) out += '\0';
+  for (int i = count - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 constexpr std::size_t kMaxSubIdBytes = 5;
@@ -144,18 +136,6 @@ std::size_t BerLengthSize(std::size_t length) {
   return size;
 }
 
-char* WriteBerLength(char* out, std::size_t length) {
-  if (length < kLongFormBit) {
-    *out++ = static_cast<char>(length);
-    return out;
-  }
-  const std::size_t count = BerLengthSize(length) - 1;
-  *out++ = static_cast<char>(kLongFormBit + count);
-  for (std::size_t i = count; i > 0; --i)
-    *out++ = static_cast<char>((length >> (8 * (i - 1))) & 0xFF);
-  return out;
-}
-
 void AppendBerLength(std::string& out, std::size_t length) {
   char bytes[kMaxBerLengthBytes];
   out.append(bytes, static_cast<std::size_t>(WriteBerLength(bytes, length) - bytes));
@@ -171,13 +151,6 @@ std::uint32_t DecodeBerLength(std::string_view buffer, std::size_t& position) {
   std::uint32_t length = 0;
   ReadBerLength(buffer, position, length);
   return length;
-}
-
-char* WriteBerInteger(char* out, std::int32_t value) {
-  if (value >= 0) return WriteUnsignedContent(out, static_cast<std::uint64_t>(value));
-  const std::uint32_t pattern = static_cast<std::uint32_t>(value);
-  for (int i = 3; i >= 0; --i) *out++ = static_cast<char>((pattern >> (8 * i)) & 0xFF);
-  return out;
 }
 
 void AppendBerInteger(std::string& out, std::int32_t value) {

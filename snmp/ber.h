@@ -143,7 +143,8 @@ void AppendPrimitiveBerText(std::string& out, std::string_view content, int tag)
 
 // The writing forms, for buffers sized in advance: the same bytes written at `out`; each
 // returns the end of what it wrote. Length octets take at most kMaxBerLengthBytes, INTEGER
-// content at most kMaxBerIntegerBytes.
+// content at most kMaxBerIntegerBytes. Defined below: every message header is written with
+// them.
 constexpr std::size_t kMaxBerLengthBytes = 9;
 constexpr std::size_t kMaxBerIntegerBytes = 4;
 char* WriteBerLength(char* out, std::size_t length);
@@ -179,6 +180,27 @@ inline bool ReadBerContent(std::string_view buffer, std::size_t& position, int& 
   // A constructed item is stepped into: the position stays on its first content byte.
   if ((tag & kConstructedTagBit) == 0) position += length;
   return true;
+}
+
+inline char* WriteBerLength(char* out, std::size_t length) {
+  if (length < 0x80) {
+    *out++ = static_cast<char>(length);
+    return out;
+  }
+  const std::size_t count = BerLengthSize(length) - 1;
+  *out++ = static_cast<char>(0x80 + count);
+  for (std::size_t i = count; i > 0; --i) *out++ = static_cast<char>(length >> (8 * (i - 1)));
+  return out;
+}
+
+inline char* WriteBerInteger(char* out, std::int32_t value) {
+  // A negative value always takes all four bytes; any other the fewest that leave bit 7 of the
+  // first byte clear.
+  std::size_t size = 4;
+  if (value >= 0) size = value < 0x80 ? 1 : value < 0x8000 ? 2 : value < 0x800000 ? 3 : 4;
+  const auto pattern = static_cast<std::uint32_t>(value);
+  for (std::size_t i = size; i > 0; --i) *out++ = static_cast<char>(pattern >> (8 * (i - 1)));
+  return out;
 }
 
 }  // namespace zelsnmp
