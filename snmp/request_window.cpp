@@ -75,6 +75,11 @@ bool RequestWindow::Send(TSNMPRec& query, const std::string& host, std::size_t t
   return true;
 }
 
+bool RequestWindow::Send(TSNMPRec& query, const RequestTarget& target, std::size_t tag) {
+  // TODO(exchange): the target's own port, time-out and tries.
+  return Send(query, target.host, tag);
+}
+
 std::vector<SettledRequest> RequestWindow::Settle() {
   std::vector<SettledRequest> settled;
   TUDPBlockSocket& sock = client_.Sock();

@@ -32,6 +32,17 @@
 
 namespace zelsnmp {
 
+// Where one request of the window goes and how long it is waited for: the agent's host (a name,
+// an IPv4 literal or an IPv6 literal, bare or in brackets), its UDP port, the wait for the
+// answer to one try in milliseconds, and how many further tries of the same request follow a
+// try that got no answer.
+struct RequestTarget {
+  std::string host;
+  std::string port{kSnmpAgentPort};
+  std::int32_t timeout_ms = kDefaultReceiveTimeoutMs;
+  std::int32_t retries = 0;
+};
+
 // The outcome of one request.
 struct SettledRequest {
   std::size_t tag = 0;    // as given to Send
@@ -54,6 +65,8 @@ class RequestWindow {
   // are dropped first. False when the send failed: nothing is then in flight for `tag`, and
   // LastErrorCode() tells why. Must not be called when full().
   bool Send(TSNMPRec& query, const std::string& host, std::size_t tag);
+  // The same for a request with its own port, time-out and tries.
+  bool Send(TSNMPRec& query, const RequestTarget& target, std::size_t tag);
 
   // Waits until at least one request in flight is settled (answered, or its deadline passed)
   // and gives every request settled meanwhile, in no particular order; empty when nothing is

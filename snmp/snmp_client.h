@@ -59,7 +59,8 @@ class TIPClient {
   std::string TargetHost = "127.0.0.1";
   std::string TargetPort = "0";
   std::string IPInterface = "0.0.0.0";  // local address to bind, "0.0.0.0" = any
-  std::int32_t Timeout = kDefaultReceiveTimeoutMs;  // ms; -1 waits without limit
+  std::int32_t Timeout = kDefaultReceiveTimeoutMs;  // ms per try; -1 waits without limit
+  std::int32_t Retries = 0;  // further tries of the same request after a try's time-out
   std::string UserName;  // not used by the SNMP exchange
   std::string Password;  // not used by the SNMP exchange
 };
