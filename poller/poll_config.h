@@ -43,7 +43,7 @@ struct AgentEntry {
   std::string section_name;
   std::vector<PointLine> lines;
   // Its "@" lines and those of "*", parsed.
-  AgentOptions options;
+  AgentOptions options = AgentOptions();
 
   // @host when given, else word 1 of the section name with ":" as delimiter (empty when the
   // name begins with ":").
@@ -57,7 +57,7 @@ struct AgentEntry {
 // options and of "*" in line order.
 struct PollConfig {
   std::vector<AgentEntry> agents;
-  std::vector<OptionMistake> option_mistakes;
+  std::vector<OptionMistake> option_mistakes = {};
 };
 
 // Reads the configuration file at `path` and deletes the file in every case (a failed deletion
