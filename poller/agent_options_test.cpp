@@ -119,8 +119,6 @@ TEST(AgentOptionsTest, DefaultsSectionAppliesWhereTheAgentSetsNothing) {
   // A community given as an option also wins over the section name's.
   EXPECT_EQ(Shown(config.agents[1]), "b|2161|900|-|0|common");
   EXPECT_TRUE(config.option_mistakes.empty());
-  EXPECT_EQ(config.agents[0].lines[0].line_number, 3u);
-  EXPECT_EQ(config.agents[1].lines[0].line_number, 9u);
 }
 
 TEST(AgentOptionsTest, MistakesInDefaultsReachTheAgentsThatTakeThem) {

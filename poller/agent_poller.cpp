@@ -105,9 +105,9 @@ bool AgentPoller::PollAgent(RequestPlan& plan, std::size_t agent) {
     if (plan.AsksNothing(part)) {
       follow_ups = ApplyOutcome(plan, part, Outcome::kNotAsked, client_->Reply());
     } else {
-      const RequestTarget target = TargetOf(entry);
-      client_->TargetHost = target.host;
-      client_->TargetPort = target.port;
+      RequestTarget target = TargetOf(entry);
+      client_->TargetHost = std::move(target.host);
+      client_->TargetPort = std::move(target.port);
       client_->Timeout = target.timeout_ms;
       client_->Retries = target.retries;
       plan.FillQuery(client_->Query(), part);

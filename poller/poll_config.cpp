@@ -37,7 +37,6 @@ std::vector<OptionLine> ReadSection(const ProfileReader& reader, std::size_t s,
     point.text += entry.key;
     point.text += '=';
     point.text += entry.value;
-    point.line_number = entry.line;
   }
   return options;
 }

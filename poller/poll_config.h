@@ -13,7 +13,6 @@
 #ifndef ZELSNMP_POLLER_POLL_CONFIG_H_
 #define ZELSNMP_POLLER_POLL_CONFIG_H_
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +27,6 @@ namespace zelsnmp {
 // address and the value the OID text.
 struct PointLine {
   std::string text;
-  // Its line in the file (1-based); 0 when it was not read from a file.
-  std::uint32_t line_number = 0;
 
   // The text before the first "=" (the whole text when it has none).
   std::string Name() const;
