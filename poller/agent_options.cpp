@@ -17,12 +17,11 @@ struct OptionFault {
   std::int32_t high = 0;
 };
 
-using OptionReader = std::optional<OptionFault> (*)(std::string_view value,
-                                                    AgentOptions& options);
+using OptionReader = std::optional<OptionFault> (*)(std::string_view value, AgentOptions& options);
 
 // Digits only, no sign, no blanks: a value the operator must have meant as written.
-std::optional<OptionFault> ReadNumber(std::string_view value, std::int32_t low,
-                                      std::int32_t high, std::int32_t& number) {
+std::optional<OptionFault> ReadNumber(std::string_view value, std::int32_t low, std::int32_t high,
+                                      std::int32_t& number) {
   constexpr std::size_t kMaxDigits = 9;  // fits 32 bits whatever the digits
   for (const char c : value) {
     if (c < '0' || c > '9') return OptionFault{OptionProblem::kNotANumber, low, high};
@@ -64,8 +63,7 @@ std::optional<OptionFault> ReadHost(std::string_view value, AgentOptions& option
   return std::nullopt;
 }
 
-template <std::optional<std::int32_t> AgentOptions::*kField, std::int32_t kLow,
-          std::int32_t kHigh>
+template <std::optional<std::int32_t> AgentOptions::*kField, std::int32_t kLow, std::int32_t kHigh>
 std::optional<OptionFault> ReadBoundedNumber(std::string_view value, AgentOptions& options) {
   std::int32_t number = 0;
   if (auto fault = ReadNumber(value, kLow, kHigh, number)) return fault;
@@ -119,9 +117,8 @@ std::size_t FindKey(std::string_view key) {
 using KeyLines = std::array<int, kOptionKeys.size()>;
 
 // Reads `lines` into `options`, skipping the keys `skip` has; `report` takes the mistakes.
-void ReadLines(std::string_view section, const std::vector<OptionLine>& lines,
-               const KeyLines* skip, AgentOptions& options, KeyLines& seen,
-               std::vector<OptionMistake>* report) {
+void ReadLines(std::string_view section, const std::vector<OptionLine>& lines, const KeyLines* skip,
+               AgentOptions& options, KeyLines& seen, std::vector<OptionMistake>* report) {
   for (const OptionLine& line : lines) {
     const std::size_t k = FindKey(line.key);
     if (k != kNoKey && skip != nullptr && (*skip)[k] != 0) continue;

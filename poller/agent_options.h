@@ -35,9 +35,9 @@ inline constexpr char kOptionKeyMark = '@';
 
 // One "@" line as the reader gives it.
 struct OptionLine {
-  std::string key;    // as written
-  std::string value;  // as the reader gives it
-  int line = 0;       // 1-based line number in the file
+  std::string key;             // as written
+  std::string value;           // as the reader gives it
+  int line = 0;                // 1-based line number in the file
   bool from_defaults = false;  // taken from "*"
 };
 
@@ -54,21 +54,21 @@ enum class OptionProblem {
 struct OptionMistake {
   std::string section;  // the section name as written
   int line = 0;
-  std::string key;      // as written
+  std::string key;  // as written
   OptionProblem problem = OptionProblem::kUnknownKey;
-  std::int32_t low = 0;   // kNotANumber, kOutOfRange: the allowed range
+  std::int32_t low = 0;  // kNotANumber, kOutOfRange: the allowed range
   std::int32_t high = 0;
-  int first_line = 0;     // kRepeated
+  int first_line = 0;  // kRepeated
 };
 
 // What the options of one agent say; a setting left unset means the exchange's default.
 struct AgentOptions {
-  std::optional<std::string> host;       // @host: where requests go
-  std::optional<std::int32_t> port;      // @port: 1-65535
+  std::optional<std::string> host;         // @host: where requests go
+  std::optional<std::int32_t> port;        // @port: 1-65535
   std::optional<std::int32_t> timeout_ms;  // @timeout: 100-60000 per try
-  std::optional<std::int32_t> retries;   // @retries: 0-5 further tries
-  std::int32_t max_oids = 0;             // @max-oids: bindings per request, 0 = all
-  std::optional<std::string> community;  // @community
+  std::optional<std::int32_t> retries;     // @retries: 0-5 further tries
+  std::int32_t max_oids = 0;               // @max-oids: bindings per request, 0 = all
+  std::optional<std::string> community;    // @community
 
   // The option lines in effect: the agent's own in file order, then those taken from "*".
   std::vector<OptionLine> lines;

@@ -12,8 +12,8 @@ constexpr std::int32_t kErrorStatusTooBig = 1;
 
 }  // namespace
 
-RequestPlan::RequestPlan(const PollConfig& config, std::vector<AgentFit>& fits,
-                         std::uint32_t pass, std::int32_t default_retries)
+RequestPlan::RequestPlan(const PollConfig& config, std::vector<AgentFit>& fits, std::uint32_t pass,
+                         std::int32_t default_retries)
     : config_(config),
       fits_(fits),
       pass_(pass),

@@ -38,7 +38,7 @@ struct Slot {
   RequestPart part;
   bool not_polled = false;  // the agent's options hold a mistake
   bool settled = false;
-  bool asked = false;       // a request went out for it
+  bool asked = false;  // a request went out for it
   bool answered = false;
   TSNMPRec reply = TSNMPRec();
 };
@@ -87,7 +87,7 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
       if (slot.not_polled) {
         ApplyNotPolled(plan.Agent(agent));
       } else {
-        const Outcome outcome = !slot.asked      ? Outcome::kNotAsked
+        const Outcome outcome = !slot.asked     ? Outcome::kNotAsked
                                 : slot.answered ? Outcome::kAnswer
                                                 : Outcome::kNoAnswer;
         follow_ups = ApplyOutcome(plan, slot.part, outcome, slot.reply);
