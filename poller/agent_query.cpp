@@ -20,10 +20,17 @@ void FillAgentRequest(TSNMPRec& query, const AgentEntry& agent, std::size_t firs
   query.PDUType = PduGetRequest;
 }
 
+void AimAgentClient(TSNMPSend& client, const AgentEntry& agent) {
+  const AgentOptions& options = agent.options;
+  client.TargetHost = agent.Host();
+  if (options.port) client.TargetPort = std::to_string(*options.port);
+  if (options.timeout_ms) client.Timeout = *options.timeout_ms;
+  if (options.retries) client.Retries = *options.retries;
+}
+
 void FillAgentQuery(TSNMPSend& client, const AgentEntry& agent) {
   FillAgentRequest(client.Query(), agent, 0, agent.lines.size(), {});
-  client.TargetHost = agent.Host();
-  if (agent.options.port) client.TargetPort = std::to_string(*agent.options.port);
+  AimAgentClient(client, agent);
 }
 
 }  // namespace zelsnmp

@@ -18,8 +18,11 @@ namespace zelsnmp {
 void FillAgentRequest(TSNMPRec& query, const AgentEntry& agent, std::size_t first,
                       std::size_t end, const std::vector<bool>& skipped);
 
-// The client's query filled for every line of `agent`, and the client pointed at the agent:
-// TargetHost its host, TargetPort its @port when it has one.
+// Points the client at `agent`: TargetHost its host, and TargetPort, Timeout and Retries its
+// options where it has them (the client's own settings stay where it has none).
+void AimAgentClient(TSNMPSend& client, const AgentEntry& agent);
+
+// The client's query filled for every line of `agent`, and the client aimed at it.
 void FillAgentQuery(TSNMPSend& client, const AgentEntry& agent);
 
 }  // namespace zelsnmp

@@ -5,108 +5,31 @@
 // of the test's own on loopback and the stand-in TM server.
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "host/scadalink.h"
-#include "net/block_socket.h"
 #include "poller/agent_poller.h"
-#include "snmp/ber.h"
 #include "testing/environment.h"
+#include "testing/fit_responder.h"
 #include "testing/journal.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
 
+using testing_support::Device;
+using testing_support::FitResponder;
 using testing_support::ReadFile;
 using testing_support::ReadJournal;
 using testing_support::TempDirectory;
 
 constexpr std::int32_t kTestTimeoutMs = 300;
 constexpr std::int32_t kTooBig = 1;
-constexpr std::int32_t kGenErr = 5;
-
-// How the responder treats the requests of one community.
-struct Device {
-  std::size_t max_bindings = 0;  // tooBig above this many bindings; 0: no limit
-  std::string refused_oid = std::string();  // answered with `refusal` and this OID's index
-  std::int32_t refusal = kGenErr;
-  std::int32_t error_index = 0;  // when not 0, given instead of the refused OID's index
-  bool silent = false;
-};
-
-// A v2c agent on 127.0.0.1 answering each OID with INTEGER (its last arc), as the community's
-// Device says; it records the number of bindings of every request per community.
-class FitResponder {
- public:
-  explicit FitResponder(std::map<std::string, Device> devices) : devices_(std::move(devices)) {
-    socket_.BindLocal("127.0.0.1", "0");
-    port_ = std::to_string(socket_.LocalPortNumber());
-    thread_ = std::thread([this] {
-      while (!stop_) {
-        const std::string bytes = socket_.ReceiveDatagram(20);
-        TSNMPRec request;
-        if (socket_.LastErrorCode() == 0 && request.DecodeMessage(bytes)) Answer(request);
-      }
-    });
-  }
-  ~FitResponder() {
-    stop_ = true;
-    thread_.join();
-  }
-  const std::string& port() const { return port_; }
-  std::vector<std::size_t> Sizes(const std::string& community) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return sizes_[community];
-  }
-
- private:
-  void Answer(const TSNMPRec& request) {
-    const Device device = devices_[request.Community];
-    const std::size_t count = request.Bindings().size();
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      sizes_[request.Community].push_back(count);
-    }
-    if (device.silent) return;
-    TSNMPRec answer;
-    answer.Version = request.Version;
-    answer.Community = request.Community;
-    answer.PDUType = PduResponse;
-    answer.ID = request.ID;
-    if (device.max_bindings != 0 && count > device.max_bindings) {
-      answer.ErrorStatus = kTooBig;
-    } else {
-      for (std::size_t i = 0; i < count; ++i) {
-        const std::string& oid = request.Bindings()[i].OidText;
-        if (oid == device.refused_oid || device.error_index != 0) {
-          answer.ErrorStatus = device.refusal;
-          answer.ErrorIndex =
-              device.error_index != 0 ? device.error_index : static_cast<std::int32_t>(i + 1);
-        }
-        answer.AddBinding(oid, oid.substr(oid.rfind('.') + 1), TagInteger);
-      }
-    }
-    socket_.SendDatagram(answer.EncodeMessage());
-  }
-
-  std::map<std::string, Device> devices_;
-  TUDPBlockSocket socket_;
-  std::string port_;
-  std::mutex mutex_;
-  std::map<std::string, std::vector<std::size_t>> sizes_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
 
 class RequestFitTest : public testing::Test {
  protected:

@@ -1,0 +1,57 @@
+// The request-size probe against a responder of the test's own on loopback, reached through
+// the agents' @port: devices that drop or refuse large requests, one that takes them all, and
+// one that answers nothing.
+
+#include "tools/check/size_probe.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "testing/fit_responder.h"
+#include "testing/temp_directory.h"
+
+namespace zelsnmp::check {
+namespace {
+
+using testing_support::Device;
+using testing_support::FitResponder;
+
+constexpr std::int32_t kTimeoutMs = 150;
+
+TEST(SizeProbeTest, FindsTheLargestRequestTheDeviceAnswers) {
+  FitResponder responder({{"drops", Device{.drop_above = 40}},
+                          {"refuses", Device{.max_bindings = 7}},
+                          {"fits", Device{}},
+                          {"dead", Device{.silent = true}}});
+  const struct {
+    const char* community;
+    int lines;
+    std::size_t largest;
+    std::size_t tries;
+    const char* described;
+  } cases[] = {
+      // 100 silent, 1, 50 silent, 25, then 37, 43 silent, 40, 41 silent.
+      {"drops", 100, 40, 8, "at most 40 bindings per request: write @max-oids = 40"},
+      {"refuses", 20, 7, 6, "at most 7 bindings per request: write @max-oids = 7"},
+      {"fits", 12, 12, 1, "all 12 lines in one request"},
+      {"dead", 30, 0, 2, "not even one binding is answered"},
+  };
+  testing_support::TempDirectory dir;
+  for (const auto& c : cases) {
+    std::string text = std::string("[127.0.0.1:") + c.community + "]\n@port=" +
+                        responder.port() + "\n";
+    for (int i = 1; i <= c.lines; ++i) {
+      text += "#TS1:1:" + std::to_string(i) + "=1.3.6.1.4.1.99." + std::to_string(i) + "\n";
+    }
+    const PollConfig config = LoadPollConfig(dir.Write("config", text));
+    ASSERT_EQ(config.agents.size(), 1u);
+    const SizeProbe probe = ProbeRequestSize(config.agents[0], kTimeoutMs);
+    EXPECT_EQ(probe.largest, c.largest) << c.community;
+    EXPECT_EQ(probe.tries.size(), c.tries) << c.community;
+    EXPECT_EQ(DescribeSizeProbe(probe), c.described) << c.community;
+  }
+}
+
+}  // namespace
+}  // namespace zelsnmp::check
