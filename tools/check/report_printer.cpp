@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tools/check/display_text.h"
+#include "tools/check/option_report.h"
 
 namespace zelsnmp::check {
 
@@ -54,6 +55,7 @@ void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult*
   }
   out << "\n  community " << Displayable(agent.community)
       << (agent.default_community ? "  (the default)" : "") << "\n";
+  PrintAgentOptions(out, agent.entry);
   if (probe != nullptr) {
     out << "  probe: ";
     if (!probe->answered) {

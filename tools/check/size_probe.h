@@ -22,13 +22,13 @@ namespace zelsnmp::check {
 
 struct SizeTry {
   std::size_t bindings = 0;
-  bool answered = false;       // an answer without tooBig came
+  bool answered = false;          // an answer without tooBig came
   std::int32_t error_status = 0;  // of the answer, when one came
 };
 
 struct SizeProbe {
-  std::size_t lines = 0;    // the agent's lines
-  std::size_t largest = 0;  // the largest request answered without tooBig; 0 when none was
+  std::size_t lines = 0;       // the agent's lines
+  std::size_t largest = 0;     // the largest request answered without tooBig; 0 when none was
   std::vector<SizeTry> tries;  // in the order asked
 };
 
