@@ -58,7 +58,9 @@ void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult*
   PrintAgentOptions(out, agent.entry);
   if (probe != nullptr) {
     out << "  probe: ";
-    if (!probe->answered) {
+    if (probe->not_polled) {
+      out << "not asked: its options hold a mistake\n";
+    } else if (!probe->answered) {
       out << "no answer within the time-out (" << probe->elapsed_ms << " ms)\n";
     } else if (probe->error_status != 0) {
       out << "answered from " << probe->from << " with error status " << probe->error_status
@@ -66,6 +68,7 @@ void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult*
     } else {
       out << "answered from " << probe->from << " in " << probe->elapsed_ms << " ms\n";
     }
+    if (probe->size) out << "  request size: " << DescribeSizeProbe(*probe->size) << "\n";
   }
   if (agent.points.empty()) return;
   Table table;
@@ -104,6 +107,10 @@ void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probe
   for (std::size_t a = 0; a < report.agents.size() && a < probes.size(); ++a) {
     const CheckedAgent& agent = report.agents[a];
     const ProbeResult& probe = probes[a];
+    if (probe.not_polled) continue;  // the option mistake is reported already
+    if (const std::optional<std::string> advice = SizeAdvice(probe.size, agent.entry)) {
+      report.findings.push_back({agent.line, Severity::kWarning, "probe: " + *advice});
+    }
     if (!probe.answered || probe.error_status != 0) {
       report.findings.push_back(
           {agent.line, Severity::kWarning,

@@ -25,7 +25,8 @@ bool Ask(TSNMPSend& client, const AgentEntry& agent, std::size_t bindings, SizeP
 
 }  // namespace
 
-SizeProbe ProbeRequestSize(const AgentEntry& agent, std::int32_t timeout_ms) {
+SizeProbe ProbeRequestSize(const AgentEntry& agent, std::int32_t timeout_ms,
+                           std::size_t refused_size) {
   SizeProbe probe;
   probe.lines = agent.lines.size();
   if (probe.lines == 0) return probe;
@@ -33,7 +34,9 @@ SizeProbe ProbeRequestSize(const AgentEntry& agent, std::int32_t timeout_ms) {
   client->Timeout = timeout_ms;
   AimAgentClient(*client, agent);
   std::size_t size = probe.lines;
-  if (Ask(*client, agent, size, probe)) {
+  if (refused_size != 0 && refused_size < size) {
+    size = refused_size;
+  } else if (refused_size == 0 && Ask(*client, agent, size, probe)) {
     probe.largest = size;
     return probe;
   }
@@ -68,6 +71,16 @@ std::string DescribeSizeProbe(const SizeProbe& probe) {
   }
   return "at most " + std::to_string(probe.largest) +
          " bindings per request: write @max-oids = " + std::to_string(probe.largest);
+}
+
+std::optional<std::string> SizeAdvice(const std::optional<SizeProbe>& probe,
+                                      const AgentEntry& agent) {
+  if (!probe || probe->largest == 0 || probe->largest >= probe->lines) return std::nullopt;
+  const auto largest = static_cast<std::int32_t>(probe->largest);
+  const std::int32_t max_oids = agent.options.max_oids;
+  if (max_oids != 0 && max_oids <= largest) return std::nullopt;
+  return "the device answers at most " + std::to_string(largest) +
+         " bindings per request: write @max-oids = " + std::to_string(largest);
 }
 
 }  // namespace zelsnmp::check

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,12 +34,20 @@ struct SizeProbe {
 };
 
 // Asks the agent as described above, waiting `timeout_ms` for each answer (its @timeout when
-// it has one).
-SizeProbe ProbeRequestSize(const AgentEntry& agent, std::int32_t timeout_ms);
+// it has one). A `refused_size` other than 0 is a size already refused, which is not asked
+// again: the search starts below it.
+SizeProbe ProbeRequestSize(const AgentEntry& agent, std::int32_t timeout_ms,
+                           std::size_t refused_size = 0);
 
 // For people: "all 60 lines in one request", or "at most 40 bindings per request: write
 // @max-oids = 40", or "not even one binding is answered".
 std::string DescribeSizeProbe(const SizeProbe& probe);
+
+// The @max-oids the agent needs when the probe found that its present one (or none) asks for
+// more than the device answers: "the device answers at most 40 bindings per request: write
+// @max-oids = 40"; nothing when it needs none.
+std::optional<std::string> SizeAdvice(const std::optional<SizeProbe>& probe,
+                                      const AgentEntry& agent);
 
 }  // namespace zelsnmp::check
 

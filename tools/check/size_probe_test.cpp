@@ -4,12 +4,14 @@
 
 #include "tools/check/size_probe.h"
 
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "testing/fit_responder.h"
 #include "testing/temp_directory.h"
+#include "tools/check/check_run.h"
 
 namespace zelsnmp::check {
 namespace {
@@ -51,6 +53,27 @@ TEST(SizeProbeTest, FindsTheLargestRequestTheDeviceAnswers) {
     EXPECT_EQ(probe.tries.size(), c.tries) << c.community;
     EXPECT_EQ(DescribeSizeProbe(probe), c.described) << c.community;
   }
+}
+
+// zelsnmp-check --probe names the @max-oids to write for a device that drops large requests,
+// and asks nothing of an agent whose options hold a mistake.
+TEST(SizeProbeTest, CheckProbeNamesTheMaxOidsToWrite) {
+  FitResponder responder({{"drops", Device{.drop_above = 40}}, {"bad", Device{}}});
+  std::string text = "[127.0.0.1:drops]\n@port=" + responder.port() + "\n";
+  for (int i = 1; i <= 60; ++i) {
+    text += "#TS1:1:" + std::to_string(i) + "=1.3.6.1.4.1.99." + std::to_string(i) + "\n";
+  }
+  text += "[127.0.0.1:bad]\n@port=" + responder.port() + "\n@retries=x\n#TS2:1:1=1.3.6.1\n";
+  testing_support::TempDirectory dir;
+  std::ostringstream out;
+  std::ostringstream err;
+  RunCheck({"--probe", "--timeout", "150", dir.Write("config", text)}, out, err);
+  for (const char* part : {"request size: at most 40 bindings per request: write @max-oids = 40",
+                           "probe: the device answers at most 40 bindings per request",
+                           "probe: not asked: its options hold a mistake"}) {
+    EXPECT_NE(out.str().find(part), std::string::npos) << part << "\n" << out.str();
+  }
+  EXPECT_TRUE(responder.Sizes("bad").empty());
 }
 
 }  // namespace
