@@ -4,11 +4,15 @@
 //
 // ADDR is an IPv4 literal or a bracketed IPv6 literal ("[::1]:1161"); PORT defaults to 161,
 // and 0 lets the system choose (the chosen port is printed at start). The fault options make
-// the agent misbehave the way devices and networks do; they combine.
+// the agent misbehave the way devices and networks do; they combine. --port-only stands for a
+// device that answers on a non-standard port only: the command line must then name another
+// port than 161 (or 0), so that requests to the standard port find nobody there.
 
 #ifndef ZELSNMP_TOOLS_AGENTSIM_AGENT_OPTIONS_H_
 #define ZELSNMP_TOOLS_AGENTSIM_AGENT_OPTIONS_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,11 +35,21 @@ struct AgentOptions {
   int error_status = 0;                  // when not 0: answer with it and no bindings
   bool omit_missing = false;             // leave OIDs the data lacks out of a v2c answer
   bool random_faults = false;            // each answer gets one of the faults above at random
+  bool lenient = false;                  // skip malformed data lines instead of refusing the file
+  std::optional<std::size_t> max_oids;   // tooBig for requests with more bindings
+  std::optional<std::size_t> max_size;   // tooBig when the answer would take more bytes
+  std::optional<std::size_t> drop_above;  // no answer to requests with more bindings
+  std::optional<std::string> error_index_for;  // a request naming this OID gets an error...
+  int error_index_status = 0;                  // ...with this status, naming its binding
+  int loss_percent = 0;                  // share of requests left unanswered
+  std::uint32_t seed = 0;                // of the draws that decide which requests are lost
+  bool port_only = false;                // refuse to listen on port 161
 };
 
 struct AgentOptionsResult {
   AgentOptions options;
   bool show_help = false;
+  bool show_version = false;
   std::string error;  // empty when the command line was understood
 };
 
@@ -46,6 +60,9 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments);
 bool SplitListenAddress(std::string_view text, std::string& address, std::string& port);
 
 std::string AgentUsage();
+
+// "agentsim VERSION".
+std::string AgentVersion();
 
 }  // namespace zelsnmp::agentsim
 

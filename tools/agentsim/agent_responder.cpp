@@ -79,6 +79,45 @@ TSNMPRec BuildErrorAnswer(const TSNMPRec& request, std::int32_t error_status) {
   return answer;
 }
 
+std::optional<TSNMPRec> BuildErrorIndexAnswer(const TSNMPRec& request, const std::string& oid,
+                                              std::int32_t error_status) {
+  std::int32_t index = 0;
+  for (const TSNMPMib& binding : request.Bindings()) {
+    ++index;
+    if (binding.OidText != oid) continue;
+    TSNMPRec answer = ResponseHeaderFor(request);
+    answer.ErrorStatus = error_status;
+    answer.ErrorIndex = index;
+    for (const TSNMPMib& original : request.Bindings()) {
+      answer.AddBinding(original.OidText, original.ValueText, original.ValueTag);
+    }
+    return answer;
+  }
+  return std::nullopt;
+}
+
+std::optional<TSNMPRec> ApplyAnswerFaults(const TSNMPRec& request, TSNMPRec answer,
+                                          const AgentOptions& options) {
+  const auto bindings = static_cast<std::size_t>(request.BindingCount());
+  if (options.drop_above && bindings > *options.drop_above) return std::nullopt;
+  if (options.max_oids && bindings > *options.max_oids) {
+    return BuildErrorAnswer(request, kErrorStatusTooBig);
+  }
+  if (options.error_index_for) {
+    auto blamed =
+        BuildErrorIndexAnswer(request, *options.error_index_for, options.error_index_status);
+    if (blamed) answer = std::move(*blamed);
+  }
+  if (options.error_status != 0) answer = BuildErrorAnswer(request, options.error_status);
+  if (options.max_size) {
+    TSNMPRec copy = answer;
+    if (copy.EncodeMessage().size() > *options.max_size) {
+      return BuildErrorAnswer(request, kErrorStatusTooBig);
+    }
+  }
+  return answer;
+}
+
 std::string DescribeAnswer(const TSNMPRec& request, const TSNMPRec& answer,
                            const std::string& sender) {
   std::string line = "answered " + sender;
