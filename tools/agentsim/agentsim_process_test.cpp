@@ -3,18 +3,16 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "snmp/ber.h"
-#include "snmp/snmp_message.h"
 #include "net/block_socket.h"
+#include "snmp/ber.h"
 #include "snmp/snmp_client.h"
 #include "snmp/snmp_client_test_util.h"
+#include "snmp/snmp_message.h"
 #include "testing/agent_process.h"
 #include "testing/temp_directory.h"
 
@@ -26,8 +24,6 @@ using testing::ShellQuote;
 using testing_support::AgentProcess;
 using testing_support::ReadFile;
 using testing_support::TempDirectory;
-
-const std::string kBase = "1.3.6.1.4.1.32473.9.";
 
 // Runs agentsim with `arguments`; its exit status and its output (both streams).
 int RunAgentsim(const std::string& arguments, std::string& output) {
@@ -48,18 +44,17 @@ TEST(AgentsimProgramTest, VersionAndRefusedDataFile) {
 
   TempDirectory directory;
   testing_support::WriteFile(directory.path() / "bad.snmprec", "1.3.6|4|a\n1.3.7|9|x\n");
-  EXPECT_EQ(RunAgentsim("--listen 127.0.0.1:0 --data " +
-                            ShellQuote(directory.PathOf("bad.snmprec")),
-                        output),
-            1);
+  EXPECT_EQ(
+      RunAgentsim("--listen 127.0.0.1:0 --data " + ShellQuote(directory.PathOf("bad.snmprec")),
+                  output),
+      1);
   EXPECT_NE(output.find("bad.snmprec: line 2: tag 9 is not supported"), std::string::npos)
       << output;
   EXPECT_EQ(RunAgentsim("--listen 127.0.0.1 --data x --port-only", output), 2) << output;
 }
 
 TEST(AgentsimProgramTest, LenientServesTheGoodLines) {
-  AgentProcess agent("127.0.0.1:0", "1.3.6.1|4|kept\nnot a line\n1.3.6.2|70|-1\n",
-                     {"--lenient"});
+  AgentProcess agent("127.0.0.1:0", "1.3.6.1|4|kept\nnot a line\n1.3.6.2|70|-1\n", {"--lenient"});
   ASSERT_TRUE(agent.listening()) << agent.Output();
   EXPECT_NE(agent.Output().find(": 2 malformed line(s) skipped"), std::string::npos)
       << agent.Output();

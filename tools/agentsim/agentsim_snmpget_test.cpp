@@ -4,9 +4,10 @@
 // Intended differences, each a rule of the task's own: snmpget quotes strings and prints bytes
 // that are not text in hexadecimal, the task gives the bytes as they are; snmpget prints an
 // Opaque float or double with six decimals ("%f"), the task the shortest text that reads back
-// to the same value of its width, which read so and printed with "%f" gives snmpget's text; snmpget names the exception
-// values, the task gives empty text with their tag. Counter32, Gauge32 and TimeTicks read
-// alike, unsigned; only a status point takes the 32-bit pattern of a large one, later.
+// to the same value of its width, which read so and printed with "%f" gives snmpget's text;
+// snmpget names the exception values, the task gives empty text with their tag. Counter32, Gauge32
+// and TimeTicks read alike, unsigned; only a status point takes the 32-bit pattern of a large one,
+// later.
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,19 +63,18 @@ const TypeCase kTypeCases[] = {
     {"66|4294967295", TagGauge32, "Gauge32: ", Printed::kAsIs},
     {"67|8640000", TagTimeTicks, "", Printed::kAsIs},
     {"68|raw", TagOpaque, "OPAQUE: ", Printed::kHexBytes},
-    {"68x|9f78043dcccccd", TagOpaque, "Opaque: Float: ", Printed::kFloat},   // 0.1
-    {"68x|9f7804c2f6e979", TagOpaque, "Opaque: Float: ", Printed::kFloat},   // -123.456
-    {"68x|9f780460ad78ec", TagOpaque, "Opaque: Float: ", Printed::kFloat},   // 1e20
-    {"68x|9f780433d6bf95", TagOpaque, "Opaque: Float: ", Printed::kFloat},   // 1e-7
-    {"68x|9f7804ff800000", TagOpaque, "Opaque: Float: ", Printed::kFloat},   // -inf
-    {"68x|9f78047fc00000", TagOpaque, "Opaque: Float: ", Printed::kFloat},   // nan
+    {"68x|9f78043dcccccd", TagOpaque, "Opaque: Float: ", Printed::kFloat},           // 0.1
+    {"68x|9f7804c2f6e979", TagOpaque, "Opaque: Float: ", Printed::kFloat},           // -123.456
+    {"68x|9f780460ad78ec", TagOpaque, "Opaque: Float: ", Printed::kFloat},           // 1e20
+    {"68x|9f780433d6bf95", TagOpaque, "Opaque: Float: ", Printed::kFloat},           // 1e-7
+    {"68x|9f7804ff800000", TagOpaque, "Opaque: Float: ", Printed::kFloat},           // -inf
+    {"68x|9f78047fc00000", TagOpaque, "Opaque: Float: ", Printed::kFloat},           // nan
     {"68x|9f7908c00921fb54442d18", TagOpaque, "Opaque: Float: ", Printed::kDouble},  // -pi
     {"68x|9f790843e0000000000000", TagOpaque, "Opaque: Float: ", Printed::kDouble},  // 2^63
     {"70|18446744073709551615", TagCounter64, "Counter64: ", Printed::kAsIs},
     {"128|", TagNoSuchObject, "No Such Object available on this agent at this OID",
      Printed::kNothing},
-    {"129|", TagNoSuchInstance, "No Such Instance currently exists at this OID",
-     Printed::kNothing},
+    {"129|", TagNoSuchInstance, "No Such Instance currently exists at this OID", Printed::kNothing},
     {"130|", TagEndOfMibView,
      "No more variables left in this MIB View (It is past the end of the MIB tree)",
      Printed::kNothing},
@@ -131,8 +131,8 @@ TEST(AgentsimSnmpgetTest, EveryTypeReadsAsSnmpgetReadsIt) {
   client.Query().Community = "public";
   client.Query().Version = kSnmpVersion2c;
   client.Query().PDUType = PduGetRequest;
-  std::string command = "MIBS= snmpget -v2c -c public -On -Oe -Ot -t 2 -r 1 127.0.0.1:" +
-                        agent.port();
+  std::string command =
+      "MIBS= snmpget -v2c -c public -On -Oe -Ot -t 2 -r 1 127.0.0.1:" + agent.port();
   for (int i = 0; i < count; ++i) {
     client.Query().AddBinding(kBase + std::to_string(i + 1), "", TagNull);
     command += " " + kBase + std::to_string(i + 1);
