@@ -28,6 +28,15 @@ std::optional<int> ParseDecimal(std::string_view text, int limit) {
   return value;
 }
 
+std::optional<std::uint32_t> ParseSeed(std::string_view text) {
+  std::uint32_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 }  // namespace
 
 bool SplitListenAddress(std::string_view text, std::string& address, std::string& port) {
@@ -145,13 +154,9 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
       options.loss_percent = *percent;
     } else if (name == "--seed") {
       auto text = value();
-      std::uint32_t seed = 0;
-      auto [end, error] = text ? std::from_chars(text->data(), text->data() + text->size(), seed)
-                               : std::from_chars_result{nullptr, std::errc::invalid_argument};
-      if (!text || text->empty() || error != std::errc() || end != text->data() + text->size()) {
-        return fail("--seed needs a number from 0 to 4294967295");
-      }
-      options.seed = seed;
+      auto seed = text ? ParseSeed(*text) : std::nullopt;
+      if (!seed) return fail("--seed needs a number from 0 to 4294967295");
+      options.seed = *seed;
     } else {
       return fail("unknown option \"" + name + "\"");
     }
