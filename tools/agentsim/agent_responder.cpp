@@ -37,6 +37,17 @@ TSNMPRec ResponseHeaderFor(const TSNMPRec& request) {
   return answer;
 }
 
+// The request's bindings unchanged, with `error_status` blaming the binding at `index`.
+TSNMPRec BlamingAnswer(const TSNMPRec& request, std::int32_t error_status, std::int32_t index) {
+  TSNMPRec answer = ResponseHeaderFor(request);
+  answer.ErrorStatus = error_status;
+  answer.ErrorIndex = index;
+  for (const TSNMPMib& original : request.Bindings()) {
+    answer.AddBinding(original.OidText, original.ValueText, original.ValueTag);
+  }
+  return answer;
+}
+
 }  // namespace
 
 std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& data,
@@ -59,13 +70,7 @@ std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& 
         answer.AddBinding(binding.OidText, found->second.text, found->second.tag);
       }
     } else if (found == data.end() || !V1CanCarry(found->second.tag)) {
-      TSNMPRec error_answer = ResponseHeaderFor(request);
-      error_answer.ErrorStatus = kErrorStatusNoSuchName;
-      error_answer.ErrorIndex = index;
-      for (const TSNMPMib& original : request.Bindings()) {
-        error_answer.AddBinding(original.OidText, original.ValueText, original.ValueTag);
-      }
-      return error_answer;
+      return BlamingAnswer(request, kErrorStatusNoSuchName, index);
     } else {
       answer.AddBinding(binding.OidText, found->second.text, found->second.tag);
     }
@@ -84,14 +89,7 @@ std::optional<TSNMPRec> BuildErrorIndexAnswer(const TSNMPRec& request, const std
   std::int32_t index = 0;
   for (const TSNMPMib& binding : request.Bindings()) {
     ++index;
-    if (binding.OidText != oid) continue;
-    TSNMPRec answer = ResponseHeaderFor(request);
-    answer.ErrorStatus = error_status;
-    answer.ErrorIndex = index;
-    for (const TSNMPMib& original : request.Bindings()) {
-      answer.AddBinding(original.OidText, original.ValueText, original.ValueTag);
-    }
-    return answer;
+    if (binding.OidText == oid) return BlamingAnswer(request, error_status, index);
   }
   return std::nullopt;
 }
