@@ -1,6 +1,9 @@
 #include "snmp/ber.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cmath>
 
 #include "util/parse_int.h"
 
@@ -99,6 +102,63 @@ void AppendDottedBytes(std::string& out, std::string_view content) {
   for (std::size_t i = 0; i < content.size(); ++i) {
     if (i > 0) out += '.';
     AppendDecimal(out, ByteAt(content, i));
+  }
+}
+
+// An Opaque value that wraps an IEEE 754 number carries a tag of its own, two bytes long, and
+// a length: 0x9F 0x78 0x04 and four bytes for a float, 0x9F 0x79 0x08 and eight for a double.
+constexpr unsigned char kOpaqueFloatHeader[] = {0x9F, 0x78, 0x04};
+constexpr unsigned char kOpaqueDoubleHeader[] = {0x9F, 0x79, 0x08};
+constexpr std::size_t kOpaqueHeaderBytes = 3;
+constexpr std::size_t kFloatBytes = 4;
+constexpr std::size_t kDoubleBytes = 8;
+// From here on, fixed notation would print digits the number does not hold.
+constexpr double kFixedNotationLimit = 1e15;
+// The longest shortest text in fixed notation: a tiny double, "-0." with 323 zeros and 17
+// significant digits.
+constexpr std::size_t kMaxFloatTextChars = 400;
+
+bool HasHeader(std::string_view content, const unsigned char (&header)[kOpaqueHeaderBytes],
+               std::size_t value_bytes) {
+  if (content.size() != kOpaqueHeaderBytes + value_bytes) return false;
+  for (std::size_t i = 0; i < kOpaqueHeaderBytes; ++i) {
+    if (ByteAt(content, i) != header[i]) return false;
+  }
+  return true;
+}
+
+// The shortest decimal text that reads back to the same `value` of its own width, with "." as
+// the point whatever the locale: fixed notation below 1e15 in magnitude, scientific notation
+// ("1e+15") from there on. NaN and the infinities give "nan", "inf" and "-inf", which no number
+// conversion of the task accepts, so that they never stand for a value.
+template <typename Number>
+void AppendFloatText(std::string& out, Number value) {
+  if (std::isnan(value)) {
+    out += "nan";
+    return;
+  }
+  if (std::isinf(value)) {
+    out += value < 0 ? "-inf" : "inf";
+    return;
+  }
+  const std::chars_format format = std::fabs(static_cast<double>(value)) < kFixedNotationLimit
+                                       ? std::chars_format::fixed
+                                       : std::chars_format::scientific;
+  char text[kMaxFloatTextChars];
+  const auto result = std::to_chars(text, text + sizeof text, value, format);
+  out.append(text, result.ptr);
+}
+
+// Opaque content: a wrapped float or double as its decimal text, anything else as it is.
+void AppendOpaqueText(std::string& out, std::string_view content) {
+  const std::string_view bytes = content.substr(std::min(content.size(), kOpaqueHeaderBytes));
+  if (HasHeader(content, kOpaqueFloatHeader, kFloatBytes)) {
+    const auto bits = static_cast<std::uint32_t>(ContentAsUnsigned(bytes));
+    AppendFloatText(out, std::bit_cast<float>(bits));
+  } else if (HasHeader(content, kOpaqueDoubleHeader, kDoubleBytes)) {
+    AppendFloatText(out, std::bit_cast<double>(ContentAsUnsigned(bytes)));
+  } else {
+    out += content;
   }
 }
 
@@ -343,6 +403,9 @@ void AppendPrimitiveBerText(std::string& out, std::string_view content, int tag)
       return;
     case TagIpAddress:
       AppendDottedBytes(out, content);
+      return;
+    case TagOpaque:
+      AppendOpaqueText(out, content);
       return;
     default:
       out += content;

@@ -109,7 +109,12 @@ std::string BerToOidText(std::string_view content);
 //    0x41 0x42 0x43: unsigned, low 32 bits printed as unsigned decimal ("" -> "0");
 //    0x46: unsigned, low 64 bits printed as unsigned decimal ("" -> "0");
 //    0x05: ""; 0x06: BerToOidText; 0x40: every byte in decimal joined by ".";
-//    anything else (0x04, 0x44, 0x80, ...): the content bytes as they are.
+//    0x44 wrapping a float (0x9F 0x78 0x04 and 4 bytes) or a double (0x9F 0x79 0x08 and 8
+//    bytes): the shortest decimal that reads back to the same value of that width, "." as
+//    the point, fixed notation below 1e15 in magnitude ("0.1", "-2.5", "123456") and
+//    scientific from there on ("1e+15", "3.4028235e+38"); NaN, infinities: "nan", "inf",
+//    "-inf", which no number conversion of the task accepts;
+//    anything else (0x04, other 0x44, 0x80, ...): the content bytes as they are.
 std::string ReadBerItem(std::string_view buffer, std::size_t& position, int& value_tag);
 
 // ReadBerItem without the rendering: the same position and tag rules, with the item's content

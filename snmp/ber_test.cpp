@@ -1,11 +1,16 @@
 #include "snmp/ber.h"
 
+#include <bit>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <ostream>
 #include <random>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "util/parse_float.h"
 
 namespace zelsnmp {
 namespace {
@@ -271,6 +276,18 @@ const ItemCase kItemCases[] = {
     {"OctetStringWithZero", Bytes({0x04, 0x03, 'a', 0x00, 'b'}), Bytes({'a', 0x00, 'b'}),
      TagOctetString, 5},
     {"OpaqueRaw", Bytes({0x44, 0x02, 0x9F, 0x78}), Bytes({0x9F, 0x78}), TagOpaque, 4},
+    {"OpaqueFloat", Bytes({0x44, 0x07, 0x9F, 0x78, 0x04, 0x41, 0xBC, 0x00, 0x00}), "23.5",
+     TagOpaque, 9},
+    {"OpaqueFloatShortLength", Bytes({0x44, 0x06, 0x9F, 0x78, 0x03, 0x41, 0xBC, 0x00}),
+     Bytes({0x9F, 0x78, 0x03, 0x41, 0xBC, 0x00}), TagOpaque, 8},
+    {"OpaqueFloatTrailingByte",
+     Bytes({0x44, 0x08, 0x9F, 0x78, 0x04, 0x41, 0xBC, 0x00, 0x00, 0x00}),
+     Bytes({0x9F, 0x78, 0x04, 0x41, 0xBC, 0x00, 0x00, 0x00}), TagOpaque, 10},
+    {"OpaqueDouble",
+     Bytes({0x44, 0x0B, 0x9F, 0x79, 0x08, 0xC0, 0x09, 0x21, 0xFB, 0x54, 0x44, 0x2D, 0x18}),
+     "-3.141592653589793", TagOpaque, 13},
+    {"OpaqueCounter64Kept", Bytes({0x44, 0x04, 0x9F, 0x76, 0x01, 0x05}),
+     Bytes({0x9F, 0x76, 0x01, 0x05}), TagOpaque, 6},
     {"ObjectId", Bytes({0x06, 0x08, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x03, 0x00}),
      "1.3.6.1.2.1.1.3.0", TagObjectId, 10},
     {"IndefiniteLengthIsZero", Bytes({0x04, 0x80, 0x41}), "", TagOctetString, 2},
@@ -278,6 +295,79 @@ const ItemCase kItemCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Ber, ReadBerItemTest, ::testing::ValuesIn(kItemCases),
                          [](const auto& test_info) { return test_info.param.name; });
+
+// --- Opaque floating-point values -----------------------------------------------------------
+
+std::string OpaqueFloat(float value) {
+  const auto bits = std::bit_cast<std::uint32_t>(value);
+  std::string content = Bytes({0x9F, 0x78, 0x04});
+  for (int shift = 24; shift >= 0; shift -= 8) content += static_cast<char>(bits >> shift);
+  return content;
+}
+
+std::string OpaqueDouble(double value) {
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  std::string content = Bytes({0x9F, 0x79, 0x08});
+  for (int shift = 56; shift >= 0; shift -= 8) content += static_cast<char>(bits >> shift);
+  return content;
+}
+
+struct FloatTextCase {
+  double value;
+  const char* float_text;   // the value as a float
+  const char* double_text;  // the value as a double
+};
+
+TEST(OpaqueText, ShortestTextOfItsOwnWidth) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const FloatTextCase cases[] = {
+      {0.1, "0.1", "0.1"},
+      {-2.5, "-2.5", "-2.5"},
+      {0.0, "0", "0"},
+      {-0.0, "-0", "-0"},
+      {123456.0, "123456", "123456"},
+      {1.0 / 3.0, "0.33333334", "0.3333333333333333"},
+      {1e-5, "0.00001", "0.00001"},
+      // Fixed notation prints every digit before the point.
+      {999999999999999.0, "999999986991104", "999999999999999"},
+      {1e15, "999999986991104", "1e+15"},
+      {2e15, "2e+15", "2e+15"},
+      {-2.5e20, "-2.5e+20", "-2.5e+20"},
+      {3.4028234663852886e38, "3.4028235e+38", "3.4028234663852886e+38"},
+      {kInf, "inf", "inf"},
+      {-kInf, "-inf", "-inf"},
+      {std::numeric_limits<double>::quiet_NaN(), "nan", "nan"},
+  };
+  for (const FloatTextCase& c : cases) {
+    SCOPED_TRACE(c.double_text);
+    EXPECT_EQ(PrimitiveBerText(OpaqueFloat(static_cast<float>(c.value)), TagOpaque), c.float_text);
+    EXPECT_EQ(PrimitiveBerText(OpaqueDouble(c.value), TagOpaque), c.double_text);
+  }
+}
+
+// Every text reads back to the very value through the poll pass's float conversion, whatever
+// the bits; NaN and the infinities are refused by it.
+TEST(OpaqueText, PollPassReadsBackTheSameValue) {
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    const std::uint64_t bits = random();
+    const auto single = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
+    const auto wide = std::bit_cast<double>(bits);
+    const std::string single_text = PrimitiveBerText(OpaqueFloat(single), TagOpaque);
+    const FloatParseResult single_read = ParseFloatText(single_text);
+    const std::string wide_text = PrimitiveBerText(OpaqueDouble(wide), TagOpaque);
+    const FloatParseResult wide_read = ParseFloatText(wide_text);
+    ASSERT_EQ(single_read.error_position == 0, std::isfinite(single)) << single_text;
+    ASSERT_EQ(wide_read.error_position == 0, std::isfinite(wide)) << wide_text;
+    if (std::isfinite(single)) {
+      ASSERT_EQ(static_cast<float>(single_read.value), single) << single_text;
+    }
+    if (std::isfinite(wide)) {
+      ASSERT_EQ(wide_read.value, wide) << wide_text;
+      ASSERT_EQ(wide_text.find('e') != std::string::npos, std::fabs(wide) >= 1e15) << wide_text;
+    }
+  }
+}
 
 TEST(ReadBerItem, WalksIntoSequenceThenReadsInnerItem) {
   std::string bytes = Bytes({0x30, 0x03, 0x02, 0x01, 0x07});

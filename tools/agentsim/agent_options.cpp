@@ -2,18 +2,36 @@
 
 #include <charconv>
 
+#include "tools/agentsim/snmprec.h"
+
 namespace zelsnmp::agentsim {
 namespace {
 
 constexpr int kMaxPort = 65535;
 constexpr int kMaxDelayMs = 3600 * 1000;
 constexpr int kMaxErrorStatus = 255;
+constexpr int kMaxPercent = 100;
+// Above any message a UDP datagram can carry, and any count of its bindings.
+constexpr int kMaxCount = 65535;
+constexpr int kStandardPort = 161;
+// noSuchName, what agents answer for an OID they do not hold.
+constexpr int kDefaultErrorIndexStatus = 2;
+constexpr std::string_view kVersion = "agentsim 1.1";
 
 std::optional<int> ParseDecimal(std::string_view text, int limit) {
   if (text.empty()) return std::nullopt;
   int value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || value < 0 || value > limit) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<std::uint32_t> ParseSeed(std::string_view text) {
+  std::uint32_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
     return std::nullopt;
   }
   return value;
@@ -68,6 +86,8 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
     };
     if (name == "--help" || name == "-h") {
       result.show_help = true;
+    } else if (name == "--version") {
+      result.show_version = true;
     } else if (name == "--listen") {
       auto text = value();
       if (!text) return fail("--listen needs ADDR[:PORT]");
@@ -111,13 +131,48 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
       options.empty_first = true;
     } else if (name == "--random-faults") {
       options.random_faults = true;
+    } else if (name == "--lenient") {
+      options.lenient = true;
+    } else if (name == "--port-only") {
+      options.port_only = true;
+    } else if (name == "--max-oids" || name == "--max-size" || name == "--drop-above") {
+      auto text = value();
+      auto number = text ? ParseDecimal(*text, kMaxCount) : std::nullopt;
+      if (!number) return fail(name + " needs a number from 0 to 65535");
+      std::optional<std::size_t>& limit = name == "--max-oids"   ? options.max_oids
+                                          : name == "--max-size" ? options.max_size
+                                                                 : options.drop_above;
+      limit = static_cast<std::size_t>(*number);
+    } else if (name == "--error-index-for") {
+      auto text = value();
+      if (!text || !IsCanonicalOid(*text)) return fail("--error-index-for needs a dotted OID");
+      options.error_index_for = *text;
+    } else if (name == "--loss") {
+      auto text = value();
+      auto percent = text ? ParseDecimal(*text, kMaxPercent) : std::nullopt;
+      if (!percent) return fail("--loss needs a percentage from 0 to 100");
+      options.loss_percent = *percent;
+    } else if (name == "--seed") {
+      auto text = value();
+      auto seed = text ? ParseSeed(*text) : std::nullopt;
+      if (!seed) return fail("--seed needs a number from 0 to 4294967295");
+      options.seed = *seed;
     } else {
       return fail("unknown option \"" + name + "\"");
     }
   }
-  if (result.show_help) return result;
+  if (result.show_help || result.show_version) return result;
   if (!have_listen) return fail("--listen is required");
   if (options.data_path.empty()) return fail("--data is required");
+  if (options.port_only && ParseDecimal(options.listen_port, kMaxPort) == kStandardPort) {
+    return fail("--port-only needs --listen with a port other than 161");
+  }
+  // With --error-index-for, --error-status is the status of that answer alone.
+  if (options.error_index_for) {
+    options.error_index_status =
+        options.error_status != 0 ? options.error_status : kDefaultErrorIndexStatus;
+    options.error_status = 0;
+  }
   return result;
 }
 
@@ -139,7 +194,21 @@ std::string AgentUsage() {
          "  --random-faults       give half of the answers one of these faults at random\n"
          "                        (silent, 50 ms late, twice, garbage or empty datagram first,\n"
          "                        wrong ID, error status 5)\n"
+         "  --max-oids N          answer tooBig (1) to requests with more than N OIDs\n"
+         "  --max-size BYTES      answer tooBig (1) when the answer would exceed BYTES\n"
+         "  --drop-above N        answer nothing to requests with more than N OIDs\n"
+         "  --error-index-for OID answer a request naming OID with error status 2 (noSuchName,\n"
+         "                        or --error-status S) and the index of that OID\n"
+         "  --loss PERCENT        leave that share of requests unanswered, drawn reproducibly\n"
+         "  --seed N              the seed of those draws (0 by default)\n"
+         "  --port-only           a device on a non-standard port only: --listen must name a\n"
+         "                        port other than 161\n"
+         "  --lenient             skip malformed data lines (counted on standard error)\n"
+         "                        instead of refusing the file\n"
+         "  --version             print the version\n"
          "Stops on SIGINT or SIGTERM.\n";
 }
+
+std::string AgentVersion() { return std::string(kVersion); }
 
 }  // namespace zelsnmp::agentsim

@@ -4,11 +4,15 @@
 //
 // ADDR is an IPv4 literal or a bracketed IPv6 literal ("[::1]:1161"); PORT defaults to 161,
 // and 0 lets the system choose (the chosen port is printed at start). The fault options make
-// the agent misbehave the way devices and networks do; they combine.
+// the agent misbehave the way devices and networks do; they combine. --port-only stands for a
+// device that answers on a non-standard port only: the command line must then name another
+// port than 161 (or 0), so that requests to the standard port find nobody there.
 
 #ifndef ZELSNMP_TOOLS_AGENTSIM_AGENT_OPTIONS_H_
 #define ZELSNMP_TOOLS_AGENTSIM_AGENT_OPTIONS_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,22 +24,33 @@ struct AgentOptions {
   std::string listen_address;
   std::string listen_port = "161";
   std::string data_path;
-  std::optional<std::string> community;  // requests with another community go unanswered
-  bool silent = false;                   // answer nothing
-  int delay_ms = 0;                      // wait this long before answering
-  bool wrong_id = false;                 // answer with another request ID
-  bool twice = false;                    // send every answer twice
-  bool garbage_first = false;            // send bytes that are no SNMP message first
-  bool empty_first = false;              // send a 0-byte datagram first
-  std::string from_address;              // answer from this local address instead
-  int error_status = 0;                  // when not 0: answer with it and no bindings
-  bool omit_missing = false;             // leave OIDs the data lacks out of a v2c answer
-  bool random_faults = false;            // each answer gets one of the faults above at random
+  std::optional<std::string> community;   // requests with another community go unanswered
+  bool silent = false;                    // answer nothing
+  int delay_ms = 0;                       // wait this long before answering
+  bool wrong_id = false;                  // answer with another request ID
+  bool twice = false;                     // send every answer twice
+  bool garbage_first = false;             // send bytes that are no SNMP message first
+  bool empty_first = false;               // send a 0-byte datagram first
+  std::string from_address;               // answer from this local address instead
+  int error_status = 0;                   // when not 0: answer with it and no bindings
+  bool omit_missing = false;              // leave OIDs the data lacks out of a v2c answer
+  bool random_faults = false;             // each answer gets one of the faults above at random
+  bool lenient = false;                   // skip malformed data lines, do not refuse the file
+  std::optional<std::size_t> max_oids;    // tooBig to requests with more bindings
+  std::optional<std::size_t> max_size;    // tooBig when the answer would take more bytes
+  std::optional<std::size_t> drop_above;  // no answer to requests with more bindings
+  // A request naming this OID is answered with `error_index_status` and the OID's index.
+  std::optional<std::string> error_index_for;
+  int error_index_status = 0;
+  int loss_percent = 0;    // share of requests left unanswered
+  std::uint32_t seed = 0;  // of the draws that decide which requests are lost
+  bool port_only = false;  // refuse to listen on port 161
 };
 
 struct AgentOptionsResult {
   AgentOptions options;
   bool show_help = false;
+  bool show_version = false;
   std::string error;  // empty when the command line was understood
 };
 
@@ -46,6 +61,9 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments);
 bool SplitListenAddress(std::string_view text, std::string& address, std::string& port);
 
 std::string AgentUsage();
+
+// "agentsim VERSION".
+std::string AgentVersion();
 
 }  // namespace zelsnmp::agentsim
 

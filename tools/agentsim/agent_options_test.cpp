@@ -99,11 +99,49 @@ INSTANTIATE_TEST_SUITE_P(
         BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--error-status", "256"},
                        "--error-status needs a number from 0 to 255"},
         BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--loud"},
-                       "unknown option \"--loud\""}));
+                       "unknown option \"--loud\""},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--max-oids", "x"},
+                       "--max-oids needs a number from 0 to 65535"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--drop-above"},
+                       "--drop-above needs a number from 0 to 65535"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--error-index-for", ".1.3"},
+                       "--error-index-for needs a dotted OID"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--loss", "101"},
+                       "--loss needs a percentage from 0 to 100"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--seed", "-1"},
+                       "--seed needs a number from 0 to 4294967295"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--port-only"},
+                       "--port-only needs --listen with a port other than 161"},
+        BadCommandCase{{"--listen", "127.0.0.2:0161", "--data", "f", "--port-only"},
+                       "--port-only needs --listen with a port other than 161"}));
+
+TEST(AgentOptionsTest, DeviceFitFaults) {
+  AgentOptionsResult result = ParseAgentOptions(
+      {"--listen", "127.0.0.2:1161", "--data", "f", "--max-oids", "10", "--max-size", "484",
+       "--drop-above", "0", "--error-status", "5", "--error-index-for", "1.3.6.1.2.1.1.3.0",
+       "--loss", "30", "--seed", "4294967295", "--port-only", "--lenient"});
+  ASSERT_EQ(result.error, "");
+  const AgentOptions& o = result.options;
+  EXPECT_EQ(o.max_oids, 10u);
+  EXPECT_EQ(o.max_size, 484u);
+  EXPECT_EQ(o.drop_above, 0u);
+  EXPECT_EQ(o.error_index_for, "1.3.6.1.2.1.1.3.0");
+  // The status goes to the blamed binding's answer, not to every answer.
+  EXPECT_EQ(o.error_index_status, 5);
+  EXPECT_EQ(o.error_status, 0);
+  EXPECT_EQ(o.loss_percent, 30);
+  EXPECT_EQ(o.seed, 4294967295u);
+  EXPECT_TRUE(o.port_only && o.lenient);
+  result = ParseAgentOptions({"--error-index-for", "1.3.6", "--listen", "::1", "--data", "f"});
+  EXPECT_EQ(result.options.error_index_status, 2);
+}
 
 TEST(AgentOptionsTest, HelpNeedsNothingElse) {
   AgentOptionsResult result = ParseAgentOptions({"--help"});
   EXPECT_TRUE(result.show_help);
+  EXPECT_EQ(result.error, "");
+  result = ParseAgentOptions({"--version"});
+  EXPECT_TRUE(result.show_version);
   EXPECT_EQ(result.error, "");
 }
 

@@ -37,6 +37,17 @@ TSNMPRec ResponseHeaderFor(const TSNMPRec& request) {
   return answer;
 }
 
+// The request's bindings unchanged, with `error_status` blaming the binding at `index`.
+TSNMPRec BlamingAnswer(const TSNMPRec& request, std::int32_t error_status, std::int32_t index) {
+  TSNMPRec answer = ResponseHeaderFor(request);
+  answer.ErrorStatus = error_status;
+  answer.ErrorIndex = index;
+  for (const TSNMPMib& original : request.Bindings()) {
+    answer.AddBinding(original.OidText, original.ValueText, original.ValueTag);
+  }
+  return answer;
+}
+
 }  // namespace
 
 std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& data,
@@ -59,13 +70,7 @@ std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& 
         answer.AddBinding(binding.OidText, found->second.text, found->second.tag);
       }
     } else if (found == data.end() || !V1CanCarry(found->second.tag)) {
-      TSNMPRec error_answer = ResponseHeaderFor(request);
-      error_answer.ErrorStatus = kErrorStatusNoSuchName;
-      error_answer.ErrorIndex = index;
-      for (const TSNMPMib& original : request.Bindings()) {
-        error_answer.AddBinding(original.OidText, original.ValueText, original.ValueTag);
-      }
-      return error_answer;
+      return BlamingAnswer(request, kErrorStatusNoSuchName, index);
     } else {
       answer.AddBinding(binding.OidText, found->second.text, found->second.tag);
     }
@@ -76,6 +81,38 @@ std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& 
 TSNMPRec BuildErrorAnswer(const TSNMPRec& request, std::int32_t error_status) {
   TSNMPRec answer = ResponseHeaderFor(request);
   answer.ErrorStatus = error_status;
+  return answer;
+}
+
+std::optional<TSNMPRec> BuildErrorIndexAnswer(const TSNMPRec& request, const std::string& oid,
+                                              std::int32_t error_status) {
+  std::int32_t index = 0;
+  for (const TSNMPMib& binding : request.Bindings()) {
+    ++index;
+    if (binding.OidText == oid) return BlamingAnswer(request, error_status, index);
+  }
+  return std::nullopt;
+}
+
+std::optional<TSNMPRec> ApplyAnswerFaults(const TSNMPRec& request, TSNMPRec answer,
+                                          const AgentOptions& options) {
+  const auto bindings = static_cast<std::size_t>(request.BindingCount());
+  if (options.drop_above && bindings > *options.drop_above) return std::nullopt;
+  if (options.max_oids && bindings > *options.max_oids) {
+    return BuildErrorAnswer(request, kErrorStatusTooBig);
+  }
+  if (options.error_index_for) {
+    auto blamed =
+        BuildErrorIndexAnswer(request, *options.error_index_for, options.error_index_status);
+    if (blamed) answer = std::move(*blamed);
+  }
+  if (options.error_status != 0) answer = BuildErrorAnswer(request, options.error_status);
+  if (options.max_size) {
+    TSNMPRec copy = answer;
+    if (copy.EncodeMessage().size() > *options.max_size) {
+      return BuildErrorAnswer(request, kErrorStatusTooBig);
+    }
+  }
   return answer;
 }
 

@@ -15,10 +15,12 @@
 #include <string>
 
 #include "snmp/snmp_message.h"
+#include "tools/agentsim/agent_options.h"
 #include "tools/agentsim/snmprec.h"
 
 namespace zelsnmp::agentsim {
 
+inline constexpr std::int32_t kErrorStatusTooBig = 1;
 inline constexpr std::int32_t kErrorStatusNoSuchName = 2;
 
 // The answer to `request`, or nothing when the request is not one the agent answers (another
@@ -30,6 +32,19 @@ std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& 
 // The answer of an agent that refuses `request` as a whole, as with tooBig (1): the request's
 // header with `error_status`, error index 0 and no bindings.
 TSNMPRec BuildErrorAnswer(const TSNMPRec& request, std::int32_t error_status);
+
+// The answer of an agent that blames one binding: the request's bindings unchanged with
+// `error_status` and the 1-based index of the first binding naming `oid`; nothing when the
+// request does not name it.
+std::optional<TSNMPRec> BuildErrorIndexAnswer(const TSNMPRec& request, const std::string& oid,
+                                              std::int32_t error_status);
+
+// `answer` to `request` after the faults of `options` that depend on the request's bindings
+// and the answer's size, in this order: nothing above --drop-above bindings; tooBig above
+// --max-oids bindings; the --error-index-for answer; the --error-status answer; tooBig when
+// the encoded answer would exceed --max-size bytes.
+std::optional<TSNMPRec> ApplyAnswerFaults(const TSNMPRec& request, TSNMPRec answer,
+                                          const AgentOptions& options);
 
 // One log line (without line end) for an answered request from `sender`.
 std::string DescribeAnswer(const TSNMPRec& request, const TSNMPRec& answer,

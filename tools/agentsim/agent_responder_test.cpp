@@ -1,5 +1,8 @@
 #include "tools/agentsim/agent_responder.h"
 
+#include <ostream>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "snmp/ber.h"
@@ -113,6 +116,64 @@ TEST(AgentResponderTest, ErrorAnswerCarriesTheStatusAndNoBindings) {
   EXPECT_EQ(answer.ErrorIndex, 0);
   EXPECT_EQ(answer.BindingCount(), 0);
 }
+
+struct FaultCase {
+  const char* name;
+  std::vector<std::string> arguments;  // options after --listen and --data
+  int oids;                            // the request asks for the first `oids` OIDs
+  bool answered;
+  std::int32_t error_status;
+  std::int32_t error_index;
+  std::int32_t bindings;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
+
+class AnswerFaultTest : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(AnswerFaultTest, ShapesTheAnswer) {
+  const FaultCase& c = GetParam();
+  std::vector<std::string> arguments = {"--listen", "127.0.0.2", "--data", "f"};
+  arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+  const AgentOptionsResult parsed = ParseAgentOptions(arguments);
+  ASSERT_EQ(parsed.error, "");
+  const std::string oids[] = {kSysDescr, kSysUpTime, kMissing};
+  TSNMPRec request = Request(kSnmpVersion2c, {});
+  for (int i = 0; i < c.oids; ++i) request.AddBinding(oids[i], "", TagNull);
+  auto answer = BuildAnswer(request, SampleData(), std::nullopt);
+  ASSERT_TRUE(answer);
+  auto shaped = ApplyAnswerFaults(request, *answer, parsed.options);
+  ASSERT_EQ(shaped.has_value(), c.answered);
+  if (!shaped) return;
+  const TSNMPRec decoded = OverTheWire(*shaped);
+  EXPECT_EQ(decoded.ID, 77);
+  EXPECT_EQ(decoded.ErrorStatus, c.error_status);
+  EXPECT_EQ(decoded.ErrorIndex, c.error_index);
+  EXPECT_EQ(decoded.BindingCount(), c.bindings);
+}
+
+// The answer to all three OIDs takes 76 bytes.
+INSTANTIATE_TEST_SUITE_P(
+    Options, AnswerFaultTest,
+    ::testing::Values(
+        FaultCase{"NoFault", {}, 3, true, 0, 0, 3},
+        FaultCase{"MaxOidsReached", {"--max-oids", "3"}, 3, true, 0, 0, 3},
+        FaultCase{"MaxOidsExceeded", {"--max-oids", "2"}, 3, true, 1, 0, 0},
+        FaultCase{"DropAboveReached", {"--drop-above", "2"}, 2, true, 0, 0, 2},
+        FaultCase{"DropAboveExceeded", {"--drop-above", "2"}, 3, false, 0, 0, 0},
+        FaultCase{"DropBeforeTooBig", {"--drop-above", "1", "--max-oids", "1"}, 2, false, 0, 0,
+                  0},
+        FaultCase{"MaxSizeFits", {"--max-size", "76"}, 3, true, 0, 0, 3},
+        FaultCase{"MaxSizeExceeded", {"--max-size", "75"}, 3, true, 1, 0, 0},
+        FaultCase{"ErrorIndexNamesTheBinding", {"--error-index-for", kSysUpTime.c_str()}, 3,
+                  true, 2, 2, 3},
+        FaultCase{"ErrorIndexOwnStatus",
+                  {"--error-index-for", kSysUpTime.c_str(), "--error-status", "5"}, 2, true, 5,
+                  2, 2},
+        FaultCase{"ErrorIndexOidNotAsked", {"--error-index-for", kSysUpTime.c_str()}, 1, true,
+                  0, 0, 1},
+        FaultCase{"ErrorStatusForAll", {"--error-status", "5"}, 2, true, 5, 0, 0}),
+    [](const auto& test_info) { return std::string(test_info.param.name); });
 
 TEST(AgentResponderTest, LogLineIsOneEscapedLine) {
   TSNMPRec request = Request(kSnmpVersion2c, {kSysDescr, kSysUpTime});

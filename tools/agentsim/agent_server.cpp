@@ -16,6 +16,7 @@ namespace {
 constexpr int kStopCheckIntervalMs = 100;
 // Added to the request ID by --wrong-id: far from any ID the client will send soon.
 constexpr std::uint32_t kWrongIdOffset = 1000000;
+constexpr std::uint32_t kPercent = 100;
 
 std::string EndpointText(const TBlockSocket& socket, bool remote) {
   std::string address = remote ? socket.RemoteAddressText() : socket.LocalAddressText();
@@ -112,6 +113,7 @@ int RunAgent(const AgentOptions& options, const SnmprecData& data,
   std::cout << "agentsim listening on " << EndpointText(listener, false) << std::endl;
 
   std::mt19937 random(std::random_device{}());
+  std::mt19937 loss_draws(options.seed);
   while (!stop_requested()) {
     std::string datagram = listener.ReceiveDatagram(kStopCheckIntervalMs);
     if (listener.LastErrorCode() != 0) continue;  // time-out, signal or an empty datagram
@@ -126,10 +128,16 @@ int RunAgent(const AgentOptions& options, const SnmprecData& data,
         options.random_faults ? WithRandomFault(options, random) : options;
     std::optional<TSNMPRec> answer = BuildAnswer(request, data, answer_options.community,
                                                   answer_options.omit_missing);
-    if (!answer || answer_options.silent) continue;
-    if (answer_options.error_status != 0) {
-      answer = BuildErrorAnswer(request, answer_options.error_status);
+    if (!answer) continue;
+    // One draw per request the agent would answer, so that a seed gives the same losses
+    // for the same requests whatever the other faults.
+    if (options.loss_percent > 0 &&
+        static_cast<int>(loss_draws() % kPercent) < options.loss_percent) {
+      continue;
     }
+    if (answer_options.silent) continue;
+    answer = ApplyAnswerFaults(request, std::move(*answer), answer_options);
+    if (!answer) continue;
     if (!SleepUnlessStopped(answer_options.delay_ms, stop_requested)) break;
 
     if (answer_options.wrong_id) {

@@ -4,7 +4,8 @@
 // Start-up prints "agentsim listening on ADDR:PORT" (the port the socket really got), each
 // answered request one line (DescribeAnswer) and, on a stop, "agentsim stopped"; every line
 // is flushed at once so that a process reading the output sees it immediately. Requests that
-// are not answered (wrong community, not a GetRequest, undecodable, --silent) are not logged.
+// are not answered (wrong community, not a GetRequest, undecodable, --silent, --loss,
+// --drop-above) get no "answered" line.
 // Requests are served one after the other: with --delay, later requests wait in the socket's
 // queue.
 

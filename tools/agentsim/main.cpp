@@ -15,6 +15,8 @@ namespace {
 
 constexpr int kExitUsage = 2;
 constexpr int kExitBadData = 1;
+// With --lenient, the errors of the first skipped lines are shown; the rest only counted.
+constexpr std::size_t kSkippedLinesShown = 10;
 
 }  // namespace
 
@@ -26,14 +28,25 @@ int main(int argc, char** argv) {
     std::cout << AgentUsage();
     return 0;
   }
+  if (parsed.show_version) {
+    std::cout << AgentVersion() << "\n";
+    return 0;
+  }
   if (!parsed.error.empty()) {
     std::cerr << "agentsim: " << parsed.error << "\n" << AgentUsage();
     return kExitUsage;
   }
-  SnmprecParseResult data = LoadSnmprecFile(parsed.options.data_path);
+  SnmprecParseResult data = LoadSnmprecFile(parsed.options.data_path, parsed.options.lenient);
   if (!data.error.empty()) {
     std::cerr << "agentsim: " << data.error << std::endl;
     return kExitBadData;
+  }
+  if (!data.skipped.empty()) {
+    for (std::size_t i = 0; i < data.skipped.size() && i < kSkippedLinesShown; ++i) {
+      std::cerr << "agentsim: skipped " << data.skipped[i] << "\n";
+    }
+    std::cerr << "agentsim: " << parsed.options.data_path << ": " << data.skipped.size()
+              << " malformed line(s) skipped" << std::endl;
   }
   InstallStopSignalHandlers();
   return RunAgent(parsed.options, data.data, StopRequested);

@@ -11,7 +11,8 @@ namespace zelsnmp::agentsim {
 namespace {
 
 constexpr char kFieldSeparator = '|';
-constexpr std::string_view kHexOctetStringTag = "4x";
+constexpr char kHexSuffix = 'x';
+constexpr std::size_t kIpAddressBytes = 4;
 
 // Digits only, no sign, no leading zero (except "0" itself), value up to `limit`.
 template <typename Number>
@@ -68,24 +69,43 @@ std::optional<std::string> DecodeHex(std::string_view text) {
   return bytes;
 }
 
-// The value of one line, or an error text without the line number.
+// The dotted text of an IpAddress value: "a.b.c.d" as it is, or the four address bytes
+// themselves, as recorders write it (a dotted address is at least seven characters long).
+std::optional<std::string> IpAddressText(std::string_view value) {
+  if (value.size() == kIpAddressBytes) return PrimitiveBerText(value, TagIpAddress);
+  if (IsIpAddress(value)) return std::string(value);
+  return std::nullopt;
+}
+
+// The value of one line, or an error text without the line number. With `tag_text` ending in
+// "x" the value is pairs of hexadecimal digits, and the bytes they give are read as the value
+// of the tag without the "x".
 std::optional<SnmprecValue> ParseValue(std::string_view tag_text, std::string_view value,
                                        std::string& error) {
-  if (tag_text == kHexOctetStringTag) {
+  std::string decoded;
+  const bool hex = !tag_text.empty() && tag_text.back() == kHexSuffix;
+  if (hex) {
+    tag_text.remove_suffix(1);
     auto bytes = DecodeHex(value);
-    if (!bytes) error = "value of tag 4x must be pairs of hexadecimal digits";
-    return bytes ? std::optional(SnmprecValue{*bytes, TagOctetString}) : std::nullopt;
+    if (!bytes) {
+      error = "value of tag " + std::string(tag_text) + "x must be pairs of hexadecimal digits";
+      return std::nullopt;
+    }
+    decoded = std::move(*bytes);
   }
+  const std::string_view text = hex ? std::string_view(decoded) : value;
   auto tag = ParseCanonicalDecimal<int>(tag_text, 255);
   if (!tag) {
-    error = "tag \"" + std::string(tag_text) + "\" is not a decimal tag or 4x";
+    error = "tag \"" + std::string(tag_text) + (hex ? "x" : "") +
+            "\" is not a decimal tag, with or without x";
     return std::nullopt;
   }
+  std::string result(text);
   bool valid = true;
   const char* expected = "";
   switch (*tag) {
     case TagInteger:
-      valid = IsSignedInteger32(value);
+      valid = IsSignedInteger32(text);
       expected = "a whole number from -2147483648 to 2147483647";
       break;
     case TagOctetString:
@@ -95,25 +115,28 @@ std::optional<SnmprecValue> ParseValue(std::string_view tag_text, std::string_vi
     case TagNoSuchObject:
     case TagNoSuchInstance:
     case TagEndOfMibView:
-      valid = value.empty();
+      valid = text.empty();
       expected = "empty";
       break;
     case TagObjectId:
-      valid = IsCanonicalOid(value);
+      valid = IsCanonicalOid(text);
       expected = "a dotted decimal OID";
       break;
-    case TagIpAddress:
-      valid = IsIpAddress(value);
-      expected = "four decimal numbers 0..255 joined by dots";
+    case TagIpAddress: {
+      auto address = IpAddressText(text);
+      valid = address.has_value();
+      if (valid) result = std::move(*address);
+      expected = "four decimal numbers 0..255 joined by dots, or four bytes";
       break;
+    }
     case TagCounter32:
     case TagGauge32:
     case TagTimeTicks:
-      valid = ParseCanonicalDecimal<std::uint64_t>(value, 4294967295u).has_value();
+      valid = ParseCanonicalDecimal<std::uint64_t>(text, 4294967295u).has_value();
       expected = "a whole number from 0 to 4294967295";
       break;
     case TagCounter64:
-      valid = ParseCanonicalDecimal<std::uint64_t>(value, std::numeric_limits<std::uint64_t>::max())
+      valid = ParseCanonicalDecimal<std::uint64_t>(text, std::numeric_limits<std::uint64_t>::max())
                   .has_value();
       expected = "a whole number from 0 to 18446744073709551615";
       break;
@@ -123,14 +146,39 @@ std::optional<SnmprecValue> ParseValue(std::string_view tag_text, std::string_vi
   }
   if (!valid) {
     error = "value \"" + std::string(value) + "\" of tag " + std::to_string(*tag) +
-            " must be " + expected;
+            (hex ? "x" : "") + " must be " + expected;
     return std::nullopt;
   }
-  return SnmprecValue{std::string(value), *tag};
+  return SnmprecValue{std::move(result), *tag};
 }
 
 bool IsBlank(std::string_view line) {
   return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+// Adds the binding of one line to `data`; the error text without the line number, empty when
+// the line was taken.
+std::string ParseLine(std::string_view line, SnmprecData& data) {
+  std::size_t first = line.find(kFieldSeparator);
+  std::size_t second =
+      first == std::string_view::npos ? first : line.find(kFieldSeparator, first + 1);
+  if (second == std::string_view::npos) return "expected OID|TAG|VALUE";
+  std::string_view oid = line.substr(0, first);
+  if (!IsCanonicalOid(oid)) {
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) about "..." + std::string.
+    std::string message = "\"";
+    message += oid;
+    message += "\" is not a dotted decimal OID";
+    return message;
+  }
+  std::string error;
+  auto value =
+      ParseValue(line.substr(first + 1, second - first - 1), line.substr(second + 1), error);
+  if (!value) return error;
+  if (!data.emplace(std::string(oid), std::move(*value)).second) {
+    return "OID " + std::string(oid) + " appears twice";
+  }
+  return {};
 }
 
 }  // namespace
@@ -147,7 +195,7 @@ bool IsCanonicalOid(std::string_view text) {
   return arcs >= 2;
 }
 
-SnmprecParseResult ParseSnmprec(std::string_view text) {
+SnmprecParseResult ParseSnmprec(std::string_view text, bool lenient) {
   SnmprecParseResult result;
   int line_number = 0;
   while (!text.empty()) {
@@ -157,42 +205,27 @@ SnmprecParseResult ParseSnmprec(std::string_view text) {
     text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (IsBlank(line) || line.front() == '#') continue;
-
-    auto fail = [&](const std::string& message) {
+    std::string error = ParseLine(line, result.data);
+    if (error.empty()) continue;
+    error = "line " + std::to_string(line_number) + ": " + error;
+    if (!lenient) {
       result.data.clear();
-      result.error = "line " + std::to_string(line_number) + ": " + message;
+      result.error = std::move(error);
       return result;
-    };
-    std::size_t first = line.find(kFieldSeparator);
-    std::size_t second =
-        first == std::string_view::npos ? first : line.find(kFieldSeparator, first + 1);
-    if (second == std::string_view::npos) return fail("expected OID|TAG|VALUE");
-    std::string_view oid = line.substr(0, first);
-    if (!IsCanonicalOid(oid)) {
-      // Built by appending: GCC 12 warns falsely (-Wrestrict) about "..." + std::string.
-      std::string message = "\"";
-      message += oid;
-      message += "\" is not a dotted decimal OID";
-      return fail(message);
     }
-    std::string error;
-    auto value = ParseValue(line.substr(first + 1, second - first - 1), line.substr(second + 1),
-                            error);
-    if (!value) return fail(error);
-    if (!result.data.emplace(std::string(oid), std::move(*value)).second) {
-      return fail("OID " + std::string(oid) + " appears twice");
-    }
+    result.skipped.push_back(std::move(error));
   }
   return result;
 }
 
-SnmprecParseResult LoadSnmprecFile(const std::string& path) {
+SnmprecParseResult LoadSnmprecFile(const std::string& path, bool lenient) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return {{}, "cannot read data file " + path};
+  if (!file) return {{}, "cannot read data file " + path, {}};
   std::ostringstream content;
   content << file.rdbuf();
-  SnmprecParseResult result = ParseSnmprec(content.str());
+  SnmprecParseResult result = ParseSnmprec(content.str(), lenient);
   if (!result.error.empty()) result.error = path + ": " + result.error;
+  for (std::string& skipped : result.skipped) skipped = path + ": " + skipped;
   return result;
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,15 @@ INSTANTIATE_TEST_SUITE_P(
         GoodLineCase{"Counter64Max", "1.3.6|70|18446744073709551615", "1.3.6",
                      {"18446744073709551615", TagCounter64}},
         GoodLineCase{"NoSuchObject", "1.3.6|128|", "1.3.6", {"", TagNoSuchObject}},
+        GoodLineCase{"HexIpAddress", "1.3.6|64x|0a0000ff", "1.3.6", {"10.0.0.255", TagIpAddress}},
+        GoodLineCase{"RawIpAddress", "1.3.6|64|\xC0\xA8|\x01", "1.3.6",
+                     {"192.168.124.1", TagIpAddress}},
+        GoodLineCase{"HexObjectId", "1.3.6|6x|312e332e362e31", "1.3.6", {"1.3.6.1", TagObjectId}},
+        GoodLineCase{"HexInteger", "1.3.6|2x|2d3432", "1.3.6", {"-42", TagInteger}},
+        GoodLineCase{"HexCounter32", "1.3.6|65x|3130", "1.3.6", {"10", TagCounter32}},
+        GoodLineCase{"HexNull", "1.3.6|5x|", "1.3.6", {"", TagNull}},
+        GoodLineCase{"OpaqueFloatAsHex", "1.3.6|68x|9F780441BC0000", "1.3.6",
+                     {std::string("\x9F\x78\x04\x41\xBC\x00\x00", 7), TagOpaque}},
         GoodLineCase{"NoSuchInstance", "1.3.6|129|", "1.3.6", {"", TagNoSuchInstance}},
         GoodLineCase{"EndOfMibView", "1.3.6|130|", "1.3.6", {"", TagEndOfMibView}},
         GoodLineCase{"CrLfLineEnd", "1.3.6|4|text\r\n", "1.3.6", {"text", TagOctetString}},
@@ -91,8 +101,19 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"TrailingDot", "1.3.|5|", "line 1: \"1.3.\" is not a dotted decimal OID"},
         BadFileCase{"UnknownTag", "1.3.6|3|x", "line 1: tag 3 is not supported"},
         BadFileCase{"TagNotNumber", "1.3.6|int|5",
-                    "line 1: tag \"int\" is not a decimal tag or 4x"},
-        BadFileCase{"HexOtherTag", "1.3.6|2x|00", "line 1: tag \"2x\" is not a decimal tag or 4x"},
+                    "line 1: tag \"int\" is not a decimal tag, with or without x"},
+        BadFileCase{"HexIntegerNotDigits", "1.3.6|2x|00",
+                    "line 1: value \"00\" of tag 2x must be a whole number from -2147483648 to "
+                    "2147483647"},
+        BadFileCase{"HexOidNotDotted", "1.3.6|6x|2b06",
+                    "line 1: value \"2b06\" of tag 6x must be a dotted decimal OID"},
+        BadFileCase{"HexIpAddressFiveBytes", "1.3.6|64x|0a00000102",
+                    "line 1: value \"0a00000102\" of tag 64x must be four decimal numbers "
+                    "0..255 joined by dots, or four bytes"},
+        BadFileCase{"HexNullNotEmpty", "1.3.6|5x|00",
+                    "line 1: value \"00\" of tag 5x must be empty"},
+        BadFileCase{"OddHexOpaque", "1.3.6|68x|9f7",
+                    "line 1: value of tag 68x must be pairs of hexadecimal digits"},
         BadFileCase{"OddHex", "1.3.6|4x|abc",
                     "line 1: value of tag 4x must be pairs of hexadecimal digits"},
         BadFileCase{"BadHexDigit", "1.3.6|4x|zz",
@@ -114,10 +135,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "from 0 to 18446744073709551615"},
         BadFileCase{"ShortIpAddress", "1.3.6|64|10.0.0",
                     "line 1: value \"10.0.0\" of tag 64 must be four decimal numbers 0..255 "
-                    "joined by dots"},
+                    "joined by dots, or four bytes"},
         BadFileCase{"IpAddressOctetTooLarge", "1.3.6|64|10.0.0.256",
                     "line 1: value \"10.0.0.256\" of tag 64 must be four decimal numbers "
-                    "0..255 joined by dots"},
+                    "0..255 joined by dots, or four bytes"},
         BadFileCase{"NullWithValue", "1.3.6|5|x",
                     "line 1: value \"x\" of tag 5 must be empty"},
         BadFileCase{"ExceptionWithValue", "1.3.6|128|0",
@@ -143,6 +164,24 @@ TEST(SnmprecTest, SkipsBlankAndCommentLinesAndCountsThem) {
   ASSERT_EQ(result.error, "");
   EXPECT_EQ(result.data.size(), 2u);
   EXPECT_EQ(result.data.at("1.3.6.1.2.1.1.3.0"), (SnmprecValue{"100", TagTimeTicks}));
+}
+
+TEST(SnmprecTest, LenientSkipsMalformedLinesAndListsThem) {
+  const std::string text =
+      "1.3.6.1|4|kept\n"
+      "1.3.6.2|9|x\n"
+      "garbage\n"
+      "1.3.6.1|4|second\n"
+      "1.3.6.3|2|7\n";
+  EXPECT_EQ(ParseSnmprec(text).error, "line 2: tag 9 is not supported");
+  SnmprecParseResult result = ParseSnmprec(text, true);
+  EXPECT_EQ(result.error, "");
+  EXPECT_EQ(result.skipped,
+            (std::vector<std::string>{"line 2: tag 9 is not supported",
+                                      "line 3: expected OID|TAG|VALUE",
+                                      "line 4: OID 1.3.6.1 appears twice"}));
+  ASSERT_EQ(result.data.size(), 2u);
+  EXPECT_EQ(result.data.at("1.3.6.1").text, "kept");
 }
 
 TEST(SnmprecTest, EmptyTextIsNoData) {
