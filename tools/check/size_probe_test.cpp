@@ -1,6 +1,6 @@
-// The request-size probe against a responder of the test's own on loopback, reached through
-// the agents' @port: devices that drop or refuse large requests, one that takes them all, and
-// one that answers nothing.
+// The request-size probe against a responder of the test's own and the agent simulator on
+// loopback, reached through the agents' @port: devices that drop or refuse large requests, one
+// that takes them all, and one that answers nothing.
 
 #include "tools/check/size_probe.h"
 
@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/agent_process.h"
 #include "testing/fit_responder.h"
 #include "testing/temp_directory.h"
 #include "tools/check/check_run.h"
@@ -55,25 +56,33 @@ TEST(SizeProbeTest, FindsTheLargestRequestTheDeviceAnswers) {
   }
 }
 
-// zelsnmp-check --probe names the @max-oids to write for a device that drops large requests,
-// and asks nothing of an agent whose options hold a mistake.
+// zelsnmp-check --probe names the @max-oids to write for an agent simulator that drops
+// requests of more than 40 OIDs, and asks nothing of an agent whose options hold a mistake.
 TEST(SizeProbeTest, CheckProbeNamesTheMaxOidsToWrite) {
-  FitResponder responder({{"drops", Device{.drop_above = 40}}, {"bad", Device{}}});
-  std::string text = "[127.0.0.1:drops]\n@port=" + responder.port() + "\n";
+  std::string data;
+  std::string config = "[127.0.0.1:drops]\n@port=PORT\n";
   for (int i = 1; i <= 60; ++i) {
-    text += "#TS1:1:" + std::to_string(i) + "=1.3.6.1.4.1.99." + std::to_string(i) + "\n";
+    data += "1.3.6.1.4.1.99." + std::to_string(i) + "|2|" + std::to_string(i) + "\n";
+    config += "#TS1:1:" + std::to_string(i) + "=1.3.6.1.4.1.99." + std::to_string(i) + "\n";
   }
-  text += "[127.0.0.1:bad]\n@port=" + responder.port() + "\n@retries=x\n#TS2:1:1=1.3.6.1\n";
+  testing_support::AgentProcess agent("127.0.0.1:0", data, {"--drop-above", "40"});
+  ASSERT_TRUE(agent.listening()) << agent.Output();
+  config += "[127.0.0.1:bad]\n@port=PORT\n@retries=x\n#TS2:1:1=1.3.6.1.4.1.99.1\n";
+  for (std::size_t at; (at = config.find("PORT")) != std::string::npos;) {
+    config.replace(at, 4, agent.port());
+  }
   testing_support::TempDirectory dir;
   std::ostringstream out;
   std::ostringstream err;
-  RunCheck({"--probe", "--timeout", "150", dir.Write("config", text)}, out, err);
+  RunCheck({"--probe", "--timeout", "200", dir.Write("config", config)}, out, err);
   for (const char* part : {"request size: at most 40 bindings per request: write @max-oids = 40",
                            "probe: the device answers at most 40 bindings per request",
                            "probe: not asked: its options hold a mistake"}) {
     EXPECT_NE(out.str().find(part), std::string::npos) << part << "\n" << out.str();
   }
-  EXPECT_TRUE(responder.Sizes("bad").empty());
+  for (const std::string& answer : agent.Answers()) {
+    EXPECT_EQ(answer.find("community=\"bad\""), std::string::npos) << answer;
+  }
 }
 
 }  // namespace
