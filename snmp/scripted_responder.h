@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "net/block_socket.h"
+#include "snmp/ber.h"
 #include "snmp/snmp_message.h"
 
 namespace zelsnmp::testing {
