@@ -12,7 +12,6 @@ namespace zelsnmp {
 namespace {
 
 constexpr int kNoTimeLimitMs = -1;
-constexpr std::string_view kAnyLocalPort = "0";
 // The largest datagram the socket reads; the receive queue holds this much per request.
 constexpr long long kLargestAnswerBytes = 65536;
 // Bounds the drain when a flood keeps the queue filled.

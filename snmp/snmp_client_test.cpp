@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ostream>
 #include <set>
 #include <thread>
 
@@ -390,6 +391,8 @@ struct RetryCase {
   bool answered;
   int tries;  // datagrams the responder sees
 };
+
+void PrintTo(const RetryCase& c, std::ostream* os) { *os << c.name; }
 
 class SNMPSendRetryTest : public ::testing::TestWithParam<RetryCase> {};
 
