@@ -7,7 +7,7 @@
 // (0xA2) carrying the request ID the query was sent with; anything else that arrives in the
 // meantime (an answer to an earlier request that came after its time-out, a second copy, the
 // request echoed back, a forgery, bytes that are no message) is dropped without its bindings
-// being read, and the wait goes on until the one deadline. Datagrams already queued when a
+// being read, and the wait goes on until the deadline. Datagrams already queued when a
 // request is about to be sent answer nothing and are dropped before the send. The sender's
 // address is not compared with the target: agents with several addresses answer from any of
 // them, and HostIP names the sender.
@@ -20,7 +20,9 @@
 // One request is in flight at a time. With Retries R, a try that gets no answer within Timeout
 // is followed by the same datagram again (the same bytes, so the same request ID), up to R
 // times, each try with its own Timeout; an answer to any try is taken until the last try's
-// deadline, and nothing is taken after it. With Retries 0 there is one try, as before.
+// deadline, and nothing is taken after it. With Retries 0 there is one try. A failed receive
+// other than the time-out (a reset by the peer, for one) ends the exchange at once, whatever
+// tries are left.
 //
 // TargetHost is an IPv4 literal, an IPv6 literal (bare or in brackets: "2001:db8::7",
 // "[2001:db8::7]") or a name, which is resolved once per exchange (IPv4 first) and then goes by
