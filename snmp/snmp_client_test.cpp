@@ -431,6 +431,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SNMPSendRetryTest,
     ::testing::Values(
         RetryCase{"FirstTryAnswered", "127.0.0.1", 0, 300, 0, 0, true, 1},
+        RetryCase{"NoRetriesOneTry", "127.0.0.1", 0, 150, 9, 0, false, 1},
         RetryCase{"ThirdTryAnswered", "127.0.0.1", 2, 150, 2, 0, true, 3},
         RetryCase{"EveryTryDropped", "127.0.0.1", 1, 150, 9, 0, false, 2},
         RetryCase{"FirstTryAnsweredDuringTheSecond", "127.0.0.1", 1, 200, 0, 300, true, 2},
