@@ -208,6 +208,12 @@ void TBlockSocket::SendDatagram(const std::string& data) {
   WriteBytes(data.data(), static_cast<int>(data.size()));
 }
 
+void TBlockSocket::SendDatagramTo(const std::string& data, const SocketAddress& to) {
+  remote_address_ = to;
+  remote_lookup_error_ = 0;
+  SendDatagram(data);
+}
+
 int TBlockSocket::WriteBytesTo(const char* buffer, int length) {
   if (CheckStop()) return 0;
   if (remote_lookup_error_ != 0) {
@@ -315,6 +321,29 @@ bool TBlockSocket::WaitReadable(int timeout_ms) {
   }
   ReportError();
   if (ready) NotifyStatus(HR_CanRead, std::string());
+  return ready;
+}
+
+int WaitAnyReadable(TBlockSocket* const* sockets, bool* readable, int count, int timeout_ms,
+                    std::int32_t& error_code) {
+  error_code = 0;
+  if (count < 1 || count > kMaxWaitHandles) {
+    error_code = kSocketErrorInvalidArgument;
+    return -1;
+  }
+  // Any other negative time would also mean "no limit" to the platform; only -1 asks for it.
+  if (timeout_ms < 0 && timeout_ms != kNoTimeLimit) timeout_ms = 0;
+  SocketHandle handles[kMaxWaitHandles];
+  for (int i = 0; i < count; ++i) {
+    handles[i] = sockets[i]->Handle();
+    readable[i] = false;
+  }
+  const SocketInterface& api = SocketApi();
+  const int ready = api.wait_readable_any(handles, readable, count, timeout_ms);
+  if (ready < 0) {
+    error_code = api.last_error();
+    if (error_code == 0) error_code = kSocketErrorInvalidArgument;
+  }
   return ready;
 }
 

@@ -116,6 +116,10 @@ class TBlockSocket {
   virtual int SocketProtocol() const { return 0; }
   virtual std::string GetErrorDescEx() const;
 
+  // The whole of `data` as one datagram to `to`, an address resolved earlier, as when a request
+  // is sent again: RemoteAddress becomes `to`, nothing is looked up. Needs an open socket.
+  void SendDatagramTo(const std::string& data, const SocketAddress& to);
+
   // Binds the local end. On a fresh SF_Any socket, "0.0.0.0" with port "0" does nothing:
   // the socket is then opened by ConnectTo and bound by the platform on its first send.
   void BindLocal(const std::string& address, const std::string& port);
@@ -205,6 +209,12 @@ class TUDPBlockSocket : public TDgramBlockSocket {
   int SocketKind() const override { return kSocketTypeDatagram; }
   int SocketProtocol() const override { return kProtocolUdp; }
 };
+
+// Waits up to `timeout_ms` (-1 = no limit, 0 = poll) until at least one of the `count` open
+// sockets (1 to kMaxWaitHandles) can be read; readable[i] tells which. Returns how many can be
+// read, 0 on time-out, or -1 with the error number in `error_code`. Hooks are not called.
+int WaitAnyReadable(TBlockSocket* const* sockets, bool* readable, int count, int timeout_ms,
+                    std::int32_t& error_code);
 
 }  // namespace zelsnmp
 

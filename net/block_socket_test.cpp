@@ -415,6 +415,34 @@ TEST(UDPBlockSocketTest, ExchangeInLegacyMode) {
   EXPECT_EQ(client.RemoteAddressText(), "127.0.0.1");
 }
 
+// The wait on several sockets names the ones with a datagram queued; SendDatagramTo repeats a
+// send to an address kept from an earlier one, whatever the socket received in between.
+TEST(UDPBlockSocketTest, WaitAnyReadableAndSendAgainToAKeptAddress) {
+  Peer first("127.0.0.1");
+  Peer second("127.0.0.1");
+  TBlockSocket* sockets[] = {&first.socket, &second.socket};
+  bool readable[2] = {true, true};
+  std::int32_t error = -1;
+  EXPECT_EQ(WaitAnyReadable(sockets, readable, 2, 50, error), 0);
+  EXPECT_EQ(error, 0);
+  EXPECT_FALSE(readable[0] || readable[1]);
+
+  TUDPBlockSocket client;
+  BindConnectSend(client, "127.0.0.1", second.Port(), "try 1");
+  const SocketAddress kept = client.RemoteAddress();
+  EXPECT_EQ(WaitAnyReadable(sockets, readable, 2, 2000, error), 1);
+  EXPECT_FALSE(readable[0]);
+  EXPECT_TRUE(readable[1]);
+  EXPECT_EQ(second.socket.ReceiveDatagram(0), "try 1");
+
+  client.ConnectTo("127.0.0.1", first.Port());
+  client.SendDatagramTo("try 2", kept);
+  EXPECT_EQ(client.LastErrorCode(), 0);
+  EXPECT_EQ(second.socket.ReceiveDatagram(2000), "try 2");
+  EXPECT_EQ(WaitAnyReadable(sockets, readable, 0, 0, error), -1);
+  EXPECT_EQ(error, kSocketErrorInvalidArgument);
+}
+
 TEST(UDPBlockSocketTest, ReceiveOnUnopenedSocketFailsAtOnce) {
   TUDPBlockSocket socket;
   Clock::time_point start = Clock::now();

@@ -84,4 +84,10 @@ bool IsIPv6Literal(std::string_view text) {
   return !token.empty() && tokens > 1;
 }
 
+std::string_view WithoutIPv6Brackets(std::string_view host) {
+  if (host.size() < 2 || host.front() != '[' || host.back() != ']') return host;
+  const std::string_view inside = host.substr(1, host.size() - 2);
+  return IsIPv6Literal(inside) ? inside : host;
+}
+
 }  // namespace zelsnmp

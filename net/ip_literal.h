@@ -26,6 +26,10 @@ bool IsIPv4Literal(std::string_view text);
 // embedded dotted IPv4 address and zones given by interface name are not accepted.
 bool IsIPv6Literal(std::string_view text);
 
+// An IPv6 literal written in brackets ("[2001:db8::7]", as in a URL) without them; any other
+// text as it is.
+std::string_view WithoutIPv6Brackets(std::string_view host);
+
 }  // namespace zelsnmp
 
 #endif  // ZELSNMP_NET_IP_LITERAL_H_

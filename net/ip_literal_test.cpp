@@ -1,6 +1,7 @@
 #include "net/ip_literal.h"
 
 #include <ostream>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -60,6 +61,14 @@ TEST(TakeTokenTest, CutsAtFirstDelimiterAndTrimsSpaces) {
   EXPECT_EQ(TakeToken(text, '.'), "30");
   EXPECT_EQ(text, "");
   EXPECT_EQ(TakeToken(text, '.'), "");
+}
+
+TEST(WithoutIPv6BracketsTest, RemovesOnlyBracketsAroundAnIPv6Literal) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"[2001:db8::7]", "2001:db8::7"}, {"[::1]", "::1"},   {"2001:db8::7", "2001:db8::7"},
+      {"[10.0.0.1]", "[10.0.0.1]"},     {"[host]", "[host]"}, {"[::1", "[::1"},
+      {"[[::1]]", "[[::1]]"},           {"[]", "[]"},       {"", ""}};
+  for (const auto& [text, expected] : cases) EXPECT_EQ(WithoutIPv6Brackets(text), expected) << text;
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ int UnloadedBind(SocketHandle, const SocketAddress&, int) { return -1; }
 int UnloadedSendTo(SocketHandle, const char*, int, const SocketAddress&, int) { return -1; }
 int UnloadedReceiveFrom(SocketHandle, char*, int, SocketAddress&) { return -1; }
 int UnloadedWaitReadable(SocketHandle, int) { return -1; }
+int UnloadedWaitReadableAny(const SocketHandle*, bool*, int, int) { return -1; }
 int UnloadedPendingBytes(SocketHandle, std::uint32_t&) { return -1; }
 int UnloadedCloseSocket(SocketHandle) { return -1; }
 int UnloadedSetReceiveBuffer(SocketHandle, int) { return -1; }
@@ -41,6 +42,7 @@ void FillMissingCoreEntries(SocketInterface& table) {
   if (!table.send_to) table.send_to = UnloadedSendTo;
   if (!table.receive_from) table.receive_from = UnloadedReceiveFrom;
   if (!table.wait_readable) table.wait_readable = UnloadedWaitReadable;
+  if (!table.wait_readable_any) table.wait_readable_any = UnloadedWaitReadableAny;
   if (!table.pending_bytes) table.pending_bytes = UnloadedPendingBytes;
   if (!table.close_socket) table.close_socket = UnloadedCloseSocket;
   if (!table.set_receive_buffer) table.set_receive_buffer = UnloadedSetReceiveBuffer;

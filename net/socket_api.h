@@ -47,6 +47,9 @@ inline constexpr int kSocketTypeDatagram = 2;
 inline constexpr int kSocketTypeRaw = 3;
 inline constexpr int kProtocolUdp = 17;
 
+// The most handles one wait_readable_any call watches.
+inline constexpr int kMaxWaitHandles = 8;
+
 // Lookup hint flag: no node name means the wildcard address.
 inline constexpr int kLookupPassive = 1;
 
@@ -79,6 +82,10 @@ struct SocketInterface {
   // select on one handle for reading: -1 failure, 0 time-out, > 0 readable. A time-out of
   // -1 waits without limit, 0 polls.
   int (*wait_readable)(SocketHandle handle, int timeout_ms) = nullptr;
+  // select on `count` handles (at most kMaxWaitHandles) for reading: -1 failure, 0 time-out,
+  // else the number readable, with readable[i] telling which. Time-outs as above.
+  int (*wait_readable_any)(const SocketHandle* handles, bool* readable, int count,
+                           int timeout_ms) = nullptr;
   // ioctlsocket FIONREAD: 0 and the count, or -1.
   int (*pending_bytes)(SocketHandle handle, std::uint32_t& count) = nullptr;
   // closesocket

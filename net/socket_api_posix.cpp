@@ -208,6 +208,31 @@ int WaitReadable(SocketHandle handle, int timeout_ms) {
   }
 }
 
+int WaitReadableAny(const SocketHandle* handles, bool* readable, int count, int timeout_ms) {
+  if (count < 1 || count > kMaxWaitHandles) return FailWith(SocketErrorFromErrno(EINVAL));
+  pollfd entries[kMaxWaitHandles];
+  for (int i = 0; i < count; ++i) {
+    const int fd = Descriptor(handles[i]);
+    if (fd < 0) return FailWith(SocketErrorFromErrno(EBADF));
+    entries[i] = pollfd{fd, POLLIN, 0};
+  }
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  int wait_ms = timeout_ms;
+  int ready;
+  while ((ready = ::poll(entries, static_cast<nfds_t>(count), wait_ms)) < 0) {
+    if (errno != EINTR) return FailWithErrno();
+    if (timeout_ms < 0) continue;
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    wait_ms = left > 0 ? static_cast<int>(left) : 0;
+  }
+  for (int i = 0; i < count; ++i) {
+    if (entries[i].revents & POLLNVAL) return FailWith(SocketErrorFromErrno(ENOTSOCK));
+    readable[i] = entries[i].revents != 0;
+  }
+  return ready;
+}
+
 int PendingBytes(SocketHandle handle, std::uint32_t& count) {
   int pending = 0;
   if (::ioctl(Descriptor(handle), FIONREAD, &pending) != 0) return FailWithErrno();
@@ -338,6 +363,7 @@ bool LoadLibrary(std::string_view, SocketInterface& table) {
   table.send_to = SendTo;
   table.receive_from = ReceiveFrom;
   table.wait_readable = WaitReadable;
+  table.wait_readable_any = WaitReadableAny;
   table.pending_bytes = PendingBytes;
   table.close_socket = CloseSocket;
   table.set_receive_buffer = SetReceiveBuffer;

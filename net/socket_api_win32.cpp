@@ -195,6 +195,27 @@ int WaitReadable(SocketHandle handle, int timeout_ms) {
   return ready == SOCKET_ERROR ? -1 : ready;
 }
 
+int WaitReadableAny(const SocketHandle* handles, bool* readable, int count, int timeout_ms) {
+  if (count < 1 || count > kMaxWaitHandles || count > FD_SETSIZE) return -1;
+  fd_set ready_set{};
+  ready_set.fd_count = static_cast<u_int>(count);
+  for (int i = 0; i < count; ++i) ready_set.fd_array[i] = AsSocket(handles[i]);
+  timeval limit{};
+  limit.tv_sec = timeout_ms / 1000;
+  limit.tv_usec = (timeout_ms % 1000) * 1000;
+  int ready = Api().select(0, &ready_set, nullptr, nullptr, timeout_ms < 0 ? nullptr : &limit);
+  if (ready == SOCKET_ERROR) return -1;
+  // select leaves only the readable handles in the set; looked up by hand, as FD_ISSET would
+  // call the library.
+  for (int i = 0; i < count; ++i) {
+    readable[i] = false;
+    for (u_int j = 0; j < ready_set.fd_count; ++j) {
+      if (ready_set.fd_array[j] == AsSocket(handles[i])) readable[i] = true;
+    }
+  }
+  return ready;
+}
+
 int PendingBytes(SocketHandle handle, std::uint32_t& count) {
   u_long pending = 0;
   if (Api().ioctlsocket(AsSocket(handle), FIONREAD, &pending) != 0) return -1;
@@ -338,6 +359,7 @@ bool LoadSocketLibrary(std::string_view library_name, SocketInterface& table) {
   BindCore(table.send_to, SendTo, e.sendto);
   BindCore(table.receive_from, ReceiveFrom, e.recvfrom);
   BindCore(table.wait_readable, WaitReadable, e.select);
+  BindCore(table.wait_readable_any, WaitReadableAny, e.select);
   BindCore(table.pending_bytes, PendingBytes, e.ioctlsocket);
   BindCore(table.close_socket, CloseSocket, e.closesocket);
   BindCore(table.set_receive_buffer, SetReceiveBuffer, e.setsockopt);

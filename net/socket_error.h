@@ -23,9 +23,11 @@ namespace zelsnmp {
 // The numbers that the transport itself sets, besides those the platform reports.
 inline constexpr std::int32_t kSocketErrorInterrupted = 10004;
 inline constexpr std::int32_t kSocketErrorBadHandle = 10009;
+inline constexpr std::int32_t kSocketErrorInvalidArgument = 10022;
 inline constexpr std::int32_t kSocketErrorWouldBlock = 10035;
 inline constexpr std::int32_t kSocketErrorInProgress = 10036;
 inline constexpr std::int32_t kSocketErrorNotSupported = 10045;
+inline constexpr std::int32_t kSocketErrorFamilyNotSupported = 10047;
 inline constexpr std::int32_t kSocketErrorConnectionAborted = 10053;
 inline constexpr std::int32_t kSocketErrorConnectionReset = 10054;
 inline constexpr std::int32_t kSocketErrorTimedOut = 10060;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "net/block_socket.h"
 #include "net/socket_api.h"
 #include "net/socket_error.h"
 #include "snmp/request_id.h"
@@ -11,7 +12,6 @@ namespace zelsnmp {
 namespace {
 
 constexpr int kNoTimeLimitMs = -1;
-constexpr std::string_view kAnyLocalPort = "0";
 // The largest datagram the socket reads; the receive queue holds this much per request.
 constexpr long long kLargestAnswerBytes = 65536;
 // Bounds the drain when a flood keeps the queue filled.
@@ -36,53 +36,64 @@ std::int32_t RequestWindow::DistinctRequestId(std::int32_t fallback) const {
   return id;
 }
 
-void RequestWindow::DropQueuedDatagrams() {
-  TUDPBlockSocket& sock = client_.Sock();
+bool RequestWindow::InFlightOn(const TUDPBlockSocket& sock) const {
+  return std::any_of(in_flight_.begin(), in_flight_.end(),
+                     [&sock](const Request& request) { return request.socket == &sock; });
+}
+
+void RequestWindow::DropQueuedDatagrams(TUDPBlockSocket& sock) {
   if (sock.Handle() == kInvalidSocketHandle) return;
   for (int i = 0; i < kMaxDroppedDatagrams && sock.SelectReadable(0); ++i) {
     sock.ReceiveDatagram(0);
   }
 }
 
-void RequestWindow::SizeReceiveQueue() {
-  const SocketHandle handle = client_.Sock().Handle();
-  if (handle == kInvalidSocketHandle || handle == sized_handle_) return;
+void RequestWindow::SizeReceiveQueue(const TUDPBlockSocket& sock) {
+  SocketHandle& sized = sized_handles_[&sock == &client_.Sock() ? 0 : 1];
+  const SocketHandle handle = sock.Handle();
+  if (handle == kInvalidSocketHandle || handle == sized) return;
   const long long bytes = static_cast<long long>(capacity_) * kLargestAnswerBytes;
   // Not examined: a platform that grants less still works, only with less room for bursts.
   SocketApi().set_receive_buffer(handle, static_cast<int>(std::min<long long>(bytes, INT_MAX)));
-  sized_handle_ = handle;
+  sized = handle;
 }
 
 bool RequestWindow::Send(TSNMPRec& query, const std::string& host, std::size_t tag) {
-  TUDPBlockSocket& sock = client_.Sock();
-  // Neither outcome is examined: a failed bind or lookup shows in the send.
-  sock.BindLocal(client_.IPInterface, std::string(kAnyLocalPort));
-  if (in_flight_.empty()) DropQueuedDatagrams();
-  // After the drop, whose receives overwrite the target of the send.
-  sock.ConnectTo(host, client_.TargetPort);
-  SizeReceiveQueue();
-  query.ID = DistinctRequestId(query.ID);
-  const std::int32_t id = query.ID;
-  sock.SendDatagram(query.EncodeMessage());
-  last_error_code_ = sock.LastErrorCode();
-  if (last_error_code_ != 0) return false;
-  const std::int32_t timeout = client_.Timeout;
-  const Clock::time_point deadline =
-      timeout == kNoTimeLimitMs
-          ? Clock::time_point::max()
-          : Clock::now() + std::chrono::milliseconds(timeout > 0 ? timeout : 0);
-  in_flight_.push_back({tag, id, deadline});
-  return true;
+  return Send(query, RequestTarget{host, client_.TargetPort, client_.Timeout, client_.Retries},
+              tag);
 }
 
 bool RequestWindow::Send(TSNMPRec& query, const RequestTarget& target, std::size_t tag) {
-  // TODO(exchange): the target's own port, time-out and tries.
-  return Send(query, target.host, tag);
+  // The bind's outcome is not examined: a failed bind shows in the send.
+  const TSNMPSend::Route route = client_.PrepareRoute(target.host, target.port);
+  TUDPBlockSocket& sock = *route.socket;
+  if (!InFlightOn(sock)) DropQueuedDatagrams(sock);
+  query.ID = DistinctRequestId(query.ID);
+  const std::int32_t id = query.ID;
+  std::string datagram = query.EncodeMessage();
+  if (route.error_code != 0) {
+    last_error_code_ = route.error_code;
+    return false;
+  }
+  // After the drop, whose receives overwrite the target of the send.
+  sock.ConnectTo(route.host, target.port);
+  SizeReceiveQueue(sock);
+  sock.SendDatagram(datagram);
+  last_error_code_ = sock.LastErrorCode();
+  if (last_error_code_ != 0) return false;
+  const std::int32_t tries_left = target.retries > 0 ? target.retries : 0;
+  const std::chrono::milliseconds try_time(target.timeout_ms > 0 ? target.timeout_ms : 0);
+  const Clock::time_point deadline = target.timeout_ms == kNoTimeLimitMs
+                                         ? Clock::time_point::max()
+                                         : Clock::now() + try_time;
+  if (tries_left == 0 || deadline == Clock::time_point::max()) datagram.clear();
+  in_flight_.push_back(
+      {tag, id, deadline, &sock, tries_left, try_time, std::move(datagram), sock.RemoteAddress()});
+  return true;
 }
 
 std::vector<SettledRequest> RequestWindow::Settle() {
   std::vector<SettledRequest> settled;
-  TUDPBlockSocket& sock = client_.Sock();
   while (settled.empty() && !in_flight_.empty()) {
     const Clock::time_point earliest =
         std::min_element(in_flight_.begin(), in_flight_.end(),
@@ -96,36 +107,70 @@ std::vector<SettledRequest> RequestWindow::Settle() {
           std::chrono::ceil<std::chrono::milliseconds>(earliest - Clock::now()).count();
       wait_ms = left > 0 ? static_cast<int>(std::min<long long>(left, INT_MAX)) : 0;
     }
-    const std::string datagram = sock.ReceiveDatagram(wait_ms);
-    const std::int32_t error = sock.LastErrorCode();
-    if (error == 0) {
-      TakeAnswer(datagram, settled);
-    } else if (error != kSocketErrorTimedOut && error != kSocketErrorConnectionReset) {
-      // The socket itself fails: no request can be answered. (A reset names no request: a
-      // port-unreachable report about one of the hosts, or an empty datagram.)
-      last_error_code_ = error;
-      FailAll(settled);
+    TBlockSocket* sockets[kSocketCount];
+    int count = 0;
+    for (TUDPBlockSocket* sock : {&client_.Sock(), &client_.Sock6()}) {
+      if (InFlightOn(*sock)) sockets[count++] = sock;
+    }
+    if (count == 1) {
+      ReceiveOn(static_cast<TUDPBlockSocket&>(*sockets[0]), wait_ms, settled);
+    } else {
+      bool readable[kSocketCount] = {};
+      std::int32_t error = 0;
+      if (WaitAnyReadable(sockets, readable, count, wait_ms, error) < 0) {
+        last_error_code_ = error;
+        FailAll(nullptr, settled);
+      }
+      for (int i = 0; i < count; ++i) {
+        if (readable[i]) ReceiveOn(static_cast<TUDPBlockSocket&>(*sockets[i]), 0, settled);
+      }
     }
     ExpireDue(settled);
   }
   return settled;
 }
 
-void RequestWindow::TakeAnswer(const std::string& datagram,
+void RequestWindow::ReceiveOn(TUDPBlockSocket& sock, int wait_ms,
+                              std::vector<SettledRequest>& settled) {
+  const std::string datagram = sock.ReceiveDatagram(wait_ms);
+  const std::int32_t error = sock.LastErrorCode();
+  if (error == 0) {
+    TakeAnswer(sock, datagram, settled);
+  } else if (error != kSocketErrorTimedOut && error != kSocketErrorConnectionReset) {
+    // The socket itself fails: no request on it can be answered. (A reset names no request:
+    // a port-unreachable report about one of the hosts, or an empty datagram.)
+    last_error_code_ = error;
+    FailAll(&sock, settled);
+  }
+}
+
+void RequestWindow::TakeAnswer(TUDPBlockSocket& sock, const std::string& datagram,
                                std::vector<SettledRequest>& settled) {
   TSNMPRec reply;
   // The header first: nothing is spent on the bindings of a datagram that answers nothing.
   if (!reply.DecodeHeader(datagram) || reply.PDUType != PduResponse) return;
-  auto request = std::find_if(in_flight_.begin(), in_flight_.end(),
-                              [&reply](const Request& r) { return r.id == reply.ID; });
-  if (request == in_flight_.end() || Clock::now() >= request->deadline) return;
+  auto request = std::find_if(in_flight_.begin(), in_flight_.end(), [&](const Request& r) {
+    return r.id == reply.ID && r.socket == &sock;
+  });
+  if (request == in_flight_.end()) return;
+  // With tries left the last deadline is still ahead, whatever the current try's.
+  if (request->tries_left == 0 && Clock::now() >= request->deadline) return;
   if (!reply.DecodeMessage(datagram)) return;
-  settled.push_back({request->tag, true, std::move(reply), client_.Sock().RemoteAddressText()});
+  settled.push_back({request->tag, true, std::move(reply), sock.RemoteAddressText()});
   in_flight_.erase(request);
 }
 
 void RequestWindow::ExpireDue(std::vector<SettledRequest>& settled) {
   const Clock::time_point now = Clock::now();
+  for (Request& request : in_flight_) {
+    if (now < request.deadline || request.tries_left == 0) continue;
+    // A failed repeat is not the end: an answer to an earlier try may still come, and this
+    // try waits its time like any other.
+    request.socket->SendDatagramTo(request.datagram, request.sent_to);
+    --request.tries_left;
+    request.deadline = Clock::now() + request.try_time;
+    if (request.tries_left == 0) std::string().swap(request.datagram);
+  }
   std::erase_if(in_flight_, [&](const Request& request) {
     if (now < request.deadline) return false;
     settled.push_back({request.tag, false, TSNMPRec(), std::string()});
@@ -133,11 +178,12 @@ void RequestWindow::ExpireDue(std::vector<SettledRequest>& settled) {
   });
 }
 
-void RequestWindow::FailAll(std::vector<SettledRequest>& settled) {
-  for (const Request& request : in_flight_) {
+void RequestWindow::FailAll(const TUDPBlockSocket* sock, std::vector<SettledRequest>& settled) {
+  std::erase_if(in_flight_, [&](const Request& request) {
+    if (sock != nullptr && request.socket != sock) return false;
     settled.push_back({request.tag, false, TSNMPRec(), std::string()});
-  }
-  in_flight_.clear();
+    return true;
+  });
 }
 
 }  // namespace zelsnmp

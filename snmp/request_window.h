@@ -1,16 +1,20 @@
-// RequestWindow: several SNMP requests in flight at once on the socket of one TSNMPSend.
+// RequestWindow: several SNMP requests in flight at once on the sockets of one TSNMPSend.
 //
-// Each request goes out through the client's socket, and so from its one local port, to its
-// own host at the client's TargetPort. It carries a fresh random request ID, drawn as the single
-// exchange draws it and distinct from every ID still in flight, and has its own deadline: the
-// client's Timeout after its own send. A datagram answers a request only when it decodes as a
-// Response PDU carrying that request's ID and is taken before that request's deadline; anything
-// else (an answer after its deadline, a second copy, a forgery, the request echoed back, bytes
-// that are no message) is dropped without its bindings being read. As in the single exchange
-// the sender's address is not compared with the host.
+// Each request goes to its own target (RequestTarget: host, port, time-out per try, further
+// tries) through the client's socket of the target's address family (TSNMPSend::PrepareRoute),
+// and so from that socket's one local port. It carries a fresh random request ID, drawn as the
+// single exchange draws it and distinct from every ID still in flight, and has its own
+// deadline: its time-out after its own send. When that passes without an answer and tries are
+// left, the same datagram (same bytes, same ID) goes out again to the same address and the
+// request waits one more time-out, while the others stay in flight. A datagram answers a
+// request only when it decodes as a Response PDU carrying that request's ID, comes in on the
+// socket that request went out on, and is taken before that request's last deadline; anything
+// else (an answer after it, a second copy, a forgery, the request echoed back, bytes that are
+// no message) is dropped without its bindings being read. As in the single exchange the
+// sender's address is not compared with the host.
 //
 // At most `capacity` requests are in flight. So that answers arriving together are not lost,
-// the socket's receive queue is asked for room for `capacity` answers of the largest datagram
+// each socket's receive queue is asked for room for `capacity` answers of the largest datagram
 // (64 KiB each); the platform may grant less (Linux caps it at net.core.rmem_max).
 //
 // Network failures end in a request settled without an answer, never in an exception; an
@@ -60,13 +64,15 @@ class RequestWindow {
   std::size_t in_flight() const { return in_flight_.size(); }
   bool full() const { return in_flight_.size() >= capacity_; }
 
-  // Sends `query` to `host` under a fresh request ID (set in `query`, whose ID is then one
-  // higher after the encoding). Datagrams queued while nothing is in flight answer nothing and
-  // are dropped first. False when the send failed: nothing is then in flight for `tag`, and
-  // LastErrorCode() tells why. Must not be called when full().
-  bool Send(TSNMPRec& query, const std::string& host, std::size_t tag);
-  // The same for a request with its own port, time-out and tries.
+  // Sends `query` to `target` under a fresh request ID (set in `query`, whose ID is then one
+  // higher after the encoding). Datagrams queued on the target's socket while nothing is in
+  // flight on it answer nothing and are dropped first. A time-out of -1 waits without limit,
+  // a negative number of tries counts as 0. False when the send failed (or the host did not
+  // resolve): nothing is then in flight for `tag`, and LastErrorCode() tells why. Must not be
+  // called when full().
   bool Send(TSNMPRec& query, const RequestTarget& target, std::size_t tag);
+  // The same to `host` with the client's TargetPort, Timeout and Retries.
+  bool Send(TSNMPRec& query, const std::string& host, std::size_t tag);
 
   // Waits until at least one request in flight is settled (answered, or its deadline passed)
   // and gives every request settled meanwhile, in no particular order; empty when nothing is
@@ -80,22 +86,35 @@ class RequestWindow {
   struct Request {
     std::size_t tag;
     std::int32_t id;
-    Clock::time_point deadline;
+    Clock::time_point deadline;  // of the current try
+    TUDPBlockSocket* socket;
+    std::int32_t tries_left;
+    std::chrono::milliseconds try_time;
+    std::string datagram;  // kept only while tries are left
+    SocketAddress sent_to;
   };
+  // The sockets of the client, one per address family.
+  static constexpr int kSocketCount = 2;
 
   std::int32_t DistinctRequestId(std::int32_t fallback) const;
-  void DropQueuedDatagrams();
-  void SizeReceiveQueue();
-  // Settles the request `datagram` answers, if any.
-  void TakeAnswer(const std::string& datagram, std::vector<SettledRequest>& settled);
-  // Settles every request whose deadline has passed without an answer.
+  bool InFlightOn(const TUDPBlockSocket& sock) const;
+  static void DropQueuedDatagrams(TUDPBlockSocket& sock);
+  void SizeReceiveQueue(const TUDPBlockSocket& sock);
+  // Takes one datagram off `sock`, waiting up to `wait_ms`, and settles what it answers.
+  void ReceiveOn(TUDPBlockSocket& sock, int wait_ms, std::vector<SettledRequest>& settled);
+  // Settles the request `datagram`, received on `sock`, answers, if any.
+  void TakeAnswer(TUDPBlockSocket& sock, const std::string& datagram,
+                  std::vector<SettledRequest>& settled);
+  // Sends again every request whose try has timed out with tries left, and settles every one
+  // whose last try has.
   void ExpireDue(std::vector<SettledRequest>& settled);
-  void FailAll(std::vector<SettledRequest>& settled);
+  // Settles every request in flight on `sock` (every request when null) without an answer.
+  void FailAll(const TUDPBlockSocket* sock, std::vector<SettledRequest>& settled);
 
   TSNMPSend& client_;
   std::size_t capacity_;
   std::vector<Request> in_flight_;
-  SocketHandle sized_handle_ = kInvalidSocketHandle;
+  SocketHandle sized_handles_[kSocketCount] = {kInvalidSocketHandle, kInvalidSocketHandle};
   std::int32_t last_error_code_ = 0;
 };
 

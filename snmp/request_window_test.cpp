@@ -5,6 +5,7 @@
 #include "snmp/request_window.h"
 
 #include <chrono>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -13,7 +14,10 @@
 #include <gtest/gtest.h>
 
 #include "net/block_socket.h"
+#include "net/ip_literal.h"
+#include "net/socket_test_util.h"
 #include "snmp/ber.h"
+#include "snmp/scripted_responder.h"
 #include "snmp/snmp_client.h"
 
 namespace zelsnmp {
@@ -179,6 +183,68 @@ TEST(RequestWindowTest, EachDeadlineCountsFromItsOwnSend) {
   EXPECT_EQ(settled[0].tag, 2u);
   EXPECT_GE(std::chrono::steady_clock::now() - start, 450ms);
   EXPECT_TRUE(window.Settle().empty());
+}
+
+// Requests with their own port, time-out, tries and address family in flight together: each
+// is sent again after its own time-outs while the others wait, an answer to any of its tries
+// counts until its last deadline, and none after it.
+TEST(RequestWindowTest, MixedTargetsEachKeepTheirOwnTimeoutsTriesAndPorts) {
+  using Script = testing::ScriptedResponder::Script;
+  using std::chrono::milliseconds;
+  struct Row {
+    const char* host;
+    int responder;  // 0 and 1 on 127.0.0.1 (two ports), 2 on ::1
+    RequestTarget target;  // host and port filled in below
+    Script script;
+    bool answered;
+    int tries;
+  };
+  const Row rows[] = {
+      {"127.0.0.1", 0, {"", "", 150, 2}, {2, milliseconds(0)}, true, 3},
+      {"::1", 2, {"", "", 1000, 0}, {0, milliseconds(500)}, true, 1},
+      {"[::1]", 2, {"", "", 150, 1}, {9, milliseconds(0)}, false, 2},
+      {"127.0.0.1", 1, {"", "", 200, 1}, {0, milliseconds(300)}, true, 2},
+      {"::1", 2, {"", "", 100, 1}, {0, milliseconds(400)}, false, 2},
+      {"127.0.0.1", 1, {"", "", 200, 0}, {9, milliseconds(0)}, false, 1},
+  };
+  const bool ip6 = testing::IPv6LoopbackAvailable();
+  std::map<std::string, Script> scripts[3];
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    scripts[rows[i].responder][kOidPrefix + std::to_string(i)] = rows[i].script;
+  }
+  testing::ScriptedResponder first("127.0.0.1", scripts[0]);
+  testing::ScriptedResponder second("127.0.0.1", scripts[1]);
+  testing::ScriptedResponder v6(ip6 ? "::1" : "127.0.0.1", scripts[2]);
+  const testing::ScriptedResponder* responders[] = {&first, &second, &v6};
+  ASSERT_NE(first.port(), second.port());
+
+  TSNMPSend client;  // its own TargetPort, Timeout and Retries are not used
+  RequestWindow window(client, std::size(rows));
+  const auto start = std::chrono::steady_clock::now();
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    if (rows[i].responder == 2 && !ip6) continue;
+    RequestTarget target = rows[i].target;
+    target.host = rows[i].host;
+    target.port = responders[rows[i].responder]->port();
+    TSNMPRec query = Query(i);
+    ASSERT_TRUE(window.Send(query, target, i)) << i << ": " << window.LastErrorCode();
+  }
+  const std::vector<SettledRequest> settled = SettleAll(window);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+  for (const SettledRequest& outcome : settled) {
+    const Row& row = rows[outcome.tag];
+    const std::string oid = kOidPrefix + std::to_string(outcome.tag);
+    EXPECT_EQ(outcome.answered, row.answered) << outcome.tag;
+    if (row.answered) {
+      EXPECT_EQ(outcome.reply.BindingValue(oid), "answer to " + oid);
+      EXPECT_EQ(outcome.sender, std::string(WithoutIPv6Brackets(row.host)));
+    }
+    const std::vector<std::string> tries = responders[row.responder]->Tries(oid);
+    ASSERT_EQ(static_cast<int>(tries.size()), row.tries) << outcome.tag;
+    for (const std::string& again : tries) EXPECT_EQ(again, tries[0]) << outcome.tag;
+  }
+  EXPECT_EQ(settled.size(), ip6 ? std::size(rows) : std::size(rows) - 3);
+  if (!ip6) GTEST_SKIP() << "the IPv6 requests were not run: no ::1 here";
 }
 
 }  // namespace

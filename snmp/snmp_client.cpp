@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "net/ip_literal.h"
+#include "net/socket_api.h"
 #include "net/socket_error.h"
 #include "snmp/request_id.h"
 
@@ -12,6 +14,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kNoTimeLimitMs = -1;
 constexpr std::string_view kAnyLocalPort = "0";
+constexpr std::string_view kAnyIPv4Interface = "0.0.0.0";
+constexpr std::string_view kAnyIPv6Interface = "::";
 // Enough for every datagram a socket's receive queue can hold; bounds the drain when a flood
 // keeps it filled.
 constexpr int kMaxDroppedDatagrams = 4096;
@@ -27,16 +31,22 @@ int MillisecondsUntil(Clock::time_point deadline) {
 TSNMPSend::TSNMPSend()
     : query_(std::make_unique<TSNMPRec>()),
       reply_(std::make_unique<TSNMPRec>()),
-      sock_(std::make_unique<TUDPBlockSocket>()) {
+      sock_(std::make_unique<TUDPBlockSocket>()),
+      sock6_(std::make_unique<TUDPBlockSocket>()) {
   query_->ResetMessage();
   reply_->ResetMessage();
   sock_->Owner = this;
+  sock6_->Owner = this;
+  // Names and the wildcard resolve to IPv6 addresses only on this one.
+  sock6_->SetFamily(SF_IP6);
+  route_.socket = sock_.get();
   Timeout = kDefaultReceiveTimeoutMs;
   TargetPort = kSnmpAgentPort;
   host_ip_.clear();
 }
 
 TSNMPSend::~TSNMPSend() {
+  sock6_.reset();
   sock_.reset();
   reply_.reset();
   query_.reset();
@@ -48,23 +58,64 @@ std::string TSNMPSend::LastErrorText() const {
 
 bool TSNMPSend::SendQuery() { return Exchange(*query_, *reply_); }
 
+TSNMPSend::Route TSNMPSend::PrepareRoute(const std::string& host, const std::string& port) {
+  Route route;
+  route.socket = sock_.get();
+  route.host = host;
+  const std::string_view bare = WithoutIPv6Brackets(host);
+  bool ip6 = false;
+  if (IsIPv4Literal(bare)) {
+    // As it is written: the socket looks it up (and remembers the answer) itself.
+  } else if (IsIPv6Literal(bare)) {
+    ip6 = true;
+    route.host = std::string(bare);
+  } else {
+    // A name is looked up here, once, to learn its family; the socket is then given the
+    // address it resolved to, which it need not look up again.
+    SocketAddress found;
+    route.error_code = BuildSocketAddress(found, bare, port, sock_->PreferIP4,
+                                          kSocketTypeDatagram, kProtocolUdp,
+                                          SocketFamilyCode(SF_Any));
+    if (route.error_code != 0) return route;
+    ip6 = AddressFamily(found) == SocketApi().family_ip6;
+    const std::string numeric = AddressText(found);
+    if (!numeric.empty()) route.host = numeric;
+  }
+  if (!ip6) {
+    // An IPv6 interface would open this socket as an IPv6 one.
+    const bool ip6_interface = IsIPv6Literal(WithoutIPv6Brackets(IPInterface));
+    sock_->BindLocal(ip6_interface ? std::string(kAnyIPv4Interface) : IPInterface,
+                     std::string(kAnyLocalPort));
+    return route;
+  }
+  route.socket = sock6_.get();
+  if (!UsesAddressInfo(SocketApi().family_ip6)) {
+    route.error_code = kSocketErrorFamilyNotSupported;
+    return route;
+  }
+  const std::string_view local = WithoutIPv6Brackets(IPInterface);
+  sock6_->BindLocal(IsIPv6Literal(local) ? std::string(local) : std::string(kAnyIPv6Interface),
+                    std::string(kAnyLocalPort));
+  return route;
+}
+
 bool TSNMPSend::Exchange(TSNMPRec& query, TSNMPRec& reply) {
   // What the last answer held is released before anything else is done.
   reply.ResetMessage();
   std::string().swap(Buffer);
-  // Neither outcome is examined: a failed bind or lookup shows in the send or the receive.
-  sock_->BindLocal(IPInterface, std::string(kAnyLocalPort));
+  // The bind's outcome is not examined: a failed bind shows in the send or the receive.
+  route_ = PrepareRoute(TargetHost, TargetPort);
   // Before ConnectTo, which sets the target of the send that a receive overwrites.
-  DropQueuedDatagrams();
-  sock_->ConnectTo(TargetHost, TargetPort);
+  DropQueuedDatagrams(*route_.socket);
+  if (route_.error_code == 0) route_.socket->ConnectTo(route_.host, TargetPort);
   if (!TransmitMessage(query)) return false;
   return ReceiveReply(reply);
 }
 
-void TSNMPSend::DropQueuedDatagrams() {
-  if (sock_->Handle() == kInvalidSocketHandle) return;
-  for (int i = 0; i < kMaxDroppedDatagrams && sock_->SelectReadable(0); ++i) {
-    sock_->ReceiveDatagram(0);
+void TSNMPSend::DropQueuedDatagrams(TUDPBlockSocket& sock) {
+  if (sock.Handle() == kInvalidSocketHandle) return;
+  for (int i = 0; i < kMaxDroppedDatagrams && sock.SelectReadable(0); ++i) {
+    sock.ReceiveDatagram(0);
   }
 }
 
@@ -72,9 +123,29 @@ bool TSNMPSend::TransmitMessage(TSNMPRec& message) {
   message.ID = DrawRequestId(message.ID);
   sent_request_id_ = message.ID;
   Buffer = message.EncodeMessage();
-  sock_->SendDatagram(Buffer);
-  last_error_code_ = sock_->LastErrorCode();
-  return last_error_code_ == 0;
+  sent_datagram_.clear();
+  if (route_.error_code != 0) {
+    // Nowhere to send it: the socket still points at the previous target.
+    last_error_code_ = route_.error_code;
+    return false;
+  }
+  TUDPBlockSocket& sock = *route_.socket;
+  sock.SendDatagram(Buffer);
+  last_error_code_ = sock.LastErrorCode();
+  if (last_error_code_ != 0) return false;
+  if (Retries > 0) {
+    sent_datagram_ = Buffer;
+    sent_to_ = sock.RemoteAddress();
+  }
+  return true;
+}
+
+bool TSNMPSend::SendAgain() {
+  if (sent_datagram_.empty()) return false;
+  // A failed repeat is not the end: an answer to an earlier try may still come, and this try
+  // waits its Timeout like any other.
+  route_.socket->SendDatagramTo(sent_datagram_, sent_to_);
+  return true;
 }
 
 bool TSNMPSend::FailReceive(TSNMPRec& reply, std::int32_t error_code) {
@@ -87,18 +158,29 @@ bool TSNMPSend::FailReceive(TSNMPRec& reply, std::int32_t error_code) {
 bool TSNMPSend::ReceiveReply(TSNMPRec& reply) {
   reply.ResetMessage();
   host_ip_ = kNoHostIP;
+  TUDPBlockSocket& sock = *route_.socket;
   const bool unlimited = Timeout == kNoTimeLimitMs;
-  const Clock::time_point deadline =
-      Clock::now() + std::chrono::milliseconds(Timeout > 0 ? Timeout : 0);
+  const auto try_time = std::chrono::milliseconds(Timeout > 0 ? Timeout : 0);
+  Clock::time_point deadline = Clock::now() + try_time;
+  std::int32_t tries_left = Retries > 0 ? Retries : 0;
+  // Past the deadline of a try: the next try goes out, or the exchange ends without answer.
+  auto next_try = [&] {
+    if (tries_left == 0 || !SendAgain()) return false;
+    --tries_left;
+    deadline = Clock::now() + try_time;
+    return true;
+  };
   for (;;) {
-    Buffer = sock_->ReceiveDatagram(unlimited ? kNoTimeLimitMs : MillisecondsUntil(deadline));
-    if (sock_->LastErrorCode() != 0) return FailReceive(reply, sock_->LastErrorCode());
+    Buffer = sock.ReceiveDatagram(unlimited ? kNoTimeLimitMs : MillisecondsUntil(deadline));
+    const std::int32_t error = sock.LastErrorCode();
+    if (error == kSocketErrorTimedOut && next_try()) continue;
+    if (error != 0) return FailReceive(reply, error);
     // The header first: nothing is spent on the bindings of a datagram that is not the
     // answer.
     if (reply.DecodeHeader(Buffer) && reply.PDUType == PduResponse && sent_request_id_ &&
         reply.ID == *sent_request_id_ && reply.DecodeMessage(Buffer)) {
       last_error_code_ = 0;
-      host_ip_ = sock_->RemoteAddressText();
+      host_ip_ = sock.RemoteAddressText();
       return true;
     }
     // Not the answer to this request: an answer that came after an earlier request had
@@ -106,7 +188,7 @@ bool TSNMPSend::ReceiveReply(TSNMPRec& reply) {
     // back (not a Response), or bytes that are no message. Taking it would write
     // another request's values into this one's points.
     reply.ResetMessage();
-    if (!unlimited && Clock::now() >= deadline) {
+    if (!unlimited && Clock::now() >= deadline && !next_try()) {
       Buffer.clear();
       return FailReceive(reply, kSocketErrorTimedOut);
     }

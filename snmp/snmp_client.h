@@ -7,7 +7,7 @@
 // (0xA2) carrying the request ID the query was sent with; anything else that arrives in the
 // meantime (an answer to an earlier request that came after its time-out, a second copy, the
 // request echoed back, a forgery, bytes that are no message) is dropped without its bindings
-// being read, and the wait goes on until the one deadline. Datagrams already queued when a
+// being read, and the wait goes on until the deadline. Datagrams already queued when a
 // request is about to be sent answer nothing and are dropped before the send. The sender's
 // address is not compared with the target: agents with several addresses answer from any of
 // them, and HostIP names the sender.
@@ -17,14 +17,25 @@
 // cannot predict the next, and one off the path has about one chance in two billion per guess. SNMP v2c has no authentication: a sender that sees
 // the request can still answer it.
 //
-// One request is in flight at a time and nothing is retried. The object opens its socket on
-// the first exchange and keeps it, and with it the local port, until it is destroyed. Decoding
-// costs time and memory in proportion to the datagram's size, and what an answer held is
-// released when the next exchange starts.
+// One request is in flight at a time. With Retries R, a try that gets no answer within Timeout
+// is followed by the same datagram again (the same bytes, so the same request ID), up to R
+// times, each try with its own Timeout; an answer to any try is taken until the last try's
+// deadline, and nothing is taken after it. With Retries 0 there is one try. A failed receive
+// other than the time-out (a reset by the peer, for one) ends the exchange at once, whatever
+// tries are left.
+//
+// TargetHost is an IPv4 literal, an IPv6 literal (bare or in brackets: "2001:db8::7",
+// "[2001:db8::7]") or a name, which is resolved once per exchange (IPv4 first) and then goes by
+// the family of its address. The object keeps one socket per address family: Sock() for IPv4,
+// Sock6() for IPv6. Each is opened on the first exchange with a target of its family and kept,
+// and with it its local port, until the object is destroyed; an object that only ever talks
+// IPv4 never opens the IPv6 one. Decoding costs time and memory in proportion to the
+// datagram's size, and what an answer held is released when the next exchange starts.
 //
 // Failures are reported by a false result, never by exceptions: LastErrorCode() tells why
-// (the socket's error number after a failed send or receive, 10060 when no answer to the
-// request came in time). After SendQuery:
+// (the socket's error number after a failed send or receive, the lookup's when a name does not
+// resolve, 10047 for an IPv6 target where the platform cannot look IPv6 up, 10060 when no
+// answer to the request came in time). After SendQuery:
 //   success:        Buffer = the answer, HostIP = its sender, Reply = the decoded answer;
 //   failed send:    Buffer = the encoded query, Reply reset;
 //   failed receive: Buffer = what the receive gave (empty on a time-out), HostIP "0.0.0.0",
@@ -60,7 +71,9 @@ class TIPClient {
   std::string TargetPort = "0";
   std::string IPInterface = "0.0.0.0";  // local address to bind, "0.0.0.0" = any
   std::int32_t Timeout = kDefaultReceiveTimeoutMs;  // ms per try; -1 waits without limit
-  std::int32_t Retries = 0;  // further tries of the same request after a try's time-out
+  // Further tries of the same request after a try's time-out (0 to 5 in the configuration;
+  // a negative value counts as 0).
+  std::int32_t Retries = 0;
   std::string UserName;  // not used by the SNMP exchange
   std::string Password;  // not used by the SNMP exchange
 };
@@ -76,9 +89,12 @@ class TSNMPSend : public TIPClient {
   // The last encoded query, replaced by the last received datagram.
   std::string Buffer;
 
-  // Read-only properties: the owned parts can be used but not replaced.
+  // Read-only properties: the owned parts can be used but not replaced. Sock() is the socket
+  // of IPv4 targets (and of names that do not resolve), Sock6() that of IPv6 targets.
   TUDPBlockSocket& Sock() { return *sock_; }
   const TUDPBlockSocket& Sock() const { return *sock_; }
+  TUDPBlockSocket& Sock6() { return *sock6_; }
+  const TUDPBlockSocket& Sock6() const { return *sock6_; }
   TSNMPRec& Query() { return *query_; }
   const TSNMPRec& Query() const { return *query_; }
   TSNMPRec& Reply() { return *reply_; }
@@ -90,17 +106,34 @@ class TSNMPSend : public TIPClient {
   // Exchange(Query, Reply); true when the answer to the query was received and decoded.
   bool SendQuery();
 
-  // Resets `reply`, binds the socket, drops queued datagrams, points the socket at the target,
-  // then TransmitMessage and ReceiveReply.
+  // Resets `reply`, chooses the socket of the target's family (PrepareRoute), drops what is
+  // queued on it, points it at the target, then TransmitMessage and ReceiveReply.
   bool Exchange(TSNMPRec& query, TSNMPRec& reply);
 
   // Gives `message` a fresh request ID, encodes it into Buffer (raising its ID), records the
-  // ID it went out with and sends Buffer as one datagram; true when the send reported no error.
+  // ID it went out with and sends Buffer as one datagram to the target of the last Exchange;
+  // true when the send reported no error.
   bool TransmitMessage(TSNMPRec& message);
 
   // Waits up to Timeout ms for the answer to the last transmitted message and decodes it
-  // into `reply`. Before any transmit no datagram can be that answer.
+  // into `reply`, sending that message again after each try that timed out while Retries
+  // allow. Before any transmit no datagram can be that answer.
   bool ReceiveReply(TSNMPRec& reply);
+
+  // Where requests to one host go: the socket of the host's address family and the text that
+  // socket is pointed at (an IPv6 literal without brackets, a name as its numeric address), or
+  // the error number when there is nowhere to send (a name that does not resolve, an IPv6
+  // host where IPv6 cannot be looked up).
+  struct Route {
+    TUDPBlockSocket* socket = nullptr;
+    std::string host;
+    std::int32_t error_code = 0;
+  };
+  // Chooses by the way `host` is written, or for a name by its address (looked up with `port`),
+  // and binds the chosen socket as the exchange always has: the IPv4 one to IPInterface, the
+  // IPv6 one to IPInterface when that is an IPv6 literal, else to any address. A socket opens
+  // on the first use of its family. Used by Exchange and by the request window.
+  Route PrepareRoute(const std::string& host, const std::string& port);
 
   // The outcome of the last exchange step: 0 on success, else a socket error number.
   std::int32_t LastErrorCode() const { return last_error_code_; }
@@ -111,16 +144,24 @@ class TSNMPSend : public TIPClient {
 
  private:
   // Reads and drops every datagram already queued on an open socket (bounded in count).
-  void DropQueuedDatagrams();
+  static void DropQueuedDatagrams(TUDPBlockSocket& sock);
   bool FailReceive(TSNMPRec& reply, std::int32_t error_code);
+  // Sends the last transmitted message again, if one was kept for that; false when not.
+  bool SendAgain();
 
   // Declared in reverse of the destruction order; the destructor also releases them
   // explicitly so that the order does not hang on this list.
   std::unique_ptr<TSNMPRec> query_;
   std::unique_ptr<TSNMPRec> reply_;
   std::unique_ptr<TUDPBlockSocket> sock_;
+  std::unique_ptr<TUDPBlockSocket> sock6_;
   std::string host_ip_;
   std::optional<std::int32_t> sent_request_id_;
+  // The route of the last Exchange, which TransmitMessage and ReceiveReply use.
+  Route route_;
+  // The last transmitted datagram and where it went, kept only while Retries ask for it.
+  std::string sent_datagram_;
+  SocketAddress sent_to_;
   std::int32_t last_error_code_ = 0;
 };
 

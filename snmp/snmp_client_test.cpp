@@ -2,14 +2,17 @@
 
 #include <atomic>
 #include <chrono>
+#include <ostream>
 #include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "net/ip_literal.h"
 #include "net/socket_error.h"
 #include "net/socket_test_util.h"
 #include "snmp/ber.h"
+#include "snmp/scripted_responder.h"
 #include "testing/agent_process.h"
 
 namespace zelsnmp {
@@ -18,6 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using testing_support::AgentProcess;
 using testing_support::LogField;
+using testing::ScriptedResponder;
 
 const std::string kSysDescr = "1.3.6.1.2.1.1.1.0";
 const std::string kSysUpTime = "1.3.6.1.2.1.1.3.0";
@@ -364,6 +368,145 @@ TEST(SNMPSendFailureTest, ReceiveWithoutTransmitWaitsForNothing) {
   EXPECT_FALSE(client.ReceiveReply(reply));
   EXPECT_EQ(reply.BindingCount(), 0);
   EXPECT_EQ(client.HostIP(), "0.0.0.0");
+}
+
+// A query for `oid` to host:port the way the pass fills it.
+void PrepareQueryTo(TSNMPSend& client, const std::string& host, const std::string& port,
+                    const std::string& oid) {
+  client.Query().ResetMessage();
+  client.Query().Version = kSnmpVersion2c;
+  client.Query().PDUType = PduGetRequest;
+  client.Query().AddBinding(oid, "", TagNull);
+  client.TargetHost = host;
+  client.TargetPort = port;
+}
+
+struct RetryCase {
+  const char* name;
+  const char* host;  // as written in TargetHost; the responder listens there
+  int retries;
+  int timeout_ms;
+  int dropped;   // tries the responder does not answer
+  int delay_ms;  // how late it answers the next one
+  bool answered;
+  int tries;  // datagrams the responder sees
+};
+
+void PrintTo(const RetryCase& c, std::ostream* os) { *os << c.name; }
+
+class SNMPSendRetryTest : public ::testing::TestWithParam<RetryCase> {};
+
+TEST_P(SNMPSendRetryTest, SameDatagramAgainUntilTheLastDeadline) {
+  const RetryCase& c = GetParam();
+  const std::string address(WithoutIPv6Brackets(c.host));
+  if (address == "::1" && !testing::IPv6LoopbackAvailable()) GTEST_SKIP() << "no ::1 here";
+  ScriptedResponder responder(address, {{kSysDescr, {c.dropped, std::chrono::milliseconds(c.delay_ms)}}});
+  ASSERT_TRUE(responder.listening());
+  TSNMPSend client;
+  client.Timeout = c.timeout_ms;
+  client.Retries = c.retries;
+  PrepareQueryTo(client, c.host, responder.port(), kSysDescr);
+  const auto start = Clock::now();
+  EXPECT_EQ(client.SendQuery(), c.answered) << client.LastErrorText();
+  const long long elapsed = MillisecondsSince(start);
+  const std::vector<std::string> tries = responder.Tries(kSysDescr);
+  ASSERT_EQ(static_cast<int>(tries.size()), c.tries);
+  TSNMPRec first;
+  ASSERT_TRUE(first.DecodeMessage(tries[0]));
+  EXPECT_EQ(first.ID, SentId(client));
+  for (const std::string& again : tries) EXPECT_EQ(again, tries[0]);
+  if (c.answered) {
+    EXPECT_EQ(client.HostIP(), address);
+    EXPECT_EQ(client.Reply().BindingValue(kSysDescr), "answer to " + kSysDescr);
+  } else {
+    const int all_tries_ms = (c.retries + 1) * c.timeout_ms;
+    EXPECT_EQ(client.LastErrorCode(), kSocketErrorTimedOut);
+    EXPECT_GE(elapsed, all_tries_ms - 10);
+    EXPECT_LT(elapsed, all_tries_ms + 1000);
+    ExpectFailedReceiveState(client);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SNMPSendRetryTest,
+    ::testing::Values(
+        RetryCase{"FirstTryAnswered", "127.0.0.1", 0, 300, 0, 0, true, 1},
+        RetryCase{"NoRetriesOneTry", "127.0.0.1", 0, 150, 9, 0, false, 1},
+        RetryCase{"ThirdTryAnswered", "127.0.0.1", 2, 150, 2, 0, true, 3},
+        RetryCase{"EveryTryDropped", "127.0.0.1", 1, 150, 9, 0, false, 2},
+        RetryCase{"FirstTryAnsweredDuringTheSecond", "127.0.0.1", 1, 200, 0, 300, true, 2},
+        RetryCase{"AnswerAfterTheLastDeadline", "127.0.0.1", 1, 150, 0, 450, false, 2},
+        RetryCase{"IPv6ThirdTryAnswered", "::1", 2, 150, 2, 0, true, 3},
+        RetryCase{"IPv6InBracketsSecondTryAnswered", "[::1]", 1, 150, 1, 0, true, 2}),
+    [](const ::testing::TestParamInfo<RetryCase>& param) { return std::string(param.param.name); });
+
+// One client, targets of both families one after the other: each family has its one socket
+// and keeps its local port.
+TEST(SNMPSendFamilyTest, EachFamilyKeepsItsSocketAndLocalPort) {
+  if (!testing::IPv6LoopbackAvailable()) GTEST_SKIP() << "no ::1 here";
+  ScriptedResponder v4("127.0.0.1", {});
+  ScriptedResponder v6("::1", {});
+  ASSERT_TRUE(v4.listening() && v6.listening());
+  TSNMPSend client;
+  client.Timeout = 2000;
+  const std::pair<const ScriptedResponder*, std::string> order[] = {
+      {&v4, "127.0.0.1"}, {&v6, "::1"}, {&v4, "127.0.0.1"}, {&v6, "[::1]"}};
+  int step = 0;
+  for (const auto& [responder, host] : order) {
+    PrepareQueryTo(client, host, responder->port(), "1.3.6.1.4.1.7." + std::to_string(++step));
+    ASSERT_TRUE(client.SendQuery()) << host << ": " << client.LastErrorText();
+    EXPECT_EQ(client.HostIP(), host == "127.0.0.1" ? "127.0.0.1" : "::1");
+  }
+  EXPECT_FALSE(client.Sock().UsesIPv6());
+  EXPECT_TRUE(client.Sock6().UsesIPv6());
+  for (const ScriptedResponder* responder : {&v4, &v6}) {
+    const std::vector<std::uint16_t> ports = responder->SenderPorts();
+    ASSERT_EQ(ports.size(), 2u);
+    EXPECT_EQ(ports[0], ports[1]);
+  }
+}
+
+// Lookups where "agent6.test" has only the IPv6 loopback address, so that no name server is
+// asked.
+std::int32_t LookupWithIPv6OnlyName(const char* node, const char* service,
+                                    const AddressLookupHints& hints, SocketAddress& first) {
+  if (node != nullptr && std::string_view(node) == "agent6.test") {
+    if (hints.family != SocketApi().family_ip6) return kSocketErrorHostNotFound;
+    node = "::1";
+  }
+  return testing::platform_get_address_info(node, service, hints, first);
+}
+
+TEST(SNMPSendFamilyTest, NameWithOnlyAnIPv6AddressGoesOverIPv6) {
+  if (!testing::IPv6LoopbackAvailable()) GTEST_SKIP() << "no ::1 here";
+  static const SocketInterfaceBinding binding{
+      [](std::string_view name, SocketInterface& table) {
+        const bool loaded = PlatformSocketInterfaceBinding().load_library(name, table);
+        testing::platform_get_address_info = table.get_address_info;
+        table.get_address_info = LookupWithIPv6OnlyName;
+        return loaded;
+      },
+      nullptr, PlatformSocketInterfaceBinding().free_libraries};
+  testing::ScopedSocketInterface lookups(binding);
+  ASSERT_TRUE(lookups.loaded());
+  ScriptedResponder v6("::1", {});
+  ASSERT_TRUE(v6.listening());
+  TSNMPSend client;
+  client.Timeout = 2000;
+  PrepareQueryTo(client, "agent6.test", v6.port(), kSysDescr);
+  ASSERT_TRUE(client.SendQuery()) << client.LastErrorText();
+  EXPECT_EQ(client.HostIP(), "::1");
+  EXPECT_EQ(client.Sock().Handle(), kInvalidSocketHandle);
+}
+
+TEST(SNMPSendFailureTest, IPv6TargetWithoutIPv6LookupsFailsAtOnce) {
+  testing::ScopedSocketInterface legacy(testing::LegacyBinding());
+  ASSERT_TRUE(legacy.loaded());
+  TSNMPSend client;
+  PrepareQueryTo(client, "[::1]", "16161", kSysDescr);
+  EXPECT_FALSE(client.SendQuery());
+  EXPECT_EQ(client.LastErrorCode(), kSocketErrorFamilyNotSupported);
+  EXPECT_EQ(client.Sock6().Handle(), kInvalidSocketHandle);
 }
 
 }  // namespace

@@ -1,0 +1,119 @@
+// A responder of the exchange tests' own: a UDP socket on a loopback (or private network)
+// address with a thread that takes every request off it and records its bytes, drops the first
+// tries of a request as its OID's script says, and answers the next one after the script's
+// delay, without holding up the answers to other OIDs meanwhile.
+
+#ifndef ZELSNMP_SNMP_SCRIPTED_RESPONDER_H_
+#define ZELSNMP_SNMP_SCRIPTED_RESPONDER_H_
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/block_socket.h"
+#include "snmp/ber.h"
+#include "snmp/snmp_message.h"
+
+namespace zelsnmp::testing {
+
+class ScriptedResponder {
+ public:
+  using Clock = std::chrono::steady_clock;
+  // What happens to the requests whose first binding has one OID.
+  struct Script {
+    int dropped = 0;                     // the first tries taken are not answered
+    std::chrono::milliseconds delay{0};  // the answer to the next one goes out this late
+  };
+
+  // `port` "0" lets the platform choose.
+  explicit ScriptedResponder(const std::string& address, std::map<std::string, Script> scripts,
+                             const std::string& port = "0")
+      : scripts_(std::move(scripts)) {
+    socket_.BindLocal(address, port);
+    listening_ = socket_.LastErrorCode() == 0;
+    port_ = std::to_string(socket_.LocalPortNumber());
+    if (listening_) thread_ = std::thread([this] { Run(); });
+  }
+  ~ScriptedResponder() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  ScriptedResponder(const ScriptedResponder&) = delete;
+  ScriptedResponder& operator=(const ScriptedResponder&) = delete;
+
+  bool listening() const { return listening_; }
+  const std::string& port() const { return port_; }
+  // The datagrams of the requests for `oid` taken so far, in order.
+  std::vector<std::string> Tries(const std::string& oid) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = tries_.find(oid);
+    return found == tries_.end() ? std::vector<std::string>() : found->second;
+  }
+  // The local ports the requests came from, in order.
+  std::vector<std::uint16_t> SenderPorts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sender_ports_;
+  }
+
+ private:
+  struct Due {
+    Clock::time_point at;
+    std::string answer;
+    SocketAddress to;
+  };
+
+  void Run() {
+    std::vector<Due> due;
+    while (!stop_) {
+      const std::string bytes = socket_.ReceiveDatagram(5);
+      if (socket_.LastErrorCode() == 0) Take(bytes, due);
+      const Clock::time_point now = Clock::now();
+      std::erase_if(due, [&](const Due& answer) {
+        if (now < answer.at) return false;
+        socket_.SendDatagramTo(answer.answer, answer.to);
+        return true;
+      });
+    }
+  }
+
+  void Take(const std::string& bytes, std::vector<Due>& due) {
+    TSNMPRec request;
+    if (!request.DecodeMessage(bytes) || request.BindingCount() == 0) return;
+    const std::string oid = request.Bindings()[0].OidText;
+    int taken;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      tries_[oid].push_back(bytes);
+      sender_ports_.push_back(socket_.RemotePortNumber());
+      taken = static_cast<int>(tries_[oid].size());
+    }
+    const Script script = scripts_.count(oid) ? scripts_.at(oid) : Script();
+    if (taken != script.dropped + 1) return;
+    TSNMPRec answer;
+    answer.Version = request.Version;
+    answer.Community = request.Community;
+    answer.PDUType = PduResponse;
+    answer.ID = request.ID;
+    answer.AddBinding(oid, "answer to " + oid, TagOctetString);
+    due.push_back({Clock::now() + script.delay, answer.EncodeMessage(), socket_.RemoteAddress()});
+  }
+
+  const std::map<std::string, Script> scripts_;
+  TUDPBlockSocket socket_;
+  bool listening_ = false;
+  std::string port_;
+  mutable std::mutex mutex_;
+  std::map<std::string, std::vector<std::string>> tries_;
+  std::vector<std::uint16_t> sender_ports_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace zelsnmp::testing
+
+#endif  // ZELSNMP_SNMP_SCRIPTED_RESPONDER_H_
