@@ -193,36 +193,60 @@ TEST_F(RequestFitTest, MistakenAgentIsFlaggedAndNeverAsked) {
             std::string::npos);
 }
 
-// The same against agent simulators, each reached through its section's @port: one refusing
-// more than 3 OIDs with tooBig, one refusing an OID by its error index.
+// The same against agent simulators, each reached through its section's @port, by the serial
+// and the windowed pass: one refusing more than 3 OIDs with tooBig, one refusing an OID by its
+// error index.
 TEST_F(RequestFitTest, AgentSimulatorsGetRequestsThatFit) {
   std::string data;
   for (int i = 1; i <= 8; ++i) {
     data += "1.3.6.1.4.1.99." + std::to_string(i) + "|2|" + std::to_string(i) + "\n";
   }
-  AgentProcess small("127.0.0.1:0", data, {"--max-oids", "3"});
-  AgentProcess refusing("127.0.0.1:0", data, {"--error-index-for", "1.3.6.1.4.1.99.2"});
-  ASSERT_TRUE(small.listening() && refusing.listening()) << small.Output() << refusing.Output();
-  const PollConfig config = Config(Section("small", 8, 1, "@port=" + small.port() + "\n") +
-                                   Section("refusing", 3, 2, "@PORT=" + refusing.port() + "\n"));
-  AgentPoller poller = MakePoller("9");  // no agent there: every request goes by its @port
-  poller.RunPass(config);
-  poller.RunPass(config);
-  // 8, 4, 2, 2, 4, 2, 2, then 2, 2, 2, 2.
-  EXPECT_EQ(small.Answers(11).size(), 11u);
-  // 3, then 2 without the refused OID, then 2.
-  const std::vector<std::string> answers = refusing.Answers(3);
-  ASSERT_EQ(answers.size(), 3u);
-  EXPECT_NE(answers[2].find(" oids=1.3.6.1.4.1.99.1,1.3.6.1.4.1.99.3 "), std::string::npos)
-      << answers[2];
-  EXPECT_EQ(Log("message.log"), "Запросы к 127.0.0.1:small уменьшены до 2 OID\r\n");
-  const auto journal = Journal();
-  EXPECT_EQ(testing_support::WritesTo(journal, "1:1:8"),
-            (std::vector<std::string>{"slSetStatus 7", "slSetStatus 7"}));
-  EXPECT_EQ(testing_support::WritesTo(journal, "2:1:2"),
-            (std::vector<std::string>{"slSetStatusFlags 0x0001", "slSetStatusFlags 0x0001"}));
-  EXPECT_EQ(testing_support::WritesTo(journal, "2:1:3"),
-            (std::vector<std::string>{"slSetStatus 2", "slSetStatus 2"}));
+  for (const int in_flight : {1, 4}) {
+    std::filesystem::remove_all(site_ / "log");
+    std::filesystem::remove(site_ / "tm" / "S" / "journal.tsv");
+    AgentProcess small("127.0.0.1:0", data, {"--max-oids", "3"});
+    AgentProcess refusing("127.0.0.1:0", data, {"--error-index-for", "1.3.6.1.4.1.99.2"});
+    ASSERT_TRUE(small.listening() && refusing.listening()) << small.Output() << refusing.Output();
+    const PollConfig config =
+        Config(Section("small", 8, 1, "@port=" + small.port() + "\n") +
+               Section("refusing", 3, 2, "@PORT=" + refusing.port() + "\n"));
+    AgentPoller poller = MakePoller("9");  // no agent there: every request goes by its @port
+    poller.SetRequestsInFlight(in_flight);
+    poller.RunPass(config);
+    poller.RunPass(config);
+    // 8, 4, 2, 2, 4, 2, 2, then 2, 2, 2, 2.
+    EXPECT_EQ(small.Answers(11).size(), 11u) << in_flight;
+    // 3, then 2 without the refused OID, then 2.
+    const std::vector<std::string> answers = refusing.Answers(3);
+    ASSERT_EQ(answers.size(), 3u) << in_flight;
+    EXPECT_NE(answers[2].find(" oids=1.3.6.1.4.1.99.1,1.3.6.1.4.1.99.3 "), std::string::npos)
+        << answers[2];
+    EXPECT_EQ(Log("message.log"), "Запросы к 127.0.0.1:small уменьшены до 2 OID\r\n");
+    const auto journal = Journal();
+    EXPECT_EQ(testing_support::WritesTo(journal, "1:1:8"),
+              (std::vector<std::string>{"slSetStatus 7", "slSetStatus 7"}));
+    EXPECT_EQ(testing_support::WritesTo(journal, "2:1:2"),
+              (std::vector<std::string>{"slSetStatusFlags 0x0001", "slSetStatusFlags 0x0001"}));
+    EXPECT_EQ(testing_support::WritesTo(journal, "2:1:3"),
+              (std::vector<std::string>{"slSetStatus 2", "slSetStatus 2"}));
+  }
+}
+
+// An IPv6 address, which a section name cannot hold, given with @host, bare or in brackets.
+TEST_F(RequestFitTest, HostOptionReachesAnIPv6Agent) {
+  FitResponder agent({{"c", Device{}}}, "::1");
+  if (!agent.listening()) GTEST_SKIP() << "no IPv6 loopback here";
+  const PollConfig config =
+      Config("[ups-1:c]\n@host=::1\n@port=" + agent.port() + "\n#TS1:1:1=1.3.6.1.4.1.99.5\n" +
+             "[ups-2:c]\n@host=[::1]\n@port=" + agent.port() + "\n#TS1:1:2=1.3.6.1.4.1.99.6\n");
+  for (const int in_flight : {1, 4}) {
+    AgentPoller poller = MakePoller("9");
+    poller.SetRequestsInFlight(in_flight);
+    poller.RunPass(config);
+  }
+  EXPECT_EQ(Writes(), (std::vector<std::string>{"slSetStatus 1:1:1 5", "slSetStatus 1:1:2 6",
+                                                "slSetStatus 1:1:1 5", "slSetStatus 1:1:2 6"}))
+      << Log("debug.log");
 }
 
 // The windowed pass sends the same requests and writes the same lines in the same order as the

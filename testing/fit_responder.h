@@ -32,12 +32,15 @@ struct Device {
   std::size_t drop_above = 0;    // no answer above this many bindings; 0: no limit
 };
 
-// Listens on 127.0.0.1, any free port; records the number of bindings of every request per
-// community.
+// Listens on `address` (127.0.0.1 by default), any free port; records the number of bindings
+// of every request per community. listening() is false when the address cannot be bound.
 class FitResponder {
  public:
-  explicit FitResponder(std::map<std::string, Device> devices) : devices_(std::move(devices)) {
-    socket_.BindLocal("127.0.0.1", "0");
+  explicit FitResponder(std::map<std::string, Device> devices,
+                        const std::string& address = "127.0.0.1")
+      : devices_(std::move(devices)) {
+    socket_.BindLocal(address, "0");
+    listening_ = socket_.LastErrorCode() == 0;
     port_ = std::to_string(socket_.LocalPortNumber());
     thread_ = std::thread([this] {
       while (!stop_) {
@@ -54,6 +57,7 @@ class FitResponder {
   FitResponder(const FitResponder&) = delete;
   FitResponder& operator=(const FitResponder&) = delete;
 
+  bool listening() const { return listening_; }
   const std::string& port() const { return port_; }
   std::vector<std::size_t> Sizes(const std::string& community) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -93,6 +97,7 @@ class FitResponder {
   std::map<std::string, Device> devices_;
   TUDPBlockSocket socket_;
   std::string port_;
+  bool listening_ = false;
   std::mutex mutex_;
   std::map<std::string, std::vector<std::size_t>> sizes_;
   std::atomic<bool> stop_{false};
