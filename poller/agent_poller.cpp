@@ -156,7 +156,7 @@ std::vector<RequestPart> AgentPoller::ApplyOutcome(RequestPlan& plan, const Requ
     return std::move(refusal.follow_ups);
   }
   Trace(texts.answer_from + agent.section_name + texts.line_end);
-  plan.Answered(part, true);
+  plan.Answered(part);
   WriteAnswer(plan, part, reply);
   return {};
 }

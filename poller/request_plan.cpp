@@ -149,11 +149,11 @@ RequestPlan::Refusal RequestPlan::React(const RequestPart& part, std::int32_t er
   return refusal;
 }
 
-void RequestPlan::Answered(const RequestPart& part, bool with_values) {
+void RequestPlan::Answered(const RequestPart& part) {
   AgentPass& state = agents_[part.agent];
   state.largest_worked = std::max(state.largest_worked, AskedCount(part));
   AgentFit& fit = fits_[part.agent];
-  if (!with_values || fit.left_out_since.empty()) return;
+  if (fit.left_out_since.empty()) return;
   for (std::size_t line = part.first; line < part.end; ++line) {
     if (Asked(part.agent, line)) fit.left_out_since[line] = 0;
   }

@@ -87,9 +87,9 @@ class RequestPlan {
   };
   Refusal React(const RequestPart& part, std::int32_t error_status, std::int32_t error_index);
 
-  // Notes an answer without tooBig: the size worked, and the lines it asked for are asked for
+  // Notes an answer with values: the size worked, and the lines it asked for are asked for
   // again in later passes.
-  void Answered(const RequestPart& part, bool with_values);
+  void Answered(const RequestPart& part);
 
   // Called when the agent's last request of the pass is applied: the new kept size when it
   // changed (for the message log), else nothing.
