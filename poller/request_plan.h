@@ -10,7 +10,8 @@
 //   - tooBig to a single binding, or an error status whose index names one binding: that line
 //     is a value the device did not report; it is left out, and the rest of the request goes
 //     again without it in the same pass. Later passes leave it out too and ask for it again
-//     every kRetryLeftOutPasses-th pass; an answer with its value takes it back.
+//     every kRetryLeftOutPasses-th pass; an answer with its value takes it back;
+//   - any other error status: the request's lines are flagged, as for no answer.
 // A line left out is still written in its place among the lines of its request, as a value
 // the device did not report. Every request of an agent counts against a budget of
 // 2 x lines + retries per pass, so that no answer, however strange, makes the pass loop: the
