@@ -91,7 +91,9 @@ RequestTarget AgentPoller::TargetOf(const AgentEntry& agent) const {
 
 bool AgentPoller::PollAgent(RequestPlan& plan, std::size_t agent) {
   const AgentEntry& entry = plan.Agent(agent);
-  std::vector<RequestPart> parts = plan.Plan(agent);
+  // Kept from agent to agent, so that a pass allocates it once.
+  std::vector<RequestPart>& parts = parts_;
+  plan.Plan(agent, parts);
   if (entry.options.mistaken) {
     ApplyNotPolled(entry);
     return true;

@@ -90,6 +90,7 @@ class AgentPoller {
   int requests_in_flight_ = 1;
   std::vector<AgentFit> fits_;
   std::uint32_t passes_ = 0;
+  std::vector<RequestPart> parts_;  // the serial pass's requests to go for one agent
 };
 
 }  // namespace zelsnmp

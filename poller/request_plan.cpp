@@ -30,10 +30,10 @@ RequestPlan::RequestPlan(const PollConfig& config, std::vector<AgentFit>& fits, 
   }
 }
 
-std::vector<RequestPart> RequestPlan::Plan(std::size_t agent) {
+void RequestPlan::Plan(std::size_t agent, std::vector<RequestPart>& parts) {
   const AgentEntry& entry = config_.agents[agent];
-  std::vector<RequestPart> parts;
-  if (entry.options.mistaken) return parts;
+  parts.clear();
+  if (entry.options.mistaken) return;
   AgentFit& fit = fits_[agent];
   AgentPass& state = agents_[agent];
   const std::size_t lines = entry.lines.size();
@@ -67,7 +67,6 @@ std::vector<RequestPart> RequestPlan::Plan(std::size_t agent) {
   part.end = lines;
   parts.push_back(part);
   state.requests_left -= static_cast<std::int64_t>(parts.size());
-  return parts;
 }
 
 bool RequestPlan::Asked(std::size_t agent, std::size_t line) const {

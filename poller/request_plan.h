@@ -67,8 +67,9 @@ class RequestPlan {
 
   const AgentEntry& Agent(std::size_t agent) const { return config_.agents[agent]; }
 
-  // The agent's requests in order; empty for an agent with mistaken options (not polled).
-  std::vector<RequestPart> Plan(std::size_t agent);
+  // The agent's requests in order into `parts` (cleared first); none for an agent with
+  // mistaken options (not polled).
+  void Plan(std::size_t agent, std::vector<RequestPart>& parts);
 
   // The number of bindings `part` asks for.
   std::size_t AskedCount(const RequestPart& part) const;

@@ -66,7 +66,8 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
   };
   auto add_agent = [&] {
     const std::size_t agent = next_agent++;
-    const std::vector<RequestPart> parts = plan.Plan(agent);
+    plan.Plan(agent, parts_);
+    const std::vector<RequestPart>& parts = parts_;
     if (plan.Agent(agent).options.mistaken) {
       slots.push_back(Slot{RequestPart{agent, 0, 0}, true});
       settle_unless_sent(std::prev(slots.end()));
