@@ -137,6 +137,30 @@ bool DecodeSecurityParameters(ItemReader& message, std::string_view bytes,
 
 }  // namespace
 
+std::uint8_t RequestFlags(SecurityLevel level) {
+  switch (level) {
+    case SecurityLevel::kNoAuthNoPriv:
+      return kV3FlagReportable;
+    case SecurityLevel::kAuthNoPriv:
+      return kV3FlagReportable | kV3FlagAuth;
+    case SecurityLevel::kAuthPriv:
+      return kV3FlagReportable | kV3FlagAuth | kV3FlagPriv;
+  }
+  return kV3FlagReportable;
+}
+
+SecurityLevel SecurityLevelOf(std::uint8_t flags) {
+  if ((flags & kV3FlagAuth) == 0) return SecurityLevel::kNoAuthNoPriv;
+  return (flags & kV3FlagPriv) != 0 ? SecurityLevel::kAuthPriv : SecurityLevel::kAuthNoPriv;
+}
+
+AnswerFit FitOfAnswer(const V3Header& answer, std::int32_t message_id, SecurityLevel level) {
+  if (answer.message_id != message_id) return AnswerFit::kNotAnAnswer;
+  const SecurityLevel answer_level = SecurityLevelOf(answer.flags);
+  if (answer_level == level) return AnswerFit::kSameLevel;
+  return answer_level < level ? AnswerFit::kLowerLevel : AnswerFit::kNotAnAnswer;
+}
+
 std::string EncodeScopedPdu(const ScopedPdu& scoped) {
   std::string content;
   content.reserve(scoped.context_engine_id.size() + scoped.context_name.size() +

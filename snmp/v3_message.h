@@ -49,6 +49,15 @@ constexpr std::int32_t kV3MinMessageSizeBytes = 484;
 constexpr std::size_t kV3MaxEngineIdBytes = 32;
 constexpr std::size_t kV3MaxUserNameBytes = 32;
 
+enum class SecurityLevel { kNoAuthNoPriv, kAuthNoPriv, kAuthPriv };
+
+// The msgFlags of a request at `level`: reportable, with authentication and privacy as the
+// level asks.
+std::uint8_t RequestFlags(SecurityLevel level);
+// The level msgFlags give; privacy without authentication counts as none (such a message does
+// not decode).
+SecurityLevel SecurityLevelOf(std::uint8_t flags);
+
 struct V3Header {
   std::int32_t message_id = 0;
   std::int32_t max_size = kV3MaxMessageSizeBytes;
@@ -114,6 +123,13 @@ bool PlaceAuthenticationCode(EncodedV3Message& message, std::string_view code);
 // message of the user-based security model, or its flags ask for privacy without
 // authentication; `message` is then unspecified.
 bool DecodeV3Message(std::string_view bytes, DecodedV3Message& message);
+
+// How a decoded message stands to the request of `message_id` sent at `level`. An answer
+// carries the request's msgID and comes at the request's level; only a Report may come at a
+// lower one (an engine that cannot authenticate or decrypt a request says so without), and its
+// PDU type is to be checked once it is read. Anything else answers nothing.
+enum class AnswerFit { kNotAnAnswer, kSameLevel, kLowerLevel };
+AnswerFit FitOfAnswer(const V3Header& answer, std::int32_t message_id, SecurityLevel level);
 
 // `bytes` with its authentication parameters zeroed, as they were when the sender computed
 // the digest. REQUIRES: `message` was decoded from `bytes`.

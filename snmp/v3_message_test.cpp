@@ -202,5 +202,32 @@ TEST(V3Message, ScopedPduIgnoresPaddingAndRefusesPrefixes) {
       << "the PDU must be a constructed item";
 }
 
+TEST(V3Message, FitOfAnswer) {
+  using Level = SecurityLevel;
+  const struct {
+    std::int32_t message_id;
+    std::uint8_t flags;
+    Level request_level;
+    AnswerFit expected;
+  } cases[] = {
+      {5, 0, Level::kNoAuthNoPriv, AnswerFit::kSameLevel},
+      {5, kV3FlagAuth | kV3FlagPriv, Level::kAuthPriv, AnswerFit::kSameLevel},
+      {5, kV3FlagAuth, Level::kAuthPriv, AnswerFit::kLowerLevel},
+      {5, 0, Level::kAuthNoPriv, AnswerFit::kLowerLevel},
+      {5, kV3FlagAuth, Level::kNoAuthNoPriv, AnswerFit::kNotAnAnswer},
+      {6, 0, Level::kNoAuthNoPriv, AnswerFit::kNotAnAnswer},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FitOfAnswer({c.message_id, kV3MaxMessageSizeBytes, c.flags, kUserSecurityModel}, 5,
+                          c.request_level),
+              c.expected)
+        << int{c.flags};
+  }
+  for (Level level : {Level::kNoAuthNoPriv, Level::kAuthNoPriv, Level::kAuthPriv}) {
+    EXPECT_EQ(SecurityLevelOf(RequestFlags(level)), level);
+    EXPECT_NE(RequestFlags(level) & kV3FlagReportable, 0);
+  }
+}
+
 }  // namespace
 }  // namespace zelsnmp
