@@ -59,8 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           second.header.message_id == message.header.message_id);
 
   if ((message.header.flags & kV3FlagPriv) != 0) return 0;
+  // The message decoder takes the scoped PDU unread; its parts may still be malformed.
   ScopedPdu scoped;
-  Require(DecodeScopedPdu(message.data, scoped));
+  if (!DecodeScopedPdu(message.data, scoped)) return 0;
   TSNMPRec pdu;
   if (pdu.DecodePdu(scoped.pdu)) {
     for (const TSNMPMib& binding : pdu.Bindings()) Require(!binding.OidText.empty());
