@@ -12,7 +12,6 @@ namespace {
 constexpr std::size_t kMaxLengthBytes = 4;
 constexpr std::size_t kMaxNonNegativeIntegerBytes = 4;
 constexpr std::size_t kFlagsBytes = 1;
-constexpr std::uint8_t kKnownFlags = kV3FlagAuth | kV3FlagPriv | kV3FlagReportable;
 
 void AppendItem(std::string& out, int tag, std::string_view content) {
   out += static_cast<char>(tag);
@@ -107,8 +106,8 @@ bool DecodeGlobalData(ItemReader& message, std::string_view bytes, V3Header& hea
     return false;
   }
   if (header.max_size < kV3MinMessageSizeBytes || flags.size() != kFlagsBytes) return false;
+  // The other five bits are reserved; they are kept as received, since the digest covers them.
   header.flags = static_cast<std::uint8_t>(flags[0]);
-  if ((header.flags & ~kKnownFlags) != 0) return false;
   // Privacy is only ever used together with authentication.
   if ((header.flags & kV3FlagPriv) != 0 && (header.flags & kV3FlagAuth) == 0) return false;
   return header.security_model == kUserSecurityModel;

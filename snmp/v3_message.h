@@ -15,6 +15,12 @@
 // zero them in a copy and compare. Encryption and decryption of the scoped PDU happen outside,
 // on the bytes EncodeScopedPdu gives and DecodeScopedPdu takes.
 //
+// A request: TSNMPRec::EncodePdu, EncodeScopedPdu, encryption when private, EncodeV3Message,
+// the digest over the bytes into PlaceAuthenticationCode when authenticated. An answer:
+// DecodeV3Message, FitOfAnswer, the digest over WithZeroedAuthParameters compared with the
+// received parameters, UsmEngineState::CheckAuthenticated, decryption when private, then
+// DecodeScopedPdu and TSNMPRec::DecodePdu.
+//
 // Decoding is strict on the outer structure: every item must have its tag, a definite length of
 // at most four length bytes that ends within its parent, and the items must fill their parents
 // exactly; integers must be whole non-negative 32-bit numbers. Anything else is refused with a

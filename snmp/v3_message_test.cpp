@@ -160,10 +160,9 @@ TEST(V3Message, RefusesWhatItCannotTake) {
     const char* what;
     std::string bytes;
   } cases[] = {
-      {"privacy without authentication",
-       encoded({1, kV3MaxMessageSizeBytes, kV3FlagPriv, kUserSecurityModel}, security, data)},
-      {"unknown flag", encoded({1, kV3MaxMessageSizeBytes, 0x08, kUserSecurityModel}, security,
-                               data)},
+      {"privacy without authentication, reserved bit set",
+       encoded({1, kV3MaxMessageSizeBytes, 0x80 | kV3FlagPriv, kUserSecurityModel}, security,
+               data)},
       {"other security model", encoded({1, kV3MaxMessageSizeBytes, kV3FlagAuth, 2}, security,
                                        data)},
       {"max size below 484", encoded({1, 483, kV3FlagAuth, kUserSecurityModel}, security, data)},
