@@ -36,113 +36,78 @@ UsmEngineState Synchronized() {
 TEST(UsmEngineState, TimeSentFollowsTheLocalClock) {
   UsmEngineState state = Synchronized();
   EXPECT_EQ(state.ClockToSend(kStart).boots, 5);
-  EXPECT_EQ(state.ClockToSend(kStart).time, 1000);
   EXPECT_EQ(state.ClockToSend(kStart + milliseconds(1999)).time, 1001);
-  // A year of polling without another answer: still in step with the engine.
+  // A year without another answer: still in step with the engine.
   EXPECT_EQ(state.ClockToSend(kStart + hours(24 * 365)).time, 1000 + 365 * 24 * 3600);
   EXPECT_EQ(state.ClockToSend(kStart + hours(24 * 365 * 70)).time,
             UsmEngineState::kMaxEngineTime);
-  // A clock read before the lesson counts as no time elapsed.
   EXPECT_EQ(state.ClockToSend(kStart - seconds(5)).time, 1000);
-  UsmEngineState fresh;
-  EXPECT_EQ(fresh.ClockToSend(kStart).boots, 0);
-  EXPECT_EQ(fresh.ClockToSend(kStart).time, 0);
+  EXPECT_EQ(UsmEngineState().ClockToSend(kStart).time, 0);
 }
 
-// The timeliness check of an authenticated message 200 s after the engine taught boots 5,
-// time 1000 (so the estimate is 1200), and what the known clock is afterwards.
+// An authenticated message 200 s after the engine taught boots 5, time 1000 (the estimate is
+// then 1200): its timeliness, and the clock known afterwards, which only moves forward.
 TEST(UsmEngineState, TimelinessTable) {
   const struct {
     const char* what;
+    std::string engine;
     std::int32_t boots;
     std::int32_t time;
     EngineTimeliness expected;
     std::int32_t boots_after;
-    std::int32_t latest_after;
+    std::int32_t time_sent_after;
   } cases[] = {
-      {"in step", 5, 1200, EngineTimeliness::kInTimeWindow, 5, 1200},
-      {"150 s behind the estimate", 5, 1050, EngineTimeliness::kInTimeWindow, 5, 1050},
-      {"151 s behind, newer than the latest", 5, 1049, EngineTimeliness::kInTimeWindow, 5, 1049},
-      {"replayed: older than the latest and the window", 5, 900,
-       EngineTimeliness::kNotInTimeWindow, 5, 1000},
-      {"the latest again, 200 s on", 5, 1000, EngineTimeliness::kNotInTimeWindow, 5, 1000},
-      {"lower boots", 4, 5000, EngineTimeliness::kNotInTimeWindow, 5, 1000},
-      {"restarted engine", 6, 3, EngineTimeliness::kInTimeWindow, 6, 3},
-      {"boots at the maximum", UsmEngineState::kMaxEngineBoots, 1,
+      {"in step", kEngine, 5, 1200, EngineTimeliness::kInTimeWindow, 5, 1200},
+      {"150 s behind", kEngine, 5, 1050, EngineTimeliness::kInTimeWindow, 5, 1050},
+      {"151 s behind, newer than the latest", kEngine, 5, 1049, EngineTimeliness::kInTimeWindow,
+       5, 1049},
+      {"replayed", kEngine, 5, 1000, EngineTimeliness::kNotInTimeWindow, 5, 1200},
+      {"lower boots", kEngine, 4, 5000, EngineTimeliness::kNotInTimeWindow, 5, 1200},
+      {"restarted", kEngine, 6, 3, EngineTimeliness::kInTimeWindow, 6, 3},
+      {"boots at the maximum", kEngine, UsmEngineState::kMaxEngineBoots, 1,
        EngineTimeliness::kNotInTimeWindow, UsmEngineState::kMaxEngineBoots, 1},
+      {"another engine", "engine-two", 9, 9, EngineTimeliness::kOtherEngine, 5, 1200},
   };
   for (const auto& c : cases) {
     UsmEngineState state = Synchronized();
     const Clock::time_point now = kStart + seconds(200);
-    EXPECT_EQ(state.CheckAuthenticated(kEngine, c.boots, c.time, now), c.expected) << c.what;
+    EXPECT_EQ(state.CheckAuthenticated(c.engine, c.boots, c.time, now), c.expected) << c.what;
     EXPECT_EQ(state.engine_boots(), c.boots_after) << c.what;
-    EXPECT_EQ(state.latest_received_engine_time(), c.latest_after) << c.what;
-    EXPECT_EQ(state.last_check_saw_restart(), c.boots > 5) << c.what;
+    EXPECT_EQ(state.ClockToSend(now).time, c.time_sent_after) << c.what;
+    EXPECT_EQ(state.last_check_saw_restart(), c.boots_after > 5) << c.what;
+    EXPECT_EQ(state.engine_id(), kEngine);
   }
 }
 
-// The clock only moves forward: an older authenticated message never winds it back.
-TEST(UsmEngineState, ClockMovesForwardOnly) {
-  UsmEngineState state = Synchronized();
-  state.CheckAuthenticated(kEngine, 5, 2000, kStart + seconds(10));
-  EXPECT_EQ(state.ClockToSend(kStart + seconds(10)).time, 2000);
-  EXPECT_EQ(state.CheckAuthenticated(kEngine, 5, 1990, kStart + seconds(20)),
-            EngineTimeliness::kInTimeWindow);
-  EXPECT_EQ(state.latest_received_engine_time(), 2000);
-  EXPECT_EQ(state.ClockToSend(kStart + seconds(20)).time, 2010);
-  state.CheckAuthenticated(kEngine, 3, 999999, kStart + seconds(30));
-  EXPECT_EQ(state.engine_boots(), 5);
-  EXPECT_EQ(state.ClockToSend(kStart + seconds(30)).time, 2020);
-}
-
-// An authenticated message of another engine changes nothing and says so.
-TEST(UsmEngineState, OtherEngineChangesNothing) {
-  UsmEngineState state = Synchronized();
-  EXPECT_EQ(state.CheckAuthenticated("engine-two", 9, 9, kStart),
-            EngineTimeliness::kOtherEngine);
-  EXPECT_EQ(state.engine_id(), kEngine);
-  EXPECT_EQ(state.engine_boots(), 5);
-}
-
-// An unauthenticated Report's engine ID counts only while discovering.
+// An unauthenticated Report's engine ID counts only while discovering, once.
 TEST(UsmEngineState, ForgedReportsOutsideDiscoveryAreIgnored) {
   UsmEngineState state = Synchronized();
   EXPECT_FALSE(state.AcceptDiscoveredEngineId("forged"));
   EXPECT_EQ(state.engine_id(), kEngine);
-  EXPECT_TRUE(state.synchronized());
 
-  UsmEngineState discovering;
-  discovering.BeginRequest();
-  ASSERT_TRUE(discovering.BeginDiscovery());
-  EXPECT_FALSE(discovering.AcceptDiscoveredEngineId(""));
-  EXPECT_FALSE(discovering.AcceptDiscoveredEngineId(std::string(33, 'e')));
-  EXPECT_TRUE(discovering.AcceptDiscoveredEngineId(kEngine));
-  EXPECT_FALSE(discovering.AcceptDiscoveredEngineId("second answer"));
-  EXPECT_EQ(discovering.engine_id(), kEngine);
-  EXPECT_FALSE(discovering.synchronized());
-
-  UsmEngineState abandoned;
-  abandoned.BeginRequest();
-  ASSERT_TRUE(abandoned.BeginDiscovery());
-  abandoned.AbandonDiscovery();
-  EXPECT_FALSE(abandoned.AcceptDiscoveredEngineId("late"));
-  EXPECT_FALSE(abandoned.discovered());
+  state.BeginRequest();
+  ASSERT_TRUE(state.BeginDiscovery());
+  EXPECT_FALSE(state.AcceptDiscoveredEngineId(""));
+  EXPECT_FALSE(state.AcceptDiscoveredEngineId(std::string(33, 'e')));
+  EXPECT_TRUE(state.AcceptDiscoveredEngineId("engine-two"));
+  EXPECT_FALSE(state.AcceptDiscoveredEngineId("second answer"));
+  EXPECT_EQ(state.engine_id(), "engine-two");
+  EXPECT_FALSE(state.synchronized());
 }
 
-// A request discovers at most once and is sent again at most once; the next request may again.
+// A request discovers at most once and is sent again at most once; the next one may again.
 TEST(UsmEngineState, HealingOncePerRequest) {
   UsmEngineState state = Synchronized();
   EXPECT_FALSE(state.BeginDiscovery());
-  EXPECT_EQ(state.engine_id(), kEngine);
   EXPECT_TRUE(state.TakeResend());
   EXPECT_FALSE(state.TakeResend());
   state.BeginRequest();
   EXPECT_TRUE(state.TakeResend());
-  ASSERT_TRUE(state.BeginDiscovery());
-  EXPECT_FALSE(state.discovered());
-  EXPECT_FALSE(state.synchronized());
-  EXPECT_FALSE(state.TakeResend()) << "rediscovery does not give the request a second resend";
+  EXPECT_TRUE(state.BeginDiscovery());
+  EXPECT_FALSE(state.TakeResend());
+  state.AbandonDiscovery();
   EXPECT_FALSE(state.BeginDiscovery());
+  EXPECT_FALSE(state.discovered());
 }
 
 TEST(UsmReports, CountersByOid) {
@@ -158,46 +123,37 @@ TEST(UsmReports, CountersByOid) {
       {"1.3.6.1.6.3.15.1.1.4.0", UsmReport::kUnknownEngineId, "usmStatsUnknownEngineIDs"},
       {"1.3.6.1.6.3.15.1.1.5.0", UsmReport::kWrongDigest, "usmStatsWrongDigests"},
       {"1.3.6.1.6.3.15.1.1.6.0", UsmReport::kDecryptionError, "usmStatsDecryptionErrors"},
-      {"1.3.6.1.6.3.15.1.1.7.0", UsmReport::kNone, ""},
       {"1.3.6.1.6.3.11.2.1.1.0", UsmReport::kNone, ""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(UsmReportOfOid(c.oid), c.report) << c.oid;
     EXPECT_EQ(UsmReportName(c.report), c.name) << c.oid;
-    if (c.report != UsmReport::kNone) {
-      EXPECT_EQ(UsmReportOid(c.report), c.oid);
-    }
-    // Readable Russian in the log's code page.
-    const std::string& text = UsmReportText(c.report);
-    EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(text)), text);
-    EXPECT_NE(Cp1251ToUtf8(text).find("SNMPv3"), std::string::npos) << c.oid;
+    // Russian in the log's code page: no character was lost on the way.
+    const std::string text = Cp1251ToUtf8(UsmReportText(c.report));
+    EXPECT_EQ(text.find('?'), std::string::npos) << text;
+    EXPECT_NE(text.find("SNMPv3"), std::string::npos) << text;
   }
 }
 
 // The Report an engine answers discovery with, and the ones it is not.
 TEST(UsmDiscovery, DecodesTheReport) {
-  auto report_bytes = [](std::int32_t message_id, std::uint8_t flags, std::string engine_id,
-                         int pdu_type) {
+  auto report = [](std::int32_t message_id, std::uint8_t flags, std::string engine, int type) {
     TSNMPRec pdu;
-    pdu.PDUType = pdu_type;
+    pdu.PDUType = type;
     pdu.AddBinding(UsmReportOid(UsmReport::kUnknownEngineId), "3", TagCounter32);
-    const UsmSecurityParameters security{engine_id, 2, 77, "", "", ""};
     return EncodeV3Message({message_id, kV3MaxMessageSizeBytes, flags, kUserSecurityModel},
-                           security, (flags & kV3FlagAuth) != 0 ? 12 : 0,
-                           EncodeScopedPdu({engine_id, "", pdu.EncodePdu()}))
+                           {engine, 2, 77, "", "", ""}, (flags & kV3FlagAuth) != 0 ? 12 : 0,
+                           EncodeScopedPdu({engine, "", pdu.EncodePdu()}))
         .bytes;
   };
-  DiscoveryReport report;
-  ASSERT_TRUE(DecodeDiscoveryReport(report_bytes(41, 0, kEngine, PduReport), 41, report));
-  EXPECT_EQ(report.engine_id, kEngine);
-  EXPECT_EQ(report.engine_boots, 2);
-  EXPECT_EQ(report.engine_time, 77);
-  EXPECT_EQ(report.report, UsmReport::kUnknownEngineId);
-  EXPECT_FALSE(DecodeDiscoveryReport(report_bytes(42, 0, kEngine, PduReport), 41, report));
-  EXPECT_FALSE(DecodeDiscoveryReport(report_bytes(41, 0, "", PduReport), 41, report));
-  EXPECT_FALSE(DecodeDiscoveryReport(report_bytes(41, 0, kEngine, PduResponse), 41, report));
-  EXPECT_FALSE(
-      DecodeDiscoveryReport(report_bytes(41, kV3FlagAuth, kEngine, PduReport), 41, report));
+  DiscoveryReport got;
+  ASSERT_TRUE(DecodeDiscoveryReport(report(41, 0, kEngine, PduReport), 41, got));
+  EXPECT_EQ(got.engine_id, kEngine);
+  EXPECT_EQ(got.report, UsmReport::kUnknownEngineId);
+  EXPECT_FALSE(DecodeDiscoveryReport(report(42, 0, kEngine, PduReport), 41, got));
+  EXPECT_FALSE(DecodeDiscoveryReport(report(41, 0, "", PduReport), 41, got));
+  EXPECT_FALSE(DecodeDiscoveryReport(report(41, 0, kEngine, PduResponse), 41, got));
+  EXPECT_FALSE(DecodeDiscoveryReport(report(41, kV3FlagAuth, kEngine, PduReport), 41, got));
 }
 
 }  // namespace
