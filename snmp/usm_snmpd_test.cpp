@@ -1,5 +1,5 @@
-// The version-3 message against programs nobody here wrote: what net-snmp's snmpget sends to
-// discover an engine, caught on a loopback socket, and what net-snmp's snmpd, started on a
+// The version-3 message against programs nobody here wrote: what snmpget sends to
+// discover an engine, caught on a loopback socket, and what snmpd, started on a
 // loopback port, answers the task's own discovery and noAuthNoPriv requests with. Skipped
 // (never passed) where the programs are not installed.
 

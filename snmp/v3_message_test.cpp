@@ -20,7 +20,7 @@ std::string Hex(std::string_view hex) {
   return bytes;
 }
 
-// What net-snmp's snmpget sends to discover an engine (-v3 -l noAuthNoPriv -u x), captured
+// What snmpget sends to discover an engine (-v3 -l noAuthNoPriv -u x), captured
 // from a UDP socket: msgID 0x6082B3AE, request ID 0x3F042298, an empty user name.
 const std::string kCapturedDiscovery = Hex(
     "303e020103301102046082b3ae020300ffe30401040201030410300e04000201000201000400040004003014"
@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Flags, V3RoundTrip,
                                            // Reserved bits are carried, not refused.
                                            FlagCase{0x80 | kV3FlagAuth, 12}));
 
-// The discovery request is byte for byte what net-snmp's snmpget sends with the same IDs.
+// The discovery request is byte for byte what snmpget sends with the same IDs.
 TEST(V3Message, DiscoveryRequestMatchesCapturedBytes) {
   EXPECT_EQ(EncodeDiscoveryRequest(0x6082B3AE, 0x3F042298), kCapturedDiscovery);
 }
