@@ -1,16 +1,73 @@
 #!/usr/bin/env bash
-# Builds zelSNMP and runs every test. Usage: scripts/test.sh [preset]
+# Builds zelSNMP and runs every test, with output that fits an 80-column terminal.
+#
+# Usage: scripts/test.sh [PRESET]
 #   default    optimised build with debug info (the default)
 #   sanitize   debug build under AddressSanitizer and UndefinedBehaviorSanitizer
 #   release    release build
 #   windows    32-bit Windows build (the production zelSNMP.exe) with mingw-w64, every test run
 #              under Wine
 #   windows64  the same for 64-bit Windows
-# For a Windows preset whose compiler or Wine cannot be installed, the tests are reported as
-# skipped and the exit status is 77.
+#   -h, --help print this text
+#
+# On a terminal the build and the tests show their progress on one line, naming the tests
+# that run long; elsewhere (a CI log) a line per tenth of the tests and one per test that runs
+# longer than 10 s. At the end come each skipped test with its reason and each failed test
+# with its whole output. Every test's output is kept in
+# build/PRESET/Testing/Temporary/LastTest.log, the build's in build/PRESET/build.log.
+#
+# Exit status: 0 when every test passed or skipped, non-zero when the build or a test failed,
+# 2 for an unknown preset. For a Windows preset whose compiler or Wine cannot be installed,
+# the tests are reported as skipped and the exit status is 77.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-preset=${1:-default}
+
+readonly COLUMNS_SHOWN=79        # one less than the terminal, so that no line wraps
+readonly SLOW_TEST_SECONDS=10    # a test running this long is named in a CI log
+readonly TEST_TIMEOUT_SECONDS=300
+
+usage() { sed -n 's/^# \{0,1\}//; 4,11p' "$0"; }
+
+preset=default
+case "${1:-}" in
+  -h | --help) usage; exit 0 ;;
+  "" | default | sanitize | release | windows | windows64) preset=${1:-default} ;;
+  *)
+    echo "test: unknown preset or option: $1" >&2
+    usage >&2
+    exit 2
+    ;;
+esac
+if (($# > 1)); then
+  echo "test: one preset only" >&2
+  usage >&2
+  exit 2
+fi
+
+if [[ -t 1 ]]; then terminal=1; else terminal=0; fi
+status_shown=0
+
+# Text cut to the columns shown, ending in "…" when cut.
+fit() {
+  local text=$1
+  if ((${#text} > COLUMNS_SHOWN)); then text="${text:0:COLUMNS_SHOWN-1}…"; fi
+  printf '%s' "$text"
+}
+# The one progress line of a terminal, rewritten in place.
+show_status() {
+  ((terminal)) || return 0
+  printf '\r\033[K%s' "$(fit "$1")"
+  status_shown=1
+}
+clear_status() {
+  if ((status_shown)); then printf '\r\033[K'; status_shown=0; fi
+}
+# A line that stays.
+say() {
+  clear_status
+  fit "$*"
+  printf '\n'
+}
 
 case "$preset" in
   windows | windows64)
@@ -36,21 +93,179 @@ case "$preset" in
     ;;
 esac
 
+# Builds `target` (everything when empty) of `build_preset`, its progress on the status line
+# and its messages in BUILD_DIR/build.log; the whole log when it fails.
+build() {
+  local build_preset=$1 target=${2:-}
+  local build_dir=build/$build_preset
+  cmake --preset "$build_preset" >/dev/null
+  local log=$build_dir/build.log
+  local arguments=(--build --preset "$build_preset" -j "$(nproc)")
+  [[ -n $target ]] && arguments+=(--target "$target")
+  say "test: building ${target:-everything} ($build_preset preset)"
+  local line status=0
+  while IFS= read -r line; do
+    printf '%s\n' "$line" >>"$log"
+    if [[ $line =~ ^\[\ *([0-9]+)%\]\ (Building|Linking)\ [A-Za-z+]+\ [a-z]+\ (.*)$ ]]; then
+      show_status "build: ${BASH_REMATCH[1]}% ${BASH_REMATCH[3]##*/}"
+    fi
+  done < <(: >"$log"; cmake "${arguments[@]}" 2>&1; echo "build exit status $?")
+  clear_status
+  status=$(tail -n 1 "$log")
+  status=${status##* }
+  local warnings
+  warnings=$(grep -c 'warning:' "$log" || true)
+  if [[ $status != 0 ]]; then
+    cat "$log"
+    say "test: the build failed (exit status $status); its messages are above and in $log"
+    exit 1
+  fi
+  if ((warnings > 0)); then
+    say "test: the build gave $warnings warnings: see $log"
+  fi
+}
+
 if [ "$preset" = windows ]; then
   # The Wine end-to-end test polls the native agent simulator of the default build.
-  cmake --preset default >/dev/null
-  cmake --build --preset default -j "$(nproc)" --target agentsim
+  build default agentsim
 fi
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" -j "$(nproc)"
+build "$preset"
+
+ctest_arguments=(--preset "$preset" -j "$(nproc)" --timeout "$TEST_TIMEOUT_SECONDS")
 case "$preset" in
   windows | windows64)
     # Every test program starts a Wine process; under load Wine's server now and then drops a
     # client, which ends that test with no result of its own. A test is run once more then; one
     # that fails twice fails the run.
-    ctest --preset "$preset" -j "$(nproc)" --timeout 300 --repeat until-pass:2
-    ;;
-  *)
-    ctest --preset "$preset" -j "$(nproc)" --timeout 300
+    ctest_arguments+=(--repeat until-pass:2)
     ;;
 esac
+
+build_dir=build/$preset
+test_log=$build_dir/Testing/Temporary/LastTest.log
+ctest_output=$build_dir/ctest.log
+declare -A started=() slow_named=()
+failed=() skipped=()
+done_count=0 total=0 next_report=0 ctest_status=
+started_at=$SECONDS
+
+# Names the longest-running test on the status line, or in a CI log each test that passes
+# SLOW_TEST_SECONDS once.
+show_running() {
+  local name longest= longest_seconds=0 now=$SECONDS
+  for name in "${!started[@]}"; do
+    local seconds=$((now - started[$name]))
+    if ((seconds >= longest_seconds)); then longest=$name longest_seconds=$seconds; fi
+    if ((!terminal && seconds >= SLOW_TEST_SECONDS)) && [[ -z ${slow_named[$name]:-} ]]; then
+      slow_named[$name]=1
+      say "test: still running after $seconds s: $name"
+    fi
+  done
+  local line="test: $done_count/$total, ${#failed[@]} failed, ${#skipped[@]} skipped"
+  if [[ -n $longest ]] && ((longest_seconds >= 2)); then
+    line+="; running ${longest_seconds}s: $longest"
+  fi
+  show_status "$line"
+}
+
+say "test: running the tests ($preset preset)"
+: >"$ctest_output"
+while :; do
+  line=
+  if IFS= read -r -t 1 line; then
+    printf '%s\n' "$line" >>"$ctest_output"
+    if [[ $line =~ ^ctest\ exit\ status\ ([0-9]+)$ ]]; then
+      ctest_status=${BASH_REMATCH[1]}
+      break
+    elif [[ $line =~ ^\ *Start\ +[0-9]+:\ (.+)$ ]]; then
+      started[${BASH_REMATCH[1]}]=$SECONDS
+    elif [[ $line =~ ^\ *([0-9]+)/([0-9]+)\ Test\ +#[0-9]+:\ ([^ ]+)\ .*(Passed|\*\*\*Skipped|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|Not\ Run|\*\*\*Not\ Run)(.*)$ ]]; then
+      total=${BASH_REMATCH[2]}
+      name=${BASH_REMATCH[3]}
+      result=${BASH_REMATCH[4]}
+      unset "started[$name]"
+      done_count=$((done_count + 1))
+      case $result in
+        Passed) ;;
+        *Skipped) skipped+=("$name") ;;
+        *)
+          failed+=("$name")
+          say "test: FAILED (${result#\*\*\*}): $name"
+          ;;
+      esac
+      if ((!terminal && done_count >= next_report)); then
+        say "test: $done_count/$total, ${#failed[@]} failed, ${#skipped[@]} skipped"
+        next_report=$((done_count + (total + 9) / 10))
+      fi
+    fi
+  elif (($? <= 128)); then
+    break  # the output ended without an exit status
+  fi
+  show_running
+done < <(ctest "${ctest_arguments[@]}" 2>&1; echo "ctest exit status $?")
+clear_status
+
+# A test run twice (until-pass) counts once, by its last result.
+failed_names=$(printf '%s\n' "${failed[@]}" | sort -u)
+passed_on_rerun=()
+for name in $failed_names; do
+  if grep -qE "Test +#[0-9]+: $name .*Passed" "$ctest_output"; then passed_on_rerun+=("$name"); fi
+done
+
+# The output of test `name` in the test log: its last run's.
+test_output() {
+  awk -v name="$1" '
+    $0 ~ "^[0-9]+/[0-9]+ Test: " && substr($0, index($0, "Test: ") + 6) == name { take = 1; text = ""; next }
+    take && $0 == "<end of output>" { take = 0; kept = text; next }
+    take && $0 !~ /^(Command|Directory): / && $0 !~ /start time: / && $0 != "Output:" &&
+      $0 !~ /^-+$/ { text = text $0 "\n" }
+    END { printf "%s", kept }' "$test_log"
+}
+
+# Why a skipped test skipped: the text after GoogleTest's "Skipped" line, else its last line.
+skip_reason() {
+  test_output "$1" | awk '
+    /: Skipped$/ { take = 1; next }
+    /^\[  SKIPPED \]/ { take = 0 }
+    take && NF { reason = reason (reason == "" ? "" : " ") $0 }
+    NF { last = $0 }
+    END { print (reason != "" ? reason : last) }'
+}
+
+if ((${#skipped[@]} > 0)); then
+  say ""
+  say "Skipped tests (${#skipped[@]}), with their reasons:"
+  for name in $(printf '%s\n' "${skipped[@]}" | sort -u); do
+    say "  $name"
+    say "    $(skip_reason "$name")"
+  done
+fi
+
+really_failed=()
+for name in $failed_names; do
+  [[ " ${passed_on_rerun[*]} " == *" $name "* ]] || really_failed+=("$name")
+done
+if ((${#passed_on_rerun[@]} > 0)); then
+  say ""
+  say "Passed when run once more (${#passed_on_rerun[@]}): ${passed_on_rerun[*]}"
+fi
+if ((${#really_failed[@]} > 0)); then
+  for name in "${really_failed[@]}"; do
+    say ""
+    say "=== FAILED: $name; its output:"
+    test_output "$name"
+  done
+fi
+
+say ""
+passed=$((done_count - ${#skipped[@]} - ${#failed[@]}))
+summary="test: $done_count tests in $((SECONDS - started_at)) s: $passed passed"
+summary+=", ${#skipped[@]} skipped, ${#really_failed[@]} failed"
+if ((${#really_failed[@]} > 0)); then
+  say "$summary: ${really_failed[*]}"
+elif [[ ${ctest_status:-1} != 0 ]]; then
+  say "$summary; ctest ended with status ${ctest_status:-unknown}: see $ctest_output"
+else
+  say "$summary"
+fi
+exit "${ctest_status:-1}"
