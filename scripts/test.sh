@@ -5,20 +5,22 @@
 #   default    optimised build with debug info (the default)
 #   sanitize   debug build under AddressSanitizer and UndefinedBehaviorSanitizer
 #   release    release build
-#   windows    32-bit Windows build (the production zelSNMP.exe) with mingw-w64, every test run
-#              under Wine
+#   windows    32-bit Windows build (the production zelSNMP.exe) with
+#              mingw-w64, every test run under Wine
 #   windows64  the same for 64-bit Windows
 #   -h, --help print this text
 #
-# On a terminal the build and the tests show their progress on one line, naming the tests
-# that run long; elsewhere (a CI log) a line per tenth of the tests and one per test that runs
-# longer than 10 s. At the end come each skipped test with its reason and each failed test
-# with its whole output. Every test's output is kept in
-# build/PRESET/Testing/Temporary/LastTest.log, the build's in build/PRESET/build.log.
+# On a terminal the build and the tests show their progress on one line,
+# naming a test that runs long; elsewhere (a CI log) a line per tenth of the
+# tests and one per test still running after 10 s. At the end come each
+# skipped test with its reason and each failed test with its whole output.
+# Every test's output is kept in build/PRESET/Testing/Temporary/LastTest.log,
+# the build's messages in build/PRESET/build.log.
 #
-# Exit status: 0 when every test passed or skipped, non-zero when the build or a test failed,
-# 2 for an unknown preset. For a Windows preset whose compiler or Wine cannot be installed,
-# the tests are reported as skipped and the exit status is 77.
+# Exit status: 0 when every test passed or skipped, non-zero when the build or
+# a test failed, 2 for an unknown preset. For a Windows preset whose compiler
+# or Wine cannot be installed, the tests are reported as skipped and the exit
+# status is 77.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,7 +28,7 @@ readonly COLUMNS_SHOWN=79        # one less than the terminal, so that no line w
 readonly SLOW_TEST_SECONDS=10    # a test running this long is named in a CI log
 readonly TEST_TIMEOUT_SECONDS=300
 
-usage() { sed -n 's/^# \{0,1\}//; 4,11p' "$0"; }
+usage() { sed -n 's/^# \{0,1\}//; 4,23p' "$0"; }
 
 preset=default
 case "${1:-}" in
@@ -162,6 +164,7 @@ show_running() {
     fi
   done
   local line="test: $done_count/$total, ${#failed[@]} failed, ${#skipped[@]} skipped"
+  ((total > 0)) || line="test: starting"
   if [[ -n $longest ]] && ((longest_seconds >= 2)); then
     line+="; running ${longest_seconds}s: $longest"
   fi
@@ -170,14 +173,16 @@ show_running() {
 
 say "test: running the tests ($preset preset)"
 : >"$ctest_output"
+partial=
 while :; do
   line=
   if IFS= read -r -t 1 line; then
+    line=$partial$line partial=
     printf '%s\n' "$line" >>"$ctest_output"
     if [[ $line =~ ^ctest\ exit\ status\ ([0-9]+)$ ]]; then
       ctest_status=${BASH_REMATCH[1]}
       break
-    elif [[ $line =~ ^\ *Start\ +[0-9]+:\ (.+)$ ]]; then
+    elif [[ $line =~ ^\ *Start\ +[0-9]+:\ ([^ ]+) ]]; then
       started[${BASH_REMATCH[1]}]=$SECONDS
     elif [[ $line =~ ^\ *([0-9]+)/([0-9]+)\ Test\ +#[0-9]+:\ ([^ ]+)\ .*(Passed|\*\*\*Skipped|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|Not\ Run|\*\*\*Not\ Run)(.*)$ ]]; then
       total=${BASH_REMATCH[2]}
@@ -190,7 +195,9 @@ while :; do
         *Skipped) skipped+=("$name") ;;
         *)
           failed+=("$name")
-          say "test: FAILED (${result#\*\*\*}): $name"
+          kind=${result#\*\*\*}
+          [[ $kind == Failed ]] && kind= || kind=" ($kind)"
+          say "test: FAILED$kind: $name"
           ;;
       esac
       if ((!terminal && done_count >= next_report)); then
@@ -200,6 +207,8 @@ while :; do
     fi
   elif (($? <= 128)); then
     break  # the output ended without an exit status
+  else
+    partial+=$line  # a time-out keeps what came of a line so far
   fi
   show_running
 done < <(ctest "${ctest_arguments[@]}" 2>&1; echo "ctest exit status $?")
@@ -215,7 +224,11 @@ done
 # The output of test `name` in the test log: its last run's.
 test_output() {
   awk -v name="$1" '
-    $0 ~ "^[0-9]+/[0-9]+ Test: " && substr($0, index($0, "Test: ") + 6) == name { take = 1; text = ""; next }
+    $0 ~ "^[0-9]+/[0-9]+ Test: " {
+      # A parameterised test'"'"'s name is followed by a comment: the name is the first word.
+      split(substr($0, index($0, "Test: ") + 6), words, " ")
+      if (words[1] == name) { take = 1; text = ""; next }
+    }
     take && $0 == "<end of output>" { take = 0; kept = text; next }
     take && $0 !~ /^(Command|Directory): / && $0 !~ /start time: / && $0 != "Output:" &&
       $0 !~ /^-+$/ { text = text $0 "\n" }
@@ -252,7 +265,7 @@ fi
 if ((${#really_failed[@]} > 0)); then
   for name in "${really_failed[@]}"; do
     say ""
-    say "=== FAILED: $name; its output:"
+    say "=== FAILED: $name"
     test_output "$name"
   done
 fi
@@ -262,7 +275,7 @@ passed=$((done_count - ${#skipped[@]} - ${#failed[@]}))
 summary="test: $done_count tests in $((SECONDS - started_at)) s: $passed passed"
 summary+=", ${#skipped[@]} skipped, ${#really_failed[@]} failed"
 if ((${#really_failed[@]} > 0)); then
-  say "$summary: ${really_failed[*]}"
+  say "$summary; output above"
 elif [[ ${ctest_status:-1} != 0 ]]; then
   say "$summary; ctest ended with status ${ctest_status:-unknown}: see $ctest_output"
 else

@@ -37,8 +37,9 @@ ProgramRun RunProgram(const std::string& prefix, const std::string& path) {
 #else
   const std::string limit = "ulimit -v 200000; ";
 #endif
-  const std::string command = prefix + " sh -c '" + limit + "exec timeout -s KILL 10 \"$0\" \"$1\"' " +
-                              ZELSNMP_CHECK_PROGRAM + " '" + path + "' 2>&1";
+  const std::string command = prefix + " sh -c '" + limit +
+                              "exec timeout -s KILL 10 \"$0\" \"$1\"' " + ZELSNMP_CHECK_PROGRAM +
+                              " '" + path + "' 2>&1";
   ProgramRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
@@ -51,7 +52,8 @@ ProgramRun RunProgram(const std::string& prefix, const std::string& path) {
 
 TEST(CheckRunTest, ProgramPrintsTheReportAndExitsWithItsStatus) {
   TempDirectory directory;
-  const std::string path = directory.Write("a.cfg", "[127.0.0.2]\n#TS1:1:70000=1.3.6.1.2.1.1.3.0\n");
+  const std::string path =
+      directory.Write("a.cfg", "[127.0.0.2]\n#TS1:1:70000=1.3.6.1.2.1.1.3.0\n");
   const ProgramRun run = RunProgram("", path);
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_NE(run.output.find("  LINE  KEY           KIND  TM POINT  OID\n"
@@ -80,8 +82,9 @@ const std::string kWithoutOverride =
 const PathCase kPaths[] = {
     {"Directory", [](const TempDirectory& d, std::string&) { return d.path().string(); }, "",
      "it is a directory"},
-    {"NeverEndingDevice", [](const TempDirectory&, std::string&) { return std::string("/dev/zero"); },
-     "", "it is a device"},
+    {"NeverEndingDevice",
+     [](const TempDirectory&, std::string&) { return std::string("/dev/zero"); }, "",
+     "it is a device"},
     {"Fifo",
      [](const TempDirectory& d, std::string& skip) {
        const std::string path = d.PathOf("fifo.cfg");

@@ -206,6 +206,8 @@ TEST(CheckRunTest, CommandLineAndExitStatus) {
   const std::string clean = directory.Write("clean.cfg", "[127.0.0.2]\n#TC1:1:1=1.3.6.1\n");
   const std::string warned = directory.Write("warned.cfg", "[127.0.0.2]\n#tc1:1:1=1.3.6.1\n");
   const std::string wrong = directory.Write("wrong.cfg", "[127.0.0.2]\n#TC1:1:1=1.3.6.1.\n");
+  const std::string long_oid = "1.3.6.1.4.1.32473" + OidOfNumbers(60).substr(1);
+  const std::string wide = directory.Write("wide.cfg", "[127.0.0.2]\n#TC1:1:1=" + long_oid + "\n");
   const RunCase cases[] = {
       {{clean}, 0, "1 agent, 1 point, 0 warnings, 0 errors"},
       {{warned}, 1, "0 points, 1 warning, 0 errors"},
@@ -215,6 +217,8 @@ TEST(CheckRunTest, CommandLineAndExitStatus) {
       {{clean, wrong}, 3, ""},
       {{"--timeout", "0", clean}, 3, ""},
       {{"--bogus", clean}, 3, ""},
+      {{wide}, 0, "1:1:1     1.3.6.1.4.1.32473.1.1.1.1.1.1.1.1.1.1.1.1.1.1…\n"},
+      {{"--wide", wide}, 0, long_oid + "\n"},
       {{"--help"}, 0, "usage: zelsnmp-check [--probe] [--timeout MS] [--wide] CONFIG_FILE"},
       {{"--version"}, 0, "zelsnmp-check "},
   };

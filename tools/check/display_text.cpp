@@ -89,7 +89,11 @@ std::vector<std::size_t> Table::ColumnWidths(std::size_t indent, std::size_t wid
     }
   }
   if (width == 0 || widths.empty()) return widths;
-  std::size_t total = indent + 2 * (widths.size() - 1) + std::min(widths.back(), kLeastWrapWidth);
+  // A last column that may be cut is cut like the others; any other one wraps.
+  const std::size_t last = widths.size() - 1;
+  const bool last_cut = last < least_widths_.size() && least_widths_[last] > 0;
+  std::size_t total = indent + 2 * last + (last_cut ? widths[last]
+                                                    : std::min(widths[last], kLeastWrapWidth));
   for (std::size_t i = 0; i + 1 < widths.size(); ++i) total += widths[i];
   while (total > width) {
     std::size_t widest = widths.size();

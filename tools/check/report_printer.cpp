@@ -45,6 +45,9 @@ std::string SeverityName(Severity severity) {
   return "";
 }
 
+// A value in a finding's text is cut to this; the probe's table shows it (whole with --wide).
+constexpr std::size_t kFindingValueWidth = 40;
+
 // Least widths of the columns cut to fit the terminal: enough to tell the cells apart.
 constexpr std::size_t kLeastOidWidth = 24;
 constexpr std::size_t kLeastValueWidth = 16;
@@ -130,7 +133,10 @@ void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probe
       if (reason == PointWriteReason::kNoValue || reason == PointWriteReason::kNotANumber ||
           reason == PointWriteReason::kNotAFloat || reason == PointWriteReason::kFloatOverflow) {
         report.findings.push_back({agent.points[i].line, Severity::kWarning,
-                                   "probe: " + DescribeBinding(probe.lines[i]) + " gives " +
+                                   "probe: " +
+                                       CutToWidth(DescribeBinding(probe.lines[i]),
+                                                  kFindingValueWidth) +
+                                       " gives " +
                                        DescribeWrite(probe.lines[i].write) + ": " +
                                        DescribeReason(probe.lines[i].write)});
       }
