@@ -22,6 +22,7 @@
 # or Wine cannot be installed, the tests are reported as skipped and the exit
 # status is 77.
 set -euo pipefail
+set -f  # test names are no patterns
 cd "$(dirname "$0")/.."
 
 readonly COLUMNS_SHOWN=79        # one less than the terminal, so that no line wraps
@@ -146,27 +147,37 @@ esac
 build_dir=build/$preset
 test_log=$build_dir/Testing/Temporary/LastTest.log
 ctest_output=$build_dir/ctest.log
-declare -A started=() slow_named=()
-failed=() skipped=()
-done_count=0 total=0 next_report=0 ctest_status=
+# Tests are kept by their CTest number: names may hold "$", quotes and other characters that
+# an array subscript would expand again.
+declare -A names=() started=() slow_named=() final=() failed_once=()
+failed_count=0 skipped_count=0 done_count=0 total=0 next_report=0 ctest_status=
 started_at=$SECONDS
+
+progress() {
+  if ((total == 0)); then
+    printf 'test: starting'
+  else
+    printf 'test: %d/%d, %d failed, %d skipped' "$done_count" "$total" "$failed_count" \
+      "$skipped_count"
+  fi
+}
 
 # Names the longest-running test on the status line, or in a CI log each test that passes
 # SLOW_TEST_SECONDS once.
 show_running() {
-  local name longest= longest_seconds=0 now=$SECONDS
-  for name in "${!started[@]}"; do
-    local seconds=$((now - started[$name]))
-    if ((seconds >= longest_seconds)); then longest=$name longest_seconds=$seconds; fi
-    if ((!terminal && seconds >= SLOW_TEST_SECONDS)) && [[ -z ${slow_named[$name]:-} ]]; then
-      slow_named[$name]=1
-      say "test: still running after $seconds s: $name"
+  local number longest= longest_seconds=0 now=$SECONDS
+  for number in "${!started[@]}"; do
+    local seconds=$((now - started[$number]))
+    if ((seconds >= longest_seconds)); then longest=$number longest_seconds=$seconds; fi
+    if ((!terminal && seconds >= SLOW_TEST_SECONDS)) && [[ -z ${slow_named[$number]:-} ]]; then
+      slow_named[$number]=1
+      say "test: still running after $seconds s: ${names[$number]}"
     fi
   done
-  local line="test: $done_count/$total, ${#failed[@]} failed, ${#skipped[@]} skipped"
-  ((total > 0)) || line="test: starting"
+  local line
+  line=$(progress)
   if [[ -n $longest ]] && ((longest_seconds >= 2)); then
-    line+="; running ${longest_seconds}s: $longest"
+    line+="; running ${longest_seconds}s: ${names[$longest]}"
   fi
   show_status "$line"
 }
@@ -174,6 +185,7 @@ show_running() {
 say "test: running the tests ($preset preset)"
 : >"$ctest_output"
 partial=
+result_pattern='^ *([0-9]+)/([0-9]+) Test +#([0-9]+): ([^ ]+) .*(Passed|\*\*\*Skipped|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|\*\*\*Not Run|Not Run)'
 while :; do
   line=
   if IFS= read -r -t 1 line; then
@@ -182,26 +194,31 @@ while :; do
     if [[ $line =~ ^ctest\ exit\ status\ ([0-9]+)$ ]]; then
       ctest_status=${BASH_REMATCH[1]}
       break
-    elif [[ $line =~ ^\ *Start\ +[0-9]+:\ ([^ ]+) ]]; then
-      started[${BASH_REMATCH[1]}]=$SECONDS
-    elif [[ $line =~ ^\ *([0-9]+)/([0-9]+)\ Test\ +#[0-9]+:\ ([^ ]+)\ .*(Passed|\*\*\*Skipped|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|Not\ Run|\*\*\*Not\ Run)(.*)$ ]]; then
+    elif [[ $line =~ ^\ *Start\ +([0-9]+):\ ([^ ]+) ]]; then
+      number=${BASH_REMATCH[1]}
+      names[$number]=${BASH_REMATCH[2]}
+      started[$number]=$SECONDS
+    elif [[ $line =~ $result_pattern ]]; then
       total=${BASH_REMATCH[2]}
-      name=${BASH_REMATCH[3]}
-      result=${BASH_REMATCH[4]}
-      unset "started[$name]"
+      number=${BASH_REMATCH[3]}
+      names[$number]=${BASH_REMATCH[4]}
+      result=${BASH_REMATCH[5]#\*\*\*}
+      unset 'started[$number]'
+      final[$number]=$result
       done_count=$((done_count + 1))
       case $result in
         Passed) ;;
-        *Skipped) skipped+=("$name") ;;
+        Skipped) skipped_count=$((skipped_count + 1)) ;;
         *)
-          failed+=("$name")
-          kind=${result#\*\*\*}
-          [[ $kind == Failed ]] && kind= || kind=" ($kind)"
-          say "test: FAILED$kind: $name"
+          failed_count=$((failed_count + 1))
+          failed_once[$number]=1
+          kind=" ($result)"
+          [[ $result == Failed ]] && kind=
+          say "test: FAILED$kind: ${names[$number]}"
           ;;
       esac
       if ((!terminal && done_count >= next_report)); then
-        say "test: $done_count/$total, ${#failed[@]} failed, ${#skipped[@]} skipped"
+        say "$(progress)"
         next_report=$((done_count + (total + 9) / 10))
       fi
     fi
@@ -214,20 +231,13 @@ while :; do
 done < <(ctest "${ctest_arguments[@]}" 2>&1; echo "ctest exit status $?")
 clear_status
 
-# A test run twice (until-pass) counts once, by its last result.
-failed_names=$(printf '%s\n' "${failed[@]}" | sort -u)
-passed_on_rerun=()
-for name in $failed_names; do
-  if grep -qE "Test +#[0-9]+: $name .*Passed" "$ctest_output"; then passed_on_rerun+=("$name"); fi
-done
-
 # The output of test `name` in the test log: its last run's.
 test_output() {
-  awk -v name="$1" '
+  name=$1 awk '
     $0 ~ "^[0-9]+/[0-9]+ Test: " {
       # A parameterised test'"'"'s name is followed by a comment: the name is the first word.
       split(substr($0, index($0, "Test: ") + 6), words, " ")
-      if (words[1] == name) { take = 1; text = ""; next }
+      if (words[1] == ENVIRON["name"]) { take = 1; text = ""; next }
     }
     take && $0 == "<end of output>" { take = 0; kept = text; next }
     take && $0 !~ /^(Command|Directory): / && $0 !~ /start time: / && $0 != "Output:" &&
@@ -245,34 +255,38 @@ skip_reason() {
     END { print (reason != "" ? reason : last) }'
 }
 
+# A test run twice (until-pass) counts once, by its last result.
+skipped=() really_failed=() passed_on_rerun=()
+for number in $(printf '%s\n' "${!final[@]}" | sort -n); do
+  case ${final[$number]} in
+    Passed) [[ -n ${failed_once[$number]:-} ]] && passed_on_rerun+=("${names[$number]}") ;;
+    Skipped) skipped+=("$number") ;;
+    *) really_failed+=("$number") ;;
+  esac
+done
+
 if ((${#skipped[@]} > 0)); then
   say ""
   say "Skipped tests (${#skipped[@]}), with their reasons:"
-  for name in $(printf '%s\n' "${skipped[@]}" | sort -u); do
-    say "  $name"
-    say "    $(skip_reason "$name")"
+  for number in "${skipped[@]}"; do
+    say "  ${names[$number]}"
+    say "    $(skip_reason "${names[$number]}")"
   done
 fi
-
-really_failed=()
-for name in $failed_names; do
-  [[ " ${passed_on_rerun[*]} " == *" $name "* ]] || really_failed+=("$name")
-done
 if ((${#passed_on_rerun[@]} > 0)); then
   say ""
-  say "Passed when run once more (${#passed_on_rerun[@]}): ${passed_on_rerun[*]}"
+  say "Passed when run once more (${#passed_on_rerun[@]}):"
+  for name in "${passed_on_rerun[@]}"; do say "  $name"; done
 fi
-if ((${#really_failed[@]} > 0)); then
-  for name in "${really_failed[@]}"; do
-    say ""
-    say "=== FAILED: $name"
-    test_output "$name"
-  done
-fi
+for number in "${really_failed[@]}"; do
+  say ""
+  say "=== FAILED: ${names[$number]}"
+  test_output "${names[$number]}"
+done
 
 say ""
-passed=$((done_count - ${#skipped[@]} - ${#failed[@]}))
-summary="test: $done_count tests in $((SECONDS - started_at)) s: $passed passed"
+passed=$((${#final[@]} - ${#skipped[@]} - ${#really_failed[@]}))
+summary="test: ${#final[@]} tests in $((SECONDS - started_at)) s: $passed passed"
 summary+=", ${#skipped[@]} skipped, ${#really_failed[@]} failed"
 if ((${#really_failed[@]} > 0)); then
   say "$summary; output above"
