@@ -184,60 +184,69 @@ show_running() {
 
 say "test: running the tests ($preset preset)"
 : >"$ctest_output"
-partial=
-result_pattern='^ *([0-9]+)/([0-9]+) Test +#([0-9]+): ([^ ]+) .*(Passed|\*\*\*Skipped|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|\*\*\*Not Run|Not Run)'
-while :; do
-  line=
-  if IFS= read -r -t 1 line; then
-    line=$partial$line partial=
-    printf '%s\n' "$line" >>"$ctest_output"
-    if [[ $line =~ ^ctest\ exit\ status\ ([0-9]+)$ ]]; then
-      ctest_status=${BASH_REMATCH[1]}
-      break
-    elif [[ $line =~ ^\ *Start\ +([0-9]+):\ ([^ ]+) ]]; then
-      number=${BASH_REMATCH[1]}
-      names[$number]=${BASH_REMATCH[2]}
-      started[$number]=$SECONDS
-    elif [[ $line =~ $result_pattern ]]; then
-      total=${BASH_REMATCH[2]}
-      number=${BASH_REMATCH[3]}
-      names[$number]=${BASH_REMATCH[4]}
-      result=${BASH_REMATCH[5]#\*\*\*}
-      unset 'started[$number]'
-      final[$number]=$result
-      done_count=$((done_count + 1))
-      case $result in
-        Passed) ;;
-        Skipped) skipped_count=$((skipped_count + 1)) ;;
-        *)
-          failed_count=$((failed_count + 1))
-          failed_once[$number]=1
-          kind=" ($result)"
-          [[ $result == Failed ]] && kind=
-          say "test: FAILED$kind: ${names[$number]}"
-          ;;
-      esac
-      if ((!terminal && done_count >= next_report)); then
-        say "$(progress)"
-        next_report=$((done_count + (total + 9) / 10))
+# Follows CTest's output on standard input until its exit status line.
+follow_tests() {
+  # Bytes, not characters: a test name may hold bytes that are no UTF-8, which a UTF-8
+  # locale's regular expressions do not match. CTest itself runs in the caller's locale.
+  local LC_ALL=C
+  local partial= line number result kind
+  # The name is taken from the start line; in the result line it may hold blanks and dots.
+  result_pattern='^ *([0-9]+)/([0-9]+) Test +#([0-9]+): .*[ .](Passed|\*\*\*Skipped|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|\*\*\*Not Run|Not Run)'
+  while :; do
+    line=
+    if IFS= read -r -t 1 line; then
+      line=$partial$line partial=
+      printf '%s\n' "$line" >>"$ctest_output"
+      if [[ $line =~ ^ctest\ exit\ status\ ([0-9]+)$ ]]; then
+        ctest_status=${BASH_REMATCH[1]}
+        break
+      elif [[ $line =~ ^\ *Start\ +([0-9]+):\ (.*)$ ]]; then
+        number=${BASH_REMATCH[1]}
+        names[$number]=${BASH_REMATCH[2]%%  # GetParam() = *}
+        started[$number]=$SECONDS
+      elif [[ $line =~ $result_pattern ]]; then
+        total=${BASH_REMATCH[2]}
+        number=${BASH_REMATCH[3]}
+        result=${BASH_REMATCH[4]#\*\*\*}
+        unset 'started[$number]'
+        final[$number]=$result
+        done_count=$((done_count + 1))
+        case $result in
+          Passed) ;;
+          Skipped) skipped_count=$((skipped_count + 1)) ;;
+          *)
+            failed_count=$((failed_count + 1))
+            failed_once[$number]=1
+            kind=" ($result)"
+            [[ $result == Failed ]] && kind=
+            say "test: FAILED$kind: ${names[$number]}"
+            ;;
+        esac
+        if ((!terminal && done_count >= next_report)); then
+          say "$(progress)"
+          next_report=$((done_count + (total + 9) / 10))
+        fi
       fi
+    elif (($? <= 128)); then
+      break  # the output ended without an exit status
+    else
+      partial+=$line  # a time-out keeps what came of a line so far
     fi
-  elif (($? <= 128)); then
-    break  # the output ended without an exit status
-  else
-    partial+=$line  # a time-out keeps what came of a line so far
-  fi
-  show_running
-done < <(ctest "${ctest_arguments[@]}" 2>&1; echo "ctest exit status $?")
+    show_running
+  done
+}
+
+follow_tests < <(ctest "${ctest_arguments[@]}" 2>&1; echo "ctest exit status $?")
 clear_status
 
 # The output of test `name` in the test log: its last run's.
 test_output() {
-  name=$1 awk '
+  name=$1 LC_ALL=C awk '
     $0 ~ "^[0-9]+/[0-9]+ Test: " {
-      # A parameterised test'"'"'s name is followed by a comment: the name is the first word.
-      split(substr($0, index($0, "Test: ") + 6), words, " ")
-      if (words[1] == ENVIRON["name"]) { take = 1; text = ""; next }
+      # A parameterised test'"'"'s name may be followed by its parameter as a comment.
+      test = substr($0, index($0, "Test: ") + 6)
+      sub(/  # GetParam\(\) = .*$/, "", test)
+      if (test == ENVIRON["name"]) { take = 1; text = ""; next }
     }
     take && $0 == "<end of output>" { take = 0; kept = text; next }
     take && $0 !~ /^(Command|Directory): / && $0 !~ /start time: / && $0 != "Output:" &&
@@ -247,7 +256,7 @@ test_output() {
 
 # Why a skipped test skipped: the text after GoogleTest's "Skipped" line, else its last line.
 skip_reason() {
-  test_output "$1" | awk '
+  test_output "$1" | LC_ALL=C awk '
     /: Skipped$/ { take = 1; next }
     /^\[  SKIPPED \]/ { take = 0 }
     take && NF { reason = reason (reason == "" ? "" : " ") $0 }
