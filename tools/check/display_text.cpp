@@ -130,7 +130,10 @@ void Table::Print(std::ostream& out, std::string_view indent, std::size_t width)
       }
       const std::vector<std::string> parts = WrapAtBlanks(cell, width - start);
       for (std::size_t p = 0; p < parts.size(); ++p) {
-        if (p > 0) line += "\n" + std::string(start, ' ');
+        if (p > 0) {
+          line += '\n';
+          line.append(start, ' ');
+        }
         line += parts[p];
       }
     }
