@@ -13,9 +13,6 @@ namespace zelsnmp::check {
 
 namespace {
 
-// Longer values (descriptions, for instance) are cut so that the table stays readable.
-constexpr std::size_t kShownValueWidth = 32;
-
 std::string TagName(std::int32_t tag) {
   switch (tag) {
     case TagInteger: return "INTEGER";
@@ -74,6 +71,17 @@ ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
   return result;
 }
 
+ProbeResult NotSent(const AgentEntry& agent) {
+  ProbeResult result;
+  result.sent = false;
+  for (const PointLine& line : agent.lines) {
+    ProbedLine probed;
+    probed.write = DecideSilentWrite(ScanPointAddress(line.Name()));
+    result.lines.push_back(std::move(probed));
+  }
+  return result;
+}
+
 std::string DescribeWrite(const PointWrite& write) {
   switch (write.kind) {
     case PointWriteKind::kStatus: return "slSetStatus " + std::to_string(write.status);
@@ -108,7 +116,7 @@ std::string DescribeBinding(const ProbedLine& line) {
     return TagName(tag);
   }
   std::string shown(1, '"');
-  shown += CutToWidth(Displayable(line.binding.ValueText), kShownValueWidth);
+  shown += Displayable(line.binding.ValueText);
   shown += "\" (";
   shown += TagName(tag);
   shown += ')';
