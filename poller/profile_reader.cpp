@@ -1,10 +1,9 @@
 #include "poller/profile_reader.h"
 
-#include <array>
 #include <cstring>
-#include <fstream>
 #include <utility>
 
+#include "sys/file.h"
 #include "util/cp1251.h"
 #include "util/text_end.h"
 
@@ -15,8 +14,6 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 constexpr char32_t kReplacementCharacter = 0xFFFD;
-constexpr std::size_t kReadChunkBytes = 64 * 1024;
-constexpr std::streamoff kMaxDirectReadBytes = std::streamoff{1} << 30;
 
 // 0x1A is the old end-of-file mark that editors still leave at the end of a file.
 bool IsBlank(char c) { return (c >= '\x09' && c <= '\x0D') || c == '\x1A' || c == ' '; }
@@ -111,27 +108,14 @@ std::size_t LineEnd(std::string_view text, std::size_t from, std::size_t& next_c
 
 ProfileReader ProfileReader::FromFile(const std::string& path) {
   if (path.empty()) return ProfileReader();
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return ProfileReader();
-  // istream::read turns a read error of the stream buffer into the bad bit (a directory, for
-  // one, opens but cannot be read). A file that fails part-way counts as unreadable, so that a
-  // half-read file never passes for the whole configuration.
+  // Only an ordinary file is read, whole and within the limit: a directory, a device that never
+  // ends, a FIFO that would wait for ever or a file too long for the reader's offsets has no
+  // sections. What a file holds beyond the length it had when opened is read too.
   std::string contents;
-  const std::streamoff size = file.tellg();
-  file.seekg(0);
-  // The size told for a directory or a device means nothing; only a plausible one is used.
-  if (size > 0 && size < kMaxDirectReadBytes && file) {
-    contents.resize(static_cast<std::size_t>(size));
-    file.read(contents.data(), size);
-    contents.resize(static_cast<std::size_t>(file.gcount()));
+  const FileReadResult read = ReadWholeFile(path, kMaxFileBytes, contents);
+  if (read.status != FileReadStatus::kRead && read.status != FileReadStatus::kChanged) {
+    return ProfileReader();
   }
-  // Whatever the file holds beyond the size it had when opened is read too.
-  file.clear(file.rdstate() & std::ios::badbit);
-  std::array<char, kReadChunkBytes> chunk;
-  while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0) {
-    contents.append(chunk.data(), static_cast<std::size_t>(file.gcount()));
-  }
-  if (file.bad()) return ProfileReader();
   ProfileReader reader;
   reader.text_ = ToCp1251(std::move(contents));
   reader.Parse();

@@ -8,7 +8,8 @@
 // one pair of matching quotes around what is left of a value is removed, a value is cut to its
 // first kMaxValueBytes bytes, and a file that starts with a UTF-8 or UTF-16 byte-order mark is
 // converted to Windows-1251 ("?" for what the code page lacks).
-// Every other file is taken byte for byte; a missing, unreadable or empty file has no sections.
+// Every other file is taken byte for byte; a missing, unreadable or empty file has no sections,
+// and so has anything that is no ordinary file and a file longer than kMaxFileBytes.
 //
 // Where the Windows functions silently lose configuration, this reader keeps it:
 //   - the lists of section names and key names have no size limit;
@@ -36,6 +37,9 @@ class ProfileReader {
  public:
   // A value holds at most this many bytes (the Windows buffer of 2048 with its terminator).
   static constexpr std::size_t kMaxValueBytes = 2047;
+  // The longest file read: three times a configuration of 10000 agents of 50 lines, and far
+  // below the 4 GiB that the reader's 32-bit offsets reach.
+  static constexpr std::uint64_t kMaxFileBytes = std::uint64_t{64} << 20;
 
   struct Entry {
     std::string key;

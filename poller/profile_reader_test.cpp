@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -195,6 +196,11 @@ TEST(ProfileReaderTest, NoSectionsWithoutReadableContents) {
   EXPECT_TRUE(ProfileReader::FromFile(dir.PathOf("missing.ini")).SectionNames().empty());
   EXPECT_TRUE(ProfileReader::FromFile(dir.Write("empty.ini", "")).SectionNames().empty());
   EXPECT_TRUE(ProfileReader::FromFile(dir.PathOf("")).SectionNames().empty());  // a directory
+  EXPECT_TRUE(ProfileReader::FromFile("/dev/zero").SectionNames().empty());  // never ends
+  // Longer than the reader takes: a sparse file, so that no disk space is spent.
+  const std::string too_long = dir.Write("long.ini", "[a]\nk=v\n");
+  std::filesystem::resize_file(too_long, ProfileReader::kMaxFileBytes + 1);
+  EXPECT_TRUE(ProfileReader::FromFile(too_long).SectionNames().empty());
 }
 
 TEST(ProfileReaderTest, LookupsFoldAsciiCaseAndTrimAskedNames) {

@@ -56,6 +56,7 @@ parse_arguments() {
         exit 0
         ;;
       *)
+        echo "demo: unknown option $1" >&2
         usage >&2
         exit 2
         ;;

@@ -126,6 +126,30 @@ char* WriteItem(char* out, int tag, std::string_view content) {
   return out + content.size();
 }
 
+// The PDU's header items and the length of its content, worked out before anything is
+// written.
+struct PduLayout {
+  PduLayout(std::int32_t id_value, std::int32_t error_status_value,
+            std::int32_t error_index_value, std::string_view bindings)
+      : id(id_value),
+        error_status(error_status_value),
+        error_index(error_index_value),
+        length(ItemSize(id.View().size()) + ItemSize(error_status.View().size()) +
+               ItemSize(error_index.View().size()) + ItemSize(bindings.size())) {}
+  IntegerContent id;
+  IntegerContent error_status;
+  IntegerContent error_index;
+  std::size_t length;
+};
+
+inline char* WritePdu(char* out, int pdu_type, const PduLayout& pdu, std::string_view bindings) {
+  out = WriteHeader(out, pdu_type, pdu.length);
+  out = WriteItem(out, TagInteger, pdu.id.View());
+  out = WriteItem(out, TagInteger, pdu.error_status.View());
+  out = WriteItem(out, TagInteger, pdu.error_index.View());
+  return WriteItem(out, TagSequence, bindings);
+}
+
 // The value of a header item as ParseIntDefault reads the text ReadBerItem gives for it.
 // An INTEGER's text is its own decimal, so it is read without the text.
 std::int32_t HeaderItemValue(std::string_view bytes, std::size_t& position) {
@@ -269,59 +293,88 @@ std::string TSNMPRec::EncodeMessage() {
   // into one buffer of the exact size with the bindings copied once behind them.
   const std::string& bindings = EncodedBindings();
   const IntegerContent version(Version);
-  const IntegerContent id(ID);
-  const IntegerContent error_status(ErrorStatus);
-  const IntegerContent error_index(ErrorIndex);
-  const std::size_t pdu_length = ItemSize(id.View().size()) + ItemSize(error_status.View().size()) +
-                                 ItemSize(error_index.View().size()) + ItemSize(bindings.size());
+  const PduLayout pdu(ID, ErrorStatus, ErrorIndex, bindings);
   const std::size_t message_length =
-      ItemSize(version.View().size()) + ItemSize(Community.size()) + ItemSize(pdu_length);
+      ItemSize(version.View().size()) + ItemSize(Community.size()) + ItemSize(pdu.length);
 
   std::string message(ItemSize(message_length), '\0');
   char* out = message.data();
   out = WriteHeader(out, TagSequence, message_length);
   out = WriteItem(out, TagInteger, version.View());
   out = WriteItem(out, TagOctetString, Community);
-  out = WriteHeader(out, PDUType, pdu_length);
-  out = WriteItem(out, TagInteger, id.View());
-  out = WriteItem(out, TagInteger, error_status.View());
-  out = WriteItem(out, TagInteger, error_index.View());
-  WriteItem(out, TagSequence, bindings);
+  WritePdu(out, PDUType, pdu, bindings);
 
   ID = NextRequestId(ID);
   return message;
 }
 
+std::string TSNMPRec::EncodePdu() {
+  const std::string& bindings = EncodedBindings();
+  const PduLayout pdu(ID, ErrorStatus, ErrorIndex, bindings);
+  std::string bytes(ItemSize(pdu.length), '\0');
+  WritePdu(bytes.data(), PDUType, pdu, bindings);
+  ID = NextRequestId(ID);
+  return bytes;
+}
+
 bool TSNMPRec::DecodeMessage(std::string_view bytes) {
-  return Decode(bytes, true);
+  return Decode(bytes, false, true);
 }
 
 bool TSNMPRec::DecodeHeader(std::string_view bytes) {
-  return Decode(bytes, false);
+  return Decode(bytes, false, false);
 }
 
-bool TSNMPRec::Decode(std::string_view bytes, bool with_bindings) {
-  ResetMessage();
-  if (bytes.size() < 2 || (static_cast<unsigned char>(bytes[0]) & kConstructedTagBit) == 0) {
-    return false;
-  }
-  std::size_t position = 1;
-  unsigned first_length_byte = static_cast<unsigned char>(bytes[1]);
-  std::size_t length_byte_count = first_length_byte >= 0x80 ? 1 + (first_length_byte & 0x7F) : 1;
-  if (bytes.size() - 1 < length_byte_count) return false;
-  std::size_t outer_length = DecodeBerLength(bytes, position);
-  // A datagram cut short is refused rather than read into bindings with lost values.
-  if (bytes.size() - position < outer_length) return false;
+bool TSNMPRec::DecodePdu(std::string_view bytes) {
+  return Decode(bytes, true, true);
+}
 
+bool TSNMPRec::DecodePduHeader(std::string_view bytes) {
+  return Decode(bytes, true, false);
+}
+
+// One body for the message and the PDU alone, so that the walk of the bindings is the same code
+// for both and costs a message no call more than before.
+bool TSNMPRec::Decode(std::string_view bytes, bool pdu_only, bool with_bindings) {
+  ResetMessage();
+  std::size_t position = 0;
+  // The binding walk goes on while the position is below walk_end - 1.
+  std::size_t walk_end = 0;
   int tag = 0;
-  Version = HeaderItemValue(bytes, position);
-  if (Version == kSnmpVersion3) {
-    // The rest of a version-3 message is security data and possibly ciphertext; none of it
-    // maps onto these fields, and reading it as a v1/v2c PDU would invent bindings.
-    ID = 0;
-    return true;
+  if (pdu_only) {
+    std::string_view content;
+    if (!ReadBerContent(bytes, position, tag, content) || (tag & kConstructedTagBit) == 0) {
+      return false;
+    }
+    // Nothing behind the PDU item is read; the walk ends where fewer than two of its bytes
+    // are left.
+    walk_end = position + content.size();
+    bytes = bytes.substr(0, walk_end);
+    position = 0;
+  } else {
+    if (bytes.size() < 2 || (static_cast<unsigned char>(bytes[0]) & kConstructedTagBit) == 0) {
+      return false;
+    }
+    position = 1;
+    unsigned first_length_byte = static_cast<unsigned char>(bytes[1]);
+    std::size_t length_byte_count =
+        first_length_byte >= 0x80 ? 1 + (first_length_byte & 0x7F) : 1;
+    if (bytes.size() - 1 < length_byte_count) return false;
+    std::size_t outer_length = DecodeBerLength(bytes, position);
+    // A datagram cut short is refused rather than read into bindings with lost values.
+    if (bytes.size() - position < outer_length) return false;
+    walk_end = outer_length;
+
+    Version = HeaderItemValue(bytes, position);
+    if (Version == kSnmpVersion3) {
+      // The rest of a version-3 message is security data and possibly ciphertext; none of it
+      // maps onto these fields, and reading it as a v1/v2c PDU would invent bindings.
+      ID = 0;
+      return true;
+    }
+    Community = ReadBerItem(bytes, position, tag);
   }
-  Community = ReadBerItem(bytes, position, tag);
+
   StepOver(bytes, position, tag);  // steps into the PDU
   PDUType = tag;
   if (PDUType == PduTrap) {
@@ -334,12 +387,13 @@ bool TSNMPRec::Decode(std::string_view bytes, bool with_bindings) {
   }
   if (!with_bindings) return true;
   StepOver(bytes, position, tag);  // steps into the binding list
-  bindings_.reserve(CountBindings(bytes, position, outer_length));
+  bindings_.reserve(CountBindings(bytes, position, walk_end));
 
-  // Every binding of a message that fits in a datagram starts before outer_length - 1, and
-  // while the position is there at least three bytes remain, so each round consumes bytes and
-  // the walk ends. Texts are written into kept storage where there is some.
-  while (position + 1 < outer_length) {
+  // Every binding of a message that fits in a datagram starts before walk_end - 1. walk_end
+  // is at most the end of `bytes`, so while the position is below walk_end - 1 two bytes or
+  // more remain, each round consumes at least two and the walk ends. Texts are written into
+  // kept storage where there is some.
+  while (position + 1 < walk_end) {
     StepOver(bytes, position, tag);  // steps into the binding
     TSNMPMib& binding = SpareBinding();
     binding.OidText.clear();

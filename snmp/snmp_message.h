@@ -40,6 +40,10 @@ constexpr int PduResponse = 0xA2;
 constexpr int PduSetRequest = 0xA3;
 constexpr int PduTrap = 0xA4;
 constexpr int PduGetBulkRequest = 0xA5;
+constexpr int PduInformRequest = 0xA6;
+constexpr int PduTrapV2 = 0xA7;
+// The answer of a version-3 engine that refused a request; it reads like a Response.
+constexpr int PduReport = 0xA8;
 
 constexpr std::int32_t kSnmpVersion1 = 0;
 constexpr std::int32_t kSnmpVersion2c = 1;
@@ -108,12 +112,26 @@ class TSNMPRec {
   // bindings.
   bool DecodeHeader(std::string_view bytes);
 
+  // The PDU alone, as a version-3 message carries it in its scoped PDU: the bytes
+  // EncodeMessage writes behind the community. Afterwards ID is one higher.
+  std::string EncodePdu();
+
+  // Resets the message and fills the PDU fields and bindings from the PDU item at the start of
+  // `bytes`; Version and Community keep their reset values and bytes behind the item are
+  // ignored. False, leaving the message reset, when the bytes do not begin with a whole
+  // constructed item. Inside it the same defined texts and tags as DecodeMessage.
+  bool DecodePdu(std::string_view bytes);
+
+  // DecodePdu up to the PDU header: the same result and fields, but no binding is read.
+  bool DecodePduHeader(std::string_view bytes);
+
  private:
   static constexpr std::size_t kKeptBindingCount = 64;
   static constexpr std::size_t kKeptTextCapacity = 128;
   static constexpr std::size_t kKeptEncodingCapacity = 4096;
 
-  bool Decode(std::string_view bytes, bool with_bindings);
+  // The whole message, or with `pdu_only` the PDU item alone.
+  bool Decode(std::string_view bytes, bool pdu_only, bool with_bindings);
   // The storage for one binding more: a kept one when there is one, else a new one. It counts
   // as a binding of the message only once CommitBinding is called.
   TSNMPMib& SpareBinding();

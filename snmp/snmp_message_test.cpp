@@ -515,5 +515,42 @@ TEST(TSNMPRec, ReusedMessageBehavesLikeAFreshOne) {
   }
 }
 
+// The PDU alone is the tail of the whole message, and reads back to the same fields; a Report
+// reads like a Response.
+TEST(TSNMPRec, PduAloneIsTheMessageTail) {
+  for (int pdu_type : {PduResponse, PduReport}) {
+    TSNMPRec sent = SampleResponse();
+    sent.PDUType = pdu_type;
+    sent.ErrorStatus = 2;
+    sent.ErrorIndex = 1;
+    const std::string message = sent.EncodeMessage();
+    sent.ID = 4711;
+    const std::string pdu = sent.EncodePdu();
+    EXPECT_EQ(sent.ID, 4712);
+    ASSERT_LT(pdu.size(), message.size());
+    EXPECT_EQ(message.substr(message.size() - pdu.size()), pdu);
+
+    TSNMPRec received;
+    ASSERT_TRUE(received.DecodePdu(pdu + "trailing padding"));
+    EXPECT_EQ(received.PDUType, pdu_type);
+    EXPECT_EQ(received.ID, 4711);
+    EXPECT_EQ(received.ErrorStatus, 2);
+    EXPECT_EQ(received.ErrorIndex, 1);
+    EXPECT_EQ(received.Community, kDefaultCommunity);
+    ASSERT_EQ(received.BindingCount(), sent.BindingCount());
+    EXPECT_EQ(received.BindingValue("1.3.6.1.2.1.2.2.1.10.130"), "4000000000");
+    received.ID = 4711;
+    EXPECT_EQ(received.EncodePdu(), pdu);
+
+    ASSERT_TRUE(received.DecodePduHeader(pdu));
+    EXPECT_EQ(received.ID, 4711);
+    EXPECT_EQ(received.BindingCount(), 0);
+    for (std::size_t length = 0; length < pdu.size(); ++length) {
+      EXPECT_FALSE(received.DecodePdu(pdu.substr(0, length))) << length;
+      ExpectResetState(received);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zelsnmp

@@ -44,7 +44,9 @@ TEST(ProcessTest, ArgumentZeroIsTheFullProgramPath) {
 // namespace) with room for only part of a line. The part is undone, the failure reported, and
 // the next line that fits follows the earlier ones directly.
 TEST(FileTest, ShortWriteOnFullDiskIsUndone) {
-  if (unshare(CLONE_NEWNS) != 0) GTEST_SKIP() << "no mount namespace: " << strerror(errno);
+  if (unshare(CLONE_NEWNS) != 0) {
+    GTEST_SKIP() << "no mount namespace of its own (root only): " << strerror(errno);
+  }
   ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0) << strerror(errno);
   const testing_support::TempDirectory dir;
   ASSERT_EQ(mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=4k"), 0) << strerror(errno);

@@ -14,6 +14,7 @@
 #include "testing/private_network.h"
 #include "testing/temp_directory.h"
 #include "tools/check/check_run.h"
+#include "tools/check/display_text.h"
 
 namespace zelsnmp::check {
 namespace {
@@ -35,7 +36,7 @@ TEST(CheckProbeTest, ShowsWhatTheTaskWouldWriteAndWhy) {
       "probe.cfg",
       "[127.0.0.2:ro]\n#TC1:1:1=1.3.6.1.4.1.7.1\n#TS1:1:2=1.3.6.1.4.1.7.2\n"
       "#TS1:1:3=1.3.6.1.4.1.7.3\n#TT1:1:4=1.3.6.1.4.1.7.4\n#TT1:1:5=1.3.6.1.4.1.7.9\n"
-      "[127.0.0.3]\n#TC2:1:1=1.3.6.1.4.1.7.1\n#TS2:1:2=1.3.6.1.4.1.7.1\n");
+      "[127.0.0.3]\n#TC2:1:1=1.3.6.1.4.1.7.1\n#TS2:1:2=1.3.6.1.4.1.7.1\n[nowhere.invalid]\n");
 
   std::ostringstream out;
   std::ostringstream err;
@@ -52,19 +53,26 @@ TEST(CheckProbeTest, ShowsWhatTheTaskWouldWriteAndWhy) {
   EXPECT_GE(took, std::chrono::milliseconds(650));
   const std::vector<std::string> expected = {
       "probe: answered from 127.0.0.2 in ",
-      "\"2\" (INTEGER) slSetStatus 1 the value reported",
-      "\"3000000000\" (Counter32) slSetStatus -1294967296 an unsigned value past 2^31",
-      "\"abc\" (OCTET STRING) slSetStatus 0 no whole number",
-      "\"23.5\" (OCTET STRING) slSetAnalogFloatCodeUT 23.5 the value reported",
-      "noSuchObject slSetAnalogFlags 0x0001 no value reported",
-      "probe: no answer within the time-out",
-      "1.3.6.1.4.1.7.1 - slSetStatusFlags 0x0001 no answer",
-      "1.3.6.1.4.1.7.1 - nothing no answer",
+      "\n 2 \"2\" (INTEGER) slSetStatus 1 the value reported\n",
+      "\n 3 \"3000000000\" (Counte… slSetStatus -1294967296 an unsigned value\n",
+      "\n 4 \"abc\" (OCTET STRING) slSetStatus 0 no whole number in\n",
+      "\n 5 \"23.5\" (OCTET STRING) slSetAnalogFloatCodeUT 23.5 the value reported\n",
+      "\n 6 noSuchObject slSetAnalogFlags 0x0001 no value reported:\n",
+      "probe: no answer within the time-out (",
+      "a wrong community, a filter\n and a dead device look the same to a v2c client",
+      "\n 8 - slSetStatusFlags 0x0001 no answer\n",
+      "\n 9 - nothing no answer\n",
       "line 4 warning: probe: \"abc\" (OCTET STRING) gives slSetStatus 0",
       "line 6 warning: probe: noSuchObject gives slSetAnalogFlags 0x0001",
       "line 7 warning: probe: [127.0.0.3] did not answer",
-      "2 agents, 7 points, 3 warnings, 0 errors",
+      "probe: the host does not resolve: nothing was sent",
+      "3 agents, 7 points, 4 warnings, 0 errors",
   };
+  for (std::size_t start = 0, end; (end = out.str().find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    EXPECT_LE(DisplayWidth(std::string_view(out.str()).substr(start, end - start)),
+              kTerminalColumns);
+  }
   for (const std::string& part : expected) {
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
   }

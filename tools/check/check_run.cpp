@@ -1,10 +1,12 @@
 #include "tools/check/check_run.h"
 
 #include <charconv>
+#include <new>
 #include <optional>
 
 #include "snmp/snmp_client.h"
 #include "tools/check/config_check.h"
+#include "tools/check/display_text.h"
 #include "tools/check/probe.h"
 #include "tools/check/report_printer.h"
 
@@ -16,7 +18,7 @@ constexpr std::string_view kVersion = "zelsnmp-check 1.0";
 constexpr std::int32_t kMaxTimeoutMs = 600000;
 
 constexpr std::string_view kUsage =
-    "usage: zelsnmp-check [--probe] [--timeout MS] CONFIG_FILE\n"
+    "usage: zelsnmp-check [--probe] [--timeout MS] [--wide] CONFIG_FILE\n"
     "\n"
     "Checks a zelSNMP configuration file as the task will load it: each agent with its host\n"
     "and community, each line with its point kind, its numbers as the TM server receives them\n"
@@ -25,6 +27,7 @@ constexpr std::string_view kUsage =
     "  --probe       ask each agent once, as the task does, and show per line what the task\n"
     "                would write into its point and why (no TM server is touched)\n"
     "  --timeout MS  how long the probe waits for each agent (default 5000, as the task)\n"
+    "  --wide        show long OIDs, values and texts whole instead of fitting 80 columns\n"
     "  --help        print this text\n"
     "  --version     print the version\n"
     "\n"
@@ -33,6 +36,7 @@ constexpr std::string_view kUsage =
 
 struct CheckOptions {
   bool probe = false;
+  bool wide = false;
   std::int32_t timeout_ms = kDefaultReceiveTimeoutMs;
   std::string path;
 };
@@ -45,6 +49,26 @@ std::optional<std::int32_t> ParseTimeout(const std::string& text) {
     return std::nullopt;
   }
   return value;
+}
+
+int CheckAndPrint(const CheckOptions& options, std::ostream& out, std::ostream& err) {
+  std::string error;
+  std::optional<CheckReport> report = CheckConfigFile(options.path, error);
+  if (!report) {
+    err << "zelsnmp-check: " << error << "\n";
+    return kExitUnreadable;
+  }
+  std::vector<ProbeResult> probes;
+  if (options.probe) {
+    for (const CheckedAgent& agent : report->agents) {
+      // Resolution failed in the check already; the task's client would send nothing either.
+      probes.push_back(agent.resolved.empty() ? NotSent(agent.entry)
+                                              : ProbeAgent(agent.entry, options.timeout_ms));
+    }
+    AddProbeFindings(*report, probes);
+  }
+  PrintReport(out, options.path, *report, probes, options.wide ? 0 : kTerminalColumns);
+  return report->ExitStatus();
 }
 
 }  // namespace
@@ -65,6 +89,8 @@ int RunCheck(const std::vector<std::string>& arguments, std::ostream& out, std::
       return 0;
     } else if (argument == "--probe") {
       options.probe = true;
+    } else if (argument == "--wide") {
+      options.wide = true;
     } else if (argument == "--timeout") {
       std::optional<std::int32_t> timeout;
       if (i + 1 < arguments.size()) timeout = ParseTimeout(arguments[++i]);
@@ -80,21 +106,13 @@ int RunCheck(const std::vector<std::string>& arguments, std::ostream& out, std::
   }
   if (options.path.empty()) return usage_error("no configuration file given");
 
-  std::string error;
-  std::optional<CheckReport> report = CheckConfigFile(options.path, error);
-  if (!report) {
-    err << "zelsnmp-check: " << error << "\n";
+  // A configuration too large for the memory at hand ends as an unreadable one, not in a crash.
+  try {
+    return CheckAndPrint(options, out, err);
+  } catch (const std::bad_alloc&) {
+    err << "zelsnmp-check: not enough memory to check " << options.path << "\n";
     return kExitUnreadable;
   }
-  std::vector<ProbeResult> probes;
-  if (options.probe) {
-    for (const CheckedAgent& agent : report->agents) {
-      probes.push_back(ProbeAgent(agent.entry, options.timeout_ms));
-    }
-    AddProbeFindings(*report, probes);
-  }
-  PrintReport(out, options.path, *report, probes);
-  return report->ExitStatus();
 }
 
 }  // namespace zelsnmp::check

@@ -55,6 +55,19 @@ void PrintTo(const MistakeCase& mistake, std::ostream* out) { *out << mistake.na
 
 const std::string kHeader = "[127.0.0.2]\n";
 
+// Each byte of ASCII text followed by a zero byte, as UTF-16LE without its mark.
+std::string Utf16LeWithoutMark(std::string_view ascii) {
+  std::string bytes;
+  for (char c : ascii) bytes += std::string{c, '\0'};
+  return bytes;
+}
+
+std::string OidOfNumbers(int count) {
+  std::string oid = "1";
+  for (int i = 1; i < count; ++i) oid += ".1";
+  return oid;
+}
+
 const MistakeCase kMistakes[] = {
     {"TrailingDotInOid", kHeader + "#TC1:1:1=1.3.6.1.2.1.1.3.0.\n", 2, Severity::kError,
      "travels as 1.3.6.1.2.1.1.3.0:"},
@@ -65,6 +78,14 @@ const MistakeCase kMistakes[] = {
     {"DoubleEquals", kHeader + "#TT1:1:1==1.3.6.1.2.1.1.3.0\n", 2, Severity::kError,
      "\"=1.3.6.1.2.1.1.3.0\" travels as 0.3.6.1.2.1.1.3.0:"},
     {"NoOid", kHeader + "#TT1:1:1=\n", 2, Severity::kError, "no OID"},
+    {"OidOf129Numbers", kHeader + "#TT1:1:1=" + OidOfNumbers(129) + "\n", 2, Severity::kError,
+     "an OID of 129 numbers: agents take at most 128 and drop the whole request"},
+    {"OidAsName", kHeader + "#TS1:1:1=sysUpTime.0\n", 2, Severity::kError,
+     "names are not accepted, an OID in numbers is needed"},
+    {"Utf8WithoutMark", "; Коммутатор\n" + kHeader + "#TC1:1:1=1.3.6.1\n", 0, Severity::kWarning,
+     "looks like UTF-8 without a byte-order mark: Cyrillic will be misread"},
+    {"Utf16WithoutMark", Utf16LeWithoutMark(kHeader + "#TC1:1:1=1.3.6.1\r\n"), 0,
+     Severity::kError, "looks like UTF-16 without a byte-order mark"},
     {"LowerCaseKind", kHeader + "#tc1:1:1=1.3.6.1.2.1.1.3.0\n", 2, Severity::kWarning,
      "\"#tc1:1:1\" is no point address"},
     {"TwoNumbersOnly", kHeader + "#TC1:1=1.3.6.1.2.1.1.3.0\n", 2, Severity::kWarning,
@@ -158,7 +179,20 @@ TEST(DisplayTextTest, ShowsWindows1251AsUtf8AndAlignsByCharacters) {
   table.Print(out, "");
   EXPECT_EQ(out.str(), "Приём  x\nab     y\n");
   EXPECT_EQ(CutToWidth("Приём", 5), "Приём");
-  EXPECT_EQ(CutToWidth("Приём!", 5), "Пр...");
+  EXPECT_EQ(CutToWidth("Приём!", 5), "Приё…");
+}
+
+TEST(DisplayTextTest, TableFitsItsWidthByCuttingAndWrapping) {
+  Table table;
+  table.AllowCut(1, 6);
+  table.AddRow({"1", "1.3.6.1.2.1.2.2.1.10.1", "a reason in several words"});
+  std::ostringstream fitted;
+  table.Print(fitted, "  ", 36);
+  EXPECT_EQ(fitted.str(), "  1  1.3.6.1.…  a reason in several\n"
+                          "                words\n");
+  std::ostringstream whole;
+  table.Print(whole, "  ");
+  EXPECT_EQ(whole.str(), "  1  1.3.6.1.2.1.2.2.1.10.1  a reason in several words\n");
 }
 
 struct RunCase {
@@ -172,6 +206,8 @@ TEST(CheckRunTest, CommandLineAndExitStatus) {
   const std::string clean = directory.Write("clean.cfg", "[127.0.0.2]\n#TC1:1:1=1.3.6.1\n");
   const std::string warned = directory.Write("warned.cfg", "[127.0.0.2]\n#tc1:1:1=1.3.6.1\n");
   const std::string wrong = directory.Write("wrong.cfg", "[127.0.0.2]\n#TC1:1:1=1.3.6.1.\n");
+  const std::string long_oid = "1.3.6.1.4.1.32473" + OidOfNumbers(60).substr(1);
+  const std::string wide = directory.Write("wide.cfg", "[127.0.0.2]\n#TC1:1:1=" + long_oid + "\n");
   const RunCase cases[] = {
       {{clean}, 0, "1 agent, 1 point, 0 warnings, 0 errors"},
       {{warned}, 1, "0 points, 1 warning, 0 errors"},
@@ -181,7 +217,9 @@ TEST(CheckRunTest, CommandLineAndExitStatus) {
       {{clean, wrong}, 3, ""},
       {{"--timeout", "0", clean}, 3, ""},
       {{"--bogus", clean}, 3, ""},
-      {{"--help"}, 0, "usage: zelsnmp-check [--probe] [--timeout MS] CONFIG_FILE"},
+      {{wide}, 0, "1:1:1     1.3.6.1.4.1.32473.1.1.1.1.1.1.1.1.1.1.1.1.1.1…\n"},
+      {{"--wide", wide}, 0, long_oid + "\n"},
+      {{"--help"}, 0, "usage: zelsnmp-check [--probe] [--timeout MS] [--wide] CONFIG_FILE"},
       {{"--version"}, 0, "zelsnmp-check "},
   };
   for (const RunCase& run : cases) {

@@ -4,13 +4,13 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <system_error>
 
 #include "net/block_socket.h"
 #include "poller/profile_reader.h"
 #include "snmp/ber.h"
+#include "sys/file.h"
 #include "sys/process.h"
 #include "tools/check/config_lines.h"
 #include "tools/check/display_text.h"
@@ -22,11 +22,42 @@ namespace {
 
 constexpr std::string_view kAgentPort = "161";
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), {});
-  return !in.bad();
+// Agents drop a whole request that names an OID of more numbers than this.
+constexpr std::size_t kMaxOidNumbers = 128;
+
+// Why a file could not be taken, for the operator.
+std::string DescribeUnread(const FileReadResult& read) {
+  const std::string limit = std::to_string(ProfileReader::kMaxFileBytes);
+  switch (read.status) {
+    case FileReadStatus::kRead:
+    case FileReadStatus::kChanged:
+      return "it changed while it was read (" + std::to_string(read.length_at_open) +
+             " bytes when opened, " + std::to_string(read.bytes_read) +
+             " read): check it again once it is written";
+    case FileReadStatus::kMissing: return "no such file";
+    case FileReadStatus::kNoPermission: return "this user may not read it";
+    case FileReadStatus::kDirectory: return "it is a directory; give the configuration file";
+    case FileReadStatus::kDevice: return "it is a device, not a file";
+    case FileReadStatus::kPipe: return "it is a pipe or a socket, not a file";
+    case FileReadStatus::kNotRegular: return "it is not an ordinary file";
+    case FileReadStatus::kTooLarge:
+      return (read.bytes_read > read.length_at_open
+                  ? "it grew past " + limit + " bytes while it was read"
+                  : "it holds " + std::to_string(read.length_at_open) + " bytes") +
+             ": the task reads no file longer than " + limit + " bytes";
+    case FileReadStatus::kReadError: break;
+  }
+  return read.error_text.empty() ? "a read failed" : read.error_text;
+}
+
+std::size_t OidNumbers(std::string_view oid) {
+  return oid.empty() ? 0 : static_cast<std::size_t>(std::count(oid.begin(), oid.end(), '.')) + 1;
+}
+
+bool HasLetter(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  });
 }
 
 // The task deletes the file it loads; the check loads a copy of its own. Nothing when the copy
@@ -178,9 +209,19 @@ void ReportBuilder::CheckPoint(CheckedPoint& point) {
   if (point.oid.empty()) {
     Add(point.line, Severity::kError, "no OID after \"=\"");
   } else if (point.oid_sent != point.oid) {
+    const std::string name_note =
+        HasLetter(point.oid) ? " holds a name: names are not accepted, an OID in numbers is "
+                               "needed (such as 1.3.6.1.2.1.1.3.0); it"
+                             : "";
     Add(point.line, Severity::kError,
-        "the OID \"" + Displayable(point.oid) + "\" travels as " + point.oid_sent +
-            ": no reply ever names it, so the line never gets a value");
+        "the OID \"" + Displayable(point.oid) + "\"" + name_note + " travels as " +
+            point.oid_sent + ": no reply ever names it, so the line never gets a value");
+  }
+  if (const std::size_t numbers = OidNumbers(point.oid_sent); numbers > kMaxOidNumbers) {
+    Add(point.line, Severity::kError,
+        "an OID of " + std::to_string(numbers) + " numbers: agents take at most " +
+            std::to_string(kMaxOidNumbers) +
+            " and drop the whole request, so every point of the agent goes stale");
   }
 }
 
@@ -254,8 +295,9 @@ std::optional<std::string> ResolveLikeTheTask(const std::string& host) {
 std::optional<CheckReport> CheckConfigFile(const std::string& path, std::string& error,
                                            const HostResolver& resolve) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) {
-    error = "cannot read " + path;
+  const FileReadResult read = ReadWholeFile(path, ProfileReader::kMaxFileBytes, bytes);
+  if (read.status != FileReadStatus::kRead) {
+    error = "cannot read " + path + ": " + DescribeUnread(read);
     return std::nullopt;
   }
   const std::optional<PollConfig> loaded = LoadLikeTheTask(bytes);
@@ -268,8 +310,16 @@ std::optional<CheckReport> CheckConfigFile(const std::string& path, std::string&
 
   CheckReport report;
   ReportBuilder builder(report);
-  if (lines.utf16) {
+  if (lines.encoding == FileEncoding::kUtf16) {
     builder.Add(0, Severity::kNote, "a UTF-16 file: lines are shown without their numbers");
+  } else if (lines.encoding == FileEncoding::kUtf16WithoutMark) {
+    builder.Add(0, Severity::kError,
+                "looks like UTF-16 without a byte-order mark: the task reads it byte by byte "
+                "and misreads every line; save as Windows-1251 or UTF-8 with a byte-order mark");
+  } else if (lines.encoding == FileEncoding::kUtf8WithoutMark) {
+    builder.Add(0, Severity::kWarning,
+                "looks like UTF-8 without a byte-order mark: Cyrillic will be misread; save as "
+                "Windows-1251 or UTF-8 with a byte-order mark");
   }
   builder.CheckLines(lines);
 

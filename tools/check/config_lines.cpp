@@ -1,5 +1,7 @@
 #include "tools/check/config_lines.h"
 
+#include <algorithm>
+
 #include "poller/profile_reader.h"
 #include "util/cp1251.h"
 
@@ -67,6 +69,50 @@ void Classify(std::string_view mark, std::string_view line, ConfigLine& result) 
   }
 }
 
+// Valid UTF-8 that holds at least one character beyond ASCII. Windows-1251 letters are seldom
+// valid UTF-8: a Cyrillic letter there is one byte of 0xC0 or more, which UTF-8 requires to
+// be followed by bytes of 0x80 to 0xBF.
+bool IsUtf8BeyondAscii(std::string_view bytes) {
+  bool beyond_ascii = false;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    std::size_t followers = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      followers = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      followers = 2;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      followers = 3;
+    } else {
+      return false;
+    }
+    for (std::size_t f = 1; f <= followers; ++f) {
+      if (i + f >= bytes.size() || (static_cast<unsigned char>(bytes[i + f]) & 0xC0) != 0x80) {
+        return false;
+      }
+    }
+    beyond_ascii = true;
+    i += followers + 1;
+  }
+  return beyond_ascii;
+}
+
+// UTF-16 text of a configuration is mostly ASCII, so one byte of nearly every pair is zero,
+// while a single-byte file has at most a stray zero.
+bool LooksLikeUtf16(std::string_view bytes) {
+  std::size_t zero_even = 0;
+  std::size_t zero_odd = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\0') ++(i % 2 == 0 ? zero_even : zero_odd);
+  }
+  const std::size_t pairs = bytes.size() / 2;
+  const std::size_t zeros = std::max(zero_even, zero_odd);
+  return pairs >= 2 && zeros * 2 >= pairs && std::min(zero_even, zero_odd) * 8 <= zeros;
+}
+
 }  // namespace
 
 std::string FoldCase(std::string_view text) {
@@ -80,13 +126,20 @@ std::string FoldCase(std::string_view text) {
 ConfigLines SplitConfigLines(std::string_view file_bytes) {
   ConfigLines result;
   if (file_bytes.starts_with("\xFF\xFE") || file_bytes.starts_with("\xFE\xFF")) {
-    result.utf16 = true;
+    result.encoding = FileEncoding::kUtf16;
+    return result;
+  }
+  if (LooksLikeUtf16(file_bytes)) {
+    result.encoding = FileEncoding::kUtf16WithoutMark;
     return result;
   }
   std::string_view mark;
   if (file_bytes.starts_with(kUtf8Mark)) {
     mark = kUtf8Mark;
     file_bytes.remove_prefix(kUtf8Mark.size());
+    result.encoding = FileEncoding::kUtf8;
+  } else if (IsUtf8BeyondAscii(file_bytes)) {
+    result.encoding = FileEncoding::kUtf8WithoutMark;
   }
   std::string section;
   bool in_section = false;

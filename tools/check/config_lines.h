@@ -5,7 +5,8 @@
 // classified with the task's own profile reader, fed that one line, so that blanks, quotes,
 // zero bytes and comments are judged exactly as when the task loads the file. A file that
 // starts with a UTF-8 byte-order mark is read as the reader reads it (converted); a UTF-16 file
-// cannot be split into lines here and gives no lines at all.
+// cannot be split into lines here and gives no lines at all. The file's encoding is told too,
+// so that a file saved in one the task misreads can be named.
 
 #ifndef ZELSNMP_TOOLS_CHECK_CONFIG_LINES_H_
 #define ZELSNMP_TOOLS_CHECK_CONFIG_LINES_H_
@@ -38,9 +39,19 @@ struct ConfigLine {
   std::size_t raw_value_length = 0;  // kEntry: bytes after the "=" before trimming and cutting
 };
 
+// How the file's bytes are encoded, as far as its bytes tell. The task reads a file without a
+// byte-order mark as Windows-1251, byte for byte.
+enum class FileEncoding {
+  kSingleByte,        // Windows-1251 or plain ASCII: read as written
+  kUtf8,              // with a byte-order mark: converted
+  kUtf16,             // with a byte-order mark: converted, but no lines can be given
+  kUtf8WithoutMark,   // valid UTF-8 with characters beyond ASCII: misread byte for byte
+  kUtf16WithoutMark,  // every other byte zero: misread; no lines are given
+};
+
 struct ConfigLines {
   std::vector<ConfigLine> lines;
-  bool utf16 = false;  // the file is UTF-16: no lines could be given
+  FileEncoding encoding = FileEncoding::kSingleByte;
 };
 
 ConfigLines SplitConfigLines(std::string_view file_bytes);

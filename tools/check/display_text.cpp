@@ -42,16 +42,45 @@ std::size_t DisplayWidth(std::string_view utf8) {
 }
 
 std::string CutToWidth(std::string_view utf8, std::size_t width) {
-  if (DisplayWidth(utf8) <= width || width < 3) return std::string(utf8);
+  if (DisplayWidth(utf8) <= width || width < 1) return std::string(utf8);
   std::size_t kept = 0;
   std::size_t end = 0;
   for (; end < utf8.size(); ++end) {
-    if ((static_cast<unsigned char>(utf8[end]) & 0xC0) != 0x80 && kept++ == width - 3) break;
+    if ((static_cast<unsigned char>(utf8[end]) & 0xC0) != 0x80 && kept++ == width - 1) break;
   }
-  return std::string(utf8.substr(0, end)) + "...";
+  return std::string(utf8.substr(0, end)) + "\u2026";
 }
 
-void Table::Print(std::ostream& out, std::string_view indent) const {
+namespace {
+
+// A wrapped last column narrower than this would read worse than a long line; columns are cut
+// only until the last column gets this much room, since it can wrap.
+constexpr std::size_t kLeastWrapWidth = 20;
+
+// `text` in lines of at most `width` characters, broken at blanks; a word longer than a line
+// stays whole.
+std::vector<std::string> WrapAtBlanks(std::string_view text, std::size_t width) {
+  std::vector<std::string> lines(1);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view word = text.substr(start, end - start);
+    std::string& line = lines.back();
+    if (!line.empty() && DisplayWidth(line) + 1 + DisplayWidth(word) > width) {
+      lines.emplace_back(word);
+    } else {
+      if (!line.empty()) line += ' ';
+      line += word;
+    }
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::vector<std::size_t> Table::ColumnWidths(std::size_t indent, std::size_t width) const {
   std::vector<std::size_t> widths;
   for (const auto& row : rows_) {
     if (widths.size() < row.size()) widths.resize(row.size(), 0);
@@ -59,11 +88,54 @@ void Table::Print(std::ostream& out, std::string_view indent) const {
       widths[i] = std::max(widths[i], DisplayWidth(row[i]));
     }
   }
+  if (width == 0 || widths.empty()) return widths;
+  // A last column that may be cut is cut like the others; any other one wraps.
+  const std::size_t last = widths.size() - 1;
+  const bool last_cut = last < least_widths_.size() && least_widths_[last] > 0;
+  std::size_t total = indent + 2 * last + (last_cut ? widths[last]
+                                                    : std::min(widths[last], kLeastWrapWidth));
+  for (std::size_t i = 0; i + 1 < widths.size(); ++i) total += widths[i];
+  while (total > width) {
+    std::size_t widest = widths.size();
+    for (std::size_t i = 0; i < widths.size() && i < least_widths_.size(); ++i) {
+      if (least_widths_[i] > 0 && widths[i] > least_widths_[i] &&
+          (widest == widths.size() || widths[i] > widths[widest])) {
+        widest = i;
+      }
+    }
+    if (widest == widths.size()) break;
+    const std::size_t narrower = std::min(total - width, widths[widest] - least_widths_[widest]);
+    widths[widest] -= narrower;
+    total -= narrower;
+  }
+  return widths;
+}
+
+void Table::Print(std::ostream& out, std::string_view indent, std::size_t width) const {
+  const std::vector<std::size_t> widths = ColumnWidths(DisplayWidth(indent), width);
   for (const auto& row : rows_) {
     std::string line(indent);
     for (std::size_t i = 0; i < row.size(); ++i) {
-      line += row[i];
-      if (i + 1 < row.size()) line.append(widths[i] - DisplayWidth(row[i]) + 2, ' ');
+      const bool cut = width > 0 && i < least_widths_.size() && least_widths_[i] > 0;
+      const std::string cell = cut ? CutToWidth(row[i], widths[i]) : row[i];
+      if (i + 1 < row.size()) {
+        line += cell;
+        line.append(widths[i] - DisplayWidth(cell) + 2, ' ');
+        continue;
+      }
+      const std::size_t start = DisplayWidth(line);
+      if (width == 0 || start + DisplayWidth(cell) <= width || start + kLeastWrapWidth > width) {
+        line += cell;
+        continue;
+      }
+      const std::vector<std::string> parts = WrapAtBlanks(cell, width - start);
+      for (std::size_t p = 0; p < parts.size(); ++p) {
+        if (p > 0) {
+          line += '\n';
+          line.append(start, ' ');
+        }
+        line += parts[p];
+      }
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out << line << '\n';

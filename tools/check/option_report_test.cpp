@@ -29,7 +29,7 @@ TEST(OptionReportTest, ShowsOptionsAndReportsEachMistakeWithItsLine) {
       "#TS2:1:1=1.3.6.1.2.1.1.3.0\n");  // 10
   std::ostringstream out;
   std::ostringstream err;
-  EXPECT_EQ(RunCheck({path}, out, err), 2) << out.str() << err.str();
+  EXPECT_EQ(RunCheck({"--wide", path}, out, err), 2) << out.str() << err.str();
   std::string text;  // runs of blanks as one
   for (char c : out.str()) {
     if (c != ' ' || text.empty() || text.back() != ' ') text += c;

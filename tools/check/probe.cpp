@@ -16,9 +16,6 @@ namespace {
 
 constexpr std::int32_t kErrorStatusTooBig = 1;
 
-// Longer values (descriptions, for instance) are cut so that the table stays readable.
-constexpr std::size_t kShownValueWidth = 32;
-
 std::string TagName(std::int32_t tag) {
   switch (tag) {
     case TagInteger: return "INTEGER";
@@ -49,6 +46,7 @@ std::string FloatText(float value) {
 ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
   ProbeResult result;
   if (agent.options.mistaken) {
+    result.sent = false;
     result.not_polled = true;
     for (const PointLine& line : agent.lines) {
       ProbedLine probed;
@@ -109,6 +107,17 @@ ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
   return result;
 }
 
+ProbeResult NotSent(const AgentEntry& agent) {
+  ProbeResult result;
+  result.sent = false;
+  for (const PointLine& line : agent.lines) {
+    ProbedLine probed;
+    probed.write = DecideSilentWrite(ScanPointAddress(line.Name()));
+    result.lines.push_back(std::move(probed));
+  }
+  return result;
+}
+
 std::string DescribeWrite(const PointWrite& write) {
   switch (write.kind) {
     case PointWriteKind::kStatus: return "slSetStatus " + std::to_string(write.status);
@@ -143,7 +152,7 @@ std::string DescribeBinding(const ProbedLine& line) {
     return TagName(tag);
   }
   std::string shown(1, '"');
-  shown += CutToWidth(Displayable(line.binding.ValueText), kShownValueWidth);
+  shown += Displayable(line.binding.ValueText);
   shown += "\" (";
   shown += TagName(tag);
   shown += ')';

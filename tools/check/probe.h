@@ -31,6 +31,7 @@ struct ProbedLine {
 };
 
 struct ProbeResult {
+  bool sent = true;               // false: the host does not resolve, nothing was sent
   bool not_polled = false;        // the agent's options hold a mistake: nothing was sent
   bool answered = false;          // a datagram came and decoded
   std::int32_t error_status = 0;  // of the answer
@@ -43,6 +44,9 @@ struct ProbeResult {
 };
 
 ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms);
+// The result for an agent whose host does not resolve: nothing sent, every line as for no
+// answer.
+ProbeResult NotSent(const AgentEntry& agent);
 
 // What a write does, for people: "slSetStatus 0", "slSetAnalogFlags 0x0001", "nothing".
 std::string DescribeWrite(const PointWrite& write);

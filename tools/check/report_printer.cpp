@@ -46,7 +46,29 @@ std::string SeverityName(Severity severity) {
   return "";
 }
 
-void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult* probe) {
+// A value in a finding's text is cut to this; the probe's table shows it (whole with --wide).
+constexpr std::size_t kFindingValueWidth = 40;
+
+// Least widths of the columns cut to fit the terminal: enough to tell the cells apart.
+constexpr std::size_t kLeastOidWidth = 24;
+constexpr std::size_t kLeastValueWidth = 16;
+
+std::string ProbeLine(const ProbeResult& probe) {
+  if (probe.not_polled) return "not asked: its options hold a mistake";
+  if (!probe.sent) return "the host does not resolve: nothing was sent";
+  if (!probe.answered) {
+    return "no answer within the time-out (" + std::to_string(probe.elapsed_ms) +
+           " ms): a wrong community, a filter and a dead device look the same to a v2c client";
+  }
+  if (probe.error_status != 0) {
+    return "answered from " + probe.from + " with error status " +
+           std::to_string(probe.error_status) + ": treated as no answer";
+  }
+  return "answered from " + probe.from + " in " + std::to_string(probe.elapsed_ms) + " ms";
+}
+
+void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult* probe,
+                std::size_t width) {
   out << "[" << Displayable(agent.entry.section_name) << "]  line " << LineCell(agent.line)
       << "\n  host " << (agent.host.empty() ? "(none)" : Displayable(agent.host));
   if (!agent.host.empty()) {
@@ -57,41 +79,37 @@ void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult*
       << (agent.default_community ? "  (the default)" : "") << "\n";
   PrintAgentOptions(out, agent.entry);
   if (probe != nullptr) {
-    out << "  probe: ";
-    if (probe->not_polled) {
-      out << "not asked: its options hold a mistake\n";
-    } else if (!probe->answered) {
-      out << "no answer within the time-out (" << probe->elapsed_ms << " ms)\n";
-    } else if (probe->error_status != 0) {
-      out << "answered from " << probe->from << " with error status " << probe->error_status
-          << ": treated as no answer\n";
-    } else {
-      out << "answered from " << probe->from << " in " << probe->elapsed_ms << " ms\n";
+    Table probe_line;
+    probe_line.AddRow({"probe:", ProbeLine(*probe)});
+    probe_line.Print(out, "  ", width);
+    if (probe->size) {
+      Table size_line;
+      size_line.AddRow({"request size:", DescribeSizeProbe(*probe->size)});
+      size_line.Print(out, "  ", width);
     }
-    if (probe->size) out << "  request size: " << DescribeSizeProbe(*probe->size) << "\n";
   }
   if (agent.points.empty()) return;
   Table table;
-  if (probe == nullptr) {
-    table.AddRow({"LINE", "KEY", "KIND", "TM POINT", "OID"});
-  } else {
-    table.AddRow({"LINE", "KEY", "KIND", "TM POINT", "OID", "VALUE", "THE TASK WRITES", "WHY"});
+  table.AllowCut(4, kLeastOidWidth);
+  table.AddRow({"LINE", "KEY", "KIND", "TM POINT", "OID"});
+  for (const CheckedPoint& point : agent.points) {
+    table.AddRow({LineCell(point.line), Displayable(point.config_line.Name()),
+                  KindCell(point.address), TmPointCell(point.address), OidCell(point)});
   }
-  for (std::size_t i = 0; i < agent.points.size(); ++i) {
-    const CheckedPoint& point = agent.points[i];
-    std::vector<std::string> row = {LineCell(point.line), Displayable(point.config_line.Name()),
-                                    KindCell(point.address), TmPointCell(point.address),
-                                    OidCell(point)};
-    if (probe != nullptr && i < probe->lines.size()) {
-      const ProbedLine& probed = probe->lines[i];
-      const bool values = probe->answered && probe->error_status == 0;
-      row.push_back(values ? DescribeBinding(probed) : "-");
-      row.push_back(DescribeWrite(probed.write));
-      row.push_back(DescribeReason(probed.write));
-    }
-    table.AddRow(std::move(row));
+  table.Print(out, "  ", width);
+  if (probe == nullptr) return;
+  // What the probe found, per line, in a table of its own so that both fit the terminal.
+  Table answers;
+  answers.AllowCut(1, kLeastValueWidth);
+  answers.AddRow({"LINE", "VALUE", "THE TASK WRITES", "WHY"});
+  const bool values = probe->answered && probe->error_status == 0;
+  for (std::size_t i = 0; i < agent.points.size() && i < probe->lines.size(); ++i) {
+    const ProbedLine& probed = probe->lines[i];
+    answers.AddRow({LineCell(agent.points[i].line), values ? DescribeBinding(probed) : "-",
+                    DescribeWrite(probed.write), DescribeReason(probed.write)});
   }
-  table.Print(out, "  ");
+  out << "\n";
+  answers.Print(out, "  ", width);
 }
 
 }  // namespace
@@ -107,7 +125,8 @@ void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probe
   for (std::size_t a = 0; a < report.agents.size() && a < probes.size(); ++a) {
     const CheckedAgent& agent = report.agents[a];
     const ProbeResult& probe = probes[a];
-    if (probe.not_polled) continue;  // the option mistake is reported already
+    // The host's own finding says it does not resolve; an option mistake is an error already.
+    if (!probe.sent) continue;
     if (const std::optional<std::string> advice = SizeAdvice(probe.size, agent.entry)) {
       report.findings.push_back({agent.line, Severity::kWarning, "probe: " + *advice});
     }
@@ -126,7 +145,10 @@ void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probe
       if (reason == PointWriteReason::kNoValue || reason == PointWriteReason::kNotANumber ||
           reason == PointWriteReason::kNotAFloat || reason == PointWriteReason::kFloatOverflow) {
         report.findings.push_back({agent.points[i].line, Severity::kWarning,
-                                   "probe: " + DescribeBinding(probe.lines[i]) + " gives " +
+                                   "probe: " +
+                                       CutToWidth(DescribeBinding(probe.lines[i]),
+                                                  kFindingValueWidth) +
+                                       " gives " +
                                        DescribeWrite(probe.lines[i].write) + ": " +
                                        DescribeReason(probe.lines[i].write)});
       }
@@ -137,11 +159,11 @@ void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probe
 }
 
 void PrintReport(std::ostream& out, const std::string& path, const CheckReport& report,
-                 const std::vector<ProbeResult>& probes) {
+                 const std::vector<ProbeResult>& probes, std::size_t width) {
   out << "Configuration " << path << "\n";
   for (std::size_t a = 0; a < report.agents.size(); ++a) {
     out << "\n";
-    PrintAgent(out, report.agents[a], a < probes.size() ? &probes[a] : nullptr);
+    PrintAgent(out, report.agents[a], a < probes.size() ? &probes[a] : nullptr, width);
   }
   if (!report.findings.empty()) {
     out << "\n";
@@ -150,7 +172,7 @@ void PrintReport(std::ostream& out, const std::string& path, const CheckReport& 
       table.AddRow({finding.line > 0 ? "line " + std::to_string(finding.line) : "file",
                     SeverityName(finding.severity) + ":", finding.text});
     }
-    table.Print(out, "");
+    table.Print(out, "", width);
   }
   out << "\n" << SummaryLine(report) << "\n";
 }

@@ -1,10 +1,11 @@
 // The configuration check's report as a person reads it in a terminal: per agent its host and
-// community and a table of its lines, with the probe's answer beside them when there is one;
+// community and a table of its lines, followed by the probe's answers when there are some;
 // then the findings in line order and a summary line.
 
 #ifndef ZELSNMP_TOOLS_CHECK_REPORT_PRINTER_H_
 #define ZELSNMP_TOOLS_CHECK_REPORT_PRINTER_H_
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,9 +15,10 @@
 
 namespace zelsnmp::check {
 
-// `probes` is empty, or holds one result per agent of `report`.
+// `probes` is empty, or holds one result per agent of `report`. The tables are made to fit
+// `width` columns (long OIDs and values cut, the last column wrapped); 0 prints them whole.
 void PrintReport(std::ostream& out, const std::string& path, const CheckReport& report,
-                 const std::vector<ProbeResult>& probes);
+                 const std::vector<ProbeResult>& probes, std::size_t width);
 
 // Adds what the probe found to the report's findings (an agent that did not answer, lines
 // without a value the task can write), keeping line order.

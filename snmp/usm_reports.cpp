@@ -1,0 +1,75 @@
+#include "snmp/usm_reports.h"
+
+#include <array>
+#include <cstddef>
+
+#include "snmp/snmp_message.h"
+#include "util/cp1251.h"
+
+namespace zelsnmp {
+namespace {
+
+struct ReportEntry {
+  UsmReport report;
+  std::string_view oid;
+  std::string_view name;
+  std::string_view text;  // UTF-8
+};
+
+constexpr std::array<ReportEntry, 7> kReports = {{
+    {UsmReport::kNone, "", "", "Агент SNMPv3 отклонил запрос"},
+    {UsmReport::kUnsupportedSecurityLevel, "1.3.6.1.6.3.15.1.1.1.0",
+     "usmStatsUnsupportedSecLevels", "Агент SNMPv3 не поддерживает заданный уровень защиты"},
+    {UsmReport::kNotInTimeWindow, "1.3.6.1.6.3.15.1.1.2.0", "usmStatsNotInTimeWindows",
+     "Запрос SNMPv3 вне временного окна агента"},
+    {UsmReport::kUnknownUserName, "1.3.6.1.6.3.15.1.1.3.0", "usmStatsUnknownUserNames",
+     "Агенту SNMPv3 неизвестен пользователь"},
+    {UsmReport::kUnknownEngineId, "1.3.6.1.6.3.15.1.1.4.0", "usmStatsUnknownEngineIDs",
+     "Агенту SNMPv3 неизвестен идентификатор машины (engine ID)"},
+    {UsmReport::kWrongDigest, "1.3.6.1.6.3.15.1.1.5.0", "usmStatsWrongDigests",
+     "Неверная подпись запроса SNMPv3 (пароль или алгоритм аутентификации)"},
+    {UsmReport::kDecryptionError, "1.3.6.1.6.3.15.1.1.6.0", "usmStatsDecryptionErrors",
+     "Агент SNMPv3 не смог расшифровать запрос (пароль или алгоритм шифрования)"},
+}};
+
+const ReportEntry& EntryOf(UsmReport report) {
+  for (const ReportEntry& entry : kReports) {
+    if (entry.report == report) return entry;
+  }
+  return kReports[0];
+}
+
+}  // namespace
+
+UsmReport UsmReportOfOid(std::string_view oid_text) {
+  for (const ReportEntry& entry : kReports) {
+    if (!entry.oid.empty() && entry.oid == oid_text) return entry.report;
+  }
+  return UsmReport::kNone;
+}
+
+UsmReport UsmReportOf(const TSNMPRec& report) {
+  if (report.BindingCount() == 0) return UsmReport::kNone;
+  return UsmReportOfOid(report.Bindings()[0].OidText);
+}
+
+std::string_view UsmReportOid(UsmReport report) {
+  return EntryOf(report).oid;
+}
+
+std::string_view UsmReportName(UsmReport report) {
+  return EntryOf(report).name;
+}
+
+const std::string& UsmReportText(UsmReport report) {
+  static const std::array<std::string, kReports.size()> texts = [] {
+    std::array<std::string, kReports.size()> converted;
+    for (std::size_t i = 0; i < kReports.size(); ++i) {
+      converted[i] = Utf8ToCp1251(kReports[i].text);
+    }
+    return converted;
+  }();
+  return texts[static_cast<std::size_t>(&EntryOf(report) - kReports.data())];
+}
+
+}  // namespace zelsnmp

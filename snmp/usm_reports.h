@@ -1,0 +1,42 @@
+// The reasons a version-3 engine gives for refusing a message: the usmStats counters it names
+// in the first binding of its Report, each with its name and a short text for the error log.
+//
+// The texts are kept here as readable UTF-8 and converted to Windows-1251, the code page of the
+// task's log lines, once, on first use.
+
+#ifndef ZELSNMP_SNMP_USM_REPORTS_H_
+#define ZELSNMP_SNMP_USM_REPORTS_H_
+
+#include <string>
+#include <string_view>
+
+namespace zelsnmp {
+
+class TSNMPRec;
+
+enum class UsmReport {
+  kNone,                      // no binding, or not a usmStats counter
+  kUnsupportedSecurityLevel,  // usmStatsUnsupportedSecLevels
+  kNotInTimeWindow,           // usmStatsNotInTimeWindows
+  kUnknownUserName,           // usmStatsUnknownUserNames
+  kUnknownEngineId,           // usmStatsUnknownEngineIDs
+  kWrongDigest,               // usmStatsWrongDigests
+  kDecryptionError,           // usmStatsDecryptionErrors
+};
+
+// The counter a Report's first binding names; kNone for any other OID.
+UsmReport UsmReportOfOid(std::string_view oid_text);
+UsmReport UsmReportOf(const TSNMPRec& report);
+
+// The counter's OID text ("1.3.6.1.6.3.15.1.1.2.0") and MIB name ("usmStatsNotInTimeWindows");
+// empty for kNone.
+std::string_view UsmReportOid(UsmReport report);
+std::string_view UsmReportName(UsmReport report);
+
+// A short Russian text for the error log, in Windows-1251, without a line end; for kNone the
+// text of a Report that names no counter of the security model.
+const std::string& UsmReportText(UsmReport report);
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_SNMP_USM_REPORTS_H_
