@@ -40,22 +40,23 @@ CipherAlgorithm AlgorithmOf(PrivProtocol protocol) {
   return CipherAlgorithm::kAesCfb128;
 }
 
-// The IV from the privacy parameters (the salt as sent) and the key or the engine clock.
-std::string InitialVector(PrivProtocol protocol, const SecretBytes& key,
+// The IV from the privacy parameters (the salt as sent) and the key or the engine clock. A
+// DES-family IV gives away the pre-IV to anyone who sees the salt, so it is wiped like a key.
+SecretBytes InitialVector(PrivProtocol protocol, const SecretBytes& key,
                           std::int32_t engine_boots, std::int32_t engine_time,
                           std::string_view privacy_parameters) {
-  std::string iv;
   if (IsDesFamily(protocol)) {
-    const std::string_view pre_iv = key.view().substr(CipherKeyBytes(protocol));
+    SecretBytes iv(key.view().substr(CipherKeyBytes(protocol), kDesBlockBytes));
     for (std::size_t i = 0; i < kDesBlockBytes; ++i) {
-      iv.push_back(static_cast<char>(pre_iv[i] ^ privacy_parameters[i]));
+      iv.data()[i] ^= static_cast<unsigned char>(privacy_parameters[i]);
     }
-  } else {
-    AppendBigEndian32(iv, static_cast<std::uint32_t>(engine_boots));
-    AppendBigEndian32(iv, static_cast<std::uint32_t>(engine_time));
-    iv.append(privacy_parameters);
+    return iv;
   }
-  return iv;
+  std::string iv;
+  AppendBigEndian32(iv, static_cast<std::uint32_t>(engine_boots));
+  AppendBigEndian32(iv, static_cast<std::uint32_t>(engine_time));
+  iv.append(privacy_parameters);
+  return SecretBytes(iv);
 }
 
 bool KeyFits(PrivProtocol protocol, const SecretBytes& key) {
@@ -105,11 +106,11 @@ bool EncryptScopedPduWithSalt(PrivProtocol protocol, const SecretBytes& localize
   } else {
     AppendBigEndian64(parameters, salt);
   }
-  const std::string iv = InitialVector(protocol, localized_privacy_key, engine_boots,
+  const SecretBytes iv = InitialVector(protocol, localized_privacy_key, engine_boots,
                                        engine_time, parameters);
   const std::string_view key =
       localized_privacy_key.view().substr(0, CipherKeyBytes(protocol));
-  if (!RunCipher(AlgorithmOf(protocol), CipherDirection::kEncrypt, key, iv, padded,
+  if (!RunCipher(AlgorithmOf(protocol), CipherDirection::kEncrypt, key, iv.view(), padded,
                  encrypted)) {
     return false;
   }
@@ -127,11 +128,11 @@ bool DecryptScopedPdu(PrivProtocol protocol, const SecretBytes& localized_privac
     return false;
   }
   if (IsDesFamily(protocol) && encrypted.size() % kDesBlockBytes != 0) return false;
-  const std::string iv = InitialVector(protocol, localized_privacy_key, engine_boots,
+  const SecretBytes iv = InitialVector(protocol, localized_privacy_key, engine_boots,
                                        engine_time, privacy_parameters);
   const std::string_view key =
       localized_privacy_key.view().substr(0, CipherKeyBytes(protocol));
-  return RunCipher(AlgorithmOf(protocol), CipherDirection::kDecrypt, key, iv, encrypted,
+  return RunCipher(AlgorithmOf(protocol), CipherDirection::kDecrypt, key, iv.view(), encrypted,
                    plaintext);
 }
 
