@@ -32,7 +32,7 @@ bool AuthenticationCodeMatches(AuthProtocol protocol, const SecretBytes& localiz
   if (received_code.size() != AuthParameterLength(protocol)) return false;
   const std::string expected =
       AuthenticationCode(protocol, localized_key, whole_message_with_zeroed_parameters);
-  if (expected.size() != received_code.size()) return false;
+  if (expected.empty() || expected.size() != received_code.size()) return false;
   // Every byte is looked at, so the time taken does not tell a forger how much was right.
   unsigned char difference = 0;
   for (std::size_t i = 0; i < expected.size(); ++i) {
