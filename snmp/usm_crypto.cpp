@@ -33,6 +33,9 @@ constexpr std::array<PrivEntry, 7> kPrivProtocols = {{
     {PrivProtocol::kAes256Reeder, "AES-256-C"},
 }};
 
+// "AES-128" is accepted as another spelling of "AES", as the configuration's own example writes it.
+constexpr std::string_view kAes128OtherName = "AES-128";
+
 constexpr std::string_view kNoProtocolName = "none";
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
@@ -57,6 +60,7 @@ std::optional<AuthProtocol> AuthProtocolByName(std::string_view name) {
 }
 
 std::optional<PrivProtocol> PrivProtocolByName(std::string_view name) {
+  if (SameIgnoringCase(name, kAes128OtherName)) return PrivProtocol::kAes128;
   for (const PrivEntry& entry : kPrivProtocols) {
     if (SameIgnoringCase(name, entry.name)) return entry.protocol;
   }

@@ -31,8 +31,9 @@ enum class PrivProtocol {
 };
 
 // The configuration names, in any letter case: "MD5", "SHA" (SHA-1), "SHA-224", "SHA-256",
-// "SHA-384", "SHA-512"; "DES", "3DES", "AES" (AES-128), "AES-192", "AES-256", "AES-192-C",
-// "AES-256-C". Empty for any other text (also for "none": no protocol is not a name).
+// "SHA-384", "SHA-512"; "DES", "3DES", "AES" (AES-128, also spelt "AES-128"), "AES-192",
+// "AES-256", "AES-192-C", "AES-256-C". Empty for any other text (also for "none": no protocol is
+// not a name).
 std::optional<AuthProtocol> AuthProtocolByName(std::string_view name);
 std::optional<PrivProtocol> PrivProtocolByName(std::string_view name);
 // The configuration name in upper case; "none" for kNone.

@@ -31,9 +31,13 @@ TEST(UsmProtocolNames, ConfigurationNamesInAnyCase) {
     std::string_view name;
     PrivProtocol protocol;
   } priv_cases[] = {
-      {"DES", PrivProtocol::kDes},           {"3des", PrivProtocol::kTripleDes},
-      {"AES", PrivProtocol::kAes128},        {"aes-192", PrivProtocol::kAes192},
-      {"AES-256", PrivProtocol::kAes256},    {"AES-192-C", PrivProtocol::kAes192Reeder},
+      {"DES", PrivProtocol::kDes},
+      {"3des", PrivProtocol::kTripleDes},
+      {"AES", PrivProtocol::kAes128},
+      {"aes-128", PrivProtocol::kAes128},
+      {"aes-192", PrivProtocol::kAes192},
+      {"AES-256", PrivProtocol::kAes256},
+      {"AES-192-C", PrivProtocol::kAes192Reeder},
       {"aes-256-c", PrivProtocol::kAes256Reeder},
   };
   for (const auto& c : priv_cases) {
