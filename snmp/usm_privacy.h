@@ -33,7 +33,8 @@ constexpr std::size_t kPrivacyParameterBytes = 8;
 bool NextPrivacySalt(std::uint64_t& salt);
 
 // Encrypts with the next salt of the process. False when the protocol is kNone, the key has
-// not the protocol's length, the salt cannot be drawn or the cipher fails.
+// not the protocol's length, the scoped PDU is empty, the salt cannot be drawn or the cipher
+// fails.
 bool EncryptScopedPdu(PrivProtocol protocol, const SecretBytes& localized_privacy_key,
                       std::int32_t engine_boots, std::int32_t engine_time,
                       std::string_view plaintext, std::string& encrypted,
