@@ -1,6 +1,6 @@
 // The cryptographic operations against published vectors: HMAC (RFC 2202 and RFC 4231, test
-// case 2), AES-CFB128 (NIST SP 800-38A F.3.13, F.3.15, F.3.17), DES-CBC (FIPS 81), and the
-// configuration names of the protocols.
+// case 2), AES-CFB128 (NIST SP 800-38A F.3.13, F.3.15, F.3.17), DES-CBC (FIPS 81), triple DES
+// (NIST SP 800-67), and the configuration names of the protocols.
 
 #include "snmp/usm_crypto.h"
 
@@ -132,6 +132,16 @@ TEST(UsmCrypto, DesCbcVector) {
     ASSERT_TRUE(RunCipher(c.algorithm, CipherDirection::kDecrypt, c.key, iv, ciphertext, out));
     EXPECT_EQ(out, plaintext);
   }
+}
+
+// Three different keys, taken in order (NIST SP 800-67, first block; a zero IV makes CBC of
+// one block the bare cipher).
+TEST(UsmCrypto, TripleDesKeysInOrder) {
+  const std::string key = Bytes("0123456789abcdef 23456789abcdef01 456789abcdef0123");
+  std::string out;
+  ASSERT_TRUE(RunCipher(CipherAlgorithm::kTripleDesEdeCbc, CipherDirection::kEncrypt, key,
+                        std::string(8, '\0'), "The qufc", out));
+  EXPECT_EQ(Hex(out), "a826fd8ce53b855f");
 }
 
 TEST(UsmCrypto, CipherRefusesLengthsThatDoNotFit) {
