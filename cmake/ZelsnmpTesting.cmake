@@ -39,6 +39,9 @@ function(zelsnmp_add_test name)
   endif()
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE zelsnmp_core zelsnmp_test_support GTest::gtest_main)
+  if(COMMAND zelsnmp_copy_crypto_dlls)
+    zelsnmp_copy_crypto_dlls(${name})  # Windows: the cryptographic library's DLLs beside it
+  endif()
   if(CMAKE_CROSSCOMPILING)
     # Listing the tests runs the program through the emulator: at test time, not at every build.
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST

@@ -4,10 +4,11 @@
 # (net-snmp's snmpd and snmpget), and net-snmp's library for the benchmarks beside it. Does
 # nothing for a package that is already there.
 #
-#   scripts/setup.sh           the Linux build and its tests
+#   scripts/setup.sh           the Linux build and its tests (with libgcrypt for SNMPv3)
 #   scripts/setup.sh windows   the same, and the Windows cross build with its tests under Wine:
 #                              the posix mingw-w64 compilers for 32 and 64 bits, wine, wine64
-#                              and wine32:i386 (the i386 architecture is added for it)
+#                              and wine32:i386 (the i386 architecture is added for it), and
+#                              libgcrypt's Windows DLLs (libgcrypt-mingw-w64-dev)
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev snmpd snmp util-linux iproute2 clang
@@ -15,8 +16,12 @@ packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev snmpd snmp uti
           locales
           # net-snmp's library, the reference of the benchmarks (linked into them only), and
           # what scripts/bench.sh measures with
-          libsnmp-dev time procps)
-windows_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386)
+          libsnmp-dev time procps
+          # the cryptography of SNMPv3
+          libgcrypt20-dev pkg-config)
+# libgcrypt-mingw-w64-dev: the cryptography's DLLs and import libraries for both Windows targets
+windows_packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386
+                  libgcrypt-mingw-w64-dev)
 if [ "${1:-}" = windows ]; then
   packages+=("${windows_packages[@]}")
 fi
@@ -28,9 +33,10 @@ add_decimal_comma_locale() {
   localedef -i ru_RU -f UTF-8 ru_RU.UTF-8 2>/dev/null || true
 }
 
-# What the build cannot do without: the compiler, CMake and GoogleTest (headers or sources).
+# What the build cannot do without: the compiler, CMake, GoogleTest (headers or sources) and
+# libgcrypt's headers.
 have_build_essentials() {
-  command -v cmake >/dev/null && command -v g++ >/dev/null \
+  command -v cmake >/dev/null && command -v g++ >/dev/null && [ -f /usr/include/gcrypt.h ] \
     && { [ -f /usr/include/gtest/gtest.h ] || [ -f /usr/src/googletest/CMakeLists.txt ]; }
 }
 
@@ -45,10 +51,10 @@ can_install() {
 cannot_install_all() {
   echo "setup: these packages are missing and could not be installed: $*" >&2
   if have_build_essentials; then
-    echo "setup: cmake, g++ and GoogleTest are there; tests whose peers are missing skip" >&2
+    echo "setup: cmake, g++, GoogleTest and libgcrypt are there; tests whose peers are missing skip" >&2
     exit 0
   fi
-  echo "setup: the build needs cmake, g++ and GoogleTest (libgtest-dev); install them first" >&2
+  echo "setup: the build needs cmake, g++, GoogleTest (libgtest-dev) and libgcrypt20-dev; install them first" >&2
   exit 1
 }
 
@@ -75,7 +81,7 @@ $SUDO apt-get update -q || cannot_install_all "${missing[@]}"
 # snmpd starts a system-wide agent on port 161 when installed; the tests start their own.
 if ! $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"; then
   echo "setup: could not install every package; tests that need a missing one report themselves skipped" >&2
-  $SUDO apt-get install -y -q --no-install-recommends cmake g++ make libgtest-dev \
+  $SUDO apt-get install -y -q --no-install-recommends cmake g++ make libgtest-dev libgcrypt20-dev \
     || cannot_install_all "${missing[@]}"
 fi
 have_build_essentials || cannot_install_all "${missing[@]}"

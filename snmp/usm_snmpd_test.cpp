@@ -1,151 +1,141 @@
-// The version-3 message against programs nobody here wrote: what snmpget sends to
-// discover an engine, caught on a loopback socket, and what snmpd, started on a
-// loopback port, answers the task's own discovery and noAuthNoPriv requests with. Skipped
-// (never passed) where the programs are not installed.
+// The keys of usm_test_vectors.h against a peer nobody here wrote: net-snmp's snmpd, started on
+// a loopback port with the example engine ID and one user per protocol pair, must answer
+// snmpget when given our localized keys (-3k, -3K) and refuse a key one bit off. Skipped where
+// snmpd or snmpget is not installed. The keys go to snmpget on its command line only; failure
+// texts carry snmpget's output, which never repeats them.
 
 #include <chrono>
-#include <filesystem>
-#include <string>
 #include <thread>
 
 #include <gtest/gtest.h>
 
-#include "net/block_socket.h"
-#include "snmp/ber.h"
 #include "snmp/snmp_client_test_util.h"
-#include "snmp/snmp_message.h"
-#include "snmp/usm_discovery.h"
-#include "snmp/v3_message.h"
+#include "snmp/usm_test_util.h"
+#include "snmp/usm_test_vectors.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using testing::RunShell;
 using testing::ShellQuote;
+using testing_support::kExampleEngineId;
+using testing_support::kExamplePassphrase;
 using testing_support::ReadFile;
 using testing_support::TempDirectory;
 
-const std::string kSysUpTime = "1.3.6.1.2.1.1.3.0";
-const std::string kUser = "zelnoauth";
-constexpr int kAnswerWaitMs = 200;
+const std::string kSysName = "1.3.6.1.2.1.1.5.0";
 
-std::string SnmpdPath() {
-  if (testing::ProgramAvailable("/usr/sbin/snmpd")) return "/usr/sbin/snmpd";
-  return testing::ProgramAvailable("snmpd") ? "snmpd" : "";
+// net-snmp's names of the protocols, where they differ from ours.
+std::string PeerName(PrivProtocol privacy) {
+  if (privacy == PrivProtocol::kAes192Reeder) return "AES192C";
+  if (privacy == PrivProtocol::kAes256Reeder) return "AES256C";
+  return std::string(PrivProtocolName(privacy));
 }
 
-// snmpget discovers the engine before anything else; its first datagram is the discovery
-// request, which decodes and is byte for byte what the task sends with the same IDs.
-TEST(UsmSnmpget, DiscoveryRequestAsSnmpgetSendsIt) {
-  if (!testing::ProgramAvailable("snmpget")) GTEST_SKIP() << "snmpget is not installed";
-  TempDirectory dir;
-  TUDPBlockSocket socket;
-  socket.BindLocal("127.0.0.1", "0");
-  ASSERT_EQ(socket.LastErrorCode(), 0);
-  RunShell("SNMP_PERSISTENT_DIR=" + ShellQuote(dir.path().string()) +
-           " MIBS= snmpget -v3 -l noAuthNoPriv -u x -t 1 -r 0 127.0.0.1:" +
-           std::to_string(socket.LocalPortNumber()) + " " + kSysUpTime +
-           " >/dev/null 2>&1 &");
-  const std::string datagram = socket.ReceiveDatagram(5000);
-  ASSERT_EQ(socket.LastErrorCode(), 0);
-
-  DecodedV3Message message;
-  ScopedPdu scoped;
-  TSNMPRec pdu;
-  ASSERT_TRUE(DecodeV3Message(datagram, message) && DecodeScopedPdu(message.data, scoped) &&
-              pdu.DecodePdu(scoped.pdu));
-  EXPECT_EQ(EncodeDiscoveryRequest(message.header.message_id, pdu.ID), datagram);
+std::string UserName(AuthProtocol protocol, PrivProtocol privacy) {
+  std::string name = "u" + std::string(AuthProtocolName(protocol)) + PeerName(privacy);
+  std::erase(name, '-');
+  return name;
 }
 
 class UsmSnmpdTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string snmpd = SnmpdPath();
-    if (snmpd.empty()) GTEST_SKIP() << "snmpd is not installed (Debian package snmpd)";
-    testing_support::WriteFile(dir_.path() / "snmpd.conf",
-                               "createUser " + kUser + "\nrouser " + kUser + " noauth\n");
-    const std::string port = std::to_string(testing::FreeUdpPort("127.0.0.1"));
-    RunShell("SNMP_PERSISTENT_DIR=" + ShellQuote(dir_.path().string()) + " MIBS= " +
-             ShellQuote(snmpd) + " -f -Lo -C -c " +
-             ShellQuote((dir_.path() / "snmpd.conf").string()) + " udp:127.0.0.1:" + port +
+    const std::string snmpd = testing::ProgramAvailable("/usr/sbin/snmpd") ? "/usr/sbin/snmpd"
+                              : testing::ProgramAvailable("snmpd")         ? "snmpd"
+                                                                           : "";
+    if (snmpd.empty() || !testing::ProgramAvailable("snmpget")) {
+      GTEST_SKIP() << "snmpd or snmpget is not installed (Debian packages snmpd and snmp)";
+    }
+    std::string config = "exactEngineID 0x" + std::string(kExampleEngineId) + "\n";
+    const std::string passphrase(kExamplePassphrase);
+    for (const auto& v : testing_support::kAuthKeyVectors) {
+      const std::string user = UserName(v.protocol, PrivProtocol::kNone);
+      config += "createUser " + user + " " + std::string(AuthProtocolName(v.protocol)) + " " +
+                passphrase + "\nrouser " + user + " auth\n";
+    }
+    for (const auto& v : testing_support::kPrivKeyVectors) {
+      const std::string user = UserName(v.protocol, v.privacy);
+      config += "createUser " + user + " " + std::string(AuthProtocolName(v.protocol)) + " " +
+                passphrase + " " + PeerName(v.privacy) + " " + passphrase + "\nrouser " + user +
+                " priv\n";
+    }
+    testing_support::WriteFile(dir_.path() / "snmpd.conf", config);
+    std::filesystem::create_directories(dir_.path() / "agent");
+    std::filesystem::create_directories(dir_.path() / "manager");
+    port_ = std::to_string(testing::FreeUdpPort("127.0.0.1"));
+    RunShell("SNMP_PERSISTENT_DIR=" + ShellQuote((dir_.path() / "agent").string()) +
+             " MIBS= " + ShellQuote(snmpd) + " -f -Lo -C -c " +
+             ShellQuote((dir_.path() / "snmpd.conf").string()) + " udp:127.0.0.1:" + port_ +
              " >" + ShellQuote((dir_.path() / "snmpd.log").string()) + " 2>&1 & echo $! >" +
              ShellQuote((dir_.path() / "snmpd.pid").string()));
     pid_ = ReadFile(dir_.path() / "snmpd.pid");
     while (!pid_.empty() && pid_.back() == '\n') pid_.pop_back();
-    socket_.ConnectTo("127.0.0.1", port);
-    // Ready once it answers discovery.
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < deadline && !Discover()) {
+    const auto& first = testing_support::kAuthKeyVectors[0];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Answers(first.protocol, PrivProtocol::kNone, std::string(first.localized_key), "")) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline)
+          << "snmpd did not answer; its log:\n" << ReadFile(dir_.path() / "snmpd.log");
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    ASSERT_FALSE(report_.engine_id.empty())
-        << "snmpd did not answer; its log:\n" << ReadFile(dir_.path() / "snmpd.log");
   }
 
   void TearDown() override {
-    if (pid_.empty()) return;
-    RunShell("kill -TERM " + pid_ + " 2>/dev/null");
-    // Gone, or a zombie nobody has reaped yet, before its directory goes.
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < deadline &&
-           RunShell("ps -o stat= -p " + pid_ + " 2>/dev/null | grep -qv '^Z'") == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    if (!pid_.empty()) RunShell("kill -TERM " + pid_ + " 2>/dev/null");
   }
 
-  bool Discover() {
-    ++message_id_;
-    socket_.SendDatagram(EncodeDiscoveryRequest(message_id_, 500 + message_id_));
-    const std::string answer = socket_.ReceiveDatagram(kAnswerWaitMs);
-    return socket_.LastErrorCode() == 0 && DecodeDiscoveryReport(answer, message_id_, report_);
+  // True when snmpget, holding these localized keys (hexadecimal), reads sysName.0.
+  bool Answers(AuthProtocol protocol, PrivProtocol privacy, const std::string& auth_key,
+               const std::string& privacy_key) {
+    std::string command = "SNMP_PERSISTENT_DIR=" +
+                          ShellQuote((dir_.path() / "manager").string()) +
+                          " MIBS= snmpget -v3 -t 1 -r 0 -u " + UserName(protocol, privacy) +
+                          " -a " + std::string(AuthProtocolName(protocol)) + " -3k 0x" + auth_key;
+    if (privacy == PrivProtocol::kNone) {
+      command += " -l authNoPriv";
+    } else {
+      command += " -l authPriv -x " + PeerName(privacy) + " -3K 0x" + privacy_key;
+    }
+    const auto out = dir_.path() / "snmpget.out";
+    RunShell(command + " 127.0.0.1:" + port_ + " " + kSysName + " >" +
+             ShellQuote(out.string()) + " 2>&1");
+    last_output_ = ReadFile(out);
+    return last_output_.find("STRING:") != std::string::npos;
+  }
+
+  // The key with its first byte changed in a bit that is no DES parity bit (a wrong pre-IV
+  // would only garble a byte of the context engine ID, which snmpd lets pass).
+  static std::string Spoiled(std::string_view hex_key) {
+    std::string spoiled(hex_key);
+    spoiled.front() = spoiled.front() == '0' ? '8' : '0';
+    return spoiled;
   }
 
   TempDirectory dir_;
+  std::string port_;
   std::string pid_;
-  TUDPBlockSocket socket_;
-  std::int32_t message_id_ = 1000;
-  DiscoveryReport report_;
+  std::string last_output_;
 };
 
-// snmpd answers discovery with a Report of usmStatsUnknownEngineIDs naming its engine; with
-// that engine ID a noAuthNoPriv GetRequest of a known user gets a Response, of an unknown user a
-// Report saying so.
-TEST_F(UsmSnmpdTest, DiscoveryThenNoAuthNoPrivRequests) {
-  EXPECT_EQ(report_.report, UsmReport::kUnknownEngineId);
-  EXPECT_GE(report_.engine_id.size(), 5u);
-  const struct {
-    std::string user;
-    int pdu_type;
-    UsmReport report;
-  } cases[] = {
-      {kUser, PduResponse, UsmReport::kNone},
-      {"nobody", PduReport, UsmReport::kUnknownUserName},
-  };
-  for (const auto& c : cases) {
-    TSNMPRec request;
-    request.PDUType = PduGetRequest;
-    request.ID = 77;
-    request.AddBinding(kSysUpTime, "", TagNull);
-    const V3Header header{++message_id_, kV3MaxMessageSizeBytes,
-                          RequestFlags(SecurityLevel::kNoAuthNoPriv), kUserSecurityModel};
-    socket_.SendDatagram(EncodeV3Message(header, {report_.engine_id, 0, 0, c.user, "", ""}, 0,
-                                         EncodeScopedPdu({report_.engine_id, "",
-                                                          request.EncodePdu()}))
-                             .bytes);
-    const std::string answer = socket_.ReceiveDatagram(5000);
-    DecodedV3Message message;
-    ScopedPdu scoped;
-    TSNMPRec reply;
-    ASSERT_TRUE(DecodeV3Message(answer, message) && DecodeScopedPdu(message.data, scoped) &&
-                reply.DecodePdu(scoped.pdu))
-        << c.user;
-    EXPECT_EQ(FitOfAnswer(message.header, message_id_, SecurityLevel::kNoAuthNoPriv),
-              AnswerFit::kSameLevel);
-    EXPECT_EQ(message.security.engine_id, report_.engine_id);
-    EXPECT_EQ(reply.PDUType, c.pdu_type) << c.user;
-    EXPECT_EQ(UsmReportOf(reply), c.report) << c.user;
-    EXPECT_EQ(reply.BindingValue(kSysUpTime).empty(), c.pdu_type != PduResponse) << c.user;
+TEST_F(UsmSnmpdTest, LocalizedAuthenticationKeysOfEveryHash) {
+  for (const auto& v : testing_support::kAuthKeyVectors) {
+    SCOPED_TRACE(AuthProtocolName(v.protocol));
+    EXPECT_TRUE(Answers(v.protocol, PrivProtocol::kNone, std::string(v.localized_key), ""))
+        << last_output_;
+    EXPECT_FALSE(Answers(v.protocol, PrivProtocol::kNone, Spoiled(v.localized_key), ""));
+  }
+}
+
+TEST_F(UsmSnmpdTest, LocalizedPrivacyKeysWithTheirExtensions) {
+  for (const auto& v : testing_support::kPrivKeyVectors) {
+    SCOPED_TRACE(UserName(v.protocol, v.privacy));
+    std::string auth_key;
+    for (const auto& a : testing_support::kAuthKeyVectors) {
+      if (a.protocol == v.protocol) auth_key = a.localized_key;
+    }
+    EXPECT_TRUE(Answers(v.protocol, v.privacy, auth_key, std::string(v.key))) << last_output_;
+    EXPECT_FALSE(Answers(v.protocol, v.privacy, auth_key, Spoiled(v.key)));
   }
 }
 

@@ -1,0 +1,89 @@
+// The cryptography of the SNMPv3 user-based security model, in the model's own terms: the
+// authentication and privacy protocols a user is configured with, the hash of an
+// authentication protocol (whole or incremental), its HMAC, and the three ciphers the privacy
+// protocols run (DES-CBC, triple-DES EDE CBC, AES in 128-bit cipher feedback mode).
+//
+// One cryptographic library serves these operations, in one source file; nothing else in the
+// system calls it. The library is started on first use (once per process); when it cannot be
+// started, every operation here fails (empty result or false), and CryptoLibraryReady() says so.
+// The operations hold no state of their own between calls and take keys as byte views which
+// they do not keep.
+
+#ifndef ZELSNMP_SNMP_USM_CRYPTO_H_
+#define ZELSNMP_SNMP_USM_CRYPTO_H_
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "util/secret_bytes.h"
+
+namespace zelsnmp {
+
+enum class AuthProtocol { kNone, kMd5, kSha1, kSha224, kSha256, kSha384, kSha512 };
+
+// kAes192/kAes256 extend a short localized key by hashing (Kul || H(Kul)); the "-C" protocols
+// kAes192Reeder/kAes256Reeder extend it by deriving a second localized key from the first.
+enum class PrivProtocol {
+  kNone, kDes, kTripleDes, kAes128, kAes192, kAes256, kAes192Reeder, kAes256Reeder
+};
+
+// The configuration names, in any letter case: "MD5", "SHA" (SHA-1), "SHA-224", "SHA-256",
+// "SHA-384", "SHA-512"; "DES", "3DES", "AES" (AES-128, also spelt "AES-128"), "AES-192",
+// "AES-256", "AES-192-C", "AES-256-C". Empty for any other text (also for "none": no protocol is
+// not a name).
+std::optional<AuthProtocol> AuthProtocolByName(std::string_view name);
+std::optional<PrivProtocol> PrivProtocolByName(std::string_view name);
+// The configuration name in upper case; "none" for kNone.
+std::string_view AuthProtocolName(AuthProtocol protocol);
+std::string_view PrivProtocolName(PrivProtocol protocol);
+
+// The hash's output length in bytes: 16, 20, 28, 32, 48, 64; 0 for kNone.
+std::size_t DigestLength(AuthProtocol protocol);
+
+// True once the cryptographic library is started and usable; starts it on the first call.
+bool CryptoLibraryReady();
+
+// One hash computation fed piece by piece; the output is treated as key material.
+class HashComputation {
+ public:
+  explicit HashComputation(AuthProtocol protocol);
+  ~HashComputation();
+  HashComputation(const HashComputation&) = delete;
+  HashComputation& operator=(const HashComputation&) = delete;
+
+  // False when the library is unusable or the protocol is kNone; Add and Finish then do nothing
+  // and give an empty result.
+  bool ok() const { return state_ != nullptr; }
+  void Add(std::string_view bytes);
+  // The digest; the computation cannot be fed again afterwards.
+  SecretBytes Finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// The whole digest of `bytes`; empty on failure.
+SecretBytes HashOf(AuthProtocol protocol, std::string_view bytes);
+
+// HMAC of `message` under `key` with the protocol's hash, the whole digest; empty on failure.
+std::string HmacOf(AuthProtocol protocol, std::string_view key, std::string_view message);
+
+enum class CipherAlgorithm {
+  kDesCbc,           // key 8 bytes, IV 8 bytes, input a whole number of 8-byte blocks
+  kTripleDesEdeCbc,  // key 24 bytes (three DES keys), IV 8 bytes, whole 8-byte blocks
+  kAesCfb128,        // key 16, 24 or 32 bytes, IV 16 bytes, input of any length
+};
+enum class CipherDirection { kEncrypt, kDecrypt };
+
+// Runs the cipher over `input` into `output` (same length). False, with `output` empty, when the
+// key, IV or input length does not fit the algorithm or the library fails.
+bool RunCipher(CipherAlgorithm algorithm, CipherDirection direction, std::string_view key,
+               std::string_view iv, std::string_view input, std::string& output);
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_SNMP_USM_CRYPTO_H_

@@ -1,0 +1,86 @@
+// The keys of the SNMPv3 user-based security model: a user's passphrase becomes a master key
+// (1 MiB of the passphrase repeated, hashed), and a master key becomes the key localized to one
+// authoritative engine (hash of master key, engine ID, master key). A privacy key is localized
+// the same way and then cut or extended to exactly the bytes its cipher needs.
+//
+// Every key is a SecretBytes value. An empty key is the failure result (an empty passphrase, an
+// unusable cryptographic library, kNone); callers treat it as "no key". Nothing here logs.
+
+#ifndef ZELSNMP_SNMP_USM_KEYS_H_
+#define ZELSNMP_SNMP_USM_KEYS_H_
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "snmp/usm_crypto.h"
+#include "util/secret_bytes.h"
+
+namespace zelsnmp {
+
+// The master key Ku of a passphrase under the protocol's hash (its digest length).
+SecretBytes PasswordToKey(AuthProtocol protocol, std::string_view passphrase);
+
+// The localized key Kul = H(Ku || engine_id || Ku).
+SecretBytes LocalizeKey(AuthProtocol protocol, const SecretBytes& master_key,
+                        std::string_view engine_id);
+
+// The key bytes the privacy protocol's cipher takes: DES 16 (8 key bytes, then 8 pre-IV bytes),
+// triple DES 32 (24 key bytes, then 8 pre-IV bytes), AES 16, 24 or 32; 0 for kNone.
+std::size_t PrivacyKeyLength(PrivProtocol protocol);
+
+// The localized privacy key of exactly PrivacyKeyLength(privacy) bytes. A localized key shorter
+// than that is extended: for AES-192/AES-256 by appending the hash of the key so far; for 3DES
+// and the "-C" AES protocols by appending the key localized from the master key of the
+// localized key (the localized key taken as a passphrase).
+SecretBytes LocalizedPrivacyKey(AuthProtocol protocol, PrivProtocol privacy,
+                                const SecretBytes& privacy_master_key, std::string_view engine_id);
+
+// The keys of every user and engine the task talks to, each derived once: the master key once
+// per distinct (hash, passphrase), the localized key once per (master key, engine ID, privacy
+// protocol). Many agents that share one user cost one master-key derivation. Passphrases are
+// kept only as SecretBytes, to recognise them. References returned stay valid until Clear() or
+// the cache's end. Not for use by several threads at once.
+class UsmKeyCache {
+ public:
+  UsmKeyCache() = default;
+  UsmKeyCache(const UsmKeyCache&) = delete;
+  UsmKeyCache& operator=(const UsmKeyCache&) = delete;
+
+  // The localized authentication key; empty when it cannot be derived.
+  const SecretBytes& AuthenticationKey(AuthProtocol protocol, std::string_view passphrase,
+                                       std::string_view engine_id);
+  // The localized privacy key (see LocalizedPrivacyKey); empty when it cannot be derived.
+  const SecretBytes& PrivacyKey(AuthProtocol protocol, PrivProtocol privacy,
+                                std::string_view passphrase, std::string_view engine_id);
+
+  // How many master keys and localized keys were derived so far.
+  std::size_t MasterKeyDerivations() const { return master_keys_.size(); }
+  std::size_t Localizations() const { return localized_keys_.size(); }
+
+  // Wipes and forgets every key.
+  void Clear();
+
+ private:
+  struct MasterKey {
+    AuthProtocol protocol;
+    SecretBytes passphrase;
+    SecretBytes key;
+  };
+  // Master key index, privacy protocol (kNone for the authentication key), engine ID.
+  using LocalizedKeyId = std::tuple<std::size_t, PrivProtocol, std::string>;
+
+  std::size_t MasterKeyIndex(AuthProtocol protocol, std::string_view passphrase);
+  const SecretBytes& Localized(AuthProtocol protocol, PrivProtocol privacy,
+                               std::string_view passphrase, std::string_view engine_id);
+
+  std::vector<MasterKey> master_keys_;
+  std::map<LocalizedKeyId, SecretBytes> localized_keys_;
+};
+
+}  // namespace zelsnmp
+
+#endif  // ZELSNMP_SNMP_USM_KEYS_H_
