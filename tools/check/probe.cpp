@@ -44,17 +44,12 @@ std::string FloatText(float value) {
 }  // namespace
 
 ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
-  ProbeResult result;
   if (agent.options.mistaken) {
-    result.sent = false;
+    ProbeResult result = NotSent(agent);
     result.not_polled = true;
-    for (const PointLine& line : agent.lines) {
-      ProbedLine probed;
-      probed.write = DecideSilentWrite(ScanPointAddress(line.Name()));
-      result.lines.push_back(std::move(probed));
-    }
     return result;
   }
+  ProbeResult result;
   auto client = std::make_unique<TSNMPSend>();
   client->Timeout = timeout_ms;
   AimAgentClient(*client, agent);
