@@ -98,25 +98,6 @@ TEST_F(RequestFitTest, MaxOidsSendsConsecutiveRequests) {
   EXPECT_EQ(Journal().size(), 5u);
 }
 
-TEST_F(RequestFitTest, TooBigHalvesAndKeepsTheSizeThatWorked) {
-  FitResponder responder({{"c", Device{.max_bindings = 3}}});
-  const PollConfig config = Config(Section("c", 8, 1));
-  AgentPoller poller = MakePoller(responder.port());
-  poller.RunPass(config);
-  EXPECT_EQ(responder.Sizes("c"), (Sizes{8, 4, 2, 2, 4, 2, 2}));
-  EXPECT_EQ(Log("message.log"), "Запросы к 127.0.0.1:c уменьшены до 2 OID\r\n");
-  poller.RunPass(config);
-  EXPECT_EQ(responder.Sizes("c"), (Sizes{8, 4, 2, 2, 4, 2, 2, 2, 2, 2, 2}));
-  EXPECT_EQ(Log("message.log"), "Запросы к 127.0.0.1:c уменьшены до 2 OID\r\n");
-  // Every line written in both passes, in file order.
-  const auto journal = Journal();
-  ASSERT_EQ(journal.size(), 16u);
-  for (std::size_t i = 0; i < journal.size(); ++i) {
-    EXPECT_EQ(journal[i].point, "1:1:" + std::to_string(i % 8 + 1));
-    EXPECT_EQ(journal[i].operation, "slSetStatus");
-  }
-}
-
 TEST_F(RequestFitTest, RefusedLineIsLeftOutAndAskedAgainEverySixtiethPass) {
   FitResponder responder({{"c", Device{.refused_oid = "1.3.6.1.4.1.99.2"}}});
   const PollConfig config = Config(Section("c", 3, 1));
