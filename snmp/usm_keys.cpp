@@ -93,6 +93,10 @@ const SecretBytes& UsmKeyCache::PrivacyKey(AuthProtocol protocol, PrivProtocol p
   return Localized(protocol, privacy, passphrase, engine_id);
 }
 
+bool UsmKeyCache::PrepareMasterKey(AuthProtocol protocol, std::string_view passphrase) {
+  return !master_keys_[MasterKeyIndex(protocol, passphrase)].key.empty();
+}
+
 void UsmKeyCache::Clear() {
   master_keys_.clear();
   localized_keys_.clear();
