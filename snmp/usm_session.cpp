@@ -164,17 +164,19 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
   if (authenticated) {
     if (security.user_name != security_.user_name || !KeysForEngine()) return UsmStep::kDrop;
     const SecretBytes* key = auth_key_;
+    SecretBytes other_key;
     const bool other_engine = security.engine_id != engine_.engine_id();
     if (other_engine) {
       // Checked once per request, so that a stream of messages naming engines cannot make
-      // the task localize keys without end.
+      // the task localize keys without end; the key is not kept.
       if (request.tried_other_engine || security.engine_id.empty() ||
           security.engine_id.size() > kV3MaxEngineIdBytes) {
         return UsmStep::kDrop;
       }
       request.tried_other_engine = true;
-      key = &keys_.AuthenticationKey(security_.auth, security_.auth_passphrase.view(),
-                                     security.engine_id);
+      other_key = keys_.AuthenticationKeyNotKept(security_.auth, security_.auth_passphrase.view(),
+                                                 security.engine_id);
+      key = &other_key;
     }
     if (!AuthenticationCodeMatches(security_.auth, *key,
                                    WithZeroedAuthParameters(bytes, message),
