@@ -294,6 +294,61 @@ TEST_F(UsmSessionSnmpdTest, ForgedReportFloodChangesNothing) {
   EXPECT_EQ(session.engine().engine_boots(), boots);
 }
 
+// A sender on the path sees every request and answers it first with forgeries of its msgID:
+// unauthenticated and badly signed Reports of a far later clock, and a badly signed Response.
+// The real answers are still taken, and the engine's clock stays where the engine put it.
+TEST_F(UsmSessionSnmpdTest, ForgeriesOfTheRightMsgIdChangeNothing) {
+  UsmSession session(SecurityOf(kUsers[13]), keys_);
+  ASSERT_TRUE(Read(session)) << session.StatusText();
+  const std::int32_t boots = session.engine().engine_boots();
+  TUDPBlockSocket near;
+  near.BindLocal("127.0.0.1", "0");
+  TUDPBlockSocket far;
+  far.ConnectTo("127.0.0.1", port_);
+  std::atomic<bool> stop = false;
+  std::thread forger([&] {
+    while (!stop) {
+      const std::string request = near.ReceiveDatagram(50);
+      if (near.LastErrorCode() != 0) continue;
+      const SocketAddress client = near.RemoteAddress();
+      DecodedV3Message message;
+      if (!DecodeV3Message(request, message)) continue;
+      const std::string& engine_id = message.security.engine_id;
+      TSNMPRec report;
+      report.PDUType = PduReport;
+      report.AddBinding(UsmReportOid(UsmReport::kNotInTimeWindow), "1", TagCounter32);
+      TSNMPRec response;
+      response.PDUType = PduResponse;
+      response.AddBinding(kSysName, "forged", TagOctetString);
+      const struct {
+        TSNMPRec* pdu;
+        std::uint8_t flags;
+      } forgeries[] = {{&report, 0}, {&report, kV3FlagAuth}, {&response, kV3FlagAuth}};
+      for (const auto& f : forgeries) {
+        const V3Header header{message.header.message_id, kV3MaxMessageSizeBytes, f.flags,
+                              kUserSecurityModel};
+        EncodedV3Message forged = EncodeV3Message(
+            header, {engine_id, 1000000, 5, message.security.user_name, "", ""},
+            f.flags != 0 ? 24 : 0, EncodeScopedPdu({engine_id, "", f.pdu->EncodePdu()}));
+        if (f.flags != 0) PlaceAuthenticationCode(forged, std::string(24, '\x5a'));
+        near.SendDatagramTo(forged.bytes, client);
+      }
+      far.SendDatagram(request);
+      const std::string answer = far.ReceiveDatagram(1000);
+      if (far.LastErrorCode() == 0) near.SendDatagramTo(answer, client);
+    }
+  });
+  client_.TargetPort = std::to_string(near.LocalPortNumber());
+  int answered = 0;
+  for (int i = 0; i < 10; ++i) {
+    if (Read(session) && client_.Reply().BindingValue(kSysName) == kSysNameValue) ++answered;
+  }
+  stop = true;
+  forger.join();
+  EXPECT_EQ(answered, 10) << session.StatusText();
+  EXPECT_EQ(session.engine().engine_boots(), boots);
+}
+
 TEST_F(UsmSessionSnmpdTest, VersionThreeBesideV2cInTheWindow) {
   UsmSession session(SecurityOf(kUsers[13]), keys_);
   RequestWindow window(client_, 4);
