@@ -49,9 +49,11 @@
 // asks for them; see usm_session.h). Every step is one datagram with the tries of a v2c request:
 // Timeout per try and Retries further tries of the same bytes; a step that is answered by the
 // next one's need starts that step at once with fresh tries. A silent agent therefore costs
-// (Retries + 1) x Timeout, as in v2c; an agent that answers every step costs at most five
-// steps' round trips (rediscovery, request, resend after a first discovery and request), and
-// never more than five steps' full tries. On success Reply holds the decoded PDU (Version 3);
+// (Retries + 1) x Timeout, as in v2c. A request takes at most four steps (a first contact:
+// discovery, the request, the request again with the clock the engine taught; a replaced
+// engine: the request, discovery, the request, the request again), so the whole exchange is
+// bounded by four times (Retries + 1) x Timeout, and costs a few round trips when the agent
+// answers. On success Reply holds the decoded PDU (Version 3);
 // on failure the session's status() tells why: a time-out leaves LastErrorCode 10060 as in v2c,
 // a refusal by a Report (or keys that cannot be derived) leaves it 0.
 //

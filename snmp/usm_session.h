@@ -10,10 +10,13 @@
 //   - the request: the query's PDU in a version-3 message at the user's level, with the
 //     engine's boots and time as estimated (0 and 0 while its clock is unknown);
 //   - healing, at most once of each kind per request, so a request never loops: a Report of
-//     unknownEngineIDs, an authenticated answer from another engine or of a restarted engine,
-//     or a wrongDigests or decryptionErrors Report to a session whose last request was
-//     answered, discovers again; an authenticated notInTimeWindows Report teaches the clock and
-//     the request is sent once more.
+//     unknownEngineIDs, an authenticated answer from another engine, an authenticated
+//     notInTimeWindows Report whose clock lies behind the known one (the engine lost its boots
+//     count), or a wrongDigests or decryptionErrors Report to a session whose last request was
+//     answered, discovers again (for a pinned engine: forgets its clock only); an authenticated
+//     notInTimeWindows Report of a restarted or not yet known clock teaches it and the request
+//     is sent once more. An authenticated, timely answer of a higher boots count moves the
+//     clock forward and is taken.
 // A received datagram answers the step only when, in this order, it is a version-3 message of
 // the step's msgID at the level asked (a Report may come at a lower one), its digest verifies
 // over the whole message in constant time (before anything is decrypted or read), it comes from
