@@ -84,4 +84,17 @@ std::string OptionMistakeLine(const OptionMistake& mistake) {
          Utf8ToCp1251(": " + why + "\r\n");
 }
 
+std::string UsmRefusalLine(const std::string& section, const UsmStatus& status) {
+  std::string line = Utf8ToCp1251("Ошибка SNMPv3 у агента [") + section + "]: " +
+                     UsmSession::UsmStatusText(status);
+  if (status.outcome == UsmOutcome::kReport && status.report != UsmReport::kNone) {
+    line += " (" + std::string(UsmReportName(status.report)) + ")";
+  }
+  return line + "\r\n";
+}
+
+std::string UsmAnswersAgainLine(const std::string& section) {
+  return Utf8ToCp1251("Агент [") + section + Utf8ToCp1251("] снова отвечает по SNMPv3\r\n");
+}
+
 }  // namespace zelsnmp
