@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "host/nodehub.h"
+#include "poller/agent_query.h"
 #include "poller/poll_messages.h"
 
 namespace zelsnmp {
@@ -27,18 +28,6 @@ bool IsRefusal(const UsmStatus& status) {
 }
 
 }  // namespace
-
-UsmSecurity SecurityOf(const AgentOptions& options) {
-  UsmSecurity security;
-  security.user_name = options.user.value_or("");
-  security.auth = options.auth;
-  security.auth_passphrase = options.auth_passphrase;
-  security.priv = options.priv;
-  security.priv_passphrase = options.priv_passphrase;
-  security.context_name = options.context.value_or("");
-  security.pinned_engine_id = options.engine_id.value_or("");
-  return security;
-}
 
 void AgentSecurity::Prepare(const PollConfig& config) {
   sessions_.resize(config.agents.size());

@@ -60,9 +60,6 @@ class AgentSecurity {
   std::vector<AgentSession> sessions_;
 };
 
-// The session settings the options of a v3 agent give.
-UsmSecurity SecurityOf(const AgentOptions& options);
-
 }  // namespace zelsnmp
 
 #endif  // ZELSNMP_POLLER_AGENT_SECURITY_H_
