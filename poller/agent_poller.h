@@ -64,6 +64,8 @@ class AgentPoller {
   // pays for them rather than the first pass (RunPass does it too, for a configuration not
   // prepared).
   void PrepareSecurity(const PollConfig& config) { security_.Prepare(config); }
+  // Master keys derived so far: one per distinct passphrase and hash.
+  std::size_t MasterKeyDerivations() const { return security_.MasterKeyDerivations(); }
 
   // One poll pass over every agent of `config`.
   void RunPass(const PollConfig& config);
