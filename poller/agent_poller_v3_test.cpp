@@ -1,7 +1,8 @@
 // The poll pass against net-snmp's snmpd as a version-3 agent, started here on a loopback port
 // with users of its own: every security level writes the value snmpget -v3 reads, beside a v2c
 // agent, serial and windowed; a wrong passphrase flags the agent's points every pass with one
-// error line for the lot, and the line of its answering again once the agent takes the user.
+// error line for the lot; an unknown user likewise, and the line of its answering again once the
+// agent, restarted, knows the user.
 // Every output of the runs (all logs of the stand-in site, the journal) is searched for the
 // passphrases. Skipped where snmpd or snmpget is not installed.
 
@@ -46,17 +47,30 @@ class AgentPollerV3Test : public ::testing::Test {
     for (const char* sub : {"conf", "persist", "manager"}) {
       std::filesystem::create_directories(dir_.path() / sub);
     }
+    port_ = std::to_string(testing::FreeUdpPort("127.0.0.1"));
+    StartSnmpd("");
+    tm_ = slConnect(".", "S", 0, nullptr, 0);
+    ASSERT_GT(tm_, 0);
+  }
+
+  void TearDown() override {
+    if (tm_ > 0) slDisconnect(tm_);
+    StopSnmpd();
+  }
+
+  // snmpd with the test's users and `more` configuration lines, answering snmpget.
+  void StartSnmpd(const std::string& more) {
     testing_support::WriteFile(
         dir_.path() / "conf" / "snmpd.conf",
         "sysServices 72\nrocommunity zelv2 127.0.0.1\n"
         "createUser zelna\nrouser zelna noauth\n"
         "createUser zelan SHA " + kAuthPass + "\nrouser zelan auth\n"
-        "createUser zelro SHA-256 " + kAuthPass + " AES " + kPrivPass + "\nrouser zelro priv\n");
-    port_ = std::to_string(testing::FreeUdpPort("127.0.0.1"));
+        "createUser zelro SHA-256 " + kAuthPass + " AES " + kPrivPass + "\nrouser zelro priv\n" +
+            more);
     RunShell("SNMPCONFPATH=" + ShellQuote((dir_.path() / "conf").string()) + ":" +
              ShellQuote((dir_.path() / "persist").string()) +
              " SNMP_PERSISTENT_DIR=" + ShellQuote((dir_.path() / "persist").string()) +
-             " MIBS= /usr/sbin/snmpd -f -Lo udp:127.0.0.1:" + port_ + " >" +
+             " MIBS= /usr/sbin/snmpd -f -Lo udp:127.0.0.1:" + port_ + " >>" +
              ShellQuote((dir_.path() / "snmpd.log").string()) + " 2>&1 & echo $! >" +
              ShellQuote((dir_.path() / "snmpd.pid").string()));
     pid_ = std::to_string(std::stoi(ReadFile(dir_.path() / "snmpd.pid")));
@@ -65,13 +79,18 @@ class AgentPollerV3Test : public ::testing::Test {
       ASSERT_LT(std::chrono::steady_clock::now(), deadline) << ReadFile(dir_.path() / "snmpd.log");
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    tm_ = slConnect(".", "S", 0, nullptr, 0);
-    ASSERT_GT(tm_, 0);
   }
 
-  void TearDown() override {
-    if (tm_ > 0) slDisconnect(tm_);
-    if (!pid_.empty()) RunShell("kill -TERM " + pid_ + " 2>/dev/null");
+  // Ends snmpd and waits until it has saved its state and gone.
+  void StopSnmpd() {
+    if (pid_.empty()) return;
+    RunShell("kill -TERM " + pid_ + " 2>/dev/null");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline &&
+           RunShell("ps -o stat= -p " + pid_ + " 2>/dev/null | grep -qv '^Z'") == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    pid_.clear();
   }
 
   // sysServices.0 as snmpget -v3 reads it at authPriv.
@@ -181,6 +200,29 @@ TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
     ++silent;
   }
   EXPECT_EQ(silent, 3u);
+  ExpectNoPassphrase();
+}
+
+TEST_F(AgentPollerV3Test, UnknownUserLoggedOnceThenAnsweringAgainAfterTheAgentLearnsIt) {
+  const PollConfig config =
+      Load(Section("late", "@version = 3\n@user = zellate\n@auth = SHA-512:" + kAuthPass + "\n", 1));
+  AgentPoller poller(tm_);
+  poller.PrepareSecurity(config);
+  poller.RunPass(config);
+  poller.RunPass(config);
+  // The same engine restarted with the user: the session heals and answers.
+  StopSnmpd();
+  StartSnmpd("createUser zellate SHA-512 " + kAuthPass + "\nrouser zellate auth\n");
+  poller.RunPass(config);
+  poller.RunPass(config);
+  EXPECT_EQ(WritesTo(Journal(), "1:1:1"),
+            (std::vector<std::string>{"slSetAnalogFlags 0x0001", "slSetAnalogFlags 0x0001",
+                                      "slSetAnalogFloatCodeUT " + expected_,
+                                      "slSetAnalogFloatCodeUT " + expected_}));
+  EXPECT_EQ(Log("error.log"),
+            "Ошибка SNMPv3 у агента [late]: Агенту SNMPv3 неизвестен пользователь "
+            "(usmStatsUnknownUserNames)\r\n");
+  EXPECT_EQ(Log("message.log"), "Агент [late] снова отвечает по SNMPv3\r\n");
   ExpectNoPassphrase();
 }
 
