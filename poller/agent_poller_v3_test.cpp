@@ -60,13 +60,15 @@ class AgentPollerV3Test : public ::testing::Test {
 
   // snmpd with the test's users and `more` configuration lines, answering snmpget.
   void StartSnmpd(const std::string& more) {
-    testing_support::WriteFile(
-        dir_.path() / "conf" / "snmpd.conf",
-        "sysServices 72\nrocommunity zelv2 127.0.0.1\n"
-        "createUser zelna\nrouser zelna noauth\n"
-        "createUser zelan SHA " + kAuthPass + "\nrouser zelan auth\n"
-        "createUser zelro SHA-256 " + kAuthPass + " AES " + kPrivPass + "\nrouser zelro priv\n" +
-            more);
+    testing_support::WriteFile(dir_.path() / "conf" / "snmpd.conf",
+                               "sysServices 72\nrocommunity zelv2 127.0.0.1\n"
+                               "createUser zelna\nrouser zelna noauth\n"
+                               "createUser zelan SHA " +
+                                   kAuthPass +
+                                   "\nrouser zelan auth\n"
+                                   "createUser zelro SHA-256 " +
+                                   kAuthPass + " AES " + kPrivPass + "\nrouser zelro priv\n" +
+                                   more);
     RunShell("SNMPCONFPATH=" + ShellQuote((dir_.path() / "conf").string()) + ":" +
              ShellQuote((dir_.path() / "persist").string()) +
              " SNMP_PERSISTENT_DIR=" + ShellQuote((dir_.path() / "persist").string()) +
@@ -109,8 +111,8 @@ class AgentPollerV3Test : public ::testing::Test {
 
   // A section of the agent at snmpd, with `options` and a #TT point of its own.
   std::string Section(const std::string& name, const std::string& options, int point) const {
-    return "[" + name + "]\n@host = 127.0.0.1\n@port = " + port_ + "\n@timeout = 1000\n" +
-           options + "#TT1:1:" + std::to_string(point) + " = " + kSysServices + "\n";
+    return "[" + name + "]\n@host = 127.0.0.1\n@port = " + port_ + "\n@timeout = 1000\n" + options +
+           "#TT1:1:" + std::to_string(point) + " = " + kSysServices + "\n";
   }
 
   PollConfig Load(const std::string& text) {
@@ -149,14 +151,14 @@ class AgentPollerV3Test : public ::testing::Test {
 };
 
 TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWindowed) {
-  const PollConfig config =
-      Load(Section("v2", "@community = zelv2\n", 1) +
-           Section("authpriv", "@version = 3\n@user = zelro\n@auth = SHA-256:" + kAuthPass +
-                                   "\n@priv = AES:" + kPrivPass + "\n",
-                   2) +
-           Section("noauth", "@version = 3\n@user = zelna\n", 3) +
-           Section("authnopriv", "@version = 3\n@user = zelan\n@auth = SHA:" + kAuthPass + "\n",
-                   4));
+  const PollConfig config = Load(
+      Section("v2", "@community = zelv2\n", 1) +
+      Section("authpriv",
+              "@version = 3\n@user = zelro\n@auth = SHA-256:" + kAuthPass +
+                  "\n@priv = AES:" + kPrivPass + "\n",
+              2) +
+      Section("noauth", "@version = 3\n@user = zelna\n", 3) +
+      Section("authnopriv", "@version = 3\n@user = zelan\n@auth = SHA:" + kAuthPass + "\n", 4));
   ASSERT_TRUE(config.option_mistakes.empty());
   for (const int in_flight : {1, 4}) {
     AgentPoller poller(tm_);
@@ -168,8 +170,7 @@ TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWind
   const auto journal = Journal();
   for (const char* point : {"1:1:1", "1:1:2", "1:1:3", "1:1:4"}) {
     const std::string write = "slSetAnalogFloatCodeUT " + expected_;
-    EXPECT_EQ(WritesTo(journal, point),
-              std::vector<std::string>(4, write)) << point;
+    EXPECT_EQ(WritesTo(journal, point), std::vector<std::string>(4, write)) << point;
   }
   const std::string debug = Log("debug.log");
   for (const char* name : {"v2", "authpriv", "noauth", "authnopriv"}) {
@@ -188,8 +189,7 @@ TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
     poller.PrepareSecurity(config);
     for (int pass = 0; pass < 3; ++pass) poller.RunPass(config);
   }
-  EXPECT_EQ(WritesTo(Journal(), "1:1:1"),
-            std::vector<std::string>(3, "slSetAnalogFlags 0x0001"));
+  EXPECT_EQ(WritesTo(Journal(), "1:1:1"), std::vector<std::string>(3, "slSetAnalogFlags 0x0001"));
   EXPECT_EQ(Log("error.log"),
             "Ошибка SNMPv3 у агента [v3]: Неверная подпись запроса SNMPv3 (пароль или алгоритм "
             "аутентификации) (usmStatsWrongDigests)\r\n");
@@ -204,8 +204,8 @@ TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
 }
 
 TEST_F(AgentPollerV3Test, UnknownUserLoggedOnceThenAnsweringAgainAfterTheAgentLearnsIt) {
-  const PollConfig config =
-      Load(Section("late", "@version = 3\n@user = zellate\n@auth = SHA-512:" + kAuthPass + "\n", 1));
+  const PollConfig config = Load(
+      Section("late", "@version = 3\n@user = zellate\n@auth = SHA-512:" + kAuthPass + "\n", 1));
   AgentPoller poller(tm_);
   poller.PrepareSecurity(config);
   poller.RunPass(config);
@@ -244,9 +244,9 @@ TEST(AgentSecurityLogTest, OneLinePerChangeOfState) {
   const UsmStatus unknown_user{UsmOutcome::kReport, UsmReport::kUnknownUserName};
   const UsmStatus wrong_digest{UsmOutcome::kReport, UsmReport::kWrongDigest};
   const UsmStatus discovery{UsmOutcome::kDiscoveryFailed};
-  for (const UsmStatus& status : {answered, silent, discovery, discovery, silent, discovery,
-                                  unknown_user, unknown_user, silent, wrong_digest, answered,
-                                  answered, silent, answered}) {
+  for (const UsmStatus& status :
+       {answered, silent, discovery, discovery, silent, discovery, unknown_user, unknown_user,
+        silent, wrong_digest, answered, answered, silent, answered}) {
     security.NoteOutcome(config, 0, status);
   }
   EXPECT_EQ(ReadFile(site / "log" / "error.log"),
@@ -256,8 +256,7 @@ TEST(AgentSecurityLogTest, OneLinePerChangeOfState) {
             "(usmStatsUnknownUserNames)\r\n"
             "Ошибка SNMPv3 у агента [sw:1]: Неверная подпись запроса SNMPv3 (пароль или "
             "алгоритм аутентификации) (usmStatsWrongDigests)\r\n");
-  EXPECT_EQ(ReadFile(site / "log" / "message.log"),
-            "Агент [sw:1] снова отвечает по SNMPv3\r\n");
+  EXPECT_EQ(ReadFile(site / "log" / "message.log"), "Агент [sw:1] снова отвечает по SNMPv3\r\n");
 }
 
 }  // namespace
