@@ -82,6 +82,10 @@ bool UsmSession::BeginRequest(TSNMPRec& query, UsmRequest& request, Clock::time_
 
 UsmStep UsmSession::StartDiscovery(UsmRequest& request) {
   if (!engine_.BeginDiscovery()) return Fail({UsmOutcome::kDiscoveryFailed, UsmReport::kNone});
+  return DiscoveryStep(request);
+}
+
+UsmStep UsmSession::DiscoveryStep(UsmRequest& request) {
   request.discovery_step = true;
   request.message_id = DrawRequestId(request.message_id + 1);
   request.datagram = EncodeDiscoveryRequest(request.message_id, DrawRequestId(1));
@@ -119,15 +123,9 @@ UsmStep UsmSession::SendRequest(UsmRequest& request, Clock::time_point now) {
 }
 
 UsmStep UsmSession::Rediscover(UsmRequest& request, Clock::time_point now, UsmStatus failure) {
-  if (security_.pinned_engine_id.empty()) {
-    if (!engine_.BeginDiscovery()) return Fail(failure);
-    request.discovery_step = true;
-    request.message_id = DrawRequestId(request.message_id + 1);
-    request.datagram = EncodeDiscoveryRequest(request.message_id, DrawRequestId(1));
-    return UsmStep::kSend;
-  }
-  // A pinned engine keeps its ID: only its clock is forgotten and learnt again.
   if (!engine_.BeginDiscovery()) return Fail(failure);
+  if (security_.pinned_engine_id.empty()) return DiscoveryStep(request);
+  // A pinned engine keeps its ID: only its clock is forgotten and learnt again.
   engine_.AcceptDiscoveredEngineId(security_.pinned_engine_id);
   return SendRequest(request, now);
 }

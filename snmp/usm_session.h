@@ -125,6 +125,8 @@ class UsmSession {
 
  private:
   UsmStep StartDiscovery(UsmRequest& request);
+  // The discovery request as the request's next step (the engine state already discovering).
+  UsmStep DiscoveryStep(UsmRequest& request);
   UsmStep SendRequest(UsmRequest& request, Clock::time_point now);
   // Discovers again when the request still may (for a pinned engine: forgets the clock only).
   UsmStep Rediscover(UsmRequest& request, Clock::time_point now, UsmStatus failure);
