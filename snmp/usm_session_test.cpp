@@ -214,7 +214,8 @@ TEST(UsmSessionTest, ChangesOfTheEngineHealWithinOneExchange) {
   EXPECT_EQ(keys.MasterKeyDerivations(), 2u);
 }
 
-// The same through the request window, beside a request to a silent v2c agent.
+// The same through the request window, two requests of the session at once beside one to a
+// silent v2c agent: each request discovers and learns the clock for itself.
 TEST(UsmSessionTest, StepsPassThroughTheWindow) {
   LoopbackEngine engine;
   TUDPBlockSocket silent;
@@ -222,23 +223,27 @@ TEST(UsmSessionTest, StepsPassThroughTheWindow) {
   UsmKeyCache keys;
   UsmSession session(LoopSecurity(), keys);
   TSNMPSend client;
-  RequestWindow window(client, 2);
+  RequestWindow window(client, 3);
   RequestTarget v3{"127.0.0.1", engine.port(), 2000, 0};
   v3.security = &session;
-  TSNMPRec queries[2];
+  const RequestTarget v2c{"127.0.0.1", std::to_string(silent.LocalPortNumber()), 300, 0};
+  TSNMPRec queries[3];
   for (TSNMPRec& query : queries) FillQuery(query);
   ASSERT_TRUE(window.Send(queries[0], v3, 0));
-  ASSERT_TRUE(window.Send(queries[1],
-                          RequestTarget{"127.0.0.1",
-                                        std::to_string(silent.LocalPortNumber()), 300, 0},
-                          1));
-  bool answered[2] = {};
+  ASSERT_TRUE(window.Send(queries[1], v3, 1));
+  ASSERT_TRUE(window.Send(queries[2], v2c, 2));
+  bool answered[3] = {};
   while (window.in_flight() > 0) {
-    for (const SettledRequest& settled : window.Settle()) answered[settled.tag] = settled.answered;
+    for (const SettledRequest& settled : window.Settle()) {
+      answered[settled.tag] = settled.answered;
+      if (settled.answered) {
+        EXPECT_EQ(settled.reply.BindingValue(kSysName), "loop");
+      }
+    }
   }
-  EXPECT_TRUE(answered[0]) << session.StatusText();
-  EXPECT_FALSE(answered[1]);
-  EXPECT_EQ(engine.taken(), 3);
+  EXPECT_TRUE(answered[0] && answered[1]) << session.StatusText();
+  EXPECT_FALSE(answered[2]);
+  EXPECT_EQ(engine.taken(), 6);
 }
 
 TEST(UsmSessionTest, EveryStatusHasItsOwnText) {
