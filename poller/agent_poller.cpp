@@ -1,6 +1,8 @@
 #include "poller/agent_poller.h"
 
+#include <algorithm>
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -52,76 +54,158 @@ void CarryOut(std::int32_t tm, const PointAddress& at, const PointWrite& write) 
 
 std::unique_ptr<TSNMPSend> MakeDefaultClient() { return std::make_unique<TSNMPSend>(); }
 
+RequestTarget SettingsOf(const TSNMPSend& client) {
+  return RequestTarget{client.TargetHost, client.TargetPort, client.Timeout, client.Retries};
+}
+
 }  // namespace
 
 AgentPoller::AgentPoller(std::int32_t tm_connection, ClientFactory make_client)
     : tm_connection_(tm_connection),
       make_client_(make_client ? std::move(make_client) : ClientFactory(MakeDefaultClient)),
-      client_(make_client_()) {}
+      client_(make_client_()),
+      client_defaults_(SettingsOf(*client_)) {}
 
 void AgentPoller::RunPass(const PollConfig& config) {
   try {
     Trace(PollMessages().pass_started);
-    if (requests_in_flight_ > 1) return RunWindowedPass(config);
-    for (const AgentEntry& agent : config.agents) {
-      if (!PollAgent(agent)) return;
+    RequestPlan plan(config, fits_, passes_++, client_defaults_.retries);
+    if (requests_in_flight_ > 1) return RunWindowedPass(plan);
+    for (std::size_t agent = 0; agent < config.agents.size(); ++agent) {
+      if (!PollAgent(plan, agent)) return;
     }
   } catch (const std::exception& error) {
     LogError(error.what());
   }
 }
 
-bool AgentPoller::PollAgent(const AgentEntry& agent) {
-  FillAgentQuery(*client_, agent);
-  bool answered = false;
-  try {
-    answered = client_->SendQuery();
-  } catch (const std::exception& error) {
-    LogError(PollMessages().send_query_failed + error.what());
-    ReplaceClient();
-    return false;
+RequestTarget AgentPoller::TargetOf(const AgentEntry& agent) const {
+  const AgentOptions& options = agent.options;
+  RequestTarget target;
+  target.host = agent.Host();
+  target.port = options.port ? std::to_string(*options.port) : client_defaults_.port;
+  target.timeout_ms = options.timeout_ms.value_or(client_defaults_.timeout_ms);
+  target.retries = options.retries.value_or(client_defaults_.retries);
+  return target;
+}
+
+bool AgentPoller::PollAgent(RequestPlan& plan, std::size_t agent) {
+  const AgentEntry& entry = plan.Agent(agent);
+  // Kept from agent to agent, so that a pass allocates it once.
+  std::vector<RequestPart>& parts = parts_;
+  plan.Plan(agent, parts);
+  if (entry.options.mistaken) {
+    ApplyNotPolled(entry);
+    return true;
   }
-  ApplyReply(agent, answered);
+  // Depth first: the requests that replace one go before the ones after it.
+  std::reverse(parts.begin(), parts.end());
+  while (!parts.empty()) {
+    const RequestPart part = parts.back();
+    parts.pop_back();
+    std::vector<RequestPart> follow_ups;
+    if (plan.AsksNothing(part)) {
+      follow_ups = ApplyOutcome(plan, part, Outcome::kNotAsked, client_->Reply());
+    } else {
+      RequestTarget target = TargetOf(entry);
+      client_->TargetHost = std::move(target.host);
+      client_->TargetPort = std::move(target.port);
+      client_->Timeout = target.timeout_ms;
+      client_->Retries = target.retries;
+      plan.FillQuery(client_->Query(), part);
+      bool answered = false;
+      try {
+        answered = client_->SendQuery();
+      } catch (const std::exception& error) {
+        LogError(PollMessages().send_query_failed + error.what());
+        ReplaceClient();
+        return false;
+      }
+      follow_ups = ApplyOutcome(plan, part, answered ? Outcome::kAnswer : Outcome::kNoAnswer,
+                                client_->Reply());
+    }
+    parts.insert(parts.end(), follow_ups.rbegin(), follow_ups.rend());
+  }
+  FinishAgent(plan, agent);
   return true;
 }
 
-void AgentPoller::ApplyReply(const AgentEntry& agent, bool answered) {
+std::vector<RequestPart> AgentPoller::ApplyOutcome(RequestPlan& plan, const RequestPart& part,
+                                                   Outcome outcome, const TSNMPRec& reply) {
   const PollTexts& texts = PollMessages();
-  if (!answered) {
-    Trace(texts.no_answer_from + agent.section_name + texts.line_end);
-    FlagSilentAgent(agent);
-  } else if (const std::int32_t status = client_->Reply().ErrorStatus; status != 0) {
-    // An answer refusing the request (tooBig, genErr, ...) carries no values to write.
+  const AgentEntry& agent = plan.Agent(part.agent);
+  switch (outcome) {
+    case Outcome::kNotAsked:
+      // Every line of the request was left out: values the device does not report.
+      for (std::size_t line = part.first; line < part.end; ++line) {
+        const PointAddress at = ScanPointAddress(agent.lines[line].Name());
+        CarryOut(tm_connection_, at, DecideAnswerWrite(at, nullptr));
+      }
+      return {};
+    case Outcome::kNoAnswer:
+      Trace(texts.no_answer_from + agent.section_name + texts.line_end);
+      FlagLines(agent, part.first, part.end);
+      return {};
+    case Outcome::kAnswer:
+      break;
+  }
+  if (const std::int32_t status = reply.ErrorStatus; status != 0) {
     Trace(texts.answer_error + std::to_string(status) + texts.answer_error_from +
           agent.section_name + texts.line_end);
-    FlagSilentAgent(agent);
-  } else {
-    Trace(texts.answer_from + agent.section_name + texts.line_end);
-    WriteAnswer(agent);
+    // An answer refusing the request carries no values to write; parts of it may go again.
+    RequestPlan::Refusal refusal = plan.React(part, status, reply.ErrorIndex);
+    if (refusal.flag_lines) FlagLines(agent, part.first, part.end);
+    return std::move(refusal.follow_ups);
   }
+  Trace(texts.answer_from + agent.section_name + texts.line_end);
+  plan.Answered(part);
+  WriteAnswer(plan, part, reply);
+  return {};
 }
 
-void AgentPoller::WriteAnswer(const AgentEntry& agent) {
-  for (const PointLine& line : agent.lines) {
+void AgentPoller::WriteAnswer(const RequestPlan& plan, const RequestPart& part,
+                              const TSNMPRec& reply) {
+  const AgentEntry& agent = plan.Agent(part.agent);
+  for (std::size_t index = part.first; index < part.end; ++index) {
+    const PointLine& line = agent.lines[index];
     const std::string oid = line.Value();
     const std::string address = line.Name();
-    const TSNMPMib* binding = FindReplyBinding(client_->Reply(), oid);
+    // A line left out of the request is a value the device does not report.
+    const TSNMPMib* binding =
+        plan.Asked(part.agent, index) ? FindReplyBinding(reply, oid) : nullptr;
     TraceValue(oid, address, binding != nullptr ? binding->ValueText : std::string());
     const PointAddress at = ScanPointAddress(address);
     CarryOut(tm_connection_, at, DecideAnswerWrite(at, binding));
   }
 }
 
-void AgentPoller::FlagSilentAgent(const AgentEntry& agent) {
-  for (const PointLine& line : agent.lines) {
-    const PointAddress at = ScanPointAddress(line.Name());
+void AgentPoller::FlagLines(const AgentEntry& agent, std::size_t first, std::size_t end) {
+  for (std::size_t line = first; line < end; ++line) {
+    const PointAddress at = ScanPointAddress(agent.lines[line].Name());
     CarryOut(tm_connection_, at, DecideSilentWrite(at));
   }
+}
+
+void AgentPoller::ApplyNotPolled(const AgentEntry& agent) {
+  const PollTexts& texts = PollMessages();
+  Trace(texts.not_polled + agent.section_name + texts.line_end);
+  FlagLines(agent, 0, agent.lines.size());
+}
+
+void AgentPoller::FinishAgent(RequestPlan& plan, std::size_t agent) {
+  const std::optional<std::int32_t> kept = plan.Finish(agent);
+  if (!kept) return;
+  const PollTexts& texts = PollMessages();
+  const std::string line = texts.request_size + plan.Agent(agent).section_name +
+                           texts.request_size_oids + std::to_string(*kept) + " OID" +
+                           texts.line_end;
+  m_printf("%s", line.c_str(), 0, 0, 0, 0);
 }
 
 void AgentPoller::ReplaceClient() {
   // Made before the old one goes, so that a failure to make it leaves a client to poll with.
   std::unique_ptr<TSNMPSend> fresh = make_client_();
+  client_defaults_ = SettingsOf(*fresh);
   client_ = std::move(fresh);
 }
 

@@ -15,9 +15,17 @@
 // Every trace and error line carries its data verbatim. A pass never throws: an exception ends
 // the pass and its message goes to the error log, "SendQuery " in front when SendQuery raised.
 //
+// Each agent is asked at its options' host, port, time-out and tries (the client's own settings
+// where it sets none), in requests that fit its device (poller/request_plan.h): each request
+// is traced and written as a whole agent's answer is ("Ответ от "/"Нет ответа от " with the
+// section name); a tooBig or an error index sends parts of it again in the same pass, and what
+// was learned is kept for later passes, a new kept request size going to the message log once.
+// An agent whose options hold a mistake is never asked: every pass traces that and flags its
+// "#TC" and "#TT" points as for a silent agent.
+//
 // With more than one request in flight allowed (SetRequestsInFlight), a pass keeps up to that
-// many agents' requests in flight on the client's socket (poller/windowed_pass.cpp) and writes
-// the same lines and points, in the same order, as the serial pass would for the same answers.
+// many requests in flight on the client's socket (poller/windowed_pass.cpp) and writes the same
+// lines and points, in the same order, as the serial pass would for the same answers.
 //
 // Single-threaded; each SendQuery blocks for at most the client's time-out.
 
@@ -28,7 +36,11 @@
 #include <functional>
 #include <memory>
 
+#include <vector>
+
 #include "poller/poll_config.h"
+#include "poller/request_plan.h"
+#include "snmp/request_window.h"
 #include "snmp/snmp_client.h"
 
 namespace zelsnmp {
@@ -49,20 +61,36 @@ class AgentPoller {
   void SetRequestsInFlight(int count) { requests_in_flight_ = count; }
 
  private:
-  // False when SendQuery raised: the pass ends there.
-  bool PollAgent(const AgentEntry& agent);
-  void WriteAnswer(const AgentEntry& agent);
-  void FlagSilentAgent(const AgentEntry& agent);
+  // How one request of the pass ended.
+  enum class Outcome { kNotAsked, kNoAnswer, kAnswer };
+
+  // Polls one agent, request after request; false when SendQuery raised: the pass ends there.
+  bool PollAgent(RequestPlan& plan, std::size_t agent);
+  // The effects of one request's outcome (`reply` when answered), in the order of the pass;
+  // gives the requests to send next in its place.
+  std::vector<RequestPart> ApplyOutcome(RequestPlan& plan, const RequestPart& part,
+                                        Outcome outcome, const TSNMPRec& reply);
+  void WriteAnswer(const RequestPlan& plan, const RequestPart& part, const TSNMPRec& reply);
+  void FlagLines(const AgentEntry& agent, std::size_t first, std::size_t end);
+  // The agent's options hold a mistake: traced and flagged, never asked.
+  void ApplyNotPolled(const AgentEntry& agent);
+  // After the agent's last request of the pass: a new kept size goes to the message log.
+  void FinishAgent(RequestPlan& plan, std::size_t agent);
+  // Where and how the agent's requests go: its options over the client's own settings.
+  RequestTarget TargetOf(const AgentEntry& agent) const;
   void ReplaceClient();
-  // The effects of the agent's answer in the client's Reply (`answered`) or of its silence.
-  void ApplyReply(const AgentEntry& agent, bool answered);
   // RunPass with several requests in flight (windowed_pass.cpp).
-  void RunWindowedPass(const PollConfig& config);
+  void RunWindowedPass(RequestPlan& plan);
 
   std::int32_t tm_connection_;
   ClientFactory make_client_;
   std::unique_ptr<TSNMPSend> client_;
+  // The client's settings as made, for the agents without options of their own.
+  RequestTarget client_defaults_;
   int requests_in_flight_ = 1;
+  std::vector<AgentFit> fits_;
+  std::uint32_t passes_ = 0;
+  std::vector<RequestPart> parts_;  // the serial pass's requests to go for one agent
 };
 
 }  // namespace zelsnmp

@@ -4,13 +4,25 @@
 #ifndef ZELSNMP_POLLER_AGENT_QUERY_H_
 #define ZELSNMP_POLLER_AGENT_QUERY_H_
 
+#include <cstddef>
+#include <vector>
+
 #include "poller/poll_config.h"
 #include "snmp/snmp_client.h"
 
 namespace zelsnmp {
 
-// Resets the client's query and fills it for `agent`: TargetHost the agent's host, its
-// community, version 2c, a GetRequest with one NULL binding per section line in order.
+// Resets `query` and fills it for lines [first, end) of `agent`: its community, version 2c, a
+// GetRequest with one NULL binding per line in order, the lines `skipped` marks left out (an
+// empty `skipped` leaves out none).
+void FillAgentRequest(TSNMPRec& query, const AgentEntry& agent, std::size_t first,
+                      std::size_t end, const std::vector<bool>& skipped);
+
+// Points the client at `agent`: TargetHost its host, and TargetPort, Timeout and Retries its
+// options where it has them (the client's own settings stay where it has none).
+void AimAgentClient(TSNMPSend& client, const AgentEntry& agent);
+
+// The client's query filled for every line of `agent`, and the client aimed at it.
 void FillAgentQuery(TSNMPSend& client, const AgentEntry& agent);
 
 }  // namespace zelsnmp

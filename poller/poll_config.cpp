@@ -1,5 +1,7 @@
 #include "poller/poll_config.h"
 
+#include <algorithm>
+
 #include "poller/profile_reader.h"
 #include "sys/file.h"
 
@@ -14,6 +16,46 @@ void DeleteConfigFile(const std::string& path) {
   if (!path.empty()) RemoveFile(path);
 }
 
+// The option lines of section `s`, and its point lines when `points` is given.
+std::vector<OptionLine> ReadSection(const ProfileReader& reader, std::size_t s,
+                                    std::vector<PointLine>* points) {
+  std::vector<OptionLine> options;
+  const std::size_t count = reader.EntryCount(s);
+  if (points != nullptr) points->reserve(count);
+  for (std::size_t e = 0; e < count; ++e) {
+    const ProfileReader::EntryView entry = reader.EntryAt(s, e);
+    const int line = static_cast<int>(entry.line);
+    if (IsOptionKey(entry.key)) {
+      options.push_back(OptionLine{std::string(entry.key), std::string(entry.value), line});
+      continue;
+    }
+    if (points == nullptr) continue;
+    // Every entry rather than a value looked up per key name: a key given twice in a section
+    // keeps each line's own OID.
+    PointLine& point = points->emplace_back();
+    point.text.reserve(entry.key.size() + 1 + entry.value.size());
+    point.text += entry.key;
+    point.text += '=';
+    point.text += entry.value;
+  }
+  return options;
+}
+
+// The options of "*", and a mistake for each point line there.
+std::vector<OptionLine> ReadDefaults(const ProfileReader& reader, std::size_t s,
+                                     std::vector<OptionMistake>& mistakes) {
+  for (std::size_t e = 0; e < reader.EntryCount(s); ++e) {
+    const ProfileReader::EntryView entry = reader.EntryAt(s, e);
+    if (IsOptionKey(entry.key)) continue;
+    mistakes.push_back(OptionMistake{std::string(kDefaultsSectionName),
+                                     static_cast<int>(entry.line), std::string(entry.key),
+                                     OptionProblem::kPointLineInDefaults});
+  }
+  std::vector<OptionLine> defaults = ReadSection(reader, s, nullptr);
+  ParseAgentOptions(kDefaultsSectionName, defaults, {}, &mistakes);
+  return defaults;
+}
+
 }  // namespace
 
 std::string PointLine::Name() const { return text.substr(0, text.find('=')); }
@@ -23,9 +65,13 @@ std::string PointLine::Value() const {
   return equals == std::string::npos ? std::string() : text.substr(equals + 1);
 }
 
-std::string AgentEntry::Host() const { return WordAt(1, section_name, kSectionNameDelimiters); }
+std::string AgentEntry::Host() const {
+  if (options.host) return *options.host;
+  return WordAt(1, section_name, kSectionNameDelimiters);
+}
 
 std::string AgentEntry::Community() const {
+  if (options.community) return *options.community;
   std::string community = WordAt(2, section_name, kSectionNameDelimiters);
   return community.empty() ? std::string(kDefaultCommunity) : community;
 }
@@ -34,26 +80,32 @@ PollConfig LoadPollConfig(const std::string& path) {
   PollConfig config;
   {
     ProfileReader reader = ProfileReader::FromFile(path);
-    config.agents.resize(reader.SectionCount());
+    std::vector<OptionLine> defaults;
+    std::size_t defaults_section = reader.SectionCount();
     for (std::size_t s = 0; s < reader.SectionCount(); ++s) {
-      AgentEntry& agent = config.agents[s];
+      if (reader.SectionName(s) != kDefaultsSectionName) continue;
+      defaults_section = s;
+      defaults = ReadDefaults(reader, s, config.option_mistakes);
+      reader.ReleaseEntries(s);
+    }
+    const bool has_defaults = defaults_section < reader.SectionCount();
+    config.agents.reserve(reader.SectionCount() - (has_defaults ? 1 : 0));
+    for (std::size_t s = 0; s < reader.SectionCount(); ++s) {
+      if (s == defaults_section) continue;
+      AgentEntry& agent = config.agents.emplace_back();
       agent.section_name = reader.SectionName(s);
-      // Every entry rather than a value looked up per key name: a key given twice in a section
-      // keeps each line's own OID.
-      agent.lines.resize(reader.EntryCount(s));
-      for (std::size_t e = 0; e < agent.lines.size(); ++e) {
-        const ProfileReader::EntryView entry = reader.EntryAt(s, e);
-        std::string& text = agent.lines[e].text;
-        text.reserve(entry.key.size() + 1 + entry.value.size());
-        text += entry.key;
-        text += '=';
-        text += entry.value;
+      const std::vector<OptionLine> own = ReadSection(reader, s, &agent.lines);
+      if (!own.empty() || !defaults.empty()) {
+        agent.options =
+            ParseAgentOptions(agent.section_name, own, defaults, &config.option_mistakes);
       }
       // What the reader held for the section is released as soon as it is copied, so that
       // the peak is not the file's contents twice over.
       reader.ReleaseEntries(s);
     }
   }
+  std::stable_sort(config.option_mistakes.begin(), config.option_mistakes.end(),
+                   [](const OptionMistake& a, const OptionMistake& b) { return a.line < b.line; });
   DeleteConfigFile(path);
   return config;
 }

@@ -5,8 +5,10 @@
 // cycle works only from the in-memory copy. Loading never fails: an empty path, a missing or
 // unreadable file or a file without sections all give an empty list.
 //
-// A section name is "host" or "host:community"; a section line is "point address = OID". Texts
-// are Windows-1251 byte strings, kept as they are.
+// A section name is "host" or "host:community"; a section line is "point address = OID", or
+// an agent option ("@key = value", poller/agent_options.h), which is parsed at load into the
+// agent's options and is no point line. The section "*" holds options for every agent and is
+// no agent itself. Texts are Windows-1251 byte strings, kept as they are.
 
 #ifndef ZELSNMP_POLLER_POLL_CONFIG_H_
 #define ZELSNMP_POLLER_POLL_CONFIG_H_
@@ -15,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "poller/agent_options.h"
 // kDefaultCommunity: the community of an agent whose section name gives none.
 #include "snmp/snmp_message.h"
 
@@ -36,16 +39,22 @@ struct PointLine {
 struct AgentEntry {
   std::string section_name;
   std::vector<PointLine> lines;
+  // Its "@" lines and those of "*", parsed.
+  AgentOptions options = AgentOptions();
 
-  // Word 1 of the section name with ":" as delimiter; empty when the name begins with ":".
+  // @host when given, else word 1 of the section name with ":" as delimiter (empty when the
+  // name begins with ":").
   std::string Host() const;
-  // Word 2 of the section name with ":" as delimiter, or kDefaultCommunity when it is empty.
+  // @community when given, else word 2 of the section name with ":" as delimiter, or
+  // kDefaultCommunity when that is empty.
   std::string Community() const;
 };
 
-// The agents in the order in which the file lists their sections.
+// The agents in the order in which the file lists their sections, and the mistakes of their
+// options and of "*" in line order.
 struct PollConfig {
   std::vector<AgentEntry> agents;
+  std::vector<OptionMistake> option_mistakes = {};
 };
 
 // Reads the configuration file at `path` and deletes the file in every case (a failed deletion

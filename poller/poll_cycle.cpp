@@ -1,6 +1,7 @@
 #include "poller/poll_cycle.h"
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "host/nodehub.h"
@@ -23,6 +24,10 @@ void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
   AgentPoller poller(tm_connection);
   poller.SetRequestsInFlight(requests_in_flight);
   const PollConfig config = LoadPollConfig(config_path);
+  for (const OptionMistake& mistake : config.option_mistakes) {
+    const std::string line = OptionMistakeLine(mistake);
+    e_printf("%s", line.c_str(), 0, 0, 0, 0);
+  }
   if (config.agents.empty()) {
     e_printf(PollMessages().no_address.c_str(), 0, 0, 0, 0, 0);
     return;

@@ -2,8 +2,9 @@
 //
 // RunPollCycle loads the configuration from the fetched file (which deletes the file), then loops
 // until a key is pressed in the task's console or the stop event is signalled: a poll pass on
-// every fifth pass of a one-second wait for the stop event. With no agent configured it logs
-// that no address is configured and returns at once.
+// every fifth pass of a one-second wait for the stop event. Each mistake in the agents'
+// options goes to the error log once, at load. With no agent configured it logs that no address
+// is configured and returns at once.
 
 #ifndef ZELSNMP_POLLER_POLL_CYCLE_H_
 #define ZELSNMP_POLLER_POLL_CYCLE_H_

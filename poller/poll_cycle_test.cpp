@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sys/event.h"
 #include "testing/environment.h"
 #include "testing/temp_directory.h"
 
@@ -46,6 +47,20 @@ TEST_F(PollCycleTest, SignalledStopEventEndsTheCycleAtTheFirstWait) {
   RunPollCycle(stop.handle(), 1, path);
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_EQ(ErrorLog(), "");
+}
+
+// Each option mistake goes to the error log once, at load; the agent is not asked.
+TEST_F(PollCycleTest, OptionMistakesAreLoggedAtLoad) {
+  Event stop;
+  ASSERT_TRUE(SignalEvent(stop.handle()));
+  const std::string path = WriteConfig(
+      "options", "[*]\n@retries = 9\n[127.0.0.1]\n@Port = 0\n#TC1:2:3=1.3.6.1.2.1.1.3.0\n");
+  RunPollCycle(stop.handle(), 1, path);
+  EXPECT_EQ(ErrorLog(),
+            "Ошибка в параметрах агента [*], строка 2, @retries: вне пределов, допустимо от 0 "
+            "до 5\r\n"
+            "Ошибка в параметрах агента [127.0.0.1], строка 4, @Port: вне пределов, допустимо "
+            "от 1 до 65535\r\n");
 }
 
 }  // namespace

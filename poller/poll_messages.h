@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "poller/agent_options.h"
+
 namespace zelsnmp {
 
 struct PollTexts {
@@ -23,10 +25,17 @@ struct PollTexts {
   std::string send_query_failed;   // error: + exception message, no line end
   std::string float_overflow;      // error: a #TT value beyond single precision, no line end
   std::string line_end;            // CR LF
+  std::string not_polled;          // debug: + section name + line_end
+  std::string request_size;        // message: + section name + request_size_oids
+  std::string request_size_oids;   //          + bindings + " OID" + line_end
 };
 
 // The texts in Windows-1251.
 const PollTexts& PollMessages();
+
+// The error line of an option mistake, in Windows-1251 with its CR LF; the section name and the
+// key are in it verbatim, the value never.
+std::string OptionMistakeLine(const OptionMistake& mistake);
 
 }  // namespace zelsnmp
 

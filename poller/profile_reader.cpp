@@ -143,10 +143,14 @@ void ProfileReader::Parse() {
   std::size_t next_cr = FindFrom(text, 0, '\r');
   std::size_t next_lf = FindFrom(text, 0, '\n');
   std::size_t start = 0;
+  std::uint32_t line_number = 0;
   while (start < text.size()) {
     const std::size_t line_end = LineEnd(text, start, next_cr, next_lf);
     const std::string_view line = Trim(text.substr(start, line_end - start));
+    ++line_number;
     start = line_end + 1;
+    // CR LF ends one line; the empty line between them would be skipped anyway.
+    if (start < text.size() && text[line_end] == '\r' && text[start] == '\n') ++start;
     if (line.empty()) continue;
 
     const std::size_t closing = line.rfind(']');
@@ -170,7 +174,7 @@ void ProfileReader::Parse() {
     // A zero byte cuts the value first; the one pair of quotes is removed from what is left.
     std::string_view value = StripMatchingQuotes(TextUpToZero(Trim(line.substr(equals + 1))));
     value = value.substr(0, kMaxValueBytes);
-    current->entries.push_back(StoredEntry{SpanOf(key), SpanOf(value)});
+    current->entries.push_back(StoredEntry{SpanOf(key), SpanOf(value), line_number});
   }
 }
 
@@ -226,7 +230,7 @@ void ProfileReader::ReleaseEntries(std::size_t index) {
 
 ProfileReader::EntryView ProfileReader::EntryAt(std::size_t index, std::size_t entry) const {
   const StoredEntry& stored = sections_[index].entries[entry];
-  return EntryView{TextOf(stored.key), TextOf(stored.value)};
+  return EntryView{TextOf(stored.key), TextOf(stored.value), stored.line};
 }
 
 }  // namespace zelsnmp

@@ -65,6 +65,9 @@ class ProfileReader {
   struct EntryView {
     std::string_view key;
     std::string_view value;
+    // The entry's line in the file, counted from 1 as editors count (CR LF, LF and CR each end
+    // one line).
+    std::uint32_t line;
   };
   std::size_t SectionCount() const { return sections_.size(); }
   std::string_view SectionName(std::size_t index) const;
@@ -83,6 +86,7 @@ class ProfileReader {
   struct StoredEntry {
     Span key;
     Span value;
+    std::uint32_t line = 0;
   };
   struct Section {
     Span name;

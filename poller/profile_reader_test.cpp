@@ -239,6 +239,28 @@ TEST(ProfileReaderTest, ValueCutAt2047BytesAfterQuotesRemoved) {
   EXPECT_EQ(reader.Value("a", long_key), "1");
 }
 
+// Entries know their line as editors count it: CR LF, LF and CR each end one line, also in a
+// file converted from UTF-16.
+TEST(ProfileReaderTest, EntriesKnowTheirLineNumbers) {
+  const std::string mixed = "; head\r\n[a]\r\n\r\nk=1\rj=2\n\n\r\nl=3";
+  const struct {
+    std::string contents;
+    std::vector<std::uint32_t> lines;
+  } cases[] = {
+      {mixed, {4, 5, 8}},
+      {Utf16(u"; head\r\n[a]\r\n\r\nk=1\rj=2\n\n\r\nl=3", false), {4, 5, 8}},
+      {"[a]\n[b]\nk=1\n[a]\nj=2", {5}},
+  };
+  for (const auto& c : cases) {
+    const ProfileReader reader = ProfileReader::FromBytes(c.contents);
+    std::vector<std::uint32_t> lines;
+    for (std::size_t e = 0; e < reader.EntryCount(0); ++e) {
+      lines.push_back(reader.EntryAt(0, e).line);
+    }
+    EXPECT_EQ(lines, c.lines);
+  }
+}
+
 TEST(ProfileReaderTest, KeyListHasNoSizeLimit) {
   // 1000 keys of 40 bytes are far beyond the 16384 bytes a Windows key list holds.
   std::string contents = "[a]\n";

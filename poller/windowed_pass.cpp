@@ -1,19 +1,24 @@
-// The poll pass with several agents' requests in flight at once: AgentPoller::RunPass when more
-// than one request in flight is allowed. The serial pass is left as it is.
+// The poll pass with several requests in flight at once: AgentPoller::RunPass when more than
+// one request in flight is allowed. The serial pass is left as it is.
 //
-// Requests go out in configuration order through the one client's socket, at most the allowed
-// number unanswered, each with its own request ID and deadline (snmp/request_window.h). The
-// outcome of every agent is kept until all agents before it are done and is then applied by
-// ApplyReply on the client's Reply, exactly as the serial pass applies it: the journal and the
-// trace of a pass are the same lines in the same order as the serial pass writes for the same
-// answers, and a pass lasts about as long as its slowest agent instead of the sum of them all.
+// Requests go out in the order the serial pass sends them (agents in configuration order, each
+// agent's requests in order) through the one client's socket, at most the allowed number
+// unanswered, each with its own request ID, target and deadline (snmp/request_window.h). The
+// outcome of every request is kept until all requests before it are applied and is then
+// applied by ApplyOutcome, exactly as the serial pass applies it; the requests that replace a
+// refused one (halves, the rest without a line left out) are placed where it stood and sent
+// before any later one. So the journal and the trace of a pass are the same lines in the same
+// order as the serial pass writes for the same answers, and a pass lasts about as long as its
+// slowest agent instead of the sum of them all.
 //
 // An exception from the exchange (exhausted resources) ends the pass as SendQuery's does in the
 // serial pass: the requests already sent are still waited for and applied in order, then
-// "SendQuery " + its message goes to the error log, the client is replaced and the agents not
+// "SendQuery " + its message goes to the error log, the client is replaced and the requests not
 // yet sent get nothing.
 
+#include <deque>
 #include <exception>
+#include <list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -21,30 +26,93 @@
 
 #include "host/nodehub.h"
 #include "poller/agent_poller.h"
-#include "poller/agent_query.h"
 #include "poller/poll_messages.h"
 #include "snmp/request_window.h"
 
 namespace zelsnmp {
 
-void AgentPoller::RunWindowedPass(const PollConfig& config) {
-  const std::vector<AgentEntry>& agents = config.agents;
-  std::vector<std::optional<SettledRequest>> outcomes(agents.size());
-  std::size_t next_to_send = 0;
-  std::size_t next_to_apply = 0;
+namespace {
+
+// One request of the pass, or an agent's turn that needs none.
+struct Slot {
+  RequestPart part;
+  bool not_polled = false;  // the agent's options hold a mistake
+  bool settled = false;
+  bool asked = false;  // a request went out for it
+  bool answered = false;
+  TSNMPRec reply = TSNMPRec();
+};
+
+}  // namespace
+
+void AgentPoller::RunWindowedPass(RequestPlan& plan) {
+  const std::size_t agent_count = fits_.size();
+  // In the order the outcomes are applied; the front is applied next.
+  std::list<Slot> slots;
+  // The slots not sent yet, in the order of `slots`.
+  std::deque<std::list<Slot>::iterator> unsent;
+  // The slot of each request sent, by its tag.
+  std::vector<std::list<Slot>::iterator> sent;
+  // Per agent: its slots not applied yet.
+  std::vector<std::size_t> open(agent_count, 0);
+  std::size_t next_agent = 0;
+
+  auto settle_unless_sent = [&](std::list<Slot>::iterator slot) {
+    if (slot->not_polled || plan.AsksNothing(slot->part)) {
+      slot->settled = true;
+      return true;
+    }
+    return false;
+  };
+  auto add_agent = [&] {
+    const std::size_t agent = next_agent++;
+    plan.Plan(agent, parts_);
+    const std::vector<RequestPart>& parts = parts_;
+    if (plan.Agent(agent).options.mistaken) {
+      slots.push_back(Slot{RequestPart{agent, 0, 0}, true});
+      settle_unless_sent(std::prev(slots.end()));
+      ++open[agent];
+      return;
+    }
+    for (const RequestPart& part : parts) {
+      slots.push_back(Slot{part});
+      ++open[agent];
+      if (!settle_unless_sent(std::prev(slots.end()))) unsent.push_back(std::prev(slots.end()));
+    }
+  };
   auto apply_settled_in_order = [&] {
-    for (; next_to_apply < agents.size() && outcomes[next_to_apply]; ++next_to_apply) {
-      SettledRequest outcome = std::move(*outcomes[next_to_apply]);
-      outcomes[next_to_apply].reset();
-      client_->Reply() = std::move(outcome.reply);
-      ApplyReply(agents[next_to_apply], outcome.answered);
+    while (!slots.empty() && slots.front().settled) {
+      Slot& slot = slots.front();
+      const std::size_t agent = slot.part.agent;
+      std::vector<RequestPart> follow_ups;
+      if (slot.not_polled) {
+        ApplyNotPolled(plan.Agent(agent));
+      } else {
+        const Outcome outcome = !slot.asked     ? Outcome::kNotAsked
+                                : slot.answered ? Outcome::kAnswer
+                                                : Outcome::kNoAnswer;
+        follow_ups = ApplyOutcome(plan, slot.part, outcome, slot.reply);
+      }
+      // The follow-ups take the slot's place and go out before anything sent later.
+      const auto after = std::next(slots.begin());
+      std::vector<std::list<Slot>::iterator> added;
+      for (const RequestPart& part : follow_ups) {
+        const auto inserted = slots.insert(after, Slot{part});
+        ++open[agent];
+        if (!settle_unless_sent(inserted)) added.push_back(inserted);
+      }
+      unsent.insert(unsent.begin(), added.begin(), added.end());
+      slots.pop_front();
+      if (--open[agent] == 0 && !plan.Agent(agent).options.mistaken) FinishAgent(plan, agent);
     }
   };
   RequestWindow window(*client_, static_cast<std::size_t>(requests_in_flight_));
-  auto store = [&outcomes](std::vector<SettledRequest> settled) {
+  auto store = [&sent](std::vector<SettledRequest> settled) {
     for (SettledRequest& outcome : settled) {
-      const std::size_t index = outcome.tag;
-      outcomes[index] = std::move(outcome);
+      Slot& slot = *sent[outcome.tag];
+      slot.settled = true;
+      slot.answered = outcome.answered;
+      slot.reply = std::move(outcome.reply);
     }
   };
   // Runs one step of the exchange; false when it raised and the pass is over.
@@ -53,12 +121,15 @@ void AgentPoller::RunWindowedPass(const PollConfig& config) {
       step();
       return true;
     } catch (const std::exception& error) {
-      // The agents already sent are still waited for, as the serial pass would have
-      // polled them before this one; a second failure gives them up.
+      // The requests already sent are still waited for, as the serial pass would have
+      // made them before this one; a second failure gives them up.
       try {
         while (window.in_flight() > 0) store(window.Settle());
       } catch (const std::exception&) {
       }
+      // Up to the first request that did not go out; what would replace a refused one is
+      // not sent any more.
+      unsent.clear();
       apply_settled_in_order();
       const std::string line = PollMessages().send_query_failed + error.what();
       e_printf("%s", line.c_str(), 0, 0, 0, 0);
@@ -69,17 +140,27 @@ void AgentPoller::RunWindowedPass(const PollConfig& config) {
 
   for (;;) {
     apply_settled_in_order();
-    if (next_to_apply == agents.size()) return;
-    if (next_to_send < agents.size() && !window.full()) {
-      const std::size_t index = next_to_send++;
-      FillAgentQuery(*client_, agents[index]);
+    if (slots.empty() && next_agent == agent_count) return;
+    if (unsent.empty() && next_agent < agent_count) {
+      add_agent();
+      continue;
+    }
+    if (!unsent.empty() && !window.full()) {
+      const std::list<Slot>::iterator slot = unsent.front();
+      unsent.pop_front();
+      plan.FillQuery(client_->Query(), slot->part);
+      const RequestTarget target = TargetOf(plan.Agent(slot->part.agent));
+      slot->asked = true;
+      const std::size_t tag = sent.size();
+      sent.push_back(slot);
       const bool went = exchange([&] {
-        if (!window.Send(client_->Query(), client_->TargetHost, index)) {
-          outcomes[index].emplace();  // a failed send: no answer
-        }
+        if (!window.Send(client_->Query(), target, tag)) slot->settled = true;  // no answer
       });
       if (!went) return;
     } else {
+      // Nothing in flight and nothing to send while the front waits cannot happen; it must
+      // not turn into a loop if it ever did.
+      if (window.in_flight() == 0) return;
       const bool went = exchange([&] { store(window.Settle()); });
       if (!went) return;
     }

@@ -14,6 +14,7 @@
 #include "sys/process.h"
 #include "tools/check/config_lines.h"
 #include "tools/check/display_text.h"
+#include "tools/check/option_report.h"
 
 namespace zelsnmp::check {
 
@@ -232,7 +233,8 @@ void ReportBuilder::CheckAgent(const AgentEntry& entry,
   agent.entry = entry;
   agent.host = entry.Host();
   agent.community = entry.Community();
-  agent.default_community = WordAt(2, entry.section_name, ":").empty();
+  agent.default_community =
+      !entry.options.community && WordAt(2, entry.section_name, ":").empty();
   if (agent.host.empty()) {
     Add(header_line, Severity::kError, "no host in the section name");
   } else {
@@ -327,14 +329,18 @@ std::optional<CheckReport> CheckConfigFile(const std::string& path, std::string&
     if (line.kind == LineKind::kSection) {
       header_by_section.emplace(FoldCase(line.name), line.number);
     }
-    if (line.kind == LineKind::kEntry && line.in_section) {
+    // Option lines are no point lines: the agent's points are numbered without them.
+    if (line.kind == LineKind::kEntry && line.in_section && !IsOptionKey(line.key)) {
       entries_by_section[FoldCase(line.section)].push_back(&line);
     }
   }
+  std::vector<int> header_lines;
   for (const AgentEntry& agent : config.agents) {
     const std::string folded = FoldCase(agent.section_name);
+    header_lines.push_back(header_by_section[folded]);
     builder.CheckAgent(agent, entries_by_section[folded], header_by_section[folded], resolve);
   }
+  AddOptionFindings(config, header_lines, report.findings);
   if (config.agents.empty()) {
     builder.Add(0, Severity::kError,
                 "no agent: the task would stop at once (no address to poll)");

@@ -1,5 +1,6 @@
 #include "tools/check/probe.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -12,6 +13,8 @@
 namespace zelsnmp::check {
 
 namespace {
+
+constexpr std::int32_t kErrorStatusTooBig = 1;
 
 std::string TagName(std::int32_t tag) {
   switch (tag) {
@@ -41,23 +44,51 @@ std::string FloatText(float value) {
 }  // namespace
 
 ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
+  if (agent.options.mistaken) {
+    ProbeResult result = NotSent(agent);
+    result.not_polled = true;
+    return result;
+  }
   ProbeResult result;
   auto client = std::make_unique<TSNMPSend>();
   client->Timeout = timeout_ms;
-  FillAgentQuery(*client, agent);
+  AimAgentClient(*client, agent);
+  const std::size_t lines = agent.lines.size();
+  const std::size_t per_request =
+      agent.options.max_oids > 0 ? static_cast<std::size_t>(agent.options.max_oids) : lines;
+  // The answers' bindings together, as one answer.
+  TSNMPRec answers;
+  result.answered = true;
   const auto started = std::chrono::steady_clock::now();
-  result.answered = client->SendQuery();
+  std::size_t first = 0;
+  do {
+    const std::size_t end = std::min(lines, first + per_request);
+    FillAgentRequest(client->Query(), agent, first, end, {});
+    if (!client->SendQuery()) {
+      result.answered = false;
+      break;
+    }
+    result.from = client->HostIP();
+    result.error_status = client->Reply().ErrorStatus;
+    if (result.error_status != 0) break;
+    for (const TSNMPMib& binding : client->Reply().Bindings()) {
+      answers.AddBinding(binding.OidText, binding.ValueText, binding.ValueTag);
+    }
+    first = end;
+  } while (first < lines);
   result.elapsed_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::steady_clock::now() - started)
                           .count();
-  result.from = client->HostIP();
-  result.error_status = result.answered ? client->Reply().ErrorStatus : 0;
+  if (!result.answered) result.error_status = 0;
+  if (!result.answered || result.error_status == kErrorStatusTooBig) {
+    result.size = ProbeRequestSize(agent, timeout_ms, per_request);
+  }
   const bool values = result.answered && result.error_status == 0;
   for (const PointLine& line : agent.lines) {
     ProbedLine probed;
     const PointAddress address = ScanPointAddress(line.Name());
     if (values) {
-      const TSNMPMib* binding = FindReplyBinding(client->Reply(), line.Value());
+      const TSNMPMib* binding = FindReplyBinding(answers, line.Value());
       if (binding != nullptr) {
         probed.has_binding = true;
         probed.binding = *binding;

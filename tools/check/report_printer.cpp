@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tools/check/display_text.h"
+#include "tools/check/option_report.h"
 
 namespace zelsnmp::check {
 
@@ -53,6 +54,7 @@ constexpr std::size_t kLeastOidWidth = 24;
 constexpr std::size_t kLeastValueWidth = 16;
 
 std::string ProbeLine(const ProbeResult& probe) {
+  if (probe.not_polled) return "not asked: its options hold a mistake";
   if (!probe.sent) return "the host does not resolve: nothing was sent";
   if (!probe.answered) {
     return "no answer within the time-out (" + std::to_string(probe.elapsed_ms) +
@@ -75,10 +77,16 @@ void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult*
   }
   out << "\n  community " << Displayable(agent.community)
       << (agent.default_community ? "  (the default)" : "") << "\n";
+  PrintAgentOptions(out, agent.entry);
   if (probe != nullptr) {
     Table probe_line;
     probe_line.AddRow({"probe:", ProbeLine(*probe)});
     probe_line.Print(out, "  ", width);
+    if (probe->size) {
+      Table size_line;
+      size_line.AddRow({"request size:", DescribeSizeProbe(*probe->size)});
+      size_line.Print(out, "  ", width);
+    }
   }
   if (agent.points.empty()) return;
   Table table;
@@ -117,7 +125,11 @@ void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probe
   for (std::size_t a = 0; a < report.agents.size() && a < probes.size(); ++a) {
     const CheckedAgent& agent = report.agents[a];
     const ProbeResult& probe = probes[a];
-    if (!probe.sent) continue;  // the host's own finding says it does not resolve
+    // The host's own finding says it does not resolve; an option mistake is an error already.
+    if (!probe.sent) continue;
+    if (const std::optional<std::string> advice = SizeAdvice(probe.size, agent.entry)) {
+      report.findings.push_back({agent.line, Severity::kWarning, "probe: " + *advice});
+    }
     if (!probe.answered || probe.error_status != 0) {
       report.findings.push_back(
           {agent.line, Severity::kWarning,

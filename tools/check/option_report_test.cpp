@@ -1,0 +1,57 @@
+// The configuration check over agent options: the options each agent takes (its own and those
+// of "*"), every option mistake as an error with its line, the points still numbered by their
+// own lines, and the advice to give an IPv6 address with @host.
+
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "testing/temp_directory.h"
+#include "tools/check/check_run.h"
+
+namespace zelsnmp::check {
+namespace {
+
+TEST(OptionReportTest, ShowsOptionsAndReportsEachMistakeWithItsLine) {
+  testing_support::TempDirectory directory;
+  const std::string path = directory.Write(
+      "options.cfg",
+      "[*]\n"                          // 1
+      "@timeout = 2000\n"              // 2
+      "#TC9:9:9=1.3.6.1.2.1.1.3.0\n"   // 3
+      "[127.0.0.1:public]\n"           // 4
+      "@Port = 1161\n"                 // 5
+      "#TC1:1:1=1.3.6.1.2.1.1.3.0\n"   // 6
+      "@max-oids = 20000\n"            // 7
+      "@auht = SHA:a long passphrase\n"  // 8
+      "[2001:db8::7:public]\n"         // 9
+      "#TS2:1:1=1.3.6.1.2.1.1.3.0\n");  // 10
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunCheck({"--wide", path}, out, err), 2) << out.str() << err.str();
+  std::string text;  // runs of blanks as one
+  for (char c : out.str()) {
+    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
+  }
+  const char* expected[] = {
+      "option @Port = 1161 (line 5)\n",
+      "option @timeout = 2000 (from [*], line 2)\n",
+      "option @auht = ******** (line 8)\n",
+      "not polled: its options hold a mistake",
+      "6 #TC1:1:1 TC 1:1:1",
+      "line 3 error: a point line \"#TC9:9:9\" in [*], where only options belong",
+      "line 7 error: option @max-oids of [127.0.0.1:public]: out of range, 0 to 10000; the "
+      "agent is not polled",
+      "line 8 error: option @auht of [127.0.0.1:public]: no such option",
+      "line 9 warning: the section name holds an IPv6 address, which the task cuts at the "
+      "first \":\" (host \"2001\"): give the address with @host",
+  };
+  for (const char* part : expected) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
+  EXPECT_EQ(text.find("passphrase"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace zelsnmp::check
