@@ -204,7 +204,8 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
   std::string plaintext;
   std::string_view scoped_bytes = message.data;
   if ((message.header.flags & kV3FlagPriv) != 0) {
-    if (!DecryptScopedPdu(security_.priv, *priv_key_, security.engine_boots,
+    if (level_ != SecurityLevel::kAuthPriv || priv_key_ == nullptr ||
+        !DecryptScopedPdu(security_.priv, *priv_key_, security.engine_boots,
                           security.engine_time, security.privacy_parameters, message.data,
                           plaintext)) {
       return UsmStep::kDrop;
