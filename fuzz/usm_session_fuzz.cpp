@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "snmp/snmp_message.h"
 #include "snmp/usm_auth.h"
@@ -28,7 +29,8 @@ void Require(bool condition) {
   if (!condition) std::abort();
 }
 
-constexpr std::string_view kEngineId = "\x80\x00\x1f\x88\x80zelfuzz";
+using namespace std::string_view_literals;
+constexpr std::string_view kEngineId = "\x80\x00\x1f\x88\x80zelfuzz"sv;
 constexpr std::string_view kUser = "fuzzuser";
 
 struct Fixture {

@@ -191,7 +191,8 @@ follow_tests() {
   local LC_ALL=C
   local partial= line number result kind
   # The name is taken from the start line; in the result line it may hold blanks and dots.
-  result_pattern='^ *([0-9]+)/([0-9]+) Test +#([0-9]+): .*[ .](Passed|\*\*\*Skipped|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|\*\*\*Not Run|Not Run)'
+  # A test run once more (until-pass) has a result line without the "N/M" count.
+  result_pattern='^ *(([0-9]+)/([0-9]+) )?Test +#([0-9]+): .*[ .](Passed|\*\*\*Skipped|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|\*\*\*Not Run|Not Run)'
   while :; do
     line=
     if IFS= read -r -t 1 line; then
@@ -205,12 +206,17 @@ follow_tests() {
         names[$number]=${BASH_REMATCH[2]%%  # GetParam() = *}
         started[$number]=$SECONDS
       elif [[ $line =~ $result_pattern ]]; then
-        total=${BASH_REMATCH[2]}
-        number=${BASH_REMATCH[3]}
-        result=${BASH_REMATCH[4]#\*\*\*}
+        [[ -n ${BASH_REMATCH[3]} ]] && total=${BASH_REMATCH[3]}
+        number=${BASH_REMATCH[4]}
+        result=${BASH_REMATCH[5]#\*\*\*}
         unset 'started[$number]'
+        if [[ -n ${final[$number]:-} ]]; then
+          # Run once more after a failure: it counts once, by its last result.
+          [[ -n ${failed_once[$number]:-} ]] && failed_count=$((failed_count - 1))
+        else
+          done_count=$((done_count + 1))
+        fi
         final[$number]=$result
-        done_count=$((done_count + 1))
         case $result in
           Passed) ;;
           Skipped) skipped_count=$((skipped_count + 1)) ;;

@@ -28,8 +28,8 @@
 // the socket it went out on; a step answered by the need of the next starts that one at once
 // with fresh tries. The request is settled when answered, refused (the session's status() says
 // why) or when a step's last try times out. Requests of several sessions, and v2c requests,
-// interleave freely; requests of one session are best sent one after another, as the session
-// heals its engine state once per request.
+// interleave freely, and several requests of one session may be in flight together (each has
+// its own allowance to discover and to be sent again once).
 
 #ifndef ZELSNMP_SNMP_REQUEST_WINDOW_H_
 #define ZELSNMP_SNMP_REQUEST_WINDOW_H_

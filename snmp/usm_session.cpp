@@ -25,6 +25,7 @@ UsmSession::UsmSession(UsmSecurity security, UsmKeyCache& keys)
 
 void UsmSession::PinEngine() {
   // The engine is known without asking: a "discovery" that takes the pinned ID at once.
+  engine_.BeginRequest();
   engine_.BeginDiscovery();
   engine_.AcceptDiscoveredEngineId(security_.pinned_engine_id);
 }
@@ -45,6 +46,7 @@ const std::string& UsmSession::UsmStatusText(const UsmStatus& status) {
 
 bool UsmSession::KeysForEngine() {
   if (level_ == SecurityLevel::kNoAuthNoPriv) return true;
+  if (!engine_.discovered()) return false;
   if (auth_key_ != nullptr && keyed_engine_id_ == engine_.engine_id()) return true;
   auth_key_ = nullptr;
   const SecretBytes& auth = keys_.AuthenticationKey(
@@ -71,7 +73,6 @@ bool UsmSession::BeginRequest(TSNMPRec& query, UsmRequest& request, Clock::time_
   request = UsmRequest{};
   request.request_id = query.ID;
   request.pdu = query.EncodePdu();
-  engine_.BeginRequest();
   if (engine_.discovered()) return SendRequest(request, now) == UsmStep::kSend;
   if (!security_.pinned_engine_id.empty()) {
     PinEngine();
@@ -80,8 +81,21 @@ bool UsmSession::BeginRequest(TSNMPRec& query, UsmRequest& request, Clock::time_
   return StartDiscovery(request) == UsmStep::kSend;
 }
 
+bool UsmSession::BeginDiscovery(UsmRequest& request) {
+  // The allowance is the request's own, so that requests of one session in flight together
+  // each have theirs; the engine state is asked afresh each time.
+  if (request.rediscovered) return false;
+  request.rediscovered = true;
+  engine_.BeginRequest();
+  return engine_.BeginDiscovery();
+}
+
 UsmStep UsmSession::StartDiscovery(UsmRequest& request) {
-  if (!engine_.BeginDiscovery()) return Fail({UsmOutcome::kDiscoveryFailed, UsmReport::kNone});
+  if (!BeginDiscovery(request)) return Fail({UsmOutcome::kDiscoveryFailed, UsmReport::kNone});
+  return DiscoveryStep(request);
+}
+
+UsmStep UsmSession::DiscoveryStep(UsmRequest& request) {
   request.discovery_step = true;
   request.message_id = DrawRequestId(request.message_id + 1);
   request.datagram = EncodeDiscoveryRequest(request.message_id, DrawRequestId(1));
@@ -119,15 +133,9 @@ UsmStep UsmSession::SendRequest(UsmRequest& request, Clock::time_point now) {
 }
 
 UsmStep UsmSession::Rediscover(UsmRequest& request, Clock::time_point now, UsmStatus failure) {
-  if (security_.pinned_engine_id.empty()) {
-    if (!engine_.BeginDiscovery()) return Fail(failure);
-    request.discovery_step = true;
-    request.message_id = DrawRequestId(request.message_id + 1);
-    request.datagram = EncodeDiscoveryRequest(request.message_id, DrawRequestId(1));
-    return UsmStep::kSend;
-  }
+  if (!BeginDiscovery(request)) return Fail(failure);
+  if (security_.pinned_engine_id.empty()) return DiscoveryStep(request);
   // A pinned engine keeps its ID: only its clock is forgotten and learnt again.
-  if (!engine_.BeginDiscovery()) return Fail(failure);
   engine_.AcceptDiscoveredEngineId(security_.pinned_engine_id);
   return SendRequest(request, now);
 }
@@ -146,7 +154,11 @@ UsmStep UsmSession::TakeDiscoveryAnswer(UsmRequest& request, std::string_view by
                                         Clock::time_point now) {
   DiscoveryReport report;
   if (!DecodeDiscoveryReport(bytes, request.message_id, report)) return UsmStep::kDrop;
-  if (!engine_.AcceptDiscoveredEngineId(report.engine_id)) return UsmStep::kDrop;
+  // Another request of the session may have learnt the same ID first.
+  if (!engine_.AcceptDiscoveredEngineId(report.engine_id) &&
+      !(engine_.discovered() && engine_.engine_id() == report.engine_id)) {
+    return UsmStep::kDrop;
+  }
   return SendRequest(request, now);
 }
 
@@ -192,7 +204,8 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
   std::string plaintext;
   std::string_view scoped_bytes = message.data;
   if ((message.header.flags & kV3FlagPriv) != 0) {
-    if (!DecryptScopedPdu(security_.priv, *priv_key_, security.engine_boots,
+    if (level_ != SecurityLevel::kAuthPriv || priv_key_ == nullptr ||
+        !DecryptScopedPdu(security_.priv, *priv_key_, security.engine_boots,
                           security.engine_time, security.privacy_parameters, message.data,
                           plaintext)) {
       return UsmStep::kDrop;
@@ -242,7 +255,8 @@ UsmStep UsmSession::TakeReport(UsmRequest& request, const TSNMPRec& pdu, bool au
         // The engine's clock went back (it lost its boots count): forget it and learn anew.
         return Rediscover(request, now, {UsmOutcome::kNotInTime, UsmReport::kNone});
       }
-      if (!engine_.TakeResend()) return Fail({UsmOutcome::kNotInTime, UsmReport::kNone});
+      if (request.resent) return Fail({UsmOutcome::kNotInTime, UsmReport::kNone});
+      request.resent = true;
       return SendRequest(request, now);
     case UsmReport::kWrongDigest:
     case UsmReport::kDecryptionError:

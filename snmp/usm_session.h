@@ -71,6 +71,8 @@ struct UsmRequest {
   std::int32_t message_id = 0;   // of the current step
   bool discovery_step = false;   // the current step is a discovery request
   bool tried_other_engine = false;
+  bool rediscovered = false;     // the request has discovered (or re-pinned) once
+  bool resent = false;           // the request has been sent again once
   bool saw_untimely = false;     // an authenticated answer came outside the time window
   std::string datagram;          // of the current step, sent again by retries
 };
@@ -124,7 +126,11 @@ class UsmSession {
   void StepNotSent() { status_ = {UsmOutcome::kSendFailed, UsmReport::kNone}; }
 
  private:
+  // Starts a discovery when the request has not yet had its one.
+  bool BeginDiscovery(UsmRequest& request);
   UsmStep StartDiscovery(UsmRequest& request);
+  // The discovery request as the request's next step (the engine state already discovering).
+  UsmStep DiscoveryStep(UsmRequest& request);
   UsmStep SendRequest(UsmRequest& request, Clock::time_point now);
   // Discovers again when the request still may (for a pinned engine: forgets the clock only).
   UsmStep Rediscover(UsmRequest& request, Clock::time_point now, UsmStatus failure);

@@ -32,6 +32,8 @@ const std::string kSysName = "1.3.6.1.2.1.1.5.0";
 const std::string kUser = "loopuser";
 const std::string kAuthPass = "loop-auth-secret";
 const std::string kPrivPass = "loop-priv-secret";
+const std::string kEngineOne("\x80\x00\x1f\x88\x04loop-one", 13);
+const std::string kEngineTwo("\x80\x00\x1f\x88\x04loop-two", 13);
 
 // Answers discovery, refuses with the Reports an engine gives, and answers an authentic and
 // timely GetRequest with every binding valued "loop".
@@ -54,7 +56,8 @@ class LoopbackEngine {
     ++boots_;
     started_ = Clock::now();
   }
-  void Replace(const std::string& engine_id) {
+  // Another engine ID (a replaced agent), or the same one with its boots count lost.
+  void Reset(const std::string& engine_id) {
     std::lock_guard<std::mutex> lock(mutex_);
     engine_id_ = engine_id;
     boots_ = 1;
@@ -156,7 +159,7 @@ class LoopbackEngine {
   std::atomic<bool> stop_ = false;
   std::atomic<int> taken_ = 0;
   std::mutex mutex_;
-  std::string engine_id_ = "\x80\x00\x1f\x88\x04loop-one";
+  std::string engine_id_ = kEngineOne;
   std::int32_t boots_ = 7;
   Clock::time_point started_ = Clock::now() - std::chrono::hours(3);
   UsmKeyCache keys_;
@@ -196,8 +199,10 @@ TEST(UsmSessionTest, ChangesOfTheEngineHealWithinOneExchange) {
       {"first contact", [](LoopbackEngine&) {}, 3},
       {"known engine", [](LoopbackEngine&) {}, 1},
       {"rebooted", [](LoopbackEngine& e) { e.Reboot(); }, 2},
+      // The Report of a clock behind the known one, discovery, the request at 0/0, again.
+      {"lost its boots", [](LoopbackEngine& e) { e.Reset(kEngineOne); }, 4},
       // unknownEngineIDs, discovery, the request at 0/0, the request again.
-      {"replaced", [](LoopbackEngine& e) { e.Replace("\x80\x00\x1f\x88\x04loop-two"); }, 4},
+      {"replaced", [](LoopbackEngine& e) { e.Reset(kEngineTwo); }, 4},
       {"known again", [](LoopbackEngine&) {}, 1},
   };
   for (const auto& c : cases) {
@@ -210,11 +215,34 @@ TEST(UsmSessionTest, ChangesOfTheEngineHealWithinOneExchange) {
     EXPECT_EQ(session.status().outcome, UsmOutcome::kAnswered);
     EXPECT_EQ(engine.taken() - before, c.datagrams);
   }
-  EXPECT_EQ(session.engine().engine_id(), "\x80\x00\x1f\x88\x04loop-two");
+  EXPECT_EQ(session.engine().engine_id(), kEngineTwo);
   EXPECT_EQ(keys.MasterKeyDerivations(), 2u);
 }
 
-// The same through the request window, beside a request to a silent v2c agent.
+// A pinned engine is not discovered: its first exchange learns only the clock; an agent that
+// comes back as another engine is refused, not followed.
+TEST(UsmSessionTest, PinnedEngineIsNeverDiscovered) {
+  LoopbackEngine engine;
+  UsmKeyCache keys;
+  UsmSecurity security = LoopSecurity();
+  security.pinned_engine_id = kEngineOne;
+  UsmSession session(std::move(security), keys);
+  TSNMPSend client;
+  client.TargetPort = engine.port();
+  client.Security = &session;
+  FillQuery(client.Query());
+  ASSERT_TRUE(client.SendQuery()) << session.StatusText();
+  EXPECT_EQ(engine.taken(), 2);
+  engine.Reset(kEngineTwo);
+  FillQuery(client.Query());
+  EXPECT_FALSE(client.SendQuery());
+  EXPECT_EQ(session.status(), (UsmStatus{UsmOutcome::kReport, UsmReport::kUnknownEngineId}));
+  EXPECT_EQ(session.engine().engine_id(), kEngineOne);
+  EXPECT_EQ(engine.taken(), 4);
+}
+
+// The same through the request window, two requests of the session at once beside one to a
+// silent v2c agent: each request discovers and learns the clock for itself.
 TEST(UsmSessionTest, StepsPassThroughTheWindow) {
   LoopbackEngine engine;
   TUDPBlockSocket silent;
@@ -222,23 +250,27 @@ TEST(UsmSessionTest, StepsPassThroughTheWindow) {
   UsmKeyCache keys;
   UsmSession session(LoopSecurity(), keys);
   TSNMPSend client;
-  RequestWindow window(client, 2);
+  RequestWindow window(client, 3);
   RequestTarget v3{"127.0.0.1", engine.port(), 2000, 0};
   v3.security = &session;
-  TSNMPRec queries[2];
+  const RequestTarget v2c{"127.0.0.1", std::to_string(silent.LocalPortNumber()), 300, 0};
+  TSNMPRec queries[3];
   for (TSNMPRec& query : queries) FillQuery(query);
   ASSERT_TRUE(window.Send(queries[0], v3, 0));
-  ASSERT_TRUE(window.Send(queries[1],
-                          RequestTarget{"127.0.0.1",
-                                        std::to_string(silent.LocalPortNumber()), 300, 0},
-                          1));
-  bool answered[2] = {};
+  ASSERT_TRUE(window.Send(queries[1], v3, 1));
+  ASSERT_TRUE(window.Send(queries[2], v2c, 2));
+  bool answered[3] = {};
   while (window.in_flight() > 0) {
-    for (const SettledRequest& settled : window.Settle()) answered[settled.tag] = settled.answered;
+    for (const SettledRequest& settled : window.Settle()) {
+      answered[settled.tag] = settled.answered;
+      if (settled.answered) {
+        EXPECT_EQ(settled.reply.BindingValue(kSysName), "loop");
+      }
+    }
   }
-  EXPECT_TRUE(answered[0]) << session.StatusText();
-  EXPECT_FALSE(answered[1]);
-  EXPECT_EQ(engine.taken(), 3);
+  EXPECT_TRUE(answered[0] && answered[1]) << session.StatusText();
+  EXPECT_FALSE(answered[2]);
+  EXPECT_EQ(engine.taken(), 6);
 }
 
 TEST(UsmSessionTest, EveryStatusHasItsOwnText) {
