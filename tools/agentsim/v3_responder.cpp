@@ -154,6 +154,8 @@ V3Received ReceiveV3Message(AgentEngine& engine, std::string_view datagram,
   V3Request request;
   if (!DecodeScopedPdu(level == SecurityLevel::kAuthPriv ? plaintext : message.data, scoped) ||
       !request.pdu.DecodePdu(scoped.pdu)) {
+    // Deciphered with another key, the bytes are noise: the requester's privacy key is wrong.
+    if (level == SecurityLevel::kAuthPriv) return refuse(UsmReport::kDecryptionError, 0);
     return received;
   }
   request.message_id = message.header.message_id;

@@ -10,7 +10,8 @@
 //   the digest is wrong                                             usmStatsWrongDigests
 //   boots differ or the time is more than 150 s off the engine's    usmStatsNotInTimeWindows
 //     (this Report is authenticated, authNoPriv, and carries the engine's clock)
-//   the scoped PDU cannot be decrypted                              usmStatsDecryptionErrors
+//   the scoped PDU cannot be decrypted, or decrypted is no scoped   usmStatsDecryptionErrors
+//     PDU (a wrong privacy key gives noise)
 // A message that passes is a request to answer at its own level. A request below the user's
 // configured level passes the security model but is refused with authorizationError (16) and
 // no bindings, as an agent whose access rules ask for the configured level does. Messages that
