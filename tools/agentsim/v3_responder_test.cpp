@@ -5,6 +5,7 @@
 #include "tools/agentsim/v3_responder.h"
 
 #include <map>
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -111,9 +112,13 @@ struct RoundTripCase {
   SecurityLevel level;
 };
 
-class V3RoundTripTest : public ::testing::TestWithParam<RoundTripCase> {};
+void PrintTo(const RoundTripCase& c, std::ostream* out) {
+  *out << AuthProtocolName(c.auth) << "/" << PrivProtocolName(c.priv);
+}
 
-TEST_P(V3RoundTripTest, AnswersAtTheRequestsLevel) {
+class AgentsimV3RoundTripTest : public ::testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(AgentsimV3RoundTripTest, AnswersAtTheRequestsLevel) {
   const RoundTripCase& c = GetParam();
   const Clock::time_point start = Clock::now();
   AgentEngine engine(UserOptions(c.auth, c.priv), start);
@@ -138,7 +143,7 @@ TEST_P(V3RoundTripTest, AnswersAtTheRequestsLevel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Protocols, V3RoundTripTest,
+    Protocols, AgentsimV3RoundTripTest,
     ::testing::Values(
         RoundTripCase{AuthProtocol::kSha1, PrivProtocol::kTripleDes, SecurityLevel::kAuthPriv},
         RoundTripCase{AuthProtocol::kMd5, PrivProtocol::kTripleDes, SecurityLevel::kAuthPriv},
@@ -171,7 +176,7 @@ const RefusalCase kRefusals[] = {
      UsmReport::kDecryptionError, SecurityLevel::kNoAuthNoPriv},
 };
 
-TEST(V3RefusalTest, ReportsCountAndCarryTheEngine) {
+TEST(AgentsimV3RefusalTest, ReportsCountAndCarryTheEngine) {
   const Clock::time_point start = Clock::now();
   AgentEngine engine(UserOptions(AuthProtocol::kSha256, PrivProtocol::kDes), start);
   const Clock::time_point now = start + std::chrono::seconds(200);
@@ -208,7 +213,7 @@ TEST(V3RefusalTest, ReportsCountAndCarryTheEngine) {
   }
 }
 
-TEST(V3RefusalTest, LevelsOtherThanTheUsers) {
+TEST(AgentsimV3RefusalTest, LevelsOtherThanTheUsers) {
   const Clock::time_point start = Clock::now();
   AgentEngine engine(UserOptions(AuthProtocol::kMd5, PrivProtocol::kNone), start);
   Sent sent{SecurityLevel::kAuthPriv, AuthProtocol::kMd5, PrivProtocol::kAes128,
@@ -222,7 +227,7 @@ TEST(V3RefusalTest, LevelsOtherThanTheUsers) {
   EXPECT_EQ(below.request->refusal_status, kErrorStatusAuthorizationError);
 }
 
-TEST(AgentEngineTest, FaultsMoveTheEngine) {
+TEST(AgentsimEngineTest, FaultsMoveTheEngine) {
   const Clock::time_point start = Clock::now();
   AgentOptions options = UserOptions(AuthProtocol::kSha1, PrivProtocol::kNone);
   options.reboot_after = 2;
