@@ -6,6 +6,8 @@
 
 #include <map>
 #include <ostream>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -13,12 +15,15 @@
 #include "snmp/usm_auth.h"
 #include "snmp/usm_keys.h"
 #include "snmp/usm_privacy.h"
+#include "net/block_socket.h"
+#include "testing/agent_process.h"
 #include "tools/agentsim/agent_responder.h"
 
 namespace zelsnmp::agentsim {
 namespace {
 
 using Clock = AgentEngine::Clock;
+using testing_support::AgentProcess;
 
 const std::string kSysName = "1.3.6.1.2.1.1.5.0";
 const std::string kAuthPass = "auth-words-1";
@@ -250,6 +255,43 @@ TEST(AgentsimEngineTest, FaultsMoveTheEngine) {
   EXPECT_NE(engine.engine_id(), first_id);
   EXPECT_EQ(engine.engine_id().size(), first_id.size());
   EXPECT_FALSE(engine.auth_key() == first_key);
+}
+
+// The datagram faults of the process, one request after another: forged Reports, then the
+// previous answer again, then the answer, whose digest is spoilt.
+TEST(AgentsimV3FaultTest, FloodReplayAndBadDigest) {
+  AgentProcess agent("127.0.0.1:0", kSysName + "|4|sw-floor2\n",
+                     {"--v3-user", "ops", "--auth", "SHA:" + kAuthPass, "--report-flood",
+                      "--replay", "--bad-digest"});
+  ASSERT_TRUE(agent.listening()) << agent.Output();
+  Sent sent{SecurityLevel::kAuthNoPriv, AuthProtocol::kSha1, PrivProtocol::kNone,
+            std::string(kDefaultEngineId), "ops", kAuthPass, "", {1, 0}};
+  TUDPBlockSocket socket;
+  socket.ConnectTo("127.0.0.1", agent.port());
+  struct Expected {
+    std::int32_t message_id;
+    SecurityLevel level;
+    bool digest_ok;
+  };
+  const std::vector<Expected> first = {{1, SecurityLevel::kNoAuthNoPriv, true},
+                                       {1, SecurityLevel::kNoAuthNoPriv, true},
+                                       {1, SecurityLevel::kAuthNoPriv, false}};
+  std::vector<Expected> second = first;
+  for (Expected& e : second) e.message_id = 2;
+  second.insert(second.begin() + 2, {1, SecurityLevel::kAuthNoPriv, false});
+  for (const auto& [message_id, expected] : {std::pair{1, first}, std::pair{2, second}}) {
+    socket.SendDatagram(EncodeRequest(sent, message_id));
+    for (const Expected& e : expected) {
+      const std::string bytes = socket.ReceiveDatagram(2000);
+      DecodedV3Message message;
+      TSNMPRec pdu;
+      ASSERT_TRUE(DecodeV3Message(bytes, message)) << agent.Output();
+      EXPECT_EQ(message.header.message_id, e.message_id);
+      EXPECT_EQ(SecurityLevelOf(message.header.flags), e.level);
+      EXPECT_EQ(ReadAnswer(sent, bytes, message, pdu), e.digest_ok);
+    }
+  }
+  EXPECT_EQ(agent.Answers(2).size(), 2u) << agent.Output();
 }
 
 }  // namespace
