@@ -32,8 +32,10 @@ std::optional<int> ParseDecimal(std::string_view text, int limit) {
   return value;
 }
 
-std::optional<std::int32_t> ParseSigned(std::string_view text) {
-  std::int32_t value = 0;
+// The whole text as a number of type Number; empty when it is not one or out of its range.
+template <typename Number>
+std::optional<Number> ParseWhole(std::string_view text) {
+  Number value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
     return std::nullopt;
@@ -65,13 +67,10 @@ bool SplitProtocolAndPassphrase(std::string_view text, std::string& protocol,
   return true;
 }
 
-std::optional<std::uint32_t> ParseSeed(std::string_view text) {
-  std::uint32_t value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-    return std::nullopt;
-  }
-  return value;
+template <typename Protocol>
+bool SetProtocol(std::optional<Protocol> named, Protocol& protocol) {
+  if (named) protocol = *named;
+  return named.has_value();
 }
 
 }  // namespace
@@ -191,7 +190,7 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
       options.loss_percent = *percent;
     } else if (name == "--seed") {
       auto text = value();
-      auto seed = text ? ParseSeed(*text) : std::nullopt;
+      auto seed = text ? ParseWhole<std::uint32_t>(*text) : std::nullopt;
       if (!seed) return fail("--seed needs a number from 0 to 4294967295");
       options.seed = *seed;
     } else if (name == "--v3-user") {
@@ -200,24 +199,19 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
         return fail("--v3-user needs a user name of 1 to 32 bytes");
       }
       options.v3_user = *text;
-    } else if (name == "--auth") {
+    } else if (name == "--auth" || name == "--priv") {
       auto text = value();
       std::string protocol;
-      if (!text || !SplitProtocolAndPassphrase(*text, protocol, options.auth_passphrase)) {
-        return fail("--auth needs PROTO:PASSPHRASE");
+      SecretBytes& passphrase =
+          name == "--auth" ? options.auth_passphrase : options.priv_passphrase;
+      if (!text || !SplitProtocolAndPassphrase(*text, protocol, passphrase)) {
+        return fail(name + " needs PROTO:PASSPHRASE");
       }
-      auto known = AuthProtocolByName(protocol);
-      if (!known) return fail("--auth: unknown protocol \"" + protocol + "\"");
-      options.auth_protocol = *known;
-    } else if (name == "--priv") {
-      auto text = value();
-      std::string protocol;
-      if (!text || !SplitProtocolAndPassphrase(*text, protocol, options.priv_passphrase)) {
-        return fail("--priv needs PROTO:PASSPHRASE");
-      }
-      auto known = PrivProtocolByName(protocol);
-      if (!known) return fail("--priv: unknown protocol \"" + protocol + "\"");
-      options.priv_protocol = *known;
+      const bool known = name == "--auth" ? SetProtocol(AuthProtocolByName(protocol),
+                                                        options.auth_protocol)
+                                          : SetProtocol(PrivProtocolByName(protocol),
+                                                        options.priv_protocol);
+      if (!known) return fail(name + ": unknown protocol \"" + protocol + "\"");
     } else if (name == "--engine-id") {
       auto text = value();
       std::string bytes = text ? ParseHexBytes(*text) : std::string();
@@ -237,7 +231,7 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
       }
     } else if (name == "--clock-skew") {
       auto text = value();
-      auto seconds = text ? ParseSigned(*text) : std::nullopt;
+      auto seconds = text ? ParseWhole<std::int32_t>(*text) : std::nullopt;
       if (!seconds) return fail("--clock-skew needs seconds, possibly negative");
       options.clock_skew_seconds = *seconds;
     } else if (name == "--bad-digest") {
