@@ -142,6 +142,9 @@ class Agent {
       V3Received received =
           ReceiveV3Message(engine_, datagram, std::chrono::steady_clock::now());
       if (!received.report.empty()) {
+        // A Report is an answer too: lost, withheld and late like one.
+        if (LostOrSilent(answer_options)) return true;
+        if (!SleepUnlessStopped(answer_options.delay_ms, stop_requested_)) return false;
         answer_socket_.ConnectTo(sender_address, sender_port);
         if (SendOrReport(answer_socket_, received.report)) {
           LogReported(received, engine_, sender);
@@ -159,13 +162,7 @@ class Agent {
       answer = BuildAnswer(request, data_, answer_options.community, answer_options.omit_missing);
     }
     if (!answer) return true;
-    // One draw per request the agent would answer, so that a seed gives the same losses
-    // for the same requests whatever the other faults.
-    if (options_.loss_percent > 0 &&
-        static_cast<int>(loss_draws_() % kPercent) < options_.loss_percent) {
-      return true;
-    }
-    if (answer_options.silent) return true;
+    if (LostOrSilent(answer_options)) return true;
     answer = ApplyAnswerFaults(request, std::move(*answer), answer_options);
     if (!answer) return true;
     if (!SleepUnlessStopped(answer_options.delay_ms, stop_requested_)) return false;
@@ -209,6 +206,16 @@ class Agent {
   }
 
  private:
+  // One --loss draw per request the agent would answer, so that a seed gives the same losses
+  // for the same requests whatever the other faults; then --silent.
+  bool LostOrSilent(const AgentOptions& answer_options) {
+    if (options_.loss_percent > 0 &&
+        static_cast<int>(loss_draws_() % kPercent) < options_.loss_percent) {
+      return true;
+    }
+    return answer_options.silent;
+  }
+
   const AgentOptions& options_;
   const SnmprecData& data_;
   const std::function<bool()>& stop_requested_;

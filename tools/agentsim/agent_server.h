@@ -5,7 +5,8 @@
 // answered request one line (DescribeAnswer) and, on a stop, "agentsim stopped"; every line
 // is flushed at once so that a process reading the output sees it immediately. Requests that
 // are not answered (wrong community, not a GetRequest, undecodable, --silent, --loss,
-// --drop-above) get no "answered" line.
+// --drop-above) get no "answered" line. Version-3 requests go to the agent's SNMPv3 engine
+// (AgentEngine, v3_responder.h); a Report it sends gets a "reported" line instead.
 // Requests are served one after the other: with --delay, later requests wait in the socket's
 // queue.
 
