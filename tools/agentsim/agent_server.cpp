@@ -129,6 +129,8 @@ class Agent {
         loss_draws_(options.seed),
         engine_(options, std::chrono::steady_clock::now()) {}
 
+  bool keys_ready() const { return engine_.keys_ready(); }
+
   // False when a stop ended a delay.
   bool Serve(const std::string& datagram, const std::string& sender_address,
              const std::string& sender_port, const std::string& sender) {
@@ -250,6 +252,10 @@ int RunAgent(const AgentOptions& options, const SnmprecData& data,
   }
   TUDPBlockSocket& answer_socket = options.from_address.empty() ? listener : from_socket;
   Agent agent(options, data, stop_requested, answer_socket);
+  if (!agent.keys_ready()) {
+    std::cerr << "agentsim: the keys of the SNMPv3 user cannot be derived" << std::endl;
+    return 1;
+  }
   std::cout << "agentsim listening on " << EndpointText(listener, false) << std::endl;
 
   while (!stop_requested()) {

@@ -25,7 +25,8 @@ namespace zelsnmp::agentsim {
 inline constexpr std::string_view kGarbageDatagram = "GARBAGE, NOT AN SNMP MESSAGE";
 
 // Serves until `stop_requested` says so. Returns the process exit code: 0 after a stop, 1
-// when the sockets could not be set up (the reason goes to standard error).
+// when the sockets could not be set up or the SNMPv3 user's keys could not be derived (the
+// reason goes to standard error).
 int RunAgent(const AgentOptions& options, const SnmprecData& data,
              const std::function<bool()>& stop_requested);
 
