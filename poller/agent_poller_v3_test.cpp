@@ -1,6 +1,6 @@
 // The poll pass against net-snmp's snmpd as a version-3 agent, started here on a loopback port
 // with users of its own: every security level writes the value snmpget -v3 reads, beside a v2c
-// agent, serial and windowed; a wrong passphrase flags the agent's points every pass with one
+// agent, serial and windowed (one v3 agent in several requests at once); a wrong passphrase flags the agent's points every pass with one
 // error line for the lot; an unknown user likewise, and the line of its answering again once the
 // agent, restarted, knows the user.
 // Every output of the runs (all logs of the stand-in site, the journal) is searched for the
@@ -155,7 +155,8 @@ TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWind
       Section("v2", "@community = zelv2\n", 1) +
       Section("authpriv",
               "@version = 3\n@user = zelro\n@auth = SHA-256:" + kAuthPass +
-                  "\n@priv = AES:" + kPrivPass + "\n",
+                  "\n@priv = AES:" + kPrivPass + "\n@max-oids = 1\n#TT1:2:2 = " + kSysServices +
+                  "\n",
               2) +
       Section("noauth", "@version = 3\n@user = zelna\n", 3) +
       Section("authnopriv", "@version = 3\n@user = zelan\n@auth = SHA:" + kAuthPass + "\n", 4));
@@ -168,7 +169,7 @@ TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWind
     poller.RunPass(config);
   }
   const auto journal = Journal();
-  for (const char* point : {"1:1:1", "1:1:2", "1:1:3", "1:1:4"}) {
+  for (const char* point : {"1:1:1", "1:1:2", "1:2:2", "1:1:3", "1:1:4"}) {
     const std::string write = "slSetAnalogFloatCodeUT " + expected_;
     EXPECT_EQ(WritesTo(journal, point), std::vector<std::string>(4, write)) << point;
   }
