@@ -95,8 +95,8 @@ std::optional<OptionFault> ReadVersion(std::string_view value, AgentOptions& opt
 
 template <std::optional<std::string> AgentOptions::*kField>
 std::optional<OptionFault> ReadAdminText(std::string_view value, AgentOptions& options) {
-  if (value.size() > static_cast<std::size_t>(kMaxUserNameBytes)) {
-    return OptionFault{OptionProblem::kBadLength, 1, kMaxUserNameBytes};
+  if (value.size() > static_cast<std::size_t>(kMaxAdminTextBytes)) {
+    return OptionFault{OptionProblem::kBadLength, 1, kMaxAdminTextBytes};
   }
   options.*kField = std::string(value);
   return std::nullopt;

@@ -117,7 +117,8 @@ AgentOptions ParseAgentOptions(std::string_view section, const std::vector<Optio
                                std::vector<OptionMistake>* mistakes);
 
 inline constexpr std::size_t kMinPassphraseBytes = 8;
-inline constexpr std::int32_t kMaxUserNameBytes = 32;
+// @user and @context are at most this long, as the security model's names are.
+inline constexpr std::int32_t kMaxAdminTextBytes = 32;
 
 // Overwrites the values of the secret options among `lines` (the text the reader gave), so that
 // a passphrase does not linger in memory once parsed.
