@@ -13,6 +13,15 @@
 namespace zelsnmp::check {
 namespace {
 
+// The check's output with runs of blanks as one.
+std::string Squeezed(const std::string& output) {
+  std::string text;
+  for (char c : output) {
+    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
+  }
+  return text;
+}
+
 TEST(OptionReportTest, ShowsOptionsAndReportsEachMistakeWithItsLine) {
   testing_support::TempDirectory directory;
   const std::string path = directory.Write(
@@ -30,10 +39,7 @@ TEST(OptionReportTest, ShowsOptionsAndReportsEachMistakeWithItsLine) {
   std::ostringstream out;
   std::ostringstream err;
   EXPECT_EQ(RunCheck({"--wide", path}, out, err), 2) << out.str() << err.str();
-  std::string text;  // runs of blanks as one
-  for (char c : out.str()) {
-    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
-  }
+  const std::string text = Squeezed(out.str());
   const char* expected[] = {
       "option @Port = 1161 (line 5)\n",
       "option @timeout = 2000 (from [*], line 2)\n",
@@ -73,10 +79,7 @@ TEST(OptionReportTest, Version3OptionsShownMaskedAndTheirMistakesNamed) {
   std::ostringstream out;
   std::ostringstream err;
   EXPECT_EQ(RunCheck({"--wide", path}, out, err), 2) << out.str() << err.str();
-  std::string text;  // runs of blanks as one
-  for (char c : out.str()) {
-    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
-  }
+  const std::string text = Squeezed(out.str());
   const char* expected[] = {
       "SNMPv3 user ro, authPriv\n",
       "option @priv = AES-256-C:******** (line 6)\n",
