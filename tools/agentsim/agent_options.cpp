@@ -16,7 +16,11 @@ constexpr int kMaxCount = 65535;
 constexpr int kStandardPort = 161;
 // noSuchName, what agents answer for an OID they do not hold.
 constexpr int kDefaultErrorIndexStatus = 2;
-constexpr std::string_view kVersion = "agentsim 1.1";
+constexpr int kMaxSigned = 2147483647;
+// An engine ID is 5 to 32 bytes long.
+constexpr std::size_t kMinEngineIdBytes = 5;
+constexpr std::size_t kMaxEngineIdBytes = 32;
+constexpr std::string_view kVersion = "agentsim 1.2";
 
 std::optional<int> ParseDecimal(std::string_view text, int limit) {
   if (text.empty()) return std::nullopt;
@@ -28,13 +32,45 @@ std::optional<int> ParseDecimal(std::string_view text, int limit) {
   return value;
 }
 
-std::optional<std::uint32_t> ParseSeed(std::string_view text) {
-  std::uint32_t value = 0;
+// The whole text as a number of type Number; empty when it is not one or out of its range.
+template <typename Number>
+std::optional<Number> ParseWhole(std::string_view text) {
+  Number value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
     return std::nullopt;
   }
   return value;
+}
+
+// Pairs of hexadecimal digits, an optional "0x" before them; empty on anything else.
+std::string ParseHexBytes(std::string_view text) {
+  if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
+  std::string bytes;
+  if (text.size() % 2 != 0) return bytes;
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    unsigned value = 0;
+    auto [end, error] = std::from_chars(text.data() + i, text.data() + i + 2, value, 16);
+    if (error != std::errc() || end != text.data() + i + 2) return std::string();
+    bytes.push_back(static_cast<char>(value));
+  }
+  return bytes;
+}
+
+// Splits "PROTO:PASSPHRASE". The passphrase is never part of an error text.
+bool SplitProtocolAndPassphrase(std::string_view text, std::string& protocol,
+                                SecretBytes& passphrase) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos || colon + 1 == text.size()) return false;
+  protocol = std::string(text.substr(0, colon));
+  passphrase = SecretBytes(text.substr(colon + 1));
+  return true;
+}
+
+template <typename Protocol>
+bool SetProtocol(std::optional<Protocol> named, Protocol& protocol) {
+  if (named) protocol = *named;
+  return named.has_value();
 }
 
 }  // namespace
@@ -154,9 +190,56 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
       options.loss_percent = *percent;
     } else if (name == "--seed") {
       auto text = value();
-      auto seed = text ? ParseSeed(*text) : std::nullopt;
+      auto seed = text ? ParseWhole<std::uint32_t>(*text) : std::nullopt;
       if (!seed) return fail("--seed needs a number from 0 to 4294967295");
       options.seed = *seed;
+    } else if (name == "--v3-user") {
+      auto text = value();
+      if (!text || text->empty() || text->size() > kMaxEngineIdBytes) {
+        return fail("--v3-user needs a user name of 1 to 32 bytes");
+      }
+      options.v3_user = *text;
+    } else if (name == "--auth" || name == "--priv") {
+      auto text = value();
+      std::string protocol;
+      SecretBytes& passphrase =
+          name == "--auth" ? options.auth_passphrase : options.priv_passphrase;
+      if (!text || !SplitProtocolAndPassphrase(*text, protocol, passphrase)) {
+        return fail(name + " needs PROTO:PASSPHRASE");
+      }
+      const bool known = name == "--auth" ? SetProtocol(AuthProtocolByName(protocol),
+                                                        options.auth_protocol)
+                                          : SetProtocol(PrivProtocolByName(protocol),
+                                                        options.priv_protocol);
+      if (!known) return fail(name + ": unknown protocol \"" + protocol + "\"");
+    } else if (name == "--engine-id") {
+      auto text = value();
+      std::string bytes = text ? ParseHexBytes(*text) : std::string();
+      if (bytes.size() < kMinEngineIdBytes || bytes.size() > kMaxEngineIdBytes) {
+        return fail("--engine-id needs 5 to 32 bytes in hexadecimal");
+      }
+      options.engine_id = bytes;
+    } else if (name == "--boots" || name == "--reboot-after" || name == "--new-engine-after") {
+      auto text = value();
+      auto number = text ? ParseDecimal(*text, kMaxSigned) : std::nullopt;
+      if (!number) return fail(name + " needs a number from 0 to 2147483647");
+      if (name == "--boots") {
+        options.engine_boots = *number;
+      } else {
+        (name == "--reboot-after" ? options.reboot_after : options.new_engine_after) =
+            static_cast<std::uint32_t>(*number);
+      }
+    } else if (name == "--clock-skew") {
+      auto text = value();
+      auto seconds = text ? ParseWhole<std::int32_t>(*text) : std::nullopt;
+      if (!seconds) return fail("--clock-skew needs seconds, possibly negative");
+      options.clock_skew_seconds = *seconds;
+    } else if (name == "--bad-digest") {
+      options.bad_digest = true;
+    } else if (name == "--report-flood") {
+      options.report_flood = true;
+    } else if (name == "--replay") {
+      options.replay = true;
     } else {
       return fail("unknown option \"" + name + "\"");
     }
@@ -166,6 +249,13 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
   if (options.data_path.empty()) return fail("--data is required");
   if (options.port_only && ParseDecimal(options.listen_port, kMaxPort) == kStandardPort) {
     return fail("--port-only needs --listen with a port other than 161");
+  }
+  if (options.auth_protocol != AuthProtocol::kNone && options.v3_user.empty()) {
+    return fail("--auth needs --v3-user");
+  }
+  if (options.priv_protocol != PrivProtocol::kNone &&
+      options.auth_protocol == AuthProtocol::kNone) {
+    return fail("--priv needs --auth");
   }
   // With --error-index-for, --error-status is the status of that answer alone.
   if (options.error_index_for) {
@@ -178,7 +268,7 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
 
 std::string AgentUsage() {
   return "usage: agentsim --listen ADDR[:PORT] --data FILE [options]\n"
-         "Answers SNMP v1 and v2c GetRequests from a .snmprec data file (OID|TAG|VALUE).\n"
+         "Answers SNMP v1, v2c and v3 GetRequests from a .snmprec data file (OID|TAG|VALUE).\n"
          "  --listen ADDR[:PORT]  address to answer on; PORT 161 by default, 0 = any free port\n"
          "  --data FILE           the .snmprec data file\n"
          "  --community C         answer only requests with community C\n"
@@ -205,6 +295,21 @@ std::string AgentUsage() {
          "                        port other than 161\n"
          "  --lenient             skip malformed data lines (counted on standard error)\n"
          "                        instead of refusing the file\n"
+         "SNMPv3 (the agent is the authoritative engine):\n"
+         "  --v3-user NAME        the user it knows\n"
+         "  --auth PROTO:PASS     its authentication: MD5, SHA, SHA-224, SHA-256, SHA-384,\n"
+         "                        SHA-512\n"
+         "  --priv PROTO:PASS     its privacy: DES, 3DES, AES, AES-192, AES-256, AES-192-C,\n"
+         "                        AES-256-C\n"
+         "  --engine-id HEX       the engine ID, 5 to 32 bytes (default 80007ed9046167656e7473696d)\n"
+         "  --boots N             the engine boots count (1 by default)\n"
+         "  --reboot-after N      restart the engine after every N answers (boots + 1)\n"
+         "  --new-engine-after N  become another engine after every N answers (boots 1)\n"
+         "  --bad-digest          authenticated answers carry a wrong digest\n"
+         "  --report-flood        forged unauthenticated Reports before each answer\n"
+         "  --replay              the previous answer again before each answer\n"
+         "  --clock-skew S        after first showing its clock, the engine's clock is S\n"
+         "                        seconds off\n"
          "  --version             print the version\n"
          "Stops on SIGINT or SIGTERM.\n";
 }

@@ -18,6 +18,9 @@
 #include <string_view>
 #include <vector>
 
+#include "snmp/usm_crypto.h"
+#include "util/secret_bytes.h"
+
 namespace zelsnmp::agentsim {
 
 struct AgentOptions {
@@ -45,6 +48,27 @@ struct AgentOptions {
   int loss_percent = 0;    // share of requests left unanswered
   std::uint32_t seed = 0;  // of the draws that decide which requests are lost
   bool port_only = false;  // refuse to listen on port 161
+
+  // SNMPv3: the one user the agent's engine knows (none when `v3_user` is empty: every
+  // version-3 request then meets an unknown user) and the engine itself. The passphrases are
+  // kept as secrets and never printed.
+  std::string v3_user;
+  AuthProtocol auth_protocol = AuthProtocol::kNone;
+  SecretBytes auth_passphrase;
+  PrivProtocol priv_protocol = PrivProtocol::kNone;
+  SecretBytes priv_passphrase;
+  std::string engine_id;           // the bytes; empty for the default engine ID
+  std::int32_t engine_boots = 1;
+  // Version-3 faults: every N answered version-3 requests the engine restarts (boots + 1,
+  // time from 0) or becomes another engine (new ID, boots 1); 0 for never.
+  std::uint32_t reboot_after = 0;
+  std::uint32_t new_engine_after = 0;
+  bool bad_digest = false;    // authenticated answers carry a wrong digest
+  bool report_flood = false;  // forged unauthenticated Reports before each answer
+  bool replay = false;        // the previous answer again before each answer
+  // After the engine first showed its clock in an authenticated message, the clock is this
+  // many seconds off the one shown.
+  std::int32_t clock_skew_seconds = 0;
 };
 
 struct AgentOptionsResult {

@@ -113,7 +113,51 @@ INSTANTIATE_TEST_SUITE_P(
         BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--port-only"},
                        "--port-only needs --listen with a port other than 161"},
         BadCommandCase{{"--listen", "127.0.0.2:0161", "--data", "f", "--port-only"},
-                       "--port-only needs --listen with a port other than 161"}));
+                       "--port-only needs --listen with a port other than 161"},
+        // The passphrase never appears in an error text.
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--v3-user", "u", "--auth",
+                        "SHA-999:secret-words"},
+                       "--auth: unknown protocol \"SHA-999\""},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--v3-user", "u", "--auth",
+                        "secret-words"},
+                       "--auth needs PROTO:PASSPHRASE"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--v3-user", "u", "--auth",
+                        "MD5:x", "--priv", "none:secret-words"},
+                       "--priv: unknown protocol \"none\""},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--auth", "MD5:secret"},
+                       "--auth needs --v3-user"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--v3-user", "u", "--priv",
+                        "DES:secret"},
+                       "--priv needs --auth"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--engine-id", "80001f88"},
+                       "--engine-id needs 5 to 32 bytes in hexadecimal"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--engine-id", "80001f888g"},
+                       "--engine-id needs 5 to 32 bytes in hexadecimal"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--boots", "2147483648"},
+                       "--boots needs a number from 0 to 2147483647"},
+        BadCommandCase{{"--listen", "127.0.0.2", "--data", "f", "--clock-skew", "1s"},
+                       "--clock-skew needs seconds, possibly negative"}));
+
+TEST(AgentOptionsTest, Version3User) {
+  AgentOptionsResult r = ParseAgentOptions(
+      {"--listen", "127.0.0.2", "--data", "f", "--v3-user", "ops", "--auth", "sha-256:a:b c",
+       "--priv", "AES-192-C:p", "--engine-id", "0x8000000001", "--boots", "7", "--reboot-after",
+       "3", "--new-engine-after", "5", "--clock-skew", "-200", "--bad-digest", "--report-flood",
+       "--replay"});
+  ASSERT_EQ(r.error, "");
+  const AgentOptions& o = r.options;
+  EXPECT_EQ(o.v3_user, "ops");
+  EXPECT_EQ(o.auth_protocol, AuthProtocol::kSha256);
+  EXPECT_EQ(o.auth_passphrase, SecretBytes("a:b c"));
+  EXPECT_EQ(o.priv_protocol, PrivProtocol::kAes192Reeder);
+  EXPECT_EQ(o.priv_passphrase, SecretBytes("p"));
+  EXPECT_EQ(o.engine_id, std::string("\x80\0\0\0\x01", 5));
+  EXPECT_EQ(o.engine_boots, 7);
+  EXPECT_EQ(o.reboot_after, 3u);
+  EXPECT_EQ(o.new_engine_after, 5u);
+  EXPECT_EQ(o.clock_skew_seconds, -200);
+  EXPECT_TRUE(o.bad_digest && o.report_flood && o.replay);
+}
 
 TEST(AgentOptionsTest, DeviceFitFaults) {
   AgentOptionsResult result = ParseAgentOptions(

@@ -12,8 +12,9 @@ bool V1CanCarry(std::int32_t tag) {
          tag != TagEndOfMibView;
 }
 
-// Community texts come off the network; keep the log one readable line.
-std::string Printable(const std::string& text) {
+}  // namespace
+
+std::string PrintableText(const std::string& text) {
   std::string out;
   for (char c : text) {
     auto byte = static_cast<unsigned char>(c);
@@ -27,6 +28,8 @@ std::string Printable(const std::string& text) {
   }
   return out;
 }
+
+namespace {
 
 TSNMPRec ResponseHeaderFor(const TSNMPRec& request) {
   TSNMPRec answer;
@@ -117,16 +120,20 @@ std::optional<TSNMPRec> ApplyAnswerFaults(const TSNMPRec& request, TSNMPRec answ
 }
 
 std::string DescribeAnswer(const TSNMPRec& request, const TSNMPRec& answer,
-                           const std::string& sender) {
+                           const std::string& sender, std::string_view v3_security) {
   std::string line = "answered " + sender;
-  line += request.Version == kSnmpVersion1 ? " v1" : " v2c";
-  line += " id=" + std::to_string(request.ID);
-  line += " community=\"" + Printable(request.Community) + "\"";
+  if (!v3_security.empty()) {
+    line += " " + std::string(v3_security);
+  } else {
+    line += request.Version == kSnmpVersion1 ? " v1" : " v2c";
+    line += " id=" + std::to_string(request.ID);
+    line += " community=\"" + PrintableText(request.Community) + "\"";
+  }
   line += " oids=";
   bool first = true;
   for (const TSNMPMib& binding : request.Bindings()) {
     if (!first) line += ",";
-    line += Printable(binding.OidText);
+    line += PrintableText(binding.OidText);
     first = false;
   }
   line += " answer-id=" + std::to_string(answer.ID);

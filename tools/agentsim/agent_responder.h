@@ -13,6 +13,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "snmp/snmp_message.h"
 #include "tools/agentsim/agent_options.h"
@@ -46,9 +47,14 @@ std::optional<TSNMPRec> BuildErrorIndexAnswer(const TSNMPRec& request, const std
 std::optional<TSNMPRec> ApplyAnswerFaults(const TSNMPRec& request, TSNMPRec answer,
                                           const AgentOptions& options);
 
-// One log line (without line end) for an answered request from `sender`.
+// One log line (without line end) for an answered request from `sender`. For a version-3
+// request `v3_security` (DescribeV3Security) stands in for the version, ID and community.
 std::string DescribeAnswer(const TSNMPRec& request, const TSNMPRec& answer,
-                           const std::string& sender);
+                           const std::string& sender, std::string_view v3_security = {});
+
+// Texts that come off the network (communities, user names, OIDs) as one readable line:
+// control bytes, bytes above 0x7E, quotes and backslashes as \xNN.
+std::string PrintableText(const std::string& text);
 
 }  // namespace zelsnmp::agentsim
 
