@@ -306,8 +306,12 @@ std::int32_t LookupAddress(std::string_view host, std::string_view port,
   } else if (host == "0.0.0.0" || host == "::0") {
     node = nullptr;
     used.flags = kLookupPassive;
-  } else if (host == "127.0.0.1" || host == "::1") {
-    // No node and no passive flag: the platform answers with its loopback address.
+  } else if ((host == "127.0.0.1" && hints.family == api.family_ip4) ||
+             (host == "::1" && hints.family == api.family_ip6)) {
+    // No node and no passive flag: the platform answers with its loopback address, which is
+    // this loopback address only when the family asked is the literal's own. Asked in the
+    // other family, the literal goes to the platform, which refuses it, so that "::1" never
+    // becomes 127.0.0.1 (nor the reverse) when both families are tried.
     node = nullptr;
   }
   return api.get_address_info(node, service, used, address);

@@ -152,6 +152,23 @@ TEST(BuildSocketAddressTest, NameWithOnlyIPv4AddressFoundWhicheverFamilyIsPrefer
   EXPECT_EQ(AddressText(address), "127.0.0.1");
 }
 
+// A loopback literal tried first in the other family is that family's refusal, not its
+// loopback address: "::1" stays IPv6 whichever family is tried first, and the reverse.
+TEST(BuildSocketAddressTest, LoopbackLiteralKeepsItsFamilyWhicheverIsTriedFirst) {
+  const struct {
+    const char* host;
+    bool prefer_ip4;
+    const char* text;
+    int length;
+  } cases[] = {{"::1", true, "::1", 28}, {"127.0.0.1", false, "127.0.0.1", 16}};
+  for (const auto& c : cases) {
+    SocketAddress address;
+    EXPECT_EQ(Build(address, c.host, "161", SF_Any, c.prefer_ip4), 0) << c.host;
+    EXPECT_EQ(AddressText(address), c.text) << c.host;
+    EXPECT_EQ(AddressLength(address), c.length) << c.host;
+  }
+}
+
 TEST(BuildSocketAddressTest, FailedLookupLeavesZeroRecordAndNumber) {
   ScopedSocketInterface scoped(UnresolvableHostBinding());
   SocketAddress address;

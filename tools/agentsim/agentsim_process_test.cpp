@@ -72,6 +72,32 @@ TEST(AgentsimProgramTest, LenientServesTheGoodLines) {
   EXPECT_EQ(client.Reply().BindingValue("1.3.6.1"), "kept");
 }
 
+// An agent on an IPv6 address answers there: to the task's client, request after request from
+// the same socket, and to snmpget over udp6 where it is installed.
+TEST(AgentsimProgramTest, AnswersOnIPv6) {
+  AgentProcess agent("[::1]:0", "1.3.6.1|2|6\n");
+  if (!agent.listening()) GTEST_SKIP() << "no IPv6 loopback here: " << agent.Output();
+  TSNMPSend client;
+  client.Timeout = 2000;
+  client.TargetHost = "::1";
+  client.TargetPort = agent.port();
+  client.Query().Community = "public";
+  client.Query().Version = kSnmpVersion2c;
+  client.Query().PDUType = PduGetRequest;
+  client.Query().AddBinding("1.3.6.1", "", TagNull);
+  for (int request = 0; request < 2; ++request) {
+    ASSERT_TRUE(client.SendQuery()) << client.LastErrorText() << agent.Output();
+    EXPECT_EQ(client.Reply().BindingValue("1.3.6.1"), "6");
+  }
+  EXPECT_EQ(agent.Output().find("send failed"), std::string::npos) << agent.Output();
+  if (!testing::ProgramAvailable("snmpget")) return;
+  TempDirectory directory;
+  const std::string printed = directory.PathOf("snmpget.txt");
+  RunShell("snmpget -v2c -c public -t 2 -r 0 -On udp6:[::1]:" + agent.port() + " 1.3.6.1 >" +
+           ShellQuote(printed) + " 2>&1");
+  EXPECT_EQ(ReadFile(printed), ".1.3.6.1 = INTEGER: 6\n");
+}
+
 // The positions (0-based) of the answered ones among `count` requests sent at once.
 std::vector<int> AnsweredPositions(const std::vector<std::string>& loss_options, int count) {
   constexpr int kFirstId = 1000;
