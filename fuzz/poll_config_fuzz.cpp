@@ -8,8 +8,10 @@
 //     (trimmed, then cut at a zero byte; empty or ";"-led keys are dropped), value after it
 //     (trimmed, cut at a zero byte, then one pair of matching quotes removed, then cut to 2047
 //     bytes);
-//   - files starting with a byte-order mark are converted first and are only run, not modelled.
-// LoadPollConfig must give exactly the model's agents and lines, and delete the file.
+//   - files starting with a byte-order mark are converted first and are only run, not modelled;
+//   - a key starting with "@" is an agent option, not a point line, and the section "*" holds
+//     options for every agent and is no agent itself.
+// LoadPollConfig must give exactly the model's agents and point lines, and delete the file.
 
 #include <unistd.h>
 
@@ -89,8 +91,10 @@ std::vector<ModelAgent> Model(std::string_view text) {
       value = value.substr(1, value.size() - 2);
     }
     value = value.substr(0, 2047);
+    if (key[0] == '@') continue;
     current->lines.push_back(std::string(key) + "=" + std::string(value));
   }
+  std::erase_if(agents, [](const ModelAgent& agent) { return agent.name == "*"; });
   return agents;
 }
 
