@@ -153,6 +153,18 @@ SecurityLevel SecurityLevelOf(std::uint8_t flags) {
   return (flags & kV3FlagPriv) != 0 ? SecurityLevel::kAuthPriv : SecurityLevel::kAuthNoPriv;
 }
 
+std::string_view SecurityLevelName(SecurityLevel level) {
+  switch (level) {
+    case SecurityLevel::kNoAuthNoPriv:
+      return "noAuthNoPriv";
+    case SecurityLevel::kAuthNoPriv:
+      return "authNoPriv";
+    case SecurityLevel::kAuthPriv:
+      return "authPriv";
+  }
+  return "";
+}
+
 AnswerFit FitOfAnswer(const V3Header& answer, std::int32_t message_id, SecurityLevel level) {
   if (answer.message_id != message_id) return AnswerFit::kNotAnAnswer;
   const SecurityLevel answer_level = SecurityLevelOf(answer.flags);

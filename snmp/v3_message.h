@@ -63,6 +63,8 @@ std::uint8_t RequestFlags(SecurityLevel level);
 // The level msgFlags give; privacy without authentication counts as none (such a message does
 // not decode).
 SecurityLevel SecurityLevelOf(std::uint8_t flags);
+// "noAuthNoPriv", "authNoPriv" or "authPriv", as operators know the levels.
+std::string_view SecurityLevelName(SecurityLevel level);
 
 struct V3Header {
   std::int32_t message_id = 0;

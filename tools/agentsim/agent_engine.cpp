@@ -6,18 +6,6 @@
 
 namespace zelsnmp::agentsim {
 
-std::string_view SecurityLevelName(SecurityLevel level) {
-  switch (level) {
-    case SecurityLevel::kNoAuthNoPriv:
-      return "noAuthNoPriv";
-    case SecurityLevel::kAuthNoPriv:
-      return "authNoPriv";
-    case SecurityLevel::kAuthPriv:
-      return "authPriv";
-  }
-  return "";
-}
-
 AgentEngine::AgentEngine(const AgentOptions& options, Clock::time_point start)
     : base_engine_id_(options.engine_id.empty() ? std::string(kDefaultEngineId)
                                                 : options.engine_id),

@@ -33,8 +33,6 @@ inline constexpr std::string_view kDefaultEngineId =
     "\x80\x00\x7e\xd9\x04"
     "agentsim";
 
-// "noAuthNoPriv", "authNoPriv", "authPriv".
-std::string_view SecurityLevelName(SecurityLevel level);
 
 class AgentEngine {
  public:

@@ -8,6 +8,7 @@
 #include "poller/agent_query.h"
 #include "snmp/ber.h"
 #include "snmp/snmp_client.h"
+#include "snmp/v3_message.h"
 #include "tools/check/display_text.h"
 
 namespace zelsnmp::check {
@@ -63,18 +64,6 @@ ProbedEngine EngineOf(const UsmSession& session) {
   return engine;
 }
 
-std::string LevelName(SecurityLevel level) {
-  switch (level) {
-    case SecurityLevel::kNoAuthNoPriv:
-      return "noAuthNoPriv";
-    case SecurityLevel::kAuthNoPriv:
-      return "authNoPriv";
-    case SecurityLevel::kAuthPriv:
-      return "authPriv";
-  }
-  return "";
-}
-
 std::string OutcomeText(const UsmStatus& status) {
   switch (status.outcome) {
     case UsmOutcome::kNone:
@@ -125,8 +114,8 @@ std::string DescribeProbedEngine(const ProbedEngine& engine, bool answered) {
                                      std::to_string(engine.time)
                                : ", boots and time not authenticated";
   }
-  if (answered) return text + "; " + LevelName(engine.level) + " reached";
-  return text + "; " + LevelName(engine.level) + " refused: " + OutcomeText(engine.status);
+  if (answered) return text + "; " + std::string(SecurityLevelName(engine.level)) + " reached";
+  return text + "; " + std::string(SecurityLevelName(engine.level)) + " refused: " + OutcomeText(engine.status);
 }
 
 ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
