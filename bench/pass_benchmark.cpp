@@ -67,14 +67,10 @@ void RunPasses(benchmark::State& state) {
 }
 
 #ifdef ZELSNMP_BENCH_STANDIN
-void BM_PollPass_Ours(benchmark::State& state) {
-  RunPasses(state);
-}
+void BM_PollPass_Ours(benchmark::State& state) { RunPasses(state); }
 BENCHMARK(BM_PollPass_Ours)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 #else
-void BM_PollPass_Floor(benchmark::State& state) {
-  RunPasses(state);
-}
+void BM_PollPass_Floor(benchmark::State& state) { RunPasses(state); }
 BENCHMARK(BM_PollPass_Floor)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 // A pass after a first one that is not timed (it discovers the v3 agents).
@@ -88,12 +84,8 @@ void RunLaterPasses(benchmark::State& state, bool v3) {
   state.counters["agents"] = static_cast<double>(state.range(0));
 }
 
-void BM_PassPerAgentV3_Ours(benchmark::State& state) {
-  RunLaterPasses(state, true);
-}
-void BM_PassPerAgentV3_V2c(benchmark::State& state) {
-  RunLaterPasses(state, false);
-}
+void BM_PassPerAgentV3_Ours(benchmark::State& state) { RunLaterPasses(state, true); }
+void BM_PassPerAgentV3_V2c(benchmark::State& state) { RunLaterPasses(state, false); }
 BENCHMARK(BM_PassPerAgentV3_Ours)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PassPerAgentV3_V2c)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 #endif
