@@ -3,14 +3,15 @@
 
 Usage: make_table.py OUT.md MACHINE_TEXT MEMORY_TEXT JSON...
 Rows pair BM_<op>_Ours/<arg> with BM_<op>_NetSnmp/<arg>, BM_<op>_RawUdp/<arg> or
-BM_<op>_Floor/<arg>; the figure is the median over the repetitions (CPU time, real time for
+BM_<op>_Floor/<arg> or BM_<op>_V2c/<arg>; the figure is the median over the repetitions (CPU time, real time for
 the exchange, beside the client's CPU time); the spread is (max - min) / median of ours.
+A "PerAgent" benchmark's CPU time is divided by its "agents" counter.
 """
 import json
 import statistics
 import sys
 
-REFERENCES = ("NetSnmp", "RawUdp", "Floor")
+REFERENCES = ("NetSnmp", "RawUdp", "Floor", "V2c")
 
 
 def load(paths):
@@ -26,6 +27,8 @@ def load(paths):
                 # Wall time of the round trip, and the CPU time of the client alone.
                 runs.setdefault(name + " (wall)", []).append((b["real_time"], b["time_unit"]))
                 runs.setdefault(name + " (client CPU)", []).append((b["cpu_time"], b["time_unit"]))
+            elif "PerAgent" in name:
+                runs.setdefault(name, []).append((b["cpu_time"] / b["agents"], b["time_unit"]))
             else:
                 runs.setdefault(name, []).append((b["cpu_time"], b["time_unit"]))
     return runs
@@ -61,7 +64,8 @@ def main():
             ref_values = runs.get(f"{op}_{ref}{rest}")
             if ref_values:
                 ref_med = statistics.median(v for v, _ in ref_values)
-                ref_name = {"NetSnmp": "net-snmp", "RawUdp": "raw UDP", "Floor": "floor"}[ref]
+                ref_name = {"NetSnmp": "net-snmp", "RawUdp": "raw UDP", "Floor": "floor",
+                            "V2c": "v2c"}[ref]
                 lines.append(f"| {op[3:]}{rest} | {fmt(med, unit)} | {ref_name} {fmt(ref_med, unit)} "
                              f"| {med / ref_med:.2f} | {spread * 100:.0f}% |")
     lines += ["", memory, ""]
