@@ -219,4 +219,37 @@ bool NetSnmpSyncGet(void* session, const NetSnmpNames* names) {
 
 void NetSnmpCloseSession(void* session) { snmp_close(static_cast<netsnmp_session*>(session)); }
 
+void* NetSnmpOpenV3Session(int port, int timeout_ms, const std::string& user,
+                           const std::string& auth_passphrase,
+                           const std::string& priv_passphrase) {
+  InitNetSnmp();
+  netsnmp_session session;
+  snmp_sess_init(&session);
+  std::string peer = "udp:127.0.0.1:" + std::to_string(port);
+  session.peername = const_cast<char*>(peer.c_str());
+  session.version = SNMP_VERSION_3;
+  session.securityName = const_cast<char*>(user.c_str());
+  session.securityNameLen = user.size();
+  session.securityLevel = SNMP_SEC_LEVEL_AUTHPRIV;
+  session.securityAuthProto = usmHMAC192SHA256AuthProtocol;
+  session.securityAuthProtoLen = OID_LENGTH(usmHMAC192SHA256AuthProtocol);
+  session.securityAuthKeyLen = USM_AUTH_KU_LEN;
+  if (generate_Ku(session.securityAuthProto, session.securityAuthProtoLen,
+                  reinterpret_cast<const u_char*>(auth_passphrase.data()), auth_passphrase.size(),
+                  session.securityAuthKey, &session.securityAuthKeyLen) != SNMPERR_SUCCESS) {
+    return nullptr;
+  }
+  session.securityPrivProto = usmAESPrivProtocol;
+  session.securityPrivProtoLen = OID_LENGTH(usmAESPrivProtocol);
+  session.securityPrivKeyLen = USM_PRIV_KU_LEN;
+  if (generate_Ku(session.securityAuthProto, session.securityAuthProtoLen,
+                  reinterpret_cast<const u_char*>(priv_passphrase.data()), priv_passphrase.size(),
+                  session.securityPrivKey, &session.securityPrivKeyLen) != SNMPERR_SUCCESS) {
+    return nullptr;
+  }
+  session.timeout = timeout_ms * 1000L;
+  session.retries = 0;
+  return snmp_open(&session);
+}
+
 }  // namespace zelsnmp::bench

@@ -39,6 +39,12 @@ void* NetSnmpOpenSession(int port, int timeout_ms);
 // One synchronous GET of NULL bindings; true when a response came.
 bool NetSnmpSyncGet(void* session, const NetSnmpNames* names);
 void NetSnmpCloseSession(void* session);
+// A version-3 session at authPriv (SHA-256, AES-128) of `user` to 127.0.0.1:`port`, its keys
+// derived here from the passphrases; the engine is discovered on the first request. Null when
+// it cannot be opened.
+void* NetSnmpOpenV3Session(int port, int timeout_ms, const std::string& user,
+                           const std::string& auth_passphrase,
+                           const std::string& priv_passphrase);
 
 }  // namespace zelsnmp::bench
 

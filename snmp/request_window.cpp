@@ -7,6 +7,7 @@
 #include "net/socket_api.h"
 #include "net/socket_error.h"
 #include "snmp/request_id.h"
+#include "snmp/v3_message.h"
 
 namespace zelsnmp {
 namespace {
@@ -70,8 +71,18 @@ bool RequestWindow::Send(TSNMPRec& query, const RequestTarget& target, std::size
   if (!InFlightOn(sock)) DropQueuedDatagrams(sock);
   query.ID = DistinctRequestId(query.ID);
   const std::int32_t id = query.ID;
-  std::string datagram = query.EncodeMessage();
+  UsmRequest usm;
+  std::string datagram;
+  if (target.security == nullptr) {
+    datagram = query.EncodeMessage();
+  } else if (target.security->BeginRequest(query, usm, Clock::now())) {
+    datagram = usm.datagram;
+  } else {
+    last_error_code_ = 0;
+    return false;
+  }
   if (route.error_code != 0) {
+    if (target.security != nullptr) target.security->StepNotSent();
     last_error_code_ = route.error_code;
     return false;
   }
@@ -80,15 +91,20 @@ bool RequestWindow::Send(TSNMPRec& query, const RequestTarget& target, std::size
   SizeReceiveQueue(sock);
   sock.SendDatagram(datagram);
   last_error_code_ = sock.LastErrorCode();
-  if (last_error_code_ != 0) return false;
+  if (last_error_code_ != 0) {
+    if (target.security != nullptr) target.security->StepNotSent();
+    return false;
+  }
   const std::int32_t tries_left = target.retries > 0 ? target.retries : 0;
   const std::chrono::milliseconds try_time(target.timeout_ms > 0 ? target.timeout_ms : 0);
   const Clock::time_point deadline = target.timeout_ms == kNoTimeLimitMs
                                          ? Clock::time_point::max()
                                          : Clock::now() + try_time;
-  if (tries_left == 0 || deadline == Clock::time_point::max()) datagram.clear();
-  in_flight_.push_back(
-      {tag, id, deadline, &sock, tries_left, try_time, std::move(datagram), sock.RemoteAddress()});
+  if (tries_left == 0 || deadline == Clock::time_point::max() || target.security != nullptr) {
+    datagram.clear();
+  }
+  in_flight_.push_back({tag, id, deadline, &sock, tries_left, try_time, std::move(datagram),
+                        sock.RemoteAddress(), target.security, std::move(usm), tries_left});
   return true;
 }
 
@@ -148,9 +164,11 @@ void RequestWindow::TakeAnswer(TUDPBlockSocket& sock, const std::string& datagra
                                std::vector<SettledRequest>& settled) {
   TSNMPRec reply;
   // The header first: nothing is spent on the bindings of a datagram that answers nothing.
-  if (!reply.DecodeHeader(datagram) || reply.PDUType != PduResponse) return;
+  if (!reply.DecodeHeader(datagram)) return;
+  if (reply.Version == kSnmpVersion3) return TakeV3Answer(sock, datagram, settled);
+  if (reply.PDUType != PduResponse) return;
   auto request = std::find_if(in_flight_.begin(), in_flight_.end(), [&](const Request& r) {
-    return r.id == reply.ID && r.socket == &sock;
+    return r.security == nullptr && r.id == reply.ID && r.socket == &sock;
   });
   if (request == in_flight_.end()) return;
   // With tries left the last deadline is still ahead, whatever the current try's.
@@ -160,20 +178,59 @@ void RequestWindow::TakeAnswer(TUDPBlockSocket& sock, const std::string& datagra
   in_flight_.erase(request);
 }
 
+void RequestWindow::TakeV3Answer(TUDPBlockSocket& sock, const std::string& datagram,
+                                 std::vector<SettledRequest>& settled) {
+  DecodedV3Message message;
+  if (!DecodeV3Message(datagram, message)) return;
+  auto request = std::find_if(in_flight_.begin(), in_flight_.end(), [&](const Request& r) {
+    return r.security != nullptr && r.usm.message_id == message.header.message_id &&
+           r.socket == &sock;
+  });
+  if (request == in_flight_.end()) return;
+  const Clock::time_point now = Clock::now();
+  if (request->tries_left == 0 && now >= request->deadline) return;
+  TSNMPRec reply;
+  switch (request->security->TakeDatagram(request->usm, datagram, reply, now)) {
+    case UsmStep::kDrop:
+      return;
+    case UsmStep::kSend:
+      // The next step, with the target's tries afresh.
+      request->socket->SendDatagramTo(request->usm.datagram, request->sent_to);
+      request->tries_left = request->retries;
+      if (request->deadline != Clock::time_point::max()) {
+        request->deadline = Clock::now() + request->try_time;
+      }
+      return;
+    case UsmStep::kAnswered:
+      settled.push_back({request->tag, true, std::move(reply), sock.RemoteAddressText()});
+      break;
+    case UsmStep::kFailed:
+      settled.push_back({request->tag, false, TSNMPRec(), std::string()});
+      break;
+  }
+  in_flight_.erase(request);
+}
+
+SettledRequest RequestWindow::Unanswered(const Request& request) {
+  if (request.security != nullptr) request.security->StepUnanswered(request.usm);
+  return {request.tag, false, TSNMPRec(), std::string()};
+}
+
 void RequestWindow::ExpireDue(std::vector<SettledRequest>& settled) {
   const Clock::time_point now = Clock::now();
   for (Request& request : in_flight_) {
     if (now < request.deadline || request.tries_left == 0) continue;
     // A failed repeat is not the end: an answer to an earlier try may still come, and this
     // try waits its time like any other.
-    request.socket->SendDatagramTo(request.datagram, request.sent_to);
+    request.socket->SendDatagramTo(
+        request.security != nullptr ? request.usm.datagram : request.datagram, request.sent_to);
     --request.tries_left;
     request.deadline = Clock::now() + request.try_time;
     if (request.tries_left == 0) std::string().swap(request.datagram);
   }
   std::erase_if(in_flight_, [&](const Request& request) {
     if (now < request.deadline) return false;
-    settled.push_back({request.tag, false, TSNMPRec(), std::string()});
+    settled.push_back(Unanswered(request));
     return true;
   });
 }
@@ -181,7 +238,7 @@ void RequestWindow::ExpireDue(std::vector<SettledRequest>& settled) {
 void RequestWindow::FailAll(const TUDPBlockSocket* sock, std::vector<SettledRequest>& settled) {
   std::erase_if(in_flight_, [&](const Request& request) {
     if (sock != nullptr && request.socket != sock) return false;
-    settled.push_back({request.tag, false, TSNMPRec(), std::string()});
+    settled.push_back(Unanswered(request));
     return true;
   });
 }

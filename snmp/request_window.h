@@ -21,6 +21,15 @@
 // exception can only come from exhausted resources, and the client is then to be replaced.
 // Used by one thread; the client must not run exchanges of its own while requests are in
 // flight.
+//
+// A request to a target with a security session goes as version 3 (see usm_session.h): each of
+// its steps (discovery, the request, a rediscovery or resend the engine asks for) is a datagram
+// of the window like any other, with the target's time-out and tries, matched by its msgID on
+// the socket it went out on; a step answered by the need of the next starts that one at once
+// with fresh tries. The request is settled when answered, refused (the session's status() says
+// why) or when a step's last try times out. Requests of several sessions, and v2c requests,
+// interleave freely, and several requests of one session may be in flight together (each has
+// its own allowance to discover and to be sent again once).
 
 #ifndef ZELSNMP_SNMP_REQUEST_WINDOW_H_
 #define ZELSNMP_SNMP_REQUEST_WINDOW_H_
@@ -33,6 +42,7 @@
 
 #include "snmp/snmp_client.h"
 #include "snmp/snmp_message.h"
+#include "snmp/usm_session.h"
 
 namespace zelsnmp {
 
@@ -45,6 +55,8 @@ struct RequestTarget {
   std::string port{kSnmpAgentPort};
   std::int32_t timeout_ms = kDefaultReceiveTimeoutMs;
   std::int32_t retries = 0;
+  // The agent's SNMPv3 session (owned by the caller), or null for v1/v2c as the query says.
+  UsmSession* security = nullptr;
 };
 
 // The outcome of one request.
@@ -90,8 +102,11 @@ class RequestWindow {
     TUDPBlockSocket* socket;
     std::int32_t tries_left;
     std::chrono::milliseconds try_time;
-    std::string datagram;  // kept only while tries are left
+    std::string datagram;  // kept only while tries are left (v2c)
     SocketAddress sent_to;
+    UsmSession* security;  // null for v1/v2c
+    UsmRequest usm;        // the version-3 request's state; its datagram is the current step's
+    std::int32_t retries;
   };
   // The sockets of the client, one per address family.
   static constexpr int kSocketCount = 2;
@@ -105,6 +120,10 @@ class RequestWindow {
   // Settles the request `datagram`, received on `sock`, answers, if any.
   void TakeAnswer(TUDPBlockSocket& sock, const std::string& datagram,
                   std::vector<SettledRequest>& settled);
+  void TakeV3Answer(TUDPBlockSocket& sock, const std::string& datagram,
+                    std::vector<SettledRequest>& settled);
+  // Settles `request` (an element of in_flight_) unanswered, telling its session.
+  static SettledRequest Unanswered(const Request& request);
   // Sends again every request whose try has timed out with tries left, and settles every one
   // whose last try has.
   void ExpireDue(std::vector<SettledRequest>& settled);

@@ -6,6 +6,7 @@
 #include "net/socket_api.h"
 #include "net/socket_error.h"
 #include "snmp/request_id.h"
+#include "snmp/usm_session.h"
 
 namespace zelsnmp {
 namespace {
@@ -108,6 +109,7 @@ bool TSNMPSend::Exchange(TSNMPRec& query, TSNMPRec& reply) {
   // Before ConnectTo, which sets the target of the send that a receive overwrites.
   DropQueuedDatagrams(*route_.socket);
   if (route_.error_code == 0) route_.socket->ConnectTo(route_.host, TargetPort);
+  if (Security != nullptr) return ExchangeV3(query, reply);
   if (!TransmitMessage(query)) return false;
   return ReceiveReply(reply);
 }
@@ -153,6 +155,79 @@ bool TSNMPSend::FailReceive(TSNMPRec& reply, std::int32_t error_code) {
   host_ip_ = kNoHostIP;
   reply.ResetMessage();
   return false;
+}
+
+bool TSNMPSend::ExchangeV3(TSNMPRec& query, TSNMPRec& reply) {
+  UsmSession& session = *Security;
+  query.ID = DrawRequestId(query.ID);
+  sent_request_id_ = query.ID;
+  sent_datagram_.clear();
+  host_ip_ = kNoHostIP;
+  UsmRequest request;
+  if (!session.BeginRequest(query, request, Clock::now())) {
+    last_error_code_ = 0;
+    return false;
+  }
+  Buffer = request.datagram;
+  if (route_.error_code != 0) {
+    session.StepNotSent();
+    last_error_code_ = route_.error_code;
+    return false;
+  }
+  TUDPBlockSocket& sock = *route_.socket;
+  // Every step goes to the target: a receive overwrites the socket's remote address.
+  const SocketAddress target = sock.RemoteAddress();
+  const bool unlimited = Timeout == kNoTimeLimitMs;
+  const auto try_time = std::chrono::milliseconds(Timeout > 0 ? Timeout : 0);
+  Clock::time_point deadline;
+  std::int32_t tries_left = 0;
+  // Sends the current step's datagram; `fresh` starts the step, else it is a further try.
+  auto send = [&](bool fresh) {
+    sock.SendDatagramTo(request.datagram, target);
+    if (fresh) tries_left = Retries > 0 ? Retries : 0;
+    deadline = Clock::now() + try_time;
+    return sock.LastErrorCode();
+  };
+  if (const std::int32_t error = send(true); error != 0) {
+    session.StepNotSent();
+    last_error_code_ = error;
+    return false;
+  }
+  for (;;) {
+    Buffer = sock.ReceiveDatagram(unlimited ? kNoTimeLimitMs : MillisecondsUntil(deadline));
+    std::int32_t error = sock.LastErrorCode();
+    if (error == 0) {
+      switch (session.TakeDatagram(request, Buffer, reply, Clock::now())) {
+        case UsmStep::kAnswered:
+          last_error_code_ = 0;
+          host_ip_ = sock.RemoteAddressText();
+          return true;
+        case UsmStep::kFailed:
+          return FailReceive(reply, 0);
+        case UsmStep::kSend:
+          Buffer = request.datagram;
+          if (const std::int32_t send_error = send(true); send_error != 0) {
+            session.StepNotSent();
+            return FailReceive(reply, send_error);
+          }
+          continue;
+        case UsmStep::kDrop:
+          reply.ResetMessage();
+          if (unlimited || Clock::now() < deadline) continue;
+          error = kSocketErrorTimedOut;
+          Buffer.clear();
+          break;
+      }
+    }
+    if (error == kSocketErrorTimedOut && tries_left > 0) {
+      --tries_left;
+      // A failed repeat is not the end, as in v2c: the try waits its time.
+      send(false);
+      continue;
+    }
+    session.StepUnanswered(request);
+    return FailReceive(reply, error);
+  }
 }
 
 bool TSNMPSend::ReceiveReply(TSNMPRec& reply) {

@@ -42,6 +42,21 @@
 //                   Reply reset.
 // An exception can only come from exhausted resources; the object is then to be replaced.
 //
+// Version 3: with Security set, SendQuery and Exchange send Query's PDU (its type, a request ID
+// drawn as above, its bindings) in a version-3 message of the session's user, level and
+// context, under a fresh random msgID per step, and run the session's steps (discovery when the
+// engine is unknown, the request, and at most one rediscovery and one resend when the engine
+// asks for them; see usm_session.h). Every step is one datagram with the tries of a v2c request:
+// Timeout per try and Retries further tries of the same bytes; a step that is answered by the
+// next one's need starts that step at once with fresh tries. A silent agent therefore costs
+// (Retries + 1) x Timeout, as in v2c. A request takes at most four steps (a first contact:
+// discovery, the request, the request again with the clock the engine taught; a replaced
+// engine: the request, discovery, the request, the request again), so the whole exchange is
+// bounded by four times (Retries + 1) x Timeout, and costs a few round trips when the agent
+// answers. On success Reply holds the decoded PDU (Version 3);
+// on failure the session's status() tells why: a time-out leaves LastErrorCode 10060 as in v2c,
+// a refusal by a Report (or keys that cannot be derived) leaves it 0.
+//
 // The object is used by one thread.
 
 #ifndef ZELSNMP_SNMP_SNMP_CLIENT_H_
@@ -58,6 +73,8 @@
 #include "snmp/snmp_message.h"
 
 namespace zelsnmp {
+
+class UsmSession;
 
 inline constexpr std::string_view kSnmpAgentPort = "161";
 inline constexpr std::int32_t kDefaultReceiveTimeoutMs = 5000;
@@ -76,6 +93,9 @@ class TIPClient {
   std::int32_t Retries = 0;
   std::string UserName;  // not used by the SNMP exchange
   std::string Password;  // not used by the SNMP exchange
+  // The agent's SNMPv3 session, owned by the caller: null speaks v1/v2c as Query says;
+  // set, the exchange speaks version 3 through it (see "Version 3" above).
+  UsmSession* Security = nullptr;
 };
 
 class TSNMPSend : public TIPClient {
@@ -146,6 +166,8 @@ class TSNMPSend : public TIPClient {
   // Reads and drops every datagram already queued on an open socket (bounded in count).
   static void DropQueuedDatagrams(TUDPBlockSocket& sock);
   bool FailReceive(TSNMPRec& reply, std::int32_t error_code);
+  // Exchange through Security, once the route is prepared.
+  bool ExchangeV3(TSNMPRec& query, TSNMPRec& reply);
   // Sends the last transmitted message again, if one was kept for that; false when not.
   bool SendAgain();
 

@@ -93,6 +93,16 @@ const SecretBytes& UsmKeyCache::PrivacyKey(AuthProtocol protocol, PrivProtocol p
   return Localized(protocol, privacy, passphrase, engine_id);
 }
 
+SecretBytes UsmKeyCache::AuthenticationKeyNotKept(AuthProtocol protocol,
+                                                  std::string_view passphrase,
+                                                  std::string_view engine_id) {
+  return LocalizeKey(protocol, master_keys_[MasterKeyIndex(protocol, passphrase)].key, engine_id);
+}
+
+bool UsmKeyCache::PrepareMasterKey(AuthProtocol protocol, std::string_view passphrase) {
+  return !master_keys_[MasterKeyIndex(protocol, passphrase)].key.empty();
+}
+
 void UsmKeyCache::Clear() {
   master_keys_.clear();
   localized_keys_.clear();

@@ -57,6 +57,17 @@ class UsmKeyCache {
   const SecretBytes& PrivacyKey(AuthProtocol protocol, PrivProtocol privacy,
                                 std::string_view passphrase, std::string_view engine_id);
 
+  // The localized authentication key for an engine the task does not talk to as a rule (to
+  // check a message that names another engine), from the cached master key but not kept, so
+  // that engines named by others do not fill the cache.
+  SecretBytes AuthenticationKeyNotKept(AuthProtocol protocol, std::string_view passphrase,
+                                       std::string_view engine_id);
+
+  // Derives the master key of (protocol, passphrase) now, if not yet derived, so that the
+  // costly step is paid at configuration load rather than at the first exchange. False when it
+  // cannot be derived.
+  bool PrepareMasterKey(AuthProtocol protocol, std::string_view passphrase);
+
   // How many master keys and localized keys were derived so far.
   std::size_t MasterKeyDerivations() const { return master_keys_.size(); }
   std::size_t Localizations() const { return localized_keys_.size(); }

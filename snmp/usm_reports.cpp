@@ -39,6 +39,23 @@ const ReportEntry& EntryOf(UsmReport report) {
   return kReports[0];
 }
 
+struct OutcomeEntry {
+  UsmOutcome outcome;
+  std::string_view text;  // UTF-8
+};
+
+constexpr std::array<OutcomeEntry, 8> kOutcomes = {{
+    {UsmOutcome::kNone, "Обмена SNMPv3 ещё не было"},
+    {UsmOutcome::kAnswered, "Агент SNMPv3 ответил"},
+    {UsmOutcome::kNoAnswer, "Агент SNMPv3 не ответил"},
+    {UsmOutcome::kDiscoveryFailed,
+     "Агент SNMPv3 не ответил на запрос идентификатора машины (engine ID)"},
+    {UsmOutcome::kReport, "Агент SNMPv3 отклонил запрос"},
+    {UsmOutcome::kNotInTime, "Не удалось согласовать время с агентом SNMPv3"},
+    {UsmOutcome::kNoKeys, "Не удалось вычислить ключи SNMPv3 пользователя"},
+    {UsmOutcome::kSendFailed, "Не удалось отправить запрос SNMPv3"},
+}};
+
 }  // namespace
 
 UsmReport UsmReportOfOid(std::string_view oid_text) {
@@ -70,6 +87,20 @@ const std::string& UsmReportText(UsmReport report) {
     return converted;
   }();
   return texts[static_cast<std::size_t>(&EntryOf(report) - kReports.data())];
+}
+
+const std::string& UsmOutcomeText(UsmOutcome outcome) {
+  static const std::array<std::string, kOutcomes.size()> texts = [] {
+    std::array<std::string, kOutcomes.size()> converted;
+    for (std::size_t i = 0; i < kOutcomes.size(); ++i) {
+      converted[i] = Utf8ToCp1251(kOutcomes[i].text);
+    }
+    return converted;
+  }();
+  for (std::size_t i = 0; i < kOutcomes.size(); ++i) {
+    if (kOutcomes[i].outcome == outcome) return texts[i];
+  }
+  return texts[0];
 }
 
 }  // namespace zelsnmp

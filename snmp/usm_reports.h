@@ -37,6 +37,22 @@ std::string_view UsmReportName(UsmReport report);
 // text of a Report that names no counter of the security model.
 const std::string& UsmReportText(UsmReport report);
 
+// How a version-3 request ended.
+enum class UsmOutcome {
+  kNone,             // no request yet
+  kAnswered,
+  kNoAnswer,         // the request got no answer in time
+  kDiscoveryFailed,  // the engine did not answer discovery in time
+  kReport,           // the engine refused the request with a Report (which one: UsmReport)
+  kNotInTime,        // the engine's clock could not be agreed: answers came outside its window
+  kNoKeys,           // the user's keys cannot be derived
+  kSendFailed,       // the datagram could not be sent
+};
+
+// A short Russian text for the error log, in Windows-1251, without a line end (for kReport the
+// general one; UsmReportText names the Report).
+const std::string& UsmOutcomeText(UsmOutcome outcome);
+
 }  // namespace zelsnmp
 
 #endif  // ZELSNMP_SNMP_USM_REPORTS_H_

@@ -1,0 +1,271 @@
+#include "snmp/usm_session.h"
+
+#include <utility>
+
+#include "snmp/request_id.h"
+#include "snmp/usm_auth.h"
+#include "snmp/usm_discovery.h"
+#include "snmp/usm_privacy.h"
+
+namespace zelsnmp {
+namespace {
+
+SecurityLevel LevelOf(const UsmSecurity& security) {
+  if (security.auth == AuthProtocol::kNone) return SecurityLevel::kNoAuthNoPriv;
+  if (security.priv == PrivProtocol::kNone) return SecurityLevel::kAuthNoPriv;
+  return SecurityLevel::kAuthPriv;
+}
+
+}  // namespace
+
+UsmSession::UsmSession(UsmSecurity security, UsmKeyCache& keys)
+    : security_(std::move(security)), keys_(keys), level_(LevelOf(security_)) {
+  if (!security_.pinned_engine_id.empty()) PinEngine();
+}
+
+void UsmSession::PinEngine() {
+  // The engine is known without asking: a "discovery" that takes the pinned ID at once.
+  engine_.BeginRequest();
+  engine_.BeginDiscovery();
+  engine_.AcceptDiscoveredEngineId(security_.pinned_engine_id);
+}
+
+bool UsmSession::PrepareKeys() {
+  if (level_ == SecurityLevel::kNoAuthNoPriv) return true;
+  bool ok = keys_.PrepareMasterKey(security_.auth, security_.auth_passphrase.view());
+  if (level_ == SecurityLevel::kAuthPriv) {
+    ok = keys_.PrepareMasterKey(security_.auth, security_.priv_passphrase.view()) && ok;
+  }
+  return ok;
+}
+
+const std::string& UsmSession::UsmStatusText(const UsmStatus& status) {
+  if (status.outcome == UsmOutcome::kReport) return UsmReportText(status.report);
+  return UsmOutcomeText(status.outcome);
+}
+
+bool UsmSession::KeysForEngine() {
+  if (level_ == SecurityLevel::kNoAuthNoPriv) return true;
+  if (!engine_.discovered()) return false;
+  if (auth_key_ != nullptr && keyed_engine_id_ == engine_.engine_id()) return true;
+  auth_key_ = nullptr;
+  const SecretBytes& auth = keys_.AuthenticationKey(
+      security_.auth, security_.auth_passphrase.view(), engine_.engine_id());
+  const SecretBytes* priv = nullptr;
+  if (level_ == SecurityLevel::kAuthPriv) {
+    priv = &keys_.PrivacyKey(security_.auth, security_.priv, security_.priv_passphrase.view(),
+                             engine_.engine_id());
+    if (priv->empty()) return false;
+  }
+  if (auth.empty()) return false;
+  auth_key_ = &auth;
+  priv_key_ = priv;
+  keyed_engine_id_ = engine_.engine_id();
+  return true;
+}
+
+UsmStep UsmSession::Fail(UsmStatus status) {
+  status_ = status;
+  return UsmStep::kFailed;
+}
+
+bool UsmSession::BeginRequest(TSNMPRec& query, UsmRequest& request, Clock::time_point now) {
+  request = UsmRequest{};
+  request.request_id = query.ID;
+  request.pdu = query.EncodePdu();
+  if (engine_.discovered()) return SendRequest(request, now) == UsmStep::kSend;
+  if (!security_.pinned_engine_id.empty()) {
+    PinEngine();
+    return SendRequest(request, now) == UsmStep::kSend;
+  }
+  return StartDiscovery(request) == UsmStep::kSend;
+}
+
+bool UsmSession::BeginDiscovery(UsmRequest& request) {
+  // The allowance is the request's own, so that requests of one session in flight together
+  // each have theirs; the engine state is asked afresh each time.
+  if (request.rediscovered) return false;
+  request.rediscovered = true;
+  engine_.BeginRequest();
+  return engine_.BeginDiscovery();
+}
+
+UsmStep UsmSession::StartDiscovery(UsmRequest& request) {
+  if (!BeginDiscovery(request)) return Fail({UsmOutcome::kDiscoveryFailed, UsmReport::kNone});
+  return DiscoveryStep(request);
+}
+
+UsmStep UsmSession::DiscoveryStep(UsmRequest& request) {
+  request.discovery_step = true;
+  request.message_id = DrawRequestId(request.message_id + 1);
+  request.datagram = EncodeDiscoveryRequest(request.message_id, DrawRequestId(1));
+  return UsmStep::kSend;
+}
+
+UsmStep UsmSession::SendRequest(UsmRequest& request, Clock::time_point now) {
+  if (!KeysForEngine()) return Fail({UsmOutcome::kNoKeys, UsmReport::kNone});
+  request.discovery_step = false;
+  request.message_id = DrawRequestId(request.message_id + 1);
+  const EngineClock clock = engine_.ClockToSend(now);
+  UsmSecurityParameters parameters{engine_.engine_id(), clock.boots, clock.time,
+                                   security_.user_name, std::string(), std::string()};
+  std::string data =
+      EncodeScopedPdu({engine_.engine_id(), security_.context_name, request.pdu});
+  if (level_ == SecurityLevel::kAuthPriv) {
+    std::string encrypted;
+    if (!EncryptScopedPdu(security_.priv, *priv_key_, clock.boots, clock.time, data, encrypted,
+                          parameters.privacy_parameters)) {
+      return Fail({UsmOutcome::kNoKeys, UsmReport::kNone});
+    }
+    data = std::move(encrypted);
+  }
+  const V3Header header{request.message_id, kV3MaxMessageSizeBytes, RequestFlags(level_),
+                        kUserSecurityModel};
+  EncodedV3Message message =
+      EncodeV3Message(header, parameters, AuthParameterLength(security_.auth), data);
+  if (level_ != SecurityLevel::kNoAuthNoPriv &&
+      !PlaceAuthenticationCode(message,
+                               AuthenticationCode(security_.auth, *auth_key_, message.bytes))) {
+    return Fail({UsmOutcome::kNoKeys, UsmReport::kNone});
+  }
+  request.datagram = std::move(message.bytes);
+  return UsmStep::kSend;
+}
+
+UsmStep UsmSession::Rediscover(UsmRequest& request, Clock::time_point now, UsmStatus failure) {
+  if (!BeginDiscovery(request)) return Fail(failure);
+  if (security_.pinned_engine_id.empty()) return DiscoveryStep(request);
+  // A pinned engine keeps its ID: only its clock is forgotten and learnt again.
+  engine_.AcceptDiscoveredEngineId(security_.pinned_engine_id);
+  return SendRequest(request, now);
+}
+
+void UsmSession::StepUnanswered(const UsmRequest& request) {
+  if (request.discovery_step) {
+    engine_.AbandonDiscovery();
+    status_ = {UsmOutcome::kDiscoveryFailed, UsmReport::kNone};
+    return;
+  }
+  status_ = {request.saw_untimely ? UsmOutcome::kNotInTime : UsmOutcome::kNoAnswer,
+             UsmReport::kNone};
+}
+
+UsmStep UsmSession::TakeDiscoveryAnswer(UsmRequest& request, std::string_view bytes,
+                                        Clock::time_point now) {
+  DiscoveryReport report;
+  if (!DecodeDiscoveryReport(bytes, request.message_id, report)) return UsmStep::kDrop;
+  // Another request of the session may have learnt the same ID first.
+  if (!engine_.AcceptDiscoveredEngineId(report.engine_id) &&
+      !(engine_.discovered() && engine_.engine_id() == report.engine_id)) {
+    return UsmStep::kDrop;
+  }
+  return SendRequest(request, now);
+}
+
+UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TSNMPRec& reply,
+                                 Clock::time_point now) {
+  if (request.discovery_step) return TakeDiscoveryAnswer(request, bytes, now);
+  // The cheapest checks first: the header, then the digest, and only then the content.
+  DecodedV3Message message;
+  if (!DecodeV3Message(bytes, message)) return UsmStep::kDrop;
+  const AnswerFit fit = FitOfAnswer(message.header, request.message_id, level_);
+  if (fit == AnswerFit::kNotAnAnswer) return UsmStep::kDrop;
+  const UsmSecurityParameters& security = message.security;
+  const bool authenticated = (message.header.flags & kV3FlagAuth) != 0;
+  EngineTimeliness timeliness = EngineTimeliness::kInTimeWindow;
+  if (authenticated) {
+    if (security.user_name != security_.user_name || !KeysForEngine()) return UsmStep::kDrop;
+    const SecretBytes* key = auth_key_;
+    SecretBytes other_key;
+    const bool other_engine = security.engine_id != engine_.engine_id();
+    if (other_engine) {
+      // Checked once per request, so that a stream of messages naming engines cannot make
+      // the task localize keys without end; the key is not kept.
+      if (request.tried_other_engine || security.engine_id.empty() ||
+          security.engine_id.size() > kV3MaxEngineIdBytes) {
+        return UsmStep::kDrop;
+      }
+      request.tried_other_engine = true;
+      other_key = keys_.AuthenticationKeyNotKept(security_.auth, security_.auth_passphrase.view(),
+                                                 security.engine_id);
+      key = &other_key;
+    }
+    if (!AuthenticationCodeMatches(security_.auth, *key,
+                                   WithZeroedAuthParameters(bytes, message),
+                                   security.auth_parameters)) {
+      return UsmStep::kDrop;
+    }
+    // The agent now speaks as another engine (it was replaced, or given a new ID).
+    if (other_engine) return Rediscover(request, now, {UsmOutcome::kNoAnswer, UsmReport::kNone});
+    timeliness =
+        engine_.CheckAuthenticated(security.engine_id, security.engine_boots,
+                                   security.engine_time, now);
+  }
+  std::string plaintext;
+  std::string_view scoped_bytes = message.data;
+  if ((message.header.flags & kV3FlagPriv) != 0) {
+    if (level_ != SecurityLevel::kAuthPriv || priv_key_ == nullptr ||
+        !DecryptScopedPdu(security_.priv, *priv_key_, security.engine_boots,
+                          security.engine_time, security.privacy_parameters, message.data,
+                          plaintext)) {
+      return UsmStep::kDrop;
+    }
+    scoped_bytes = plaintext;
+  }
+  ScopedPdu scoped;
+  if (!DecodeScopedPdu(scoped_bytes, scoped) || !reply.DecodePduHeader(scoped.pdu)) {
+    reply.ResetMessage();
+    return UsmStep::kDrop;
+  }
+  if (reply.PDUType == PduReport) {
+    TSNMPRec report;
+    if (!report.DecodePdu(scoped.pdu)) return UsmStep::kDrop;
+    reply.ResetMessage();
+    return TakeReport(request, report, authenticated, timeliness, now);
+  }
+  if (fit != AnswerFit::kSameLevel || reply.PDUType != PduResponse ||
+      reply.ID != request.request_id || security.engine_id != engine_.engine_id()) {
+    reply.ResetMessage();
+    return UsmStep::kDrop;
+  }
+  if (timeliness != EngineTimeliness::kInTimeWindow) {
+    // A replay, or an answer delayed past the window.
+    request.saw_untimely = true;
+    reply.ResetMessage();
+    return UsmStep::kDrop;
+  }
+  if (!reply.DecodePdu(scoped.pdu)) return UsmStep::kDrop;
+  reply.Version = kSnmpVersion3;
+  status_ = {UsmOutcome::kAnswered, UsmReport::kNone};
+  return UsmStep::kAnswered;
+}
+
+UsmStep UsmSession::TakeReport(UsmRequest& request, const TSNMPRec& pdu, bool authenticated,
+                               EngineTimeliness timeliness, Clock::time_point now) {
+  const UsmReport report = UsmReportOf(pdu);
+  const UsmStatus refused{UsmOutcome::kReport, report};
+  switch (report) {
+    case UsmReport::kUnknownEngineId:
+      // The engine does not know the ID the request named: learn it again.
+      return Rediscover(request, now, refused);
+    case UsmReport::kNotInTimeWindow:
+      // Only the engine itself can teach its clock; an unauthenticated one teaches nothing.
+      if (!authenticated) return UsmStep::kDrop;
+      if (timeliness != EngineTimeliness::kInTimeWindow) {
+        // The engine's clock went back (it lost its boots count): forget it and learn anew.
+        return Rediscover(request, now, {UsmOutcome::kNotInTime, UsmReport::kNone});
+      }
+      if (request.resent) return Fail({UsmOutcome::kNotInTime, UsmReport::kNone});
+      request.resent = true;
+      return SendRequest(request, now);
+    case UsmReport::kWrongDigest:
+    case UsmReport::kDecryptionError:
+      // Keys that worked for the last request fail now: the engine changed under them.
+      if (status_.outcome == UsmOutcome::kAnswered) return Rediscover(request, now, refused);
+      return Fail(refused);
+    default:
+      return Fail(refused);
+  }
+}
+
+}  // namespace zelsnmp
