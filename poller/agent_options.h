@@ -1,7 +1,8 @@
 // Agent options: the "@" lines of a section, which fit the exchange to a device that the
 // defaults do not fit (another host or port, a slow or lossy link, a small request limit, a
-// community of its own), and the section "*", whose options apply to every agent that does not
-// set them itself.
+// community of its own) or make it speak SNMPv3 (user, authentication, privacy, context,
+// engine), and the section "*", whose options apply to every agent that does not set them
+// itself.
 //
 // The option lines of a section are parsed once, at load, by ParseAgentOptions into the
 // AgentOptions value the agent entry holds; the poll pass and the configuration check both
@@ -14,17 +15,28 @@
 // neither with a default in place of what was written nor with a guess. A mistake in "*"
 // makes every agent mistaken that takes that key from "*".
 //
-// Values of secret keys never leave through a mistake (mistakes carry no values) and are shown
-// only through ShowOptionValue, which masks them.
+// Rules between keys are checked per agent, on what is in effect: version 3 needs @user; @priv
+// needs @auth; a key of the other version (@community with version 3, a v3 key with 2c) given
+// by the section itself is a mistake, while one taken from "*" is simply not for this agent and
+// is left out. The security level follows from what is given (@user alone, with @auth, with
+// @priv too), so an agent is never polled at a level below the one written.
+//
+// Values of secret keys (the passphrases of @auth and @priv) never leave through a mistake
+// (mistakes carry no values); the parsed value holds them only as SecretBytes, and the option
+// lines it keeps for display hold them masked, as ShowOptionValue shows them.
 
 #ifndef ZELSNMP_POLLER_AGENT_OPTIONS_H_
 #define ZELSNMP_POLLER_AGENT_OPTIONS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "snmp/usm_crypto.h"
+#include "util/secret_bytes.h"
 
 namespace zelsnmp {
 
@@ -49,6 +61,16 @@ enum class OptionProblem {
   kOutOfRange,           // a number outside `low`..`high`
   kNotAHost,             // no host name, IPv4 or IPv6 literal
   kPointLineInDefaults,  // a point line in "*"
+  kNotAVersion,          // @version other than "2c" or "3"
+  kBadLength,            // a text outside `low`..`high` bytes
+  kUnknownAuthProtocol,  // @auth without one of the authentication protocols before ":"
+  kUnknownPrivProtocol,  // @priv without one of the privacy protocols before ":"
+  kShortPassphrase,      // a passphrase shorter than `low` bytes
+  kNotAnEngineId,        // @engine not hex of `low`..`high` bytes
+  kNeedsUser,            // version 3 without @user
+  kPrivWithoutAuth,      // @priv without @auth
+  kOnlyForVersion2c,     // a v2c key with version 3
+  kOnlyForVersion3,      // a v3 key with version 2c
 };
 
 struct OptionMistake {
@@ -70,6 +92,16 @@ struct AgentOptions {
   std::int32_t max_oids = 0;               // @max-oids: bindings per request, 0 = all
   std::optional<std::string> community;    // @community
 
+  // SNMPv3, when `version` is 3.
+  std::int32_t version = 2;                // @version: 2 for "2c", or 3
+  std::optional<std::string> user;         // @user: 1-32 bytes
+  AuthProtocol auth = AuthProtocol::kNone;  // @auth: protocol and passphrase
+  SecretBytes auth_passphrase;
+  PrivProtocol priv = PrivProtocol::kNone;  // @priv: protocol and passphrase
+  SecretBytes priv_passphrase;
+  std::optional<std::string> context;      // @context
+  std::optional<std::string> engine_id;    // @engine: the engine ID's bytes (5-32)
+
   // The option lines in effect: the agent's own in file order, then those taken from "*".
   std::vector<OptionLine> lines;
   // Some option of the agent, its own or from "*", is a mistake: it is not polled.
@@ -84,14 +116,21 @@ AgentOptions ParseAgentOptions(std::string_view section, const std::vector<Optio
                                const std::vector<OptionLine>& defaults,
                                std::vector<OptionMistake>* mistakes);
 
+inline constexpr std::size_t kMinPassphraseBytes = 8;
+inline constexpr std::int32_t kMaxUserNameBytes = 32;
+
+// Overwrites the values of the secret options among `lines` (the text the reader gave), so that
+// a passphrase does not linger in memory once parsed.
+void WipeSecretValues(std::vector<OptionLine>& lines);
+
 // True when `key` is an option key (begins with "@").
 inline bool IsOptionKey(std::string_view key) {
   return !key.empty() && key.front() == kOptionKeyMark;
 }
 
 // The value of an option as it may be shown: a secret one masked ("SHA-256:********" for a
-// protocol with its passphrase, "********" otherwise), as may be the value of a key that is not
-// known (it could be a secret one mistyped); any other as it is.
+// known protocol with its passphrase, "********" otherwise), as may be the value of a key that
+// is not known (it could be a secret one mistyped); any other as it is.
 std::string ShowOptionValue(std::string_view key, std::string_view value);
 
 }  // namespace zelsnmp

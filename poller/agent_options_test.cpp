@@ -77,7 +77,7 @@ const OptionCase kOptionCases[] = {
     {"@port=1161\n@port=1162", "mistake", OptionProblem::kRepeated},
     {"@prot=1161", "mistake", OptionProblem::kUnknownKey},
     {"@ port=1161", "mistake", OptionProblem::kUnknownKey},
-    {"@version=3", "mistake", OptionProblem::kUnknownKey},
+    {"@versio=3", "mistake", OptionProblem::kUnknownKey},
 };
 
 TEST(AgentOptionsTest, EveryKeyWithItsEdges) {
@@ -163,13 +163,130 @@ TEST(AgentOptionsTest, ErrorLinesNameSectionLineAndKeyButNoValue) {
        "Ошибка в параметрах агента [sw], строка 2, @community: нет значения\r\n"},
       {{"*", 5, "#TC1:1:1", OptionProblem::kPointLineInDefaults},
        "Ошибка в параметрах агента [*], строка 5, #TC1:1:1: строка точки в секции [*]\r\n"},
+      {{"sw", 4, "@auth", OptionProblem::kShortPassphrase, 8},
+       "Ошибка в параметрах агента [sw], строка 4, @auth: пароль короче 8 байт\r\n"},
+      {{"sw", 2, "@version", OptionProblem::kNeedsUser},
+       "Ошибка в параметрах агента [sw], строка 2, @version: для версии 3 нужен @user\r\n"},
+      {{"sw", 3, "@user", OptionProblem::kOnlyForVersion3},
+       "Ошибка в параметрах агента [sw], строка 3, @user: параметр SNMPv3, а версия 2c (нужно "
+       "@version = 3)\r\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(OptionMistakeLine(c.mistake), Utf8ToCp1251(c.line));
   }
 }
 
+// The passphrases of the v3 cases: none may appear in a mistake or a shown option line.
+constexpr const char* kSecrets[] = {"Auth:Pass#1", "PrivPass#2", "Short#7"};
+
+struct V3Case {
+  const char* lines;  // after "[h:c]\n"; the first is line 2
+  const char* shown;  // version|user|auth|priv|context|engine in hex, or "mistake"
+  OptionProblem problem = OptionProblem::kUnknownKey;
+  int line = 0;  // of the mistake
+};
+
+std::string ShownV3(const AgentOptions& o) {
+  std::string engine;
+  for (const char c : o.engine_id.value_or("")) {
+    static const char kHex[] = "0123456789abcdef";
+    engine += kHex[static_cast<unsigned char>(c) >> 4];
+    engine += kHex[c & 15];
+  }
+  return std::to_string(o.version) + "|" + o.user.value_or("") + "|" +
+         std::string(AuthProtocolName(o.auth)) + "|" + std::string(PrivProtocolName(o.priv)) +
+         "|" + o.context.value_or("") + "|" + engine;
+}
+
+const V3Case kV3Cases[] = {
+    {"@version=3\n@user=ro", "3|ro|none|none||"},
+    {"@version=3\n@user=ro\n@auth=SHA-256:Auth:Pass#1", "3|ro|SHA-256|none||"},
+    {"@VERSION=3\n@user=ro\n@auth=sha:Auth:Pass#1\n@priv=aes-128:PrivPass#2",
+     "3|ro|SHA|AES||"},
+    {"@version=3\n@user=ro\n@context=c1\n@engine=0x80001F8880AABB", "3|ro|none|none|c1|80001f8880aabb"},
+    {"@version=2C\n@community=x", "2||none|none||"},
+    {"@version=4", "mistake", OptionProblem::kNotAVersion, 2},
+    {"@version=3", "mistake", OptionProblem::kNeedsUser, 2},
+    {"@version=3\n@user=123456789012345678901234567890123", "mistake", OptionProblem::kBadLength, 3},
+    {"@version=3\n@user=ro\n@auth=SHA-1:Auth:Pass#1", "mistake",
+     OptionProblem::kUnknownAuthProtocol, 4},
+    {"@version=3\n@user=ro\n@auth=PrivPass#2", "mistake", OptionProblem::kUnknownAuthProtocol, 4},
+    {"@version=3\n@user=ro\n@auth=MD5:Short#7", "mistake", OptionProblem::kShortPassphrase, 4},
+    {"@version=3\n@user=ro\n@auth=SHA:Auth:Pass#1\n@priv=AES-512:PrivPass#2", "mistake",
+     OptionProblem::kUnknownPrivProtocol, 5},
+    {"@version=3\n@user=ro\n@auth=SHA:Auth:Pass#1\n@priv=DES:Short#7", "mistake",
+     OptionProblem::kShortPassphrase, 5},
+    {"@version=3\n@user=ro\n@priv=DES:PrivPass#2", "mistake", OptionProblem::kPrivWithoutAuth,
+     4},
+    {"@version=3\n@user=ro\n@engine=80001F88", "mistake", OptionProblem::kNotAnEngineId, 4},
+    {"@version=3\n@user=ro\n@engine=80001F8880AG", "mistake", OptionProblem::kNotAnEngineId, 4},
+    {"@version=3\n@user=ro\n@community=x", "mistake", OptionProblem::kOnlyForVersion2c, 4},
+    {"@user=ro", "mistake", OptionProblem::kOnlyForVersion3, 2},
+    {"@version=2c\n@auth=SHA:Auth:Pass#1", "mistake", OptionProblem::kOnlyForVersion3, 3},
+};
+
+void ExpectNoSecret(const std::string& text, const std::string& where) {
+  for (const char* secret : kSecrets) {
+    EXPECT_EQ(text.find(secret), std::string::npos) << where;
+  }
+}
+
+TEST(AgentOptionsTest, Version3KeysAndTheRulesBetweenThem) {
+  for (const V3Case& c : kV3Cases) {
+    const PollConfig config = Load(std::string("[h:c]\n") + c.lines + "\n#TC1:1:1=1.3.6.1\n");
+    ASSERT_EQ(config.agents.size(), 1u) << c.lines;
+    const AgentOptions& options = config.agents[0].options;
+    for (const OptionLine& line : options.lines) ExpectNoSecret(line.value, c.lines);
+    for (const OptionMistake& mistake : config.option_mistakes) {
+      ExpectNoSecret(Cp1251ToUtf8(OptionMistakeLine(mistake)), c.lines);
+    }
+    if (std::string(c.shown) != "mistake") {
+      EXPECT_FALSE(options.mistaken) << c.lines;
+      EXPECT_TRUE(config.option_mistakes.empty()) << c.lines;
+      EXPECT_EQ(ShownV3(options), c.shown) << c.lines;
+      continue;
+    }
+    EXPECT_TRUE(options.mistaken) << c.lines;
+    ASSERT_EQ(config.option_mistakes.size(), 1u) << c.lines;
+    EXPECT_EQ(config.option_mistakes[0].problem, c.problem) << c.lines;
+    EXPECT_EQ(config.option_mistakes[0].line, c.line) << c.lines;
+  }
+}
+
+TEST(AgentOptionsTest, DefaultsCarryVersion3KeysToTheAgentsTheyFit) {
+  const PollConfig config = Load(
+      "[*]\n"
+      "@version = 3\n"
+      "@user = scada\n"
+      "@auth = SHA-256:Auth:Pass#1\n"
+      "@community = common\n"
+      "[v3]\n"
+      "[v2]\n"
+      "@version = 2c\n"
+      "[v3-priv-only]\n"
+      "@auth = \n"
+      "[own-priv]\n"
+      "@priv = AES:PrivPass#2\n");
+  ASSERT_EQ(config.agents.size(), 4u);
+  EXPECT_EQ(ShownV3(config.agents[0].options), "3|scada|SHA-256|none||");
+  EXPECT_FALSE(config.agents[0].options.community.has_value());
+  // Keys of "*" not for the agent's version are left out, not mistakes.
+  EXPECT_EQ(ShownV3(config.agents[1].options), "2||none|none||");
+  EXPECT_EQ(config.agents[1].Community(), "common");
+  EXPECT_FALSE(config.agents[1].options.mistaken);
+  EXPECT_EQ(config.agents[1].options.lines.size(), 2u);  // @version, @community
+  EXPECT_TRUE(config.agents[2].options.mistaken);
+  EXPECT_EQ(ShownV3(config.agents[3].options), "3|scada|SHA-256|AES||");
+  ASSERT_EQ(config.option_mistakes.size(), 1u);
+  EXPECT_EQ(config.option_mistakes[0].problem, OptionProblem::kEmpty);
+}
+
 TEST(AgentOptionsTest, SecretsAreMaskedWhereShown) {
+  EXPECT_EQ(ShowOptionValue("@auth", "SHA-256:Auth:Pass#1"), "SHA-256:********");
+  EXPECT_EQ(ShowOptionValue("@Priv", "AES-192-C:PrivPass#2"), "AES-192-C:********");
+  // A text before ":" that is no protocol could be part of the passphrase.
+  EXPECT_EQ(ShowOptionValue("@auth", "Auth:Pass#1"), "********");
+  EXPECT_EQ(ShowOptionValue("@priv", "PrivPass#2"), "********");
   EXPECT_EQ(ShowOptionValue("@port", "1161"), "1161");
   EXPECT_EQ(ShowOptionValue("@COMMUNITY", "public"), "public");
   // A key that is not known could be a mistyped secret one.

@@ -69,6 +69,7 @@ AgentPoller::AgentPoller(std::int32_t tm_connection, ClientFactory make_client)
 void AgentPoller::RunPass(const PollConfig& config) {
   try {
     Trace(PollMessages().pass_started);
+    security_.Prepare(config);
     RequestPlan plan(config, fits_, passes_++, client_defaults_.retries);
     if (requests_in_flight_ > 1) return RunWindowedPass(plan);
     for (std::size_t agent = 0; agent < config.agents.size(); ++agent) {
@@ -79,13 +80,15 @@ void AgentPoller::RunPass(const PollConfig& config) {
   }
 }
 
-RequestTarget AgentPoller::TargetOf(const AgentEntry& agent) const {
+RequestTarget AgentPoller::TargetOf(const RequestPlan& plan, std::size_t index) const {
+  const AgentEntry& agent = plan.Agent(index);
   const AgentOptions& options = agent.options;
   RequestTarget target;
   target.host = agent.Host();
   target.port = options.port ? std::to_string(*options.port) : client_defaults_.port;
   target.timeout_ms = options.timeout_ms.value_or(client_defaults_.timeout_ms);
   target.retries = options.retries.value_or(client_defaults_.retries);
+  target.security = security_.SessionOf(index);
   return target;
 }
 
@@ -107,11 +110,12 @@ bool AgentPoller::PollAgent(RequestPlan& plan, std::size_t agent) {
     if (plan.AsksNothing(part)) {
       follow_ups = ApplyOutcome(plan, part, Outcome::kNotAsked, client_->Reply());
     } else {
-      RequestTarget target = TargetOf(entry);
+      RequestTarget target = TargetOf(plan, agent);
       client_->TargetHost = std::move(target.host);
       client_->TargetPort = std::move(target.port);
       client_->Timeout = target.timeout_ms;
       client_->Retries = target.retries;
+      client_->Security = target.security;
       plan.FillQuery(client_->Query(), part);
       bool answered = false;
       try {
@@ -120,6 +124,9 @@ bool AgentPoller::PollAgent(RequestPlan& plan, std::size_t agent) {
         LogError(PollMessages().send_query_failed + error.what());
         ReplaceClient();
         return false;
+      }
+      if (target.security != nullptr) {
+        security_.NoteOutcome(plan.Config(), agent, target.security->status());
       }
       follow_ups = ApplyOutcome(plan, part, answered ? Outcome::kAnswer : Outcome::kNoAnswer,
                                 client_->Reply());

@@ -23,6 +23,12 @@
 // An agent whose options hold a mistake is never asked: every pass traces that and flags its
 // "#TC" and "#TT" points as for a silent agent.
 //
+// A v3 agent (@version = 3) is asked through its UsmSession (poller/agent_security.h), kept from
+// pass to pass, and otherwise exactly as a v2c one: the same trace lines, points and fit; a
+// request the agent refuses is one without an answer. Why it refuses goes to the error log once
+// per change, and its answering again to the message log. v2c and v3 agents interleave freely
+// in both passes.
+//
 // With more than one request in flight allowed (SetRequestsInFlight), a pass keeps up to that
 // many requests in flight on the client's socket (poller/windowed_pass.cpp) and writes the same
 // lines and points, in the same order, as the serial pass would for the same answers.
@@ -38,6 +44,7 @@
 
 #include <vector>
 
+#include "poller/agent_security.h"
 #include "poller/poll_config.h"
 #include "poller/request_plan.h"
 #include "snmp/request_window.h"
@@ -52,6 +59,13 @@ class AgentPoller {
   using ClientFactory = std::function<std::unique_ptr<TSNMPSend>()>;
 
   explicit AgentPoller(std::int32_t tm_connection, ClientFactory make_client = {});
+
+  // Makes the SNMPv3 sessions of `config`'s v3 agents and derives their keys, so that loading
+  // pays for them rather than the first pass (RunPass does it too, for a configuration not
+  // prepared).
+  void PrepareSecurity(const PollConfig& config) { security_.Prepare(config); }
+  // Master keys derived so far: one per distinct passphrase and hash.
+  std::size_t MasterKeyDerivations() const { return security_.MasterKeyDerivations(); }
 
   // One poll pass over every agent of `config`.
   void RunPass(const PollConfig& config);
@@ -76,8 +90,9 @@ class AgentPoller {
   void ApplyNotPolled(const AgentEntry& agent);
   // After the agent's last request of the pass: a new kept size goes to the message log.
   void FinishAgent(RequestPlan& plan, std::size_t agent);
-  // Where and how the agent's requests go: its options over the client's own settings.
-  RequestTarget TargetOf(const AgentEntry& agent) const;
+  // Where and how the agent's requests go: its options over the client's own settings, and its
+  // SNMPv3 session when it has one.
+  RequestTarget TargetOf(const RequestPlan& plan, std::size_t agent) const;
   void ReplaceClient();
   // RunPass with several requests in flight (windowed_pass.cpp).
   void RunWindowedPass(RequestPlan& plan);
@@ -89,6 +104,7 @@ class AgentPoller {
   RequestTarget client_defaults_;
   int requests_in_flight_ = 1;
   std::vector<AgentFit> fits_;
+  AgentSecurity security_;
   std::uint32_t passes_ = 0;
   std::vector<RequestPart> parts_;  // the serial pass's requests to go for one agent
 };

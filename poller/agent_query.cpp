@@ -33,4 +33,16 @@ void FillAgentQuery(TSNMPSend& client, const AgentEntry& agent) {
   AimAgentClient(client, agent);
 }
 
+UsmSecurity SecurityOf(const AgentOptions& options) {
+  UsmSecurity security;
+  security.user_name = options.user.value_or("");
+  security.auth = options.auth;
+  security.auth_passphrase = options.auth_passphrase;
+  security.priv = options.priv;
+  security.priv_passphrase = options.priv_passphrase;
+  security.context_name = options.context.value_or("");
+  security.pinned_engine_id = options.engine_id.value_or("");
+  return security;
+}
+
 }  // namespace zelsnmp

@@ -9,6 +9,7 @@
 
 #include "poller/poll_config.h"
 #include "snmp/snmp_client.h"
+#include "snmp/usm_session.h"
 
 namespace zelsnmp {
 
@@ -24,6 +25,9 @@ void AimAgentClient(TSNMPSend& client, const AgentEntry& agent);
 
 // The client's query filled for every line of `agent`, and the client aimed at it.
 void FillAgentQuery(TSNMPSend& client, const AgentEntry& agent);
+
+// The session settings the options of a v3 agent give.
+UsmSecurity SecurityOf(const AgentOptions& options);
 
 }  // namespace zelsnmp
 

@@ -94,15 +94,17 @@ PollConfig LoadPollConfig(const std::string& path) {
       if (s == defaults_section) continue;
       AgentEntry& agent = config.agents.emplace_back();
       agent.section_name = reader.SectionName(s);
-      const std::vector<OptionLine> own = ReadSection(reader, s, &agent.lines);
+      std::vector<OptionLine> own = ReadSection(reader, s, &agent.lines);
       if (!own.empty() || !defaults.empty()) {
         agent.options =
             ParseAgentOptions(agent.section_name, own, defaults, &config.option_mistakes);
       }
+      WipeSecretValues(own);
       // What the reader held for the section is released as soon as it is copied, so that
       // the peak is not the file's contents twice over.
       reader.ReleaseEntries(s);
     }
+    WipeSecretValues(defaults);
   }
   std::stable_sort(config.option_mistakes.begin(), config.option_mistakes.end(),
                    [](const OptionMistake& a, const OptionMistake& b) { return a.line < b.line; });

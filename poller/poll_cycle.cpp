@@ -32,6 +32,8 @@ void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
     e_printf(PollMessages().no_address.c_str(), 0, 0, 0, 0, 0);
     return;
   }
+  // The v3 users' keys are derived now, once per distinct passphrase, not in the first pass.
+  poller.PrepareSecurity(config);
   std::int32_t pass = 0;
   for (;;) {
     if (PollConsoleKey() != 0) break;

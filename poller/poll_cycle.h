@@ -3,7 +3,8 @@
 // RunPollCycle loads the configuration from the fetched file (which deletes the file), then loops
 // until a key is pressed in the task's console or the stop event is signalled: a poll pass on
 // every fifth pass of a one-second wait for the stop event. Each mistake in the agents'
-// options goes to the error log once, at load. With no agent configured it logs that no address
+// options goes to the error log once, at load, where the keys of the SNMPv3 users are also
+// derived. With no agent configured it logs that no address
 // is configured and returns at once.
 
 #ifndef ZELSNMP_POLLER_POLL_CYCLE_H_

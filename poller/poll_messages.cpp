@@ -52,11 +52,49 @@ std::string OptionMistakeLine(const OptionMistake& mistake) {
     case OptionProblem::kOutOfRange: why = "вне пределов, допустимо " + range; break;
     case OptionProblem::kNotAHost: why = "не имя узла и не IP-адрес"; break;
     case OptionProblem::kPointLineInDefaults: why = "строка точки в секции [*]"; break;
+    case OptionProblem::kNotAVersion: why = "допустимо 2c или 3"; break;
+    case OptionProblem::kBadLength:
+      why = "длина от " + std::to_string(mistake.low) + " до " + std::to_string(mistake.high) +
+            " байт";
+      break;
+    case OptionProblem::kUnknownAuthProtocol:
+      why = "нужно ПРОТОКОЛ:пароль, протокол MD5, SHA, SHA-224, SHA-256, SHA-384 или SHA-512";
+      break;
+    case OptionProblem::kUnknownPrivProtocol:
+      why = "нужно ПРОТОКОЛ:пароль, протокол DES, 3DES, AES, AES-192, AES-256, AES-192-C или "
+            "AES-256-C";
+      break;
+    case OptionProblem::kShortPassphrase:
+      why = "пароль короче " + std::to_string(mistake.low) + " байт";
+      break;
+    case OptionProblem::kNotAnEngineId:
+      why = "нужен шестнадцатеричный идентификатор от " + std::to_string(mistake.low) + " до " +
+            std::to_string(mistake.high) + " байт";
+      break;
+    case OptionProblem::kNeedsUser: why = "для версии 3 нужен @user"; break;
+    case OptionProblem::kPrivWithoutAuth: why = "шифрование без @auth невозможно"; break;
+    case OptionProblem::kOnlyForVersion2c: why = "параметр версии 2c, а задана версия 3"; break;
+    case OptionProblem::kOnlyForVersion3:
+      why = "параметр SNMPv3, а версия 2c (нужно @version = 3)";
+      break;
   }
   // The section name and the key are the file's own bytes: they are not converted.
   return Utf8ToCp1251("Ошибка в параметрах агента [") + mistake.section +
          Utf8ToCp1251("], строка " + std::to_string(mistake.line) + ", ") + mistake.key +
          Utf8ToCp1251(": " + why + "\r\n");
+}
+
+std::string UsmRefusalLine(const std::string& section, const UsmStatus& status) {
+  std::string line = Utf8ToCp1251("Ошибка SNMPv3 у агента [") + section + "]: " +
+                     UsmSession::UsmStatusText(status);
+  if (status.outcome == UsmOutcome::kReport && status.report != UsmReport::kNone) {
+    line += " (" + std::string(UsmReportName(status.report)) + ")";
+  }
+  return line + "\r\n";
+}
+
+std::string UsmAnswersAgainLine(const std::string& section) {
+  return Utf8ToCp1251("Агент [") + section + Utf8ToCp1251("] снова отвечает по SNMPv3\r\n");
 }
 
 }  // namespace zelsnmp

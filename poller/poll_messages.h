@@ -11,6 +11,7 @@
 #include <string>
 
 #include "poller/agent_options.h"
+#include "snmp/usm_session.h"
 
 namespace zelsnmp {
 
@@ -36,6 +37,12 @@ const PollTexts& PollMessages();
 // The error line of an option mistake, in Windows-1251 with its CR LF; the section name and the
 // key are in it verbatim, the value never.
 std::string OptionMistakeLine(const OptionMistake& mistake);
+
+// The error line of a v3 agent that refuses requests, in Windows-1251 with its CR LF: the
+// section name verbatim, why, and the usmStats counter of a Report by name.
+std::string UsmRefusalLine(const std::string& section, const UsmStatus& status);
+// The message line of a v3 agent that answers again after refusing.
+std::string UsmAnswersAgainLine(const std::string& section);
 
 }  // namespace zelsnmp
 

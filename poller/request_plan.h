@@ -65,6 +65,7 @@ class RequestPlan {
   RequestPlan(const PollConfig& config, std::vector<AgentFit>& fits, std::uint32_t pass,
               std::int32_t default_retries);
 
+  const PollConfig& Config() const { return config_; }
   const AgentEntry& Agent(std::size_t agent) const { return config_.agents[agent]; }
 
   // The agent's requests in order into `parts` (cleared first); none for an agent with

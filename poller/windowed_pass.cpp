@@ -41,6 +41,8 @@ struct Slot {
   bool asked = false;  // a request went out for it
   bool answered = false;
   TSNMPRec reply = TSNMPRec();
+  UsmSession* security = nullptr;  // of a v3 request
+  UsmStatus security_status = UsmStatus();  // the session's, when the request settled
 };
 
 }  // namespace
@@ -91,6 +93,9 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
         const Outcome outcome = !slot.asked     ? Outcome::kNotAsked
                                 : slot.answered ? Outcome::kAnswer
                                                 : Outcome::kNoAnswer;
+        if (slot.security != nullptr && slot.asked) {
+          security_.NoteOutcome(plan.Config(), agent, slot.security_status);
+        }
         follow_ups = ApplyOutcome(plan, slot.part, outcome, slot.reply);
       }
       // The follow-ups take the slot's place and go out before anything sent later.
@@ -113,6 +118,7 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
       slot.settled = true;
       slot.answered = outcome.answered;
       slot.reply = std::move(outcome.reply);
+      if (slot.security != nullptr) slot.security_status = slot.security->status();
     }
   };
   // Runs one step of the exchange; false when it raised and the pass is over.
@@ -149,12 +155,16 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
       const std::list<Slot>::iterator slot = unsent.front();
       unsent.pop_front();
       plan.FillQuery(client_->Query(), slot->part);
-      const RequestTarget target = TargetOf(plan.Agent(slot->part.agent));
+      const RequestTarget target = TargetOf(plan, slot->part.agent);
       slot->asked = true;
+      slot->security = target.security;
       const std::size_t tag = sent.size();
       sent.push_back(slot);
       const bool went = exchange([&] {
-        if (!window.Send(client_->Query(), target, tag)) slot->settled = true;  // no answer
+        if (!window.Send(client_->Query(), target, tag)) {
+          slot->settled = true;  // no answer
+          if (slot->security != nullptr) slot->security_status = slot->security->status();
+        }
       });
       if (!went) return;
     } else {

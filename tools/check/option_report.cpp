@@ -42,6 +42,38 @@ std::string DescribeOptionMistake(const OptionMistake& mistake) {
       break;
     case OptionProblem::kPointLineInDefaults:
       return "a point line \"" + key + "\" in [*], where only options belong";
+    case OptionProblem::kNotAVersion:
+      why = "no version, 2c or 3";
+      break;
+    case OptionProblem::kBadLength:
+      why = "not " + range + " bytes long";
+      break;
+    case OptionProblem::kUnknownAuthProtocol:
+      why = "PROTOCOL:passphrase needed, the protocol one of MD5, SHA, SHA-224, SHA-256, "
+            "SHA-384, SHA-512";
+      break;
+    case OptionProblem::kUnknownPrivProtocol:
+      why = "PROTOCOL:passphrase needed, the protocol one of DES, 3DES, AES, AES-192, AES-256, "
+            "AES-192-C, AES-256-C";
+      break;
+    case OptionProblem::kShortPassphrase:
+      why = "a passphrase shorter than " + std::to_string(mistake.low) + " bytes";
+      break;
+    case OptionProblem::kNotAnEngineId:
+      why = "no engine ID in hex of " + range + " bytes";
+      break;
+    case OptionProblem::kNeedsUser:
+      why = "version 3 needs @user";
+      break;
+    case OptionProblem::kPrivWithoutAuth:
+      why = "privacy needs @auth";
+      break;
+    case OptionProblem::kOnlyForVersion2c:
+      why = "a v2c option, but the version is 3";
+      break;
+    case OptionProblem::kOnlyForVersion3:
+      why = "an SNMPv3 option, but the version is 2c (write @version = 3)";
+      break;
   }
   const bool defaults = mistake.section == kDefaultsSectionName;
   return "option " + key + " of [" + Displayable(mistake.section) + "]: " + why +

@@ -53,5 +53,49 @@ TEST(OptionReportTest, ShowsOptionsAndReportsEachMistakeWithItsLine) {
   EXPECT_EQ(text.find("passphrase"), std::string::npos) << text;
 }
 
+TEST(OptionReportTest, Version3OptionsShownMaskedAndTheirMistakesNamed) {
+  testing_support::TempDirectory directory;
+  const std::string path = directory.Write(
+      "v3.cfg",
+      "[*]\n"                                     // 1
+      "@auth = SHA-512:Star-Pass-31\n"            // 2
+      "[10.0.0.1]\n"                              // 3
+      "@version = 3\n"                            // 4
+      "@user = ro\n"                              // 5
+      "@priv = AES-256-C:Priv-Pass-32\n"          // 6
+      "#TC1:1:1=1.3.6.1.2.1.1.3.0\n"              // 7
+      "[10.0.0.2]\n"                              // 8
+      "@version = 3\n"                            // 9
+      "@auth = MD5:Bad-Pass\n"                    // 10
+      "@priv = Priv-Pass-33\n"                    // 11
+      "@community = Community-34\n"               // 12
+      "[10.0.0.3]\n"                              // 13
+      "@user = ro\n");                            // 14
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunCheck({"--wide", path}, out, err), 2) << out.str() << err.str();
+  std::string text;  // runs of blanks as one
+  for (char c : out.str()) {
+    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
+  }
+  const char* expected[] = {
+      "SNMPv3 user ro, authPriv\n",
+      "option @priv = AES-256-C:******** (line 6)\n",
+      "option @auth = SHA-512:******** (from [*], line 2)\n",
+      "option @priv = ******** (line 11)\n",
+      "line 9 error: option @version of [10.0.0.2]: version 3 needs @user",
+      "line 11 error: option @priv of [10.0.0.2]: PROTOCOL:passphrase needed",
+      "line 12 error: option @community of [10.0.0.2]: a v2c option, but the version is 3",
+      "line 14 error: option @user of [10.0.0.3]: an SNMPv3 option, but the version is 2c",
+  };
+  for (const char* part : expected) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
+  for (const char* secret : {"Star-Pass", "Priv-Pass", "Bad-Pass"}) {
+    EXPECT_EQ(out.str().find(secret), std::string::npos) << secret;
+    EXPECT_EQ(err.str().find(secret), std::string::npos) << secret;
+  }
+}
+
 }  // namespace
 }  // namespace zelsnmp::check

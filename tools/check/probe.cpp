@@ -41,7 +41,78 @@ std::string FloatText(float value) {
   return text;
 }
 
+// "80001f8880..." (lower case, no blanks), as @engine takes it.
+std::string HexText(std::string_view bytes) {
+  std::string hex;
+  for (const char c : bytes) {
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(c));
+    hex += digits;
+  }
+  return hex;
+}
+
+ProbedEngine EngineOf(const UsmSession& session) {
+  ProbedEngine engine;
+  engine.engine_id = session.engine().engine_id();
+  engine.clock_known = session.engine().synchronized();
+  engine.boots = session.engine().engine_boots();
+  engine.time = session.engine().latest_received_engine_time();
+  engine.level = session.level();
+  engine.status = session.status();
+  return engine;
+}
+
+std::string LevelName(SecurityLevel level) {
+  switch (level) {
+    case SecurityLevel::kNoAuthNoPriv: return "noAuthNoPriv";
+    case SecurityLevel::kAuthNoPriv: return "authNoPriv";
+    case SecurityLevel::kAuthPriv: return "authPriv";
+  }
+  return "";
+}
+
+std::string OutcomeText(const UsmStatus& status) {
+  switch (status.outcome) {
+    case UsmOutcome::kNone: return "not asked";
+    case UsmOutcome::kAnswered: return "answered";
+    case UsmOutcome::kNoAnswer: return "no answer";
+    case UsmOutcome::kDiscoveryFailed: return "no answer to the discovery of its engine ID";
+    case UsmOutcome::kNotInTime: return "its clock could not be agreed (notInTimeWindows)";
+    case UsmOutcome::kNoKeys: return "the user's keys cannot be derived";
+    case UsmOutcome::kSendFailed: return "the request could not be sent";
+    case UsmOutcome::kReport: break;
+  }
+  switch (status.report) {
+    case UsmReport::kUnknownUserName: return "Report usmStatsUnknownUserNames: no such user";
+    case UsmReport::kWrongDigest:
+      return "Report usmStatsWrongDigests: wrong authentication passphrase or protocol";
+    case UsmReport::kDecryptionError:
+      return "Report usmStatsDecryptionErrors: wrong privacy passphrase or protocol";
+    case UsmReport::kUnsupportedSecurityLevel:
+      return "Report usmStatsUnsupportedSecLevels: the user is not configured for this level";
+    case UsmReport::kNotInTimeWindow: return "Report usmStatsNotInTimeWindows";
+    case UsmReport::kUnknownEngineId: return "Report usmStatsUnknownEngineIDs";
+    case UsmReport::kNone: break;
+  }
+  return "a Report that names no counter of the security model";
+}
+
 }  // namespace
+
+std::string DescribeProbedEngine(const ProbedEngine& engine, bool answered) {
+  std::string text = "SNMPv3 ";
+  if (engine.engine_id.empty()) {
+    text += "engine not discovered";
+  } else {
+    text += "engine " + HexText(engine.engine_id);
+    text += engine.clock_known ? ", boots " + std::to_string(engine.boots) + ", time " +
+                                     std::to_string(engine.time)
+                               : ", boots and time not authenticated";
+  }
+  if (answered) return text + "; " + LevelName(engine.level) + " reached";
+  return text + "; " + LevelName(engine.level) + " refused: " + OutcomeText(engine.status);
+}
 
 ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
   if (agent.options.mistaken) {
@@ -53,6 +124,14 @@ ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
   auto client = std::make_unique<TSNMPSend>();
   client->Timeout = timeout_ms;
   AimAgentClient(*client, agent);
+  // The keys before the session, which holds keys of it.
+  UsmKeyCache keys;
+  std::unique_ptr<UsmSession> session;
+  if (agent.options.version == 3) {
+    session = std::make_unique<UsmSession>(SecurityOf(agent.options), keys);
+    session->PrepareKeys();
+    client->Security = session.get();
+  }
   const std::size_t lines = agent.lines.size();
   const std::size_t per_request =
       agent.options.max_oids > 0 ? static_cast<std::size_t>(agent.options.max_oids) : lines;
@@ -80,8 +159,12 @@ ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
                           std::chrono::steady_clock::now() - started)
                           .count();
   if (!result.answered) result.error_status = 0;
-  if (!result.answered || result.error_status == kErrorStatusTooBig) {
-    result.size = ProbeRequestSize(agent, timeout_ms, per_request);
+  if (session != nullptr) result.engine = EngineOf(*session);
+  // A v3 agent that refused the user is no question of size.
+  const bool refused_user = session != nullptr && !result.answered &&
+                            session->status().outcome != UsmOutcome::kNoAnswer;
+  if ((!result.answered && !refused_user) || result.error_status == kErrorStatusTooBig) {
+    result.size = ProbeRequestSize(agent, timeout_ms, per_request, session.get());
   }
   const bool values = result.answered && result.error_status == 0;
   for (const PointLine& line : agent.lines) {

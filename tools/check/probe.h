@@ -8,6 +8,11 @@
 // waits 5000 ms. When a request is refused with tooBig or gets no answer, the largest request
 // the device answers is looked for (size_probe.h). An agent whose options hold a mistake is
 // not asked, as the task does not ask it.
+//
+// A v3 agent is asked through a session of its own, made from its options as the task makes
+// it; the result tells what the exchange learnt of the agent's engine (ID, boots, time), the
+// security level reached, and the Report or failure that ended it. No passphrase or key is in
+// the result.
 
 #ifndef ZELSNMP_TOOLS_CHECK_PROBE_H_
 #define ZELSNMP_TOOLS_CHECK_PROBE_H_
@@ -20,6 +25,7 @@
 #include "poller/point_write.h"
 #include "poller/poll_config.h"
 #include "snmp/snmp_message.h"
+#include "snmp/usm_session.h"
 #include "tools/check/size_probe.h"
 
 namespace zelsnmp::check {
@@ -28,6 +34,17 @@ struct ProbedLine {
   bool has_binding = false;
   TSNMPMib binding;  // the reply binding of the line's OID, when there is one
   PointWrite write;
+};
+
+// What the probe of a v3 agent learnt.
+struct ProbedEngine {
+  std::string engine_id;       // bytes; empty when not discovered
+  bool clock_known = false;    // boots and time came in an authenticated message
+  std::int32_t boots = 0;
+  std::int32_t time = 0;
+  SecurityLevel level = SecurityLevel::kNoAuthNoPriv;  // the level asked and, when answered,
+                                                       // reached
+  UsmStatus status;            // how the exchange ended
 };
 
 struct ProbeResult {
@@ -41,6 +58,7 @@ struct ProbeResult {
   // The largest request the device answers, found when a request was refused with tooBig or
   // got no answer.
   std::optional<SizeProbe> size;
+  std::optional<ProbedEngine> engine;  // for a v3 agent that was asked
 };
 
 ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms);
@@ -52,6 +70,10 @@ ProbeResult NotSent(const AgentEntry& agent);
 std::string DescribeWrite(const PointWrite& write);
 // Why, in a few words.
 std::string DescribeReason(const PointWrite& write);
+// The v3 part of a probe, for people: "engine 80001f88..., boots 3, time 1200; authPriv reached"
+// or why it was refused, with the Report's counter by name.
+std::string DescribeProbedEngine(const ProbedEngine& engine, bool answered);
+
 // The binding's value and type: "3000000000 (Counter32)", "noSuchObject", "(none)".
 std::string DescribeBinding(const ProbedLine& line);
 

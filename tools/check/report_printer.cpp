@@ -56,6 +56,10 @@ constexpr std::size_t kLeastValueWidth = 16;
 std::string ProbeLine(const ProbeResult& probe) {
   if (probe.not_polled) return "not asked: its options hold a mistake";
   if (!probe.sent) return "the host does not resolve: nothing was sent";
+  if (!probe.answered && probe.engine &&
+      probe.engine->status.outcome != UsmOutcome::kNoAnswer) {
+    return "refused (" + std::to_string(probe.elapsed_ms) + " ms)";
+  }
   if (!probe.answered) {
     return "no answer within the time-out (" + std::to_string(probe.elapsed_ms) +
            " ms): a wrong community, a filter and a dead device look the same to a v2c client";
@@ -75,13 +79,27 @@ void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult*
     out << (agent.resolved.empty() ? std::string("  (does not resolve)")
                                    : "  (resolves to " + agent.resolved + ")");
   }
-  out << "\n  community " << Displayable(agent.community)
-      << (agent.default_community ? "  (the default)" : "") << "\n";
+  const AgentOptions& options = agent.entry.options;
+  if (options.version == 3) {
+    out << "\n  SNMPv3 user " << Displayable(options.user.value_or("(none)")) << ", "
+        << (options.auth == AuthProtocol::kNone   ? "noAuthNoPriv"
+            : options.priv == PrivProtocol::kNone ? "authNoPriv"
+                                                  : "authPriv")
+        << "\n";
+  } else {
+    out << "\n  community " << Displayable(agent.community)
+        << (agent.default_community ? "  (the default)" : "") << "\n";
+  }
   PrintAgentOptions(out, agent.entry);
   if (probe != nullptr) {
     Table probe_line;
     probe_line.AddRow({"probe:", ProbeLine(*probe)});
     probe_line.Print(out, "  ", width);
+    if (probe->engine) {
+      Table engine_line;
+      engine_line.AddRow({"security:", DescribeProbedEngine(*probe->engine, probe->answered)});
+      engine_line.Print(out, "  ", width);
+    }
     if (probe->size) {
       Table size_line;
       size_line.AddRow({"request size:", DescribeSizeProbe(*probe->size)});
@@ -136,7 +154,9 @@ void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probe
            "probe: [" + Displayable(agent.entry.section_name) + "] " +
                (probe.answered ? "refused the request (error status " +
                                      std::to_string(probe.error_status) + ")"
-                               : "did not answer") +
+                : probe.engine && probe.engine->status.outcome != UsmOutcome::kNoAnswer
+                    ? DescribeProbedEngine(*probe.engine, false)
+                    : "did not answer") +
                ": its #TC and #TT points are flagged"});
       continue;
     }

@@ -26,13 +26,14 @@ bool Ask(TSNMPSend& client, const AgentEntry& agent, std::size_t bindings, SizeP
 }  // namespace
 
 SizeProbe ProbeRequestSize(const AgentEntry& agent, std::int32_t timeout_ms,
-                           std::size_t refused_size) {
+                           std::size_t refused_size, UsmSession* security) {
   SizeProbe probe;
   probe.lines = agent.lines.size();
   if (probe.lines == 0) return probe;
   auto client = std::make_unique<TSNMPSend>();
   client->Timeout = timeout_ms;
   AimAgentClient(*client, agent);
+  client->Security = security;
   std::size_t size = probe.lines;
   if (refused_size != 0 && refused_size < size) {
     size = refused_size;

@@ -19,6 +19,10 @@
 
 #include "poller/poll_config.h"
 
+namespace zelsnmp {
+class UsmSession;
+}  // namespace zelsnmp
+
 namespace zelsnmp::check {
 
 struct SizeTry {
@@ -35,9 +39,9 @@ struct SizeProbe {
 
 // Asks the agent as described above, waiting `timeout_ms` for each answer (its @timeout when
 // it has one). A `refused_size` other than 0 is a size already refused, which is not asked
-// again: the search starts below it.
+// again: the search starts below it. A v3 agent is asked through `security`, its session.
 SizeProbe ProbeRequestSize(const AgentEntry& agent, std::int32_t timeout_ms,
-                           std::size_t refused_size = 0);
+                           std::size_t refused_size = 0, UsmSession* security = nullptr);
 
 // For people: "all 60 lines in one request", or "at most 40 bindings per request: write
 // @max-oids = 40", or "not even one binding is answered".

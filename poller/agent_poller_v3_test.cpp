@@ -1,0 +1,222 @@
+// The poll pass against net-snmp's snmpd as a version-3 agent, started here on a loopback port
+// with users of its own: every security level writes the value snmpget -v3 reads, beside a v2c
+// agent, serial and windowed; a wrong passphrase flags the agent's points every pass with one
+// error line for the lot, and the line of its answering again once the agent takes the user.
+// Every output of the runs (all logs of the stand-in site, the journal) is searched for the
+// passphrases. Skipped where snmpd or snmpget is not installed.
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/scadalink.h"
+#include "poller/agent_poller.h"
+#include "snmp/snmp_client_test_util.h"
+#include "testing/environment.h"
+#include "testing/journal.h"
+#include "testing/temp_directory.h"
+
+namespace zelsnmp {
+namespace {
+
+using testing::RunShell;
+using testing::ShellQuote;
+using testing_support::ReadFile;
+using testing_support::WritesTo;
+
+const std::string kAuthPass = "auth-Phrase-4Rw";
+const std::string kPrivPass = "priv-Phrase-8Tz";
+const std::string kWrongPass = "wrong-Phrase-1Qa";
+const std::string kSysServices = "1.3.6.1.2.1.1.7.0";
+
+class AgentPollerV3Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const bool have_snmpd = testing::ProgramAvailable("/usr/sbin/snmpd");
+    if (!have_snmpd || !testing::ProgramAvailable("snmpget")) {
+      GTEST_SKIP() << "snmpd or snmpget is not installed (Debian packages snmpd and snmp)";
+    }
+    site_ = dir_.PathOf("site");
+    testing_support::SetEnv("ZELSNMP_SITE", site_.string());
+    std::filesystem::create_directories(site_ / "tm" / "S");
+    for (const char* sub : {"conf", "persist", "manager"}) {
+      std::filesystem::create_directories(dir_.path() / sub);
+    }
+    testing_support::WriteFile(
+        dir_.path() / "conf" / "snmpd.conf",
+        "sysServices 72\nrocommunity zelv2 127.0.0.1\n"
+        "createUser zelna\nrouser zelna noauth\n"
+        "createUser zelan SHA " + kAuthPass + "\nrouser zelan auth\n"
+        "createUser zelro SHA-256 " + kAuthPass + " AES " + kPrivPass + "\nrouser zelro priv\n");
+    port_ = std::to_string(testing::FreeUdpPort("127.0.0.1"));
+    RunShell("SNMPCONFPATH=" + ShellQuote((dir_.path() / "conf").string()) + ":" +
+             ShellQuote((dir_.path() / "persist").string()) +
+             " SNMP_PERSISTENT_DIR=" + ShellQuote((dir_.path() / "persist").string()) +
+             " MIBS= /usr/sbin/snmpd -f -Lo udp:127.0.0.1:" + port_ + " >" +
+             ShellQuote((dir_.path() / "snmpd.log").string()) + " 2>&1 & echo $! >" +
+             ShellQuote((dir_.path() / "snmpd.pid").string()));
+    pid_ = std::to_string(std::stoi(ReadFile(dir_.path() / "snmpd.pid")));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((expected_ = Snmpget()).empty()) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << ReadFile(dir_.path() / "snmpd.log");
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    tm_ = slConnect(".", "S", 0, nullptr, 0);
+    ASSERT_GT(tm_, 0);
+  }
+
+  void TearDown() override {
+    if (tm_ > 0) slDisconnect(tm_);
+    if (!pid_.empty()) RunShell("kill -TERM " + pid_ + " 2>/dev/null");
+  }
+
+  // sysServices.0 as snmpget -v3 reads it at authPriv.
+  std::string Snmpget() {
+    const auto out = dir_.path() / "snmpget.out";
+    const std::string command =
+        "SNMP_PERSISTENT_DIR=" + ShellQuote((dir_.path() / "manager").string()) +
+        " MIBS= snmpget -v3 -t 1 -r 0 -Oqv -l authPriv -u zelro -a SHA-256 -A " + kAuthPass +
+        " -x AES -X " + kPrivPass + " 127.0.0.1:" + port_ + " " + kSysServices + " >" +
+        ShellQuote(out.string()) + " 2>/dev/null";
+    if (RunShell(command) != 0) return "";
+    std::string value = ReadFile(out);
+    while (!value.empty() && value.back() == '\n') value.pop_back();
+    return value;
+  }
+
+  // A section of the agent at snmpd, with `options` and a #TT point of its own.
+  std::string Section(const std::string& name, const std::string& options, int point) const {
+    return "[" + name + "]\n@host = 127.0.0.1\n@port = " + port_ + "\n@timeout = 1000\n" +
+           options + "#TT1:1:" + std::to_string(point) + " = " + kSysServices + "\n";
+  }
+
+  PollConfig Load(const std::string& text) {
+    const std::filesystem::path path = dir_.PathOf("config.ini");
+    testing_support::WriteFile(path, text);
+    return LoadPollConfig(path.string());
+  }
+
+  std::vector<testing_support::JournalEntry> Journal() const {
+    return testing_support::ReadJournal(site_ / "tm" / "S" / "journal.tsv");
+  }
+  std::string Log(const std::string& name) const { return ReadFile(site_ / "log" / name); }
+
+  // Every byte the runs wrote: the site's logs and the journal.
+  std::string AllOutput() const {
+    std::string all;
+    for (const auto& file : std::filesystem::recursive_directory_iterator(site_)) {
+      if (file.is_regular_file()) all += ReadFile(file.path());
+    }
+    return all;
+  }
+
+  void ExpectNoPassphrase() const {
+    const std::string all = AllOutput();
+    for (const std::string& secret : {kAuthPass, kPrivPass, kWrongPass}) {
+      EXPECT_EQ(all.find(secret), std::string::npos) << secret;
+    }
+  }
+
+  testing_support::TempDirectory dir_;
+  std::filesystem::path site_;
+  std::string port_;
+  std::string pid_;
+  std::string expected_;
+  std::int32_t tm_ = 0;
+};
+
+TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWindowed) {
+  const PollConfig config =
+      Load(Section("v2", "@community = zelv2\n", 1) +
+           Section("authpriv", "@version = 3\n@user = zelro\n@auth = SHA-256:" + kAuthPass +
+                                   "\n@priv = AES:" + kPrivPass + "\n",
+                   2) +
+           Section("noauth", "@version = 3\n@user = zelna\n", 3) +
+           Section("authnopriv", "@version = 3\n@user = zelan\n@auth = SHA:" + kAuthPass + "\n",
+                   4));
+  ASSERT_TRUE(config.option_mistakes.empty());
+  for (const int in_flight : {1, 4}) {
+    AgentPoller poller(tm_);
+    poller.SetRequestsInFlight(in_flight);
+    poller.PrepareSecurity(config);
+    poller.RunPass(config);
+    poller.RunPass(config);
+  }
+  const auto journal = Journal();
+  for (const char* point : {"1:1:1", "1:1:2", "1:1:3", "1:1:4"}) {
+    const std::string write = "slSetAnalogFloatCodeUT " + expected_;
+    EXPECT_EQ(WritesTo(journal, point),
+              std::vector<std::string>(4, write)) << point;
+  }
+  const std::string debug = Log("debug.log");
+  for (const char* name : {"v2", "authpriv", "noauth", "authnopriv"}) {
+    EXPECT_NE(debug.find(std::string("Ответ от ") + name + "\r\n"), std::string::npos) << name;
+  }
+  EXPECT_EQ(Log("error.log"), "");
+  ExpectNoPassphrase();
+}
+
+TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
+  const std::string good = "@version = 3\n@user = zelan\n@auth = SHA:";
+  std::string text = Section("v3", good + kWrongPass + "\n", 1);
+  {
+    const PollConfig config = Load(text);
+    AgentPoller poller(tm_);
+    poller.PrepareSecurity(config);
+    for (int pass = 0; pass < 3; ++pass) poller.RunPass(config);
+  }
+  EXPECT_EQ(WritesTo(Journal(), "1:1:1"),
+            std::vector<std::string>(3, "slSetAnalogFlags 0x0001"));
+  EXPECT_EQ(Log("error.log"),
+            "Ошибка SNMPv3 у агента [v3]: Неверная подпись запроса SNMPv3 (пароль или алгоритм "
+            "аутентификации) (usmStatsWrongDigests)\r\n");
+  const std::string debug = Log("debug.log");
+  std::size_t silent = 0;
+  for (std::size_t at = debug.find("Нет ответа от v3"); at != std::string::npos;
+       at = debug.find("Нет ответа от v3", at + 1)) {
+    ++silent;
+  }
+  EXPECT_EQ(silent, 3u);
+  ExpectNoPassphrase();
+}
+
+// What a v3 agent's outcomes, pass after pass, write to the error and message logs.
+TEST(AgentSecurityLogTest, OneLinePerChangeOfState) {
+  testing_support::TempDirectory dir;
+  const std::filesystem::path site = dir.PathOf("site");
+  std::filesystem::create_directories(site);
+  testing_support::SetEnv("ZELSNMP_SITE", site.string());
+  PollConfig config;
+  config.agents.emplace_back().section_name = "sw:1";
+  config.agents[0].options.version = 3;
+  config.agents[0].options.user = "u";
+  AgentSecurity security;
+  security.Prepare(config);
+  ASSERT_NE(security.SessionOf(0), nullptr);
+  const UsmStatus answered{UsmOutcome::kAnswered};
+  const UsmStatus silent{UsmOutcome::kNoAnswer};
+  const UsmStatus unknown_user{UsmOutcome::kReport, UsmReport::kUnknownUserName};
+  const UsmStatus wrong_digest{UsmOutcome::kReport, UsmReport::kWrongDigest};
+  const UsmStatus discovery{UsmOutcome::kDiscoveryFailed};
+  for (const UsmStatus& status : {answered, silent, discovery, discovery, silent, discovery,
+                                  unknown_user, unknown_user, silent, wrong_digest, answered,
+                                  answered, silent, answered}) {
+    security.NoteOutcome(config, 0, status);
+  }
+  EXPECT_EQ(ReadFile(site / "log" / "error.log"),
+            "Ошибка SNMPv3 у агента [sw:1]: Агент SNMPv3 не ответил на запрос идентификатора "
+            "машины (engine ID)\r\n"
+            "Ошибка SNMPv3 у агента [sw:1]: Агенту SNMPv3 неизвестен пользователь "
+            "(usmStatsUnknownUserNames)\r\n"
+            "Ошибка SNMPv3 у агента [sw:1]: Неверная подпись запроса SNMPv3 (пароль или "
+            "алгоритм аутентификации) (usmStatsWrongDigests)\r\n");
+  EXPECT_EQ(ReadFile(site / "log" / "message.log"),
+            "Агент [sw:1] снова отвечает по SNMPv3\r\n");
+}
+
+}  // namespace
+}  // namespace zelsnmp
