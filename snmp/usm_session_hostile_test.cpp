@@ -1,0 +1,232 @@
+// The version-3 exchange against a scripted engine of the test's own on loopback that, once
+// the session knows its engine and clock, answers the GetRequest with spoilt answers built with
+// the task's own codec and cryptography: a wrong digest, a cut digest, a digest of the wrong
+// length, another msgID, and answers at the edge of the time window. Each spoilt answer carries
+// a value of its own; an answer that must be dropped is followed by the true one, and the reply
+// must hold the true value only.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "net/block_socket.h"
+#include "snmp/ber.h"
+#include "snmp/snmp_client.h"
+#include "snmp/usm_auth.h"
+#include "snmp/usm_keys.h"
+#include "snmp/usm_privacy.h"
+#include "snmp/usm_session.h"
+#include "snmp/v3_message.h"
+
+namespace zelsnmp {
+namespace {
+
+const std::string kOid = "1.3.6.1.4.1.7.1";
+const std::string kUser = "edge";
+const std::string kAuthPass = "edge auth passphrase";
+const std::string kPrivPass = "edge priv passphrase";
+const std::string kEngineId("\x80\x00\x1f\x88\x04" "edge-engine", 16);
+constexpr std::int32_t kBoots = 9;
+// The engine's clock stands still: the session's estimate stays at what it learnt for the
+// second after learning it, so the window's edge is exact.
+constexpr std::int32_t kTime = 5000;
+constexpr std::int32_t kTrueValue = 7;
+constexpr std::int32_t kSpoiltValue = 666;  // also of an answer at the edge that is taken
+
+// How a spoilt answer differs from the true one.
+struct Spoilt {
+  std::int32_t message_id_offset = 0;
+  std::int32_t time = kTime;
+  // The digest's length in the message, and what is done to the right digest of that length.
+  std::size_t digest_bytes = 24;
+  std::function<void(std::string& digest)> spoil_digest = [](std::string&) {};
+};
+
+class EdgeEngine {
+ public:
+  // For the timely GetRequest, the answers `answers` (true or spoilt) in order.
+  struct Answer {
+    std::int32_t value;
+    Spoilt spoilt;
+  };
+  explicit EdgeEngine(std::vector<Answer> answers) : answers_(std::move(answers)) {
+    socket_.BindLocal("127.0.0.1", "0");
+    port_ = std::to_string(socket_.LocalPortNumber());
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        const std::string request = socket_.ReceiveDatagram(20);
+        if (socket_.LastErrorCode() == 0) Take(request);
+      }
+    });
+  }
+  ~EdgeEngine() {
+    stop_ = true;
+    thread_.join();
+  }
+  const std::string& port() const { return port_; }
+  int get_requests() const { return get_requests_; }
+
+ private:
+  void Take(const std::string& bytes) {
+    DecodedV3Message message;
+    if (!DecodeV3Message(bytes, message)) return;
+    const std::int32_t message_id = message.header.message_id;
+    TSNMPRec report;
+    report.PDUType = PduReport;
+    report.AddBinding("1.3.6.1.6.3.15.1.1.4.0", "1", TagCounter32);
+    if (message.security.engine_id != kEngineId) {  // discovery
+      socket_.SendDatagram(Message(message_id, 0, report, Spoilt()));
+      return;
+    }
+    if (message.security.engine_boots != kBoots) {  // not yet in time: teach the clock
+      TSNMPRec clock;
+      clock.PDUType = PduReport;
+      clock.AddBinding("1.3.6.1.6.3.15.1.1.2.0", "1", TagCounter32);
+      socket_.SendDatagram(Message(message_id, kV3FlagAuth, clock, Spoilt()));
+      return;
+    }
+    std::string plaintext;
+    ScopedPdu scoped;
+    TSNMPRec request;
+    if (!DecryptScopedPdu(PrivProtocol::kAes128, PrivKey(), message.security.engine_boots,
+                          message.security.engine_time, message.security.privacy_parameters,
+                          message.data, plaintext) ||
+        !DecodeScopedPdu(plaintext, scoped) || !request.DecodePdu(scoped.pdu)) {
+      return;
+    }
+    ++get_requests_;
+    for (const Answer& answer : answers_) {
+      TSNMPRec response;
+      response.PDUType = PduResponse;
+      response.ID = request.ID;
+      response.AddBinding(kOid, std::to_string(answer.value), TagInteger);
+      socket_.SendDatagram(Message(message_id, kV3FlagAuth | kV3FlagPriv, response,
+                                   answer.spoilt));
+    }
+  }
+
+  std::string Message(std::int32_t message_id, std::uint8_t flags, TSNMPRec pdu,
+                      const Spoilt& spoilt) {
+    std::string data = EncodeScopedPdu({kEngineId, "", pdu.EncodePdu()});
+    UsmSecurityParameters security{kEngineId, kBoots, spoilt.time, kUser, "", ""};
+    if ((flags & kV3FlagPriv) != 0) {
+      std::string encrypted;
+      EncryptScopedPdu(PrivProtocol::kAes128, PrivKey(), kBoots, spoilt.time, data, encrypted,
+                       security.privacy_parameters);
+      data = encrypted;
+    }
+    const std::size_t digest_bytes = (flags & kV3FlagAuth) != 0 ? spoilt.digest_bytes : 0;
+    EncodedV3Message message = EncodeV3Message(
+        {message_id + spoilt.message_id_offset, kV3MaxMessageSizeBytes, flags,
+         kUserSecurityModel},
+        security, digest_bytes, data);
+    if ((flags & kV3FlagAuth) != 0) {
+      std::string digest = HmacOf(AuthProtocol::kSha256, AuthKey().view(), message.bytes);
+      digest.resize(digest_bytes, '\0');
+      spoilt.spoil_digest(digest);
+      PlaceAuthenticationCode(message, digest);
+    }
+    return message.bytes;
+  }
+
+  const SecretBytes& AuthKey() {
+    return keys_.AuthenticationKey(AuthProtocol::kSha256, kAuthPass, kEngineId);
+  }
+  const SecretBytes& PrivKey() {
+    return keys_.PrivacyKey(AuthProtocol::kSha256, PrivProtocol::kAes128, kPrivPass, kEngineId);
+  }
+
+  const std::vector<Answer> answers_;
+  TUDPBlockSocket socket_;
+  std::string port_;
+  UsmKeyCache keys_;
+  std::atomic<int> get_requests_ = 0;
+  std::atomic<bool> stop_ = false;
+  std::thread thread_;
+};
+
+struct HostileCase {
+  const char* name;
+  Spoilt spoilt;
+  bool taken;  // the spoilt answer is sound after all and is the reply
+};
+
+Spoilt WithDigest(std::size_t bytes, std::function<void(std::string&)> spoil) {
+  Spoilt spoilt;
+  spoilt.digest_bytes = bytes;
+  spoilt.spoil_digest = std::move(spoil);
+  return spoilt;
+}
+
+Spoilt WithTime(std::int32_t time) {
+  Spoilt spoilt;
+  spoilt.time = time;
+  return spoilt;
+}
+
+Spoilt WithMessageIdOffset(std::int32_t offset) {
+  Spoilt spoilt;
+  spoilt.message_id_offset = offset;
+  return spoilt;
+}
+
+const HostileCase kCases[] = {
+    {"WrongDigest", WithDigest(24, [](std::string& d) { d[23] ^= 0x01; }), false},
+    {"DigestOfZeroBytes", WithDigest(24, [](std::string& d) { d.assign(24, '\0'); }), false},
+    // The right code cut short (as MD5 and SHA-1 send it) and the whole HMAC, each computed
+    // over the message as sent.
+    {"TruncatedDigest", WithDigest(12, [](std::string&) {}), false},
+    {"DigestOfTheWrongLength", WithDigest(32, [](std::string&) {}), false},
+    {"EmptyDigest", WithDigest(0, [](std::string&) {}), false},
+    {"OtherMessageId", WithMessageIdOffset(1), false},
+    {"TimeJustInsideTheWindow", WithTime(kTime - UsmEngineState::kTimeWindowSeconds), true},
+    {"TimeJustOutsideTheWindow", WithTime(kTime - UsmEngineState::kTimeWindowSeconds - 1),
+     false},
+};
+
+class UsmSessionHostileTest : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(UsmSessionHostileTest, NoBindingOfADroppedAnswer) {
+  const HostileCase& c = GetParam();
+  EdgeEngine engine({{kSpoiltValue, c.spoilt}, {kTrueValue, Spoilt()}});
+  UsmSecurity security;
+  security.user_name = kUser;
+  security.auth = AuthProtocol::kSha256;
+  security.auth_passphrase = SecretBytes(kAuthPass);
+  security.priv = PrivProtocol::kAes128;
+  security.priv_passphrase = SecretBytes(kPrivPass);
+  UsmKeyCache keys;
+  UsmSession session(std::move(security), keys);
+  TSNMPSend client;
+  client.TargetHost = "127.0.0.1";
+  client.TargetPort = engine.port();
+  client.Timeout = 2000;
+  client.Security = &session;
+  client.Query().ResetMessage();
+  client.Query().PDUType = PduGetRequest;
+  client.Query().AddBinding(kOid, "", TagNull);
+
+  ASSERT_TRUE(client.SendQuery()) << session.StatusText();
+  EXPECT_EQ(engine.get_requests(), 1);
+  ASSERT_EQ(client.Reply().BindingCount(), 1);
+  EXPECT_EQ(client.Reply().Bindings()[0].OidText, kOid);
+  EXPECT_EQ(client.Reply().Bindings()[0].ValueText,
+            std::to_string(c.taken ? kSpoiltValue : kTrueValue));
+  EXPECT_EQ(session.status().outcome, UsmOutcome::kAnswered);
+  EXPECT_EQ(session.engine().engine_boots(), kBoots);
+  EXPECT_EQ(session.engine().latest_received_engine_time(), kTime);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UsmSessionHostileTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<HostileCase>& param_info) {
+                           return std::string(param_info.param.name);
+                         });
+
+}  // namespace
+}  // namespace zelsnmp
