@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing zelSNMP needs on a fresh Debian machine: the compiler and
 # CMake, GoogleTest and Google Benchmark, and the real SNMP peers the integration tests talk to
-# (net-snmp's snmpd and snmpget), and net-snmp's library for the benchmarks beside it. Does
-# nothing for a package that is already there.
+# (net-snmp's snmpd and snmpget, Debian's snmpsim), and net-snmp's library for the benchmarks
+# beside it. Does nothing for a package that is already there.
 #
 #   scripts/setup.sh           the Linux build and its tests (with libgcrypt for SNMPv3)
 #   scripts/setup.sh windows   the same, and the Windows cross build with its tests under Wine:
@@ -12,6 +12,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev snmpd snmp util-linux iproute2 clang
+          # a second SNMPv3 engine to read from, beside snmpd
+          snmpsim
           libclang-rt-dev
           locales
           # net-snmp's library, the reference of the benchmarks (linked into them only), and
