@@ -56,6 +56,8 @@ class LoopbackEngine {
     ++boots_;
     started_ = Clock::now();
   }
+  // The next datagram is lost.
+  void LoseNext() { lose_next_ = true; }
   // Another engine ID (a replaced agent), or the same one with its boots count lost.
   void Reset(const std::string& engine_id) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -70,6 +72,7 @@ class LoopbackEngine {
       const std::string request = socket_.ReceiveDatagram(20);
       if (socket_.LastErrorCode() != 0) continue;
       ++taken_;
+      if (lose_next_.exchange(false)) continue;
       std::lock_guard<std::mutex> lock(mutex_);
       const std::string answer = Answer(request);
       if (!answer.empty()) socket_.SendDatagram(answer);
@@ -158,6 +161,7 @@ class LoopbackEngine {
   std::thread thread_;
   std::atomic<bool> stop_ = false;
   std::atomic<int> taken_ = 0;
+  std::atomic<bool> lose_next_ = false;
   std::mutex mutex_;
   std::string engine_id_ = kEngineOne;
   std::int32_t boots_ = 7;
@@ -188,7 +192,8 @@ TEST(UsmSessionTest, ChangesOfTheEngineHealWithinOneExchange) {
   UsmSession session(LoopSecurity(), keys);
   TSNMPSend client;
   client.TargetPort = engine.port();
-  client.Timeout = 2000;
+  client.Timeout = 300;
+  client.Retries = 1;
   client.Security = &session;
   const struct {
     const char* what;
@@ -198,6 +203,8 @@ TEST(UsmSessionTest, ChangesOfTheEngineHealWithinOneExchange) {
       // Discovery, the request at 0/0 the engine answers with its clock, the request again.
       {"first contact", [](LoopbackEngine&) {}, 3},
       {"known engine", [](LoopbackEngine&) {}, 1},
+      // A try is lost; the retry sends the same datagram.
+      {"lossy", [](LoopbackEngine& e) { e.LoseNext(); }, 2},
       {"rebooted", [](LoopbackEngine& e) { e.Reboot(); }, 2},
       // The Report of a clock behind the known one, discovery, the request at 0/0, again.
       {"lost its boots", [](LoopbackEngine& e) { e.Reset(kEngineOne); }, 4},
