@@ -95,8 +95,8 @@ std::optional<OptionFault> ReadVersion(std::string_view value, AgentOptions& opt
 
 template <std::optional<std::string> AgentOptions::*kField>
 std::optional<OptionFault> ReadAdminText(std::string_view value, AgentOptions& options) {
-  if (value.size() > static_cast<std::size_t>(kMaxUserNameBytes)) {
-    return OptionFault{OptionProblem::kBadLength, 1, kMaxUserNameBytes};
+  if (value.size() > static_cast<std::size_t>(kMaxAdminTextBytes)) {
+    return OptionFault{OptionProblem::kBadLength, 1, kMaxAdminTextBytes};
   }
   options.*kField = std::string(value);
   return std::nullopt;
@@ -122,15 +122,13 @@ std::optional<OptionFault> ReadProtocolAndPassphrase(
 }
 
 std::optional<OptionFault> ReadAuth(std::string_view value, AgentOptions& options) {
-  return ReadProtocolAndPassphrase(value, AuthProtocolByName,
-                                   OptionProblem::kUnknownAuthProtocol, options.auth,
-                                   options.auth_passphrase);
+  return ReadProtocolAndPassphrase(value, AuthProtocolByName, OptionProblem::kUnknownAuthProtocol,
+                                   options.auth, options.auth_passphrase);
 }
 
 std::optional<OptionFault> ReadPriv(std::string_view value, AgentOptions& options) {
-  return ReadProtocolAndPassphrase(value, PrivProtocolByName,
-                                   OptionProblem::kUnknownPrivProtocol, options.priv,
-                                   options.priv_passphrase);
+  return ReadProtocolAndPassphrase(value, PrivProtocolByName, OptionProblem::kUnknownPrivProtocol,
+                                   options.priv, options.priv_passphrase);
 }
 
 int HexDigit(char c) {
@@ -163,8 +161,12 @@ std::optional<OptionFault> ReadEngineId(std::string_view value, AgentOptions& op
   return std::nullopt;
 }
 
-bool IsAuthProtocolName(std::string_view name) { return AuthProtocolByName(name).has_value(); }
-bool IsPrivProtocolName(std::string_view name) { return PrivProtocolByName(name).has_value(); }
+bool IsAuthProtocolName(std::string_view name) {
+  return AuthProtocolByName(name).has_value();
+}
+bool IsPrivProtocolName(std::string_view name) {
+  return PrivProtocolByName(name).has_value();
+}
 
 // Which protocol version a key belongs to.
 enum class KeyVersion { kAny, kOnly2c, kOnly3 };
@@ -214,8 +216,7 @@ constexpr std::size_t kVersionKey = 6;
 static_assert(kOptionKeys[kVersionKey].name == "@version");
 
 bool FitsVersion(const OptionKey& key, std::int32_t version) {
-  return key.version == KeyVersion::kAny ||
-         (key.version == KeyVersion::kOnly3) == (version == 3);
+  return key.version == KeyVersion::kAny || (key.version == KeyVersion::kOnly3) == (version == 3);
 }
 
 // The line that set each key, null while unset.
@@ -259,7 +260,7 @@ void ReadLines(std::string_view section, const std::vector<OptionLine>& lines, c
 // The version the agent asks for: its own @version, else that of "*", else 2c; nothing when
 // the @version in effect is no version (a mistake of its own).
 std::optional<std::int32_t> VersionAskedFor(const std::vector<OptionLine>& own,
-                             const std::vector<OptionLine>& defaults) {
+                                            const std::vector<OptionLine>& defaults) {
   for (const std::vector<OptionLine>* lines : {&own, &defaults}) {
     for (const OptionLine& line : *lines) {
       if (FindKey(line.key) != kVersionKey) continue;
@@ -283,8 +284,8 @@ void CheckBetweenKeys(std::string_view section, const KeyLines& own, const KeyLi
   auto in_effect = [&](std::size_t k) { return own[k] != nullptr ? own[k] : taken[k]; };
   for (std::size_t k = 0; k < kOptionKeys.size(); ++k) {
     if (own[k] == nullptr || FitsVersion(kOptionKeys[k], options.version)) continue;
-    add(*own[k], options.version == 3 ? OptionProblem::kOnlyForVersion2c
-                                      : OptionProblem::kOnlyForVersion3);
+    add(*own[k],
+        options.version == 3 ? OptionProblem::kOnlyForVersion2c : OptionProblem::kOnlyForVersion3);
   }
   if (options.version != 3) return;
   constexpr std::size_t kUserKey = 7, kAuthKey = 8, kPrivKey = 9;
@@ -308,8 +309,7 @@ AgentOptions ParseAgentOptions(std::string_view section, const std::vector<Optio
   ReadLines(section, own, nullptr, version, options, own_keys, mistakes);
   KeyLines default_keys{};
   if (!defaults.empty()) {
-    ReadLines(kDefaultsSectionName, defaults, &own_keys, version, options, default_keys,
-              nullptr);
+    ReadLines(kDefaultsSectionName, defaults, &own_keys, version, options, default_keys, nullptr);
   }
   // "*" read alone holds options for many agents: the rules between keys are the agents'. A
   // version that is no version is its own mistake; the rest would follow from it.

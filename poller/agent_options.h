@@ -93,14 +93,14 @@ struct AgentOptions {
   std::optional<std::string> community;    // @community
 
   // SNMPv3, when `version` is 3.
-  std::int32_t version = 2;                // @version: 2 for "2c", or 3
-  std::optional<std::string> user;         // @user: 1-32 bytes
+  std::int32_t version = 2;                 // @version: 2 for "2c", or 3
+  std::optional<std::string> user;          // @user: 1-32 bytes
   AuthProtocol auth = AuthProtocol::kNone;  // @auth: protocol and passphrase
   SecretBytes auth_passphrase;
   PrivProtocol priv = PrivProtocol::kNone;  // @priv: protocol and passphrase
   SecretBytes priv_passphrase;
-  std::optional<std::string> context;      // @context
-  std::optional<std::string> engine_id;    // @engine: the engine ID's bytes (5-32)
+  std::optional<std::string> context;    // @context
+  std::optional<std::string> engine_id;  // @engine: the engine ID's bytes (5-32)
 
   // The option lines in effect: the agent's own in file order, then those taken from "*".
   std::vector<OptionLine> lines;
@@ -117,7 +117,8 @@ AgentOptions ParseAgentOptions(std::string_view section, const std::vector<Optio
                                std::vector<OptionMistake>* mistakes);
 
 inline constexpr std::size_t kMinPassphraseBytes = 8;
-inline constexpr std::int32_t kMaxUserNameBytes = 32;
+// @user and @context are at most this long, as the security model's names are.
+inline constexpr std::int32_t kMaxAdminTextBytes = 32;
 
 // Overwrites the values of the secret options among `lines` (the text the reader gave), so that
 // a passphrase does not linger in memory once parsed.

@@ -194,20 +194,21 @@ std::string ShownV3(const AgentOptions& o) {
     engine += kHex[c & 15];
   }
   return std::to_string(o.version) + "|" + o.user.value_or("") + "|" +
-         std::string(AuthProtocolName(o.auth)) + "|" + std::string(PrivProtocolName(o.priv)) +
-         "|" + o.context.value_or("") + "|" + engine;
+         std::string(AuthProtocolName(o.auth)) + "|" + std::string(PrivProtocolName(o.priv)) + "|" +
+         o.context.value_or("") + "|" + engine;
 }
 
 const V3Case kV3Cases[] = {
     {"@version=3\n@user=ro", "3|ro|none|none||"},
     {"@version=3\n@user=ro\n@auth=SHA-256:Auth:Pass#1", "3|ro|SHA-256|none||"},
-    {"@VERSION=3\n@user=ro\n@auth=sha:Auth:Pass#1\n@priv=aes-128:PrivPass#2",
-     "3|ro|SHA|AES||"},
-    {"@version=3\n@user=ro\n@context=c1\n@engine=0x80001F8880AABB", "3|ro|none|none|c1|80001f8880aabb"},
+    {"@VERSION=3\n@user=ro\n@auth=sha:Auth:Pass#1\n@priv=aes-128:PrivPass#2", "3|ro|SHA|AES||"},
+    {"@version=3\n@user=ro\n@context=c1\n@engine=0x80001F8880AABB",
+     "3|ro|none|none|c1|80001f8880aabb"},
     {"@version=2C\n@community=x", "2||none|none||"},
     {"@version=4", "mistake", OptionProblem::kNotAVersion, 2},
     {"@version=3", "mistake", OptionProblem::kNeedsUser, 2},
-    {"@version=3\n@user=123456789012345678901234567890123", "mistake", OptionProblem::kBadLength, 3},
+    {"@version=3\n@user=123456789012345678901234567890123", "mistake", OptionProblem::kBadLength,
+     3},
     {"@version=3\n@user=ro\n@auth=SHA-1:Auth:Pass#1", "mistake",
      OptionProblem::kUnknownAuthProtocol, 4},
     {"@version=3\n@user=ro\n@auth=PrivPass#2", "mistake", OptionProblem::kUnknownAuthProtocol, 4},
@@ -216,8 +217,7 @@ const V3Case kV3Cases[] = {
      OptionProblem::kUnknownPrivProtocol, 5},
     {"@version=3\n@user=ro\n@auth=SHA:Auth:Pass#1\n@priv=DES:Short#7", "mistake",
      OptionProblem::kShortPassphrase, 5},
-    {"@version=3\n@user=ro\n@priv=DES:PrivPass#2", "mistake", OptionProblem::kPrivWithoutAuth,
-     4},
+    {"@version=3\n@user=ro\n@priv=DES:PrivPass#2", "mistake", OptionProblem::kPrivWithoutAuth, 4},
     {"@version=3\n@user=ro\n@engine=80001F88", "mistake", OptionProblem::kNotAnEngineId, 4},
     {"@version=3\n@user=ro\n@engine=80001F8880AG", "mistake", OptionProblem::kNotAnEngineId, 4},
     {"@version=3\n@user=ro\n@community=x", "mistake", OptionProblem::kOnlyForVersion2c, 4},

@@ -1,7 +1,8 @@
 // The poll pass against net-snmp's snmpd as a version-3 agent, started here on a loopback port
 // with users of its own: every security level writes the value snmpget -v3 reads, beside a v2c
-// agent, serial and windowed; a wrong passphrase flags the agent's points every pass with one
-// error line for the lot, and the line of its answering again once the agent takes the user.
+// agent, serial and windowed (one v3 agent in several requests at once); a wrong passphrase flags the agent's points every pass with one
+// error line for the lot; an unknown user likewise, and the line of its answering again once the
+// agent, restarted, knows the user.
 // Every output of the runs (all logs of the stand-in site, the journal) is searched for the
 // passphrases. Skipped where snmpd or snmpget is not installed.
 
@@ -46,17 +47,32 @@ class AgentPollerV3Test : public ::testing::Test {
     for (const char* sub : {"conf", "persist", "manager"}) {
       std::filesystem::create_directories(dir_.path() / sub);
     }
-    testing_support::WriteFile(
-        dir_.path() / "conf" / "snmpd.conf",
-        "sysServices 72\nrocommunity zelv2 127.0.0.1\n"
-        "createUser zelna\nrouser zelna noauth\n"
-        "createUser zelan SHA " + kAuthPass + "\nrouser zelan auth\n"
-        "createUser zelro SHA-256 " + kAuthPass + " AES " + kPrivPass + "\nrouser zelro priv\n");
     port_ = std::to_string(testing::FreeUdpPort("127.0.0.1"));
+    StartSnmpd("");
+    tm_ = slConnect(".", "S", 0, nullptr, 0);
+    ASSERT_GT(tm_, 0);
+  }
+
+  void TearDown() override {
+    if (tm_ > 0) slDisconnect(tm_);
+    StopSnmpd();
+  }
+
+  // snmpd with the test's users and `more` configuration lines, answering snmpget.
+  void StartSnmpd(const std::string& more) {
+    testing_support::WriteFile(dir_.path() / "conf" / "snmpd.conf",
+                               "sysServices 72\nrocommunity zelv2 127.0.0.1\n"
+                               "createUser zelna\nrouser zelna noauth\n"
+                               "createUser zelan SHA " +
+                                   kAuthPass +
+                                   "\nrouser zelan auth\n"
+                                   "createUser zelro SHA-256 " +
+                                   kAuthPass + " AES " + kPrivPass + "\nrouser zelro priv\n" +
+                                   more);
     RunShell("SNMPCONFPATH=" + ShellQuote((dir_.path() / "conf").string()) + ":" +
              ShellQuote((dir_.path() / "persist").string()) +
              " SNMP_PERSISTENT_DIR=" + ShellQuote((dir_.path() / "persist").string()) +
-             " MIBS= /usr/sbin/snmpd -f -Lo udp:127.0.0.1:" + port_ + " >" +
+             " MIBS= /usr/sbin/snmpd -f -Lo udp:127.0.0.1:" + port_ + " >>" +
              ShellQuote((dir_.path() / "snmpd.log").string()) + " 2>&1 & echo $! >" +
              ShellQuote((dir_.path() / "snmpd.pid").string()));
     pid_ = std::to_string(std::stoi(ReadFile(dir_.path() / "snmpd.pid")));
@@ -65,13 +81,18 @@ class AgentPollerV3Test : public ::testing::Test {
       ASSERT_LT(std::chrono::steady_clock::now(), deadline) << ReadFile(dir_.path() / "snmpd.log");
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    tm_ = slConnect(".", "S", 0, nullptr, 0);
-    ASSERT_GT(tm_, 0);
   }
 
-  void TearDown() override {
-    if (tm_ > 0) slDisconnect(tm_);
-    if (!pid_.empty()) RunShell("kill -TERM " + pid_ + " 2>/dev/null");
+  // Ends snmpd and waits until it has saved its state and gone.
+  void StopSnmpd() {
+    if (pid_.empty()) return;
+    RunShell("kill -TERM " + pid_ + " 2>/dev/null");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline &&
+           RunShell("ps -o stat= -p " + pid_ + " 2>/dev/null | grep -qv '^Z'") == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    pid_.clear();
   }
 
   // sysServices.0 as snmpget -v3 reads it at authPriv.
@@ -90,8 +111,8 @@ class AgentPollerV3Test : public ::testing::Test {
 
   // A section of the agent at snmpd, with `options` and a #TT point of its own.
   std::string Section(const std::string& name, const std::string& options, int point) const {
-    return "[" + name + "]\n@host = 127.0.0.1\n@port = " + port_ + "\n@timeout = 1000\n" +
-           options + "#TT1:1:" + std::to_string(point) + " = " + kSysServices + "\n";
+    return "[" + name + "]\n@host = 127.0.0.1\n@port = " + port_ + "\n@timeout = 1000\n" + options +
+           "#TT1:1:" + std::to_string(point) + " = " + kSysServices + "\n";
   }
 
   PollConfig Load(const std::string& text) {
@@ -130,14 +151,15 @@ class AgentPollerV3Test : public ::testing::Test {
 };
 
 TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWindowed) {
-  const PollConfig config =
-      Load(Section("v2", "@community = zelv2\n", 1) +
-           Section("authpriv", "@version = 3\n@user = zelro\n@auth = SHA-256:" + kAuthPass +
-                                   "\n@priv = AES:" + kPrivPass + "\n",
-                   2) +
-           Section("noauth", "@version = 3\n@user = zelna\n", 3) +
-           Section("authnopriv", "@version = 3\n@user = zelan\n@auth = SHA:" + kAuthPass + "\n",
-                   4));
+  const PollConfig config = Load(
+      Section("v2", "@community = zelv2\n", 1) +
+      Section("authpriv",
+              "@version = 3\n@user = zelro\n@auth = SHA-256:" + kAuthPass +
+                  "\n@priv = AES:" + kPrivPass + "\n@max-oids = 1\n#TT1:2:2 = " + kSysServices +
+                  "\n",
+              2) +
+      Section("noauth", "@version = 3\n@user = zelna\n", 3) +
+      Section("authnopriv", "@version = 3\n@user = zelan\n@auth = SHA:" + kAuthPass + "\n", 4));
   ASSERT_TRUE(config.option_mistakes.empty());
   for (const int in_flight : {1, 4}) {
     AgentPoller poller(tm_);
@@ -147,10 +169,9 @@ TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWind
     poller.RunPass(config);
   }
   const auto journal = Journal();
-  for (const char* point : {"1:1:1", "1:1:2", "1:1:3", "1:1:4"}) {
+  for (const char* point : {"1:1:1", "1:1:2", "1:2:2", "1:1:3", "1:1:4"}) {
     const std::string write = "slSetAnalogFloatCodeUT " + expected_;
-    EXPECT_EQ(WritesTo(journal, point),
-              std::vector<std::string>(4, write)) << point;
+    EXPECT_EQ(WritesTo(journal, point), std::vector<std::string>(4, write)) << point;
   }
   const std::string debug = Log("debug.log");
   for (const char* name : {"v2", "authpriv", "noauth", "authnopriv"}) {
@@ -169,8 +190,7 @@ TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
     poller.PrepareSecurity(config);
     for (int pass = 0; pass < 3; ++pass) poller.RunPass(config);
   }
-  EXPECT_EQ(WritesTo(Journal(), "1:1:1"),
-            std::vector<std::string>(3, "slSetAnalogFlags 0x0001"));
+  EXPECT_EQ(WritesTo(Journal(), "1:1:1"), std::vector<std::string>(3, "slSetAnalogFlags 0x0001"));
   EXPECT_EQ(Log("error.log"),
             "Ошибка SNMPv3 у агента [v3]: Неверная подпись запроса SNMPv3 (пароль или алгоритм "
             "аутентификации) (usmStatsWrongDigests)\r\n");
@@ -181,6 +201,29 @@ TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
     ++silent;
   }
   EXPECT_EQ(silent, 3u);
+  ExpectNoPassphrase();
+}
+
+TEST_F(AgentPollerV3Test, UnknownUserLoggedOnceThenAnsweringAgainAfterTheAgentLearnsIt) {
+  const PollConfig config = Load(
+      Section("late", "@version = 3\n@user = zellate\n@auth = SHA-512:" + kAuthPass + "\n", 1));
+  AgentPoller poller(tm_);
+  poller.PrepareSecurity(config);
+  poller.RunPass(config);
+  poller.RunPass(config);
+  // The same engine restarted with the user: the session heals and answers.
+  StopSnmpd();
+  StartSnmpd("createUser zellate SHA-512 " + kAuthPass + "\nrouser zellate auth\n");
+  poller.RunPass(config);
+  poller.RunPass(config);
+  EXPECT_EQ(WritesTo(Journal(), "1:1:1"),
+            (std::vector<std::string>{"slSetAnalogFlags 0x0001", "slSetAnalogFlags 0x0001",
+                                      "slSetAnalogFloatCodeUT " + expected_,
+                                      "slSetAnalogFloatCodeUT " + expected_}));
+  EXPECT_EQ(Log("error.log"),
+            "Ошибка SNMPv3 у агента [late]: Агенту SNMPv3 неизвестен пользователь "
+            "(usmStatsUnknownUserNames)\r\n");
+  EXPECT_EQ(Log("message.log"), "Агент [late] снова отвечает по SNMPv3\r\n");
   ExpectNoPassphrase();
 }
 
@@ -202,9 +245,9 @@ TEST(AgentSecurityLogTest, OneLinePerChangeOfState) {
   const UsmStatus unknown_user{UsmOutcome::kReport, UsmReport::kUnknownUserName};
   const UsmStatus wrong_digest{UsmOutcome::kReport, UsmReport::kWrongDigest};
   const UsmStatus discovery{UsmOutcome::kDiscoveryFailed};
-  for (const UsmStatus& status : {answered, silent, discovery, discovery, silent, discovery,
-                                  unknown_user, unknown_user, silent, wrong_digest, answered,
-                                  answered, silent, answered}) {
+  for (const UsmStatus& status :
+       {answered, silent, discovery, discovery, silent, discovery, unknown_user, unknown_user,
+        silent, wrong_digest, answered, answered, silent, answered}) {
     security.NoteOutcome(config, 0, status);
   }
   EXPECT_EQ(ReadFile(site / "log" / "error.log"),
@@ -214,8 +257,7 @@ TEST(AgentSecurityLogTest, OneLinePerChangeOfState) {
             "(usmStatsUnknownUserNames)\r\n"
             "Ошибка SNMPv3 у агента [sw:1]: Неверная подпись запроса SNMPv3 (пароль или "
             "алгоритм аутентификации) (usmStatsWrongDigests)\r\n");
-  EXPECT_EQ(ReadFile(site / "log" / "message.log"),
-            "Агент [sw:1] снова отвечает по SNMPv3\r\n");
+  EXPECT_EQ(ReadFile(site / "log" / "message.log"), "Агент [sw:1] снова отвечает по SNMPv3\r\n");
 }
 
 }  // namespace

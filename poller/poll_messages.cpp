@@ -52,7 +52,9 @@ std::string OptionMistakeLine(const OptionMistake& mistake) {
     case OptionProblem::kOutOfRange: why = "вне пределов, допустимо " + range; break;
     case OptionProblem::kNotAHost: why = "не имя узла и не IP-адрес"; break;
     case OptionProblem::kPointLineInDefaults: why = "строка точки в секции [*]"; break;
-    case OptionProblem::kNotAVersion: why = "допустимо 2c или 3"; break;
+    case OptionProblem::kNotAVersion:
+      why = "допустимо 2c или 3";
+      break;
     case OptionProblem::kBadLength:
       why = "длина от " + std::to_string(mistake.low) + " до " + std::to_string(mistake.high) +
             " байт";
@@ -61,8 +63,9 @@ std::string OptionMistakeLine(const OptionMistake& mistake) {
       why = "нужно ПРОТОКОЛ:пароль, протокол MD5, SHA, SHA-224, SHA-256, SHA-384 или SHA-512";
       break;
     case OptionProblem::kUnknownPrivProtocol:
-      why = "нужно ПРОТОКОЛ:пароль, протокол DES, 3DES, AES, AES-192, AES-256, AES-192-C или "
-            "AES-256-C";
+      why =
+          "нужно ПРОТОКОЛ:пароль, протокол DES, 3DES, AES, AES-192, AES-256, AES-192-C или "
+          "AES-256-C";
       break;
     case OptionProblem::kShortPassphrase:
       why = "пароль короче " + std::to_string(mistake.low) + " байт";
@@ -71,9 +74,15 @@ std::string OptionMistakeLine(const OptionMistake& mistake) {
       why = "нужен шестнадцатеричный идентификатор от " + std::to_string(mistake.low) + " до " +
             std::to_string(mistake.high) + " байт";
       break;
-    case OptionProblem::kNeedsUser: why = "для версии 3 нужен @user"; break;
-    case OptionProblem::kPrivWithoutAuth: why = "шифрование без @auth невозможно"; break;
-    case OptionProblem::kOnlyForVersion2c: why = "параметр версии 2c, а задана версия 3"; break;
+    case OptionProblem::kNeedsUser:
+      why = "для версии 3 нужен @user";
+      break;
+    case OptionProblem::kPrivWithoutAuth:
+      why = "шифрование без @auth невозможно";
+      break;
+    case OptionProblem::kOnlyForVersion2c:
+      why = "параметр версии 2c, а задана версия 3";
+      break;
     case OptionProblem::kOnlyForVersion3:
       why = "параметр SNMPv3, а версия 2c (нужно @version = 3)";
       break;
@@ -85,8 +94,8 @@ std::string OptionMistakeLine(const OptionMistake& mistake) {
 }
 
 std::string UsmRefusalLine(const std::string& section, const UsmStatus& status) {
-  std::string line = Utf8ToCp1251("Ошибка SNMPv3 у агента [") + section + "]: " +
-                     UsmSession::UsmStatusText(status);
+  std::string line = Utf8ToCp1251("Ошибка SNMPv3 у агента [") + section +
+                     "]: " + UsmSession::UsmStatusText(status);
   if (status.outcome == UsmOutcome::kReport && status.report != UsmReport::kNone) {
     line += " (" + std::string(UsmReportName(status.report)) + ")";
   }

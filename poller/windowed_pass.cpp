@@ -41,7 +41,7 @@ struct Slot {
   bool asked = false;  // a request went out for it
   bool answered = false;
   TSNMPRec reply = TSNMPRec();
-  UsmSession* security = nullptr;  // of a v3 request
+  UsmSession* security = nullptr;           // of a v3 request
   UsmStatus security_status = UsmStatus();  // the session's, when the request settled
 };
 

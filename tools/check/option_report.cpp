@@ -49,12 +49,14 @@ std::string DescribeOptionMistake(const OptionMistake& mistake) {
       why = "not " + range + " bytes long";
       break;
     case OptionProblem::kUnknownAuthProtocol:
-      why = "PROTOCOL:passphrase needed, the protocol one of MD5, SHA, SHA-224, SHA-256, "
-            "SHA-384, SHA-512";
+      why =
+          "PROTOCOL:passphrase needed, the protocol one of MD5, SHA, SHA-224, SHA-256, "
+          "SHA-384, SHA-512";
       break;
     case OptionProblem::kUnknownPrivProtocol:
-      why = "PROTOCOL:passphrase needed, the protocol one of DES, 3DES, AES, AES-192, AES-256, "
-            "AES-192-C, AES-256-C";
+      why =
+          "PROTOCOL:passphrase needed, the protocol one of DES, 3DES, AES, AES-192, AES-256, "
+          "AES-192-C, AES-256-C";
       break;
     case OptionProblem::kShortPassphrase:
       why = "a passphrase shorter than " + std::to_string(mistake.low) + " bytes";

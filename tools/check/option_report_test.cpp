@@ -13,6 +13,15 @@
 namespace zelsnmp::check {
 namespace {
 
+// The check's output with runs of blanks as one.
+std::string Squeezed(const std::string& output) {
+  std::string text;
+  for (char c : output) {
+    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
+  }
+  return text;
+}
+
 TEST(OptionReportTest, ShowsOptionsAndReportsEachMistakeWithItsLine) {
   testing_support::TempDirectory directory;
   const std::string path = directory.Write(
@@ -30,10 +39,7 @@ TEST(OptionReportTest, ShowsOptionsAndReportsEachMistakeWithItsLine) {
   std::ostringstream out;
   std::ostringstream err;
   EXPECT_EQ(RunCheck({"--wide", path}, out, err), 2) << out.str() << err.str();
-  std::string text;  // runs of blanks as one
-  for (char c : out.str()) {
-    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
-  }
+  const std::string text = Squeezed(out.str());
   const char* expected[] = {
       "option @Port = 1161 (line 5)\n",
       "option @timeout = 2000 (from [*], line 2)\n",
@@ -55,29 +61,25 @@ TEST(OptionReportTest, ShowsOptionsAndReportsEachMistakeWithItsLine) {
 
 TEST(OptionReportTest, Version3OptionsShownMaskedAndTheirMistakesNamed) {
   testing_support::TempDirectory directory;
-  const std::string path = directory.Write(
-      "v3.cfg",
-      "[*]\n"                                     // 1
-      "@auth = SHA-512:Star-Pass-31\n"            // 2
-      "[10.0.0.1]\n"                              // 3
-      "@version = 3\n"                            // 4
-      "@user = ro\n"                              // 5
-      "@priv = AES-256-C:Priv-Pass-32\n"          // 6
-      "#TC1:1:1=1.3.6.1.2.1.1.3.0\n"              // 7
-      "[10.0.0.2]\n"                              // 8
-      "@version = 3\n"                            // 9
-      "@auth = MD5:Bad-Pass\n"                    // 10
-      "@priv = Priv-Pass-33\n"                    // 11
-      "@community = Community-34\n"               // 12
-      "[10.0.0.3]\n"                              // 13
-      "@user = ro\n");                            // 14
+  const std::string path = directory.Write("v3.cfg",
+                                           "[*]\n"                             // 1
+                                           "@auth = SHA-512:Star-Pass-31\n"    // 2
+                                           "[10.0.0.1]\n"                      // 3
+                                           "@version = 3\n"                    // 4
+                                           "@user = ro\n"                      // 5
+                                           "@priv = AES-256-C:Priv-Pass-32\n"  // 6
+                                           "#TC1:1:1=1.3.6.1.2.1.1.3.0\n"      // 7
+                                           "[10.0.0.2]\n"                      // 8
+                                           "@version = 3\n"                    // 9
+                                           "@auth = MD5:Bad-Pass\n"            // 10
+                                           "@priv = Priv-Pass-33\n"            // 11
+                                           "@community = Community-34\n"       // 12
+                                           "[10.0.0.3]\n"                      // 13
+                                           "@user = ro\n");                    // 14
   std::ostringstream out;
   std::ostringstream err;
   EXPECT_EQ(RunCheck({"--wide", path}, out, err), 2) << out.str() << err.str();
-  std::string text;  // runs of blanks as one
-  for (char c : out.str()) {
-    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
-  }
+  const std::string text = Squeezed(out.str());
   const char* expected[] = {
       "SNMPv3 user ro, authPriv\n",
       "option @priv = AES-256-C:******** (line 6)\n",

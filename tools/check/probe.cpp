@@ -65,35 +65,50 @@ ProbedEngine EngineOf(const UsmSession& session) {
 
 std::string LevelName(SecurityLevel level) {
   switch (level) {
-    case SecurityLevel::kNoAuthNoPriv: return "noAuthNoPriv";
-    case SecurityLevel::kAuthNoPriv: return "authNoPriv";
-    case SecurityLevel::kAuthPriv: return "authPriv";
+    case SecurityLevel::kNoAuthNoPriv:
+      return "noAuthNoPriv";
+    case SecurityLevel::kAuthNoPriv:
+      return "authNoPriv";
+    case SecurityLevel::kAuthPriv:
+      return "authPriv";
   }
   return "";
 }
 
 std::string OutcomeText(const UsmStatus& status) {
   switch (status.outcome) {
-    case UsmOutcome::kNone: return "not asked";
-    case UsmOutcome::kAnswered: return "answered";
-    case UsmOutcome::kNoAnswer: return "no answer";
-    case UsmOutcome::kDiscoveryFailed: return "no answer to the discovery of its engine ID";
-    case UsmOutcome::kNotInTime: return "its clock could not be agreed (notInTimeWindows)";
-    case UsmOutcome::kNoKeys: return "the user's keys cannot be derived";
-    case UsmOutcome::kSendFailed: return "the request could not be sent";
-    case UsmOutcome::kReport: break;
+    case UsmOutcome::kNone:
+      return "not asked";
+    case UsmOutcome::kAnswered:
+      return "answered";
+    case UsmOutcome::kNoAnswer:
+      return "no answer";
+    case UsmOutcome::kDiscoveryFailed:
+      return "no answer to the discovery of its engine ID";
+    case UsmOutcome::kNotInTime:
+      return "its clock could not be agreed (notInTimeWindows)";
+    case UsmOutcome::kNoKeys:
+      return "the user's keys cannot be derived";
+    case UsmOutcome::kSendFailed:
+      return "the request could not be sent";
+    case UsmOutcome::kReport:
+      break;
   }
   switch (status.report) {
-    case UsmReport::kUnknownUserName: return "Report usmStatsUnknownUserNames: no such user";
+    case UsmReport::kUnknownUserName:
+      return "Report usmStatsUnknownUserNames: no such user";
     case UsmReport::kWrongDigest:
       return "Report usmStatsWrongDigests: wrong authentication passphrase or protocol";
     case UsmReport::kDecryptionError:
       return "Report usmStatsDecryptionErrors: wrong privacy passphrase or protocol";
     case UsmReport::kUnsupportedSecurityLevel:
       return "Report usmStatsUnsupportedSecLevels: the user is not configured for this level";
-    case UsmReport::kNotInTimeWindow: return "Report usmStatsNotInTimeWindows";
-    case UsmReport::kUnknownEngineId: return "Report usmStatsUnknownEngineIDs";
-    case UsmReport::kNone: break;
+    case UsmReport::kNotInTimeWindow:
+      return "Report usmStatsNotInTimeWindows";
+    case UsmReport::kUnknownEngineId:
+      return "Report usmStatsUnknownEngineIDs";
+    case UsmReport::kNone:
+      break;
   }
   return "a Report that names no counter of the security model";
 }
@@ -161,8 +176,8 @@ ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
   if (!result.answered) result.error_status = 0;
   if (session != nullptr) result.engine = EngineOf(*session);
   // A v3 agent that refused the user is no question of size.
-  const bool refused_user = session != nullptr && !result.answered &&
-                            session->status().outcome != UsmOutcome::kNoAnswer;
+  const bool refused_user =
+      session != nullptr && !result.answered && session->status().outcome != UsmOutcome::kNoAnswer;
   if ((!result.answered && !refused_user) || result.error_status == kErrorStatusTooBig) {
     result.size = ProbeRequestSize(agent, timeout_ms, per_request, session.get());
   }

@@ -38,13 +38,13 @@ struct ProbedLine {
 
 // What the probe of a v3 agent learnt.
 struct ProbedEngine {
-  std::string engine_id;       // bytes; empty when not discovered
-  bool clock_known = false;    // boots and time came in an authenticated message
+  std::string engine_id;     // bytes; empty when not discovered
+  bool clock_known = false;  // boots and time came in an authenticated message
   std::int32_t boots = 0;
   std::int32_t time = 0;
   SecurityLevel level = SecurityLevel::kNoAuthNoPriv;  // the level asked and, when answered,
                                                        // reached
-  UsmStatus status;            // how the exchange ended
+  UsmStatus status;                                    // how the exchange ended
 };
 
 struct ProbeResult {

@@ -56,8 +56,7 @@ constexpr std::size_t kLeastValueWidth = 16;
 std::string ProbeLine(const ProbeResult& probe) {
   if (probe.not_polled) return "not asked: its options hold a mistake";
   if (!probe.sent) return "the host does not resolve: nothing was sent";
-  if (!probe.answered && probe.engine &&
-      probe.engine->status.outcome != UsmOutcome::kNoAnswer) {
+  if (!probe.answered && probe.engine && probe.engine->status.outcome != UsmOutcome::kNoAnswer) {
     return "refused (" + std::to_string(probe.elapsed_ms) + " ms)";
   }
   if (!probe.answered) {
