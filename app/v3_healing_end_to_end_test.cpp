@@ -1,8 +1,9 @@
 // The task end to end against a version-3 agent simulator whose engine changes under it: a
-// reboot between two requests, a replaced engine, a clock ten minutes ahead or behind, forged
-// Reports and replayed answers before every answer, and a wrong passphrase. The real zelSNMP
-// polls agentsim on 127.0.0.2:161 in the test process's own network namespace for several
-// passes; the journal, the logs and the agent's output are what is checked.
+// reboot between two requests, a replaced engine, a clock ten minutes ahead, forged Reports and
+// replayed answers before every answer, and a wrong passphrase. The real zelSNMP polls agentsim
+// on 127.0.0.2:161 in the test process's own network namespace for several passes; the
+// journal, the logs and the agent's output are what is checked. (A clock set back is the
+// session test's: the simulator's clock starts at 0 and cannot go below it.)
 //
 // The agent's two lines go in two requests (@max-oids = 1), so that the answer to one request
 // replayed before the answer to the other, if it were taken, would leave the second point
@@ -24,10 +25,10 @@
 
 #include <gtest/gtest.h>
 
-#include "testing/private_network.h"
 #include "app/task_runner.h"
 #include "testing/agent_process.h"
 #include "testing/journal.h"
+#include "testing/private_network.h"
 
 namespace zelsnmp {
 namespace {
@@ -50,33 +51,58 @@ const std::string kAnalogFlags = "slSetAnalogFlags 0x0001";
 constexpr std::size_t kPasses = 3;
 constexpr std::size_t kRequestsPerPass = 2;
 
+// Which passphrase of the task's section differs from the agent's.
+enum class Mistake { kNone, kWrongAuth, kWrongPriv };
+
 struct HealingCase {
   const char* name;
   std::vector<std::string> agent_options;  // besides the user and its keys
-  std::string task_auth_passphrase;
-  std::string task_priv_passphrase;
-  // The error-log line the agent's refusal gives (once), or empty when nothing is refused.
-  const char* refusal;
+  // A line of the agent's output that shows the fault was played, and how often at least.
+  const char* evidence;
+  std::size_t evidence_count;
+  // Besides the server and the file: "/p2" puts the agent's two requests in flight together.
+  std::vector<std::string> task_arguments = {};
+  Mistake mistake = Mistake::kNone;
 };
 
-void PrintTo(const HealingCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const HealingCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+const char* const kNotInTime = "report=usmStatsNotInTimeWindows";
+const char* const kUnknownEngine = "report=usmStatsUnknownEngineIDs";
+const char* const kRestarted = "engine-boots=2";
+const std::vector<std::string> kTogether = {"/p2"};
 
 const HealingCase kCases[] = {
-    {"RebootBetweenTwoRequests", {"--reboot-after", "3"}, kAuthPassphrase, kPrivPassphrase, ""},
-    {"EngineReplacedBetweenTwoRequests", {"--new-engine-after", "3"}, kAuthPassphrase,
-     kPrivPassphrase, ""},
-    {"ClockTenMinutesAhead", {"--clock-skew", "600"}, kAuthPassphrase, kPrivPassphrase, ""},
-    {"ClockTenMinutesBehind", {"--clock-skew", "-600"}, kAuthPassphrase, kPrivPassphrase, ""},
-    {"OldAnswerReplayedBeforeEveryAnswer", {"--replay"}, kAuthPassphrase, kPrivPassphrase, ""},
-    {"WrongAuthPassphrase", {}, kOtherPassphrase, kPrivPassphrase, "(usmStatsWrongDigests)"},
-    {"WrongPrivPassphrase", {}, kAuthPassphrase, kOtherPassphrase, "(usmStatsDecryptionErrors)"},
+    {"RebootBetweenTwoRequests", {"--reboot-after", "3"}, kRestarted, 1},
+    {"EngineReplacedBetweenTwoRequests", {"--new-engine-after", "3"}, kUnknownEngine, 2},
+    {"ClockTenMinutesAhead", {"--clock-skew", "600"}, kNotInTime, 2},
+    {"OldAnswerReplayedBeforeEveryAnswer", {"--replay"}, "answered", 2},
+    {"RebootInFlightTogether", {"--reboot-after", "3"}, kRestarted, 1, kTogether},
+    {"EngineReplacedInFlightTogether", {"--new-engine-after", "3"}, kUnknownEngine, 2, kTogether},
+    {"ClockAheadInFlightTogether", {"--clock-skew", "600"}, kNotInTime, 2, kTogether},
+    {"WrongAuthPassphrase", {}, "report=usmStatsWrongDigests", 1, {}, Mistake::kWrongAuth},
+    {"WrongPrivPassphrase", {}, "report=usmStatsDecryptionErrors", 1, {}, Mistake::kWrongPriv},
 };
 
 // Waits for the session to keep waiting for the authenticated answer after an unauthenticated
 // Report of unknownEngineIDs with the request's msgID, instead of discovering again at once.
 const HealingCase kWaitingCases[] = {
-    {"ForgedReportsBeforeEveryAnswer", {"--report-flood"}, kAuthPassphrase, kPrivPassphrase, ""},
+    {"ForgedReportsBeforeEveryAnswer", {"--report-flood"}, "answered", 2},
 };
+
+// The error-log line of the agent's refusal, said once; empty when nothing is refused.
+std::string Refusal(Mistake mistake) {
+  switch (mistake) {
+    case Mistake::kWrongAuth:
+      return "(usmStatsWrongDigests)";
+    case Mistake::kWrongPriv:
+      return "(usmStatsDecryptionErrors)";
+    default:
+      return "";
+  }
+}
 
 size_t Count(const std::string& text, const std::string& part) {
   size_t count = 0;
@@ -103,17 +129,18 @@ class V3HealingTest : public testing::TestWithParam<HealingCase> {
 
   // Runs the task until it has written kPasses passes (or 40 s went by), then stops it.
   void RunTask(const HealingCase& c) {
+    const std::string auth =
+        c.mistake == Mistake::kWrongAuth ? kOtherPassphrase : kAuthPassphrase;
+    const std::string priv =
+        c.mistake == Mistake::kWrongPriv ? kOtherPassphrase : kPrivPassphrase;
     site_.AddConfigFile("TMS", "poll.ini",
-                        "[127.0.0.2]\n"
-                        "@version = 3\n"
-                        "@user = ops\n"
-                        "@auth = SHA-256:" + c.task_auth_passphrase + "\n"
-                        "@priv = AES:" + c.task_priv_passphrase + "\n"
-                        "@max-oids = 1\n"
-                        "@timeout = 1000\n"
-                        "#TC1:1:1 = 1.3.6.1.4.1.7.1\n"
-                        "#TT1:1:2 = 1.3.6.1.4.1.7.2\n");
-    task_ = testing_support::StartTask(testing_support::ProgramPath(), {"TMS", ".", "/fpoll.ini"},
+                        "[127.0.0.2]\n@version = 3\n@user = ops\n@auth = SHA-256:" + auth +
+                            "\n@priv = AES:" + priv +
+                            "\n@max-oids = 1\n@timeout = 1000\n"
+                            "#TC1:1:1 = 1.3.6.1.4.1.7.1\n#TT1:1:2 = 1.3.6.1.4.1.7.2\n");
+    std::vector<std::string> arguments = {"TMS", ".", "/fpoll.ini"};
+    arguments.insert(arguments.end(), c.task_arguments.begin(), c.task_arguments.end());
+    task_ = testing_support::StartTask(testing_support::ProgramPath(), arguments,
                                        site_.Environment(), site_.work());
     ASSERT_GT(task_, 0);
     const auto give_up = std::chrono::steady_clock::now() + 40s;
@@ -153,12 +180,14 @@ size_t MissedPasses(const std::vector<std::string>& writes, const std::string& v
 
 TEST_P(V3HealingTest, EveryValueArrivesAndNoOtherIsWritten) {
   const HealingCase& c = GetParam();
-  std::vector<std::string> options = {"--v3-user", "ops", "--auth", "SHA-256:" + kAuthPassphrase,
-                                      "--priv", "AES:" + kPrivPassphrase};
+  std::vector<std::string> options = {"--v3-user", "ops",
+                                      "--auth",    "SHA-256:" + kAuthPassphrase,
+                                      "--priv",    "AES:" + kPrivPassphrase};
   options.insert(options.end(), c.agent_options.begin(), c.agent_options.end());
   AgentProcess agent("127.0.0.2", kData, options);
   ASSERT_TRUE(agent.listening()) << agent.Output();
   RunTask(c);
+  EXPECT_GE(Count(agent.Output(), c.evidence), c.evidence_count) << agent.Output();
 
   const auto journal = Journal();
   const auto status_writes = WritesTo(journal, kStatusPoint);
@@ -168,7 +197,8 @@ TEST_P(V3HealingTest, EveryValueArrivesAndNoOtherIsWritten) {
   EXPECT_EQ(journal.size(), status_writes.size() + analog_writes.size());
   const std::string error_log = site_.Log("error.log");
   const std::string message_log = site_.Log("message.log");
-  if (*c.refusal == '\0') {
+  const std::string refusal = Refusal(c.mistake);
+  if (refusal.empty()) {
     const size_t missed = MissedPasses(status_writes, kStatusValue, kStatusFlags) +
                           MissedPasses(analog_writes, kAnalogValue, kAnalogFlags);
     // A request the engine refused before it healed is said once, and so is its healing.
@@ -179,7 +209,7 @@ TEST_P(V3HealingTest, EveryValueArrivesAndNoOtherIsWritten) {
     for (const auto& write : status_writes) EXPECT_EQ(write, kStatusFlags);
     for (const auto& write : analog_writes) EXPECT_EQ(write, kAnalogFlags);
     EXPECT_EQ(Count(error_log, "\r\n"), 1u) << error_log;
-    EXPECT_EQ(Count(error_log, c.refusal), 1u) << error_log;
+    EXPECT_EQ(Count(error_log, refusal), 1u) << error_log;
     EXPECT_EQ(Count(message_log, "SNMPv3"), 0u) << message_log;
     // No loop: the agent sees a bounded number of datagrams per request.
     EXPECT_LE(agent.Requests().size(), 3 * kRequestsPerPass * analog_writes.size());
