@@ -212,7 +212,7 @@ void RequestWindow::TakeV3Answer(TUDPBlockSocket& sock, const std::string& datag
 }
 
 SettledRequest RequestWindow::Unanswered(const Request& request) {
-  if (request.security != nullptr) request.security->StepUnanswered(request.usm);
+  if (request.security != nullptr) request.security->StepFailed(request.usm);
   return {request.tag, false, TSNMPRec(), std::string()};
 }
 
@@ -228,8 +228,19 @@ void RequestWindow::ExpireDue(std::vector<SettledRequest>& settled) {
     request.deadline = Clock::now() + request.try_time;
     if (request.tries_left == 0) std::string().swap(request.datagram);
   }
-  std::erase_if(in_flight_, [&](const Request& request) {
+  std::erase_if(in_flight_, [&](Request& request) {
     if (now < request.deadline) return false;
+    if (request.security != nullptr) {
+      // A Report that came unauthenticated during the step may ask for one more.
+      if (request.security->StepTimedOut(request.usm, now) == UsmStep::kSend) {
+        request.socket->SendDatagramTo(request.usm.datagram, request.sent_to);
+        request.tries_left = request.retries;
+        request.deadline = Clock::now() + request.try_time;
+        return false;
+      }
+      settled.push_back({request.tag, false, TSNMPRec(), std::string()});
+      return true;
+    }
     settled.push_back(Unanswered(request));
     return true;
   });

@@ -225,8 +225,19 @@ bool TSNMPSend::ExchangeV3(TSNMPRec& query, TSNMPRec& reply) {
       send(false);
       continue;
     }
-    session.StepUnanswered(request);
-    return FailReceive(reply, error);
+    if (error != kSocketErrorTimedOut) {
+      session.StepFailed(request);
+      return FailReceive(reply, error);
+    }
+    // A Report that came unauthenticated during the step may ask for one more.
+    if (session.StepTimedOut(request, Clock::now()) != UsmStep::kSend) {
+      return FailReceive(reply, error);
+    }
+    Buffer = request.datagram;
+    if (const std::int32_t send_error = send(true); send_error != 0) {
+      session.StepNotSent();
+      return FailReceive(reply, send_error);
+    }
   }
 }
 

@@ -49,13 +49,14 @@
 // asks for them; see usm_session.h). Every step is one datagram with the tries of a v2c request:
 // Timeout per try and Retries further tries of the same bytes; a step that is answered by the
 // next one's need starts that step at once with fresh tries. A silent agent therefore costs
-// (Retries + 1) x Timeout, as in v2c. A request takes at most four steps (a first contact:
-// discovery, the request, the request again with the clock the engine taught; a replaced
-// engine: the request, discovery, the request, the request again), so the whole exchange is
-// bounded by four times (Retries + 1) x Timeout, and costs a few round trips when the agent
-// answers. On success Reply holds the decoded PDU (Version 3);
-// on failure the session's status() tells why: a time-out leaves LastErrorCode 10060 as in v2c,
-// a refusal by a Report (or keys that cannot be derived) leaves it 0.
+// (Retries + 1) x Timeout, as in v2c. An unauthenticated Report (which anyone could send) ends
+// a step only when its tries are out, so a refusal costs one step's tries. A request takes at
+// most six steps (the request, a resend, discovery, the request without a clock, with it, and
+// a last resend), each healing once, so the whole exchange is bounded by six times
+// (Retries + 1) x Timeout, and costs a few round trips when the agent answers. On success Reply
+// holds the decoded PDU (Version 3); on failure the session's status() tells why: a time-out
+// leaves LastErrorCode 10060 as in v2c, a refusal by a Report (or keys that cannot be derived)
+// leaves it 0 or 10060.
 //
 // The object is used by one thread.
 

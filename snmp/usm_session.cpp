@@ -97,6 +97,7 @@ UsmStep UsmSession::StartDiscovery(UsmRequest& request) {
 
 UsmStep UsmSession::DiscoveryStep(UsmRequest& request) {
   request.discovery_step = true;
+  request.has_pending_report = false;
   request.message_id = DrawRequestId(request.message_id + 1);
   request.datagram = EncodeDiscoveryRequest(request.message_id, DrawRequestId(1));
   return UsmStep::kSend;
@@ -105,8 +106,10 @@ UsmStep UsmSession::DiscoveryStep(UsmRequest& request) {
 UsmStep UsmSession::SendRequest(UsmRequest& request, Clock::time_point now) {
   if (!KeysForEngine()) return Fail({UsmOutcome::kNoKeys, UsmReport::kNone});
   request.discovery_step = false;
+  request.has_pending_report = false;
   request.message_id = DrawRequestId(request.message_id + 1);
   const EngineClock clock = engine_.ClockToSend(now);
+  request.sent_without_clock = !engine_.synchronized();
   UsmSecurityParameters parameters{engine_.engine_id(), clock.boots, clock.time,
                                    security_.user_name, std::string(), std::string()};
   std::string data =
@@ -140,14 +143,22 @@ UsmStep UsmSession::Rediscover(UsmRequest& request, Clock::time_point now, UsmSt
   return SendRequest(request, now);
 }
 
-void UsmSession::StepUnanswered(const UsmRequest& request) {
+void UsmSession::StepFailed(const UsmRequest& request) {
+  if (request.discovery_step) engine_.AbandonDiscovery();
+  status_ = {UsmOutcome::kNoAnswer, UsmReport::kNone};
+}
+
+UsmStep UsmSession::StepTimedOut(UsmRequest& request, Clock::time_point now) {
   if (request.discovery_step) {
     engine_.AbandonDiscovery();
-    status_ = {UsmOutcome::kDiscoveryFailed, UsmReport::kNone};
-    return;
+    return Fail({UsmOutcome::kDiscoveryFailed, UsmReport::kNone});
   }
-  status_ = {request.saw_untimely ? UsmOutcome::kNotInTime : UsmOutcome::kNoAnswer,
-             UsmReport::kNone};
+  if (request.has_pending_report) {
+    request.has_pending_report = false;
+    return ActOnReport(request, request.pending_report, now);
+  }
+  return Fail({request.saw_untimely ? UsmOutcome::kNotInTime : UsmOutcome::kNoAnswer,
+               UsmReport::kNone});
 }
 
 UsmStep UsmSession::TakeDiscoveryAnswer(UsmRequest& request, std::string_view bytes,
@@ -229,10 +240,11 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
     return UsmStep::kDrop;
   }
   if (timeliness != EngineTimeliness::kInTimeWindow) {
-    // A replay, or an answer delayed past the window.
+    // Authentic and of this step's fresh msgID, so no replay: the engine's clock went back.
+    // Forget the clock and learn it anew, once.
     request.saw_untimely = true;
     reply.ResetMessage();
-    return UsmStep::kDrop;
+    return Rediscover(request, now, {UsmOutcome::kNotInTime, UsmReport::kNone});
   }
   if (!reply.DecodePdu(scoped.pdu)) return UsmStep::kDrop;
   reply.Version = kSnmpVersion3;
@@ -243,21 +255,38 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
 UsmStep UsmSession::TakeReport(UsmRequest& request, const TSNMPRec& pdu, bool authenticated,
                                EngineTimeliness timeliness, Clock::time_point now) {
   const UsmReport report = UsmReportOf(pdu);
+  if (report == UsmReport::kNotInTimeWindow) {
+    // Only the engine itself can teach its clock; an unauthenticated one teaches nothing.
+    if (!authenticated) return UsmStep::kDrop;
+    if (timeliness != EngineTimeliness::kInTimeWindow) {
+      // The engine's clock went back (it lost its boots count): forget it and learn anew.
+      return Rediscover(request, now, {UsmOutcome::kNotInTime, UsmReport::kNone});
+    }
+    // The answer to a request sent without a clock is how the clock is learnt; only a resend
+    // after that is the one the request is allowed.
+    if (!request.sent_without_clock) {
+      if (request.resent) return Fail({UsmOutcome::kNotInTime, UsmReport::kNone});
+      request.resent = true;
+    }
+    return SendRequest(request, now);
+  }
+  if (!authenticated && level_ != SecurityLevel::kNoAuthNoPriv) {
+    // Anyone may send these; the authentic answer may still follow.
+    if (!request.has_pending_report) {
+      request.pending_report = report;
+      request.has_pending_report = true;
+    }
+    return UsmStep::kDrop;
+  }
+  return ActOnReport(request, report, now);
+}
+
+UsmStep UsmSession::ActOnReport(UsmRequest& request, UsmReport report, Clock::time_point now) {
   const UsmStatus refused{UsmOutcome::kReport, report};
   switch (report) {
     case UsmReport::kUnknownEngineId:
       // The engine does not know the ID the request named: learn it again.
       return Rediscover(request, now, refused);
-    case UsmReport::kNotInTimeWindow:
-      // Only the engine itself can teach its clock; an unauthenticated one teaches nothing.
-      if (!authenticated) return UsmStep::kDrop;
-      if (timeliness != EngineTimeliness::kInTimeWindow) {
-        // The engine's clock went back (it lost its boots count): forget it and learn anew.
-        return Rediscover(request, now, {UsmOutcome::kNotInTime, UsmReport::kNone});
-      }
-      if (request.resent) return Fail({UsmOutcome::kNotInTime, UsmReport::kNone});
-      request.resent = true;
-      return SendRequest(request, now);
     case UsmReport::kWrongDigest:
     case UsmReport::kDecryptionError:
       // Keys that worked for the last request fail now: the engine changed under them.

@@ -23,7 +23,10 @@
 // the known engine within its time window, it decrypts, and its PDU is a Response of the query's
 // request ID (or a Report). Anything else is dropped and the wait goes on. An unauthenticated
 // Report teaches nothing but, while discovering, the engine ID; so forged Reports that do not
-// carry the msgID of the step change nothing.
+// carry the msgID of the step change nothing. At an authenticated level an unauthenticated
+// Report (unknownEngineIDs, wrongDigests, unknownUserNames, ...) is acted on only when the step
+// has had all its tries without an authentic answer, so a forger on the path cannot cut an
+// exchange short or send it to discovery while the engine answers.
 //
 // Nothing here logs, and no text it gives holds a passphrase or key. Used by one thread.
 
@@ -73,7 +76,12 @@ struct UsmRequest {
   bool tried_other_engine = false;
   bool rediscovered = false;     // the request has discovered (or re-pinned) once
   bool resent = false;           // the request has been sent again once
+  bool sent_without_clock = false;  // the current step went out at boots and time 0
   bool saw_untimely = false;     // an authenticated answer came outside the time window
+  // An unauthenticated Report to an authenticated step, acted on only if no authentic answer
+  // follows before the step times out (a forger on the path cannot cut the exchange short).
+  UsmReport pending_report = UsmReport::kNone;
+  bool has_pending_report = false;
   std::string datagram;          // of the current step, sent again by retries
 };
 
@@ -120,8 +128,11 @@ class UsmSession {
   UsmStep TakeDatagram(UsmRequest& request, std::string_view bytes, TSNMPRec& reply,
                        Clock::time_point now);
 
-  // The current step got no answer within its tries (or could not be sent): ends the request.
-  void StepUnanswered(const UsmRequest& request);
+  // The current step got no answer within its tries. kSend when an unauthenticated Report
+  // that came meanwhile asks for a next step (discovery), else kFailed: the request ends.
+  UsmStep StepTimedOut(UsmRequest& request, Clock::time_point now);
+  // The receive failed otherwise than by time-out: ends the request unanswered.
+  void StepFailed(const UsmRequest& request);
   // The current step's datagram could not be sent: ends the request.
   void StepNotSent() { status_ = {UsmOutcome::kSendFailed, UsmReport::kNone}; }
 
@@ -138,6 +149,8 @@ class UsmSession {
                               Clock::time_point now);
   UsmStep TakeReport(UsmRequest& request, const TSNMPRec& pdu, bool authenticated,
                      EngineTimeliness timeliness, Clock::time_point now);
+  // What an engine's refusal means to the request: heal once, or fail with it.
+  UsmStep ActOnReport(UsmRequest& request, UsmReport report, Clock::time_point now);
   UsmStep Fail(UsmStatus status);
   // Points the keys at those localized to the known engine; false when they cannot be had.
   bool KeysForEngine();

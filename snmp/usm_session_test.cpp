@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@
 #include "snmp/usm_auth.h"
 #include "snmp/usm_privacy.h"
 #include "snmp/usm_session.h"
+#include "testing/agent_process.h"
 #include "util/cp1251.h"
 
 namespace zelsnmp {
@@ -208,8 +210,9 @@ TEST(UsmSessionTest, ChangesOfTheEngineHealWithinOneExchange) {
       {"rebooted", [](LoopbackEngine& e) { e.Reboot(); }, 2},
       // The Report of a clock behind the known one, discovery, the request at 0/0, again.
       {"lost its boots", [](LoopbackEngine& e) { e.Reset(kEngineOne); }, 4},
-      // unknownEngineIDs, discovery, the request at 0/0, the request again.
-      {"replaced", [](LoopbackEngine& e) { e.Reset(kEngineTwo); }, 4},
+      // unknownEngineIDs (unauthenticated: believed only once the step has had its tries, so
+      // that a forger cannot cut an exchange short), discovery, the request at 0/0, again.
+      {"replaced", [](LoopbackEngine& e) { e.Reset(kEngineTwo); }, 5},
       {"known again", [](LoopbackEngine&) {}, 1},
   };
   for (const auto& c : cases) {
@@ -278,6 +281,46 @@ TEST(UsmSessionTest, StepsPassThroughTheWindow) {
   EXPECT_TRUE(answered[0] && answered[1]) << session.StatusText();
   EXPECT_FALSE(answered[2]);
   EXPECT_EQ(engine.taken(), 6);
+}
+
+// The agent simulator's engine faults, each against a session that reads five times: the ones
+// an engine lives through heal within each exchange; a wrong digest on every answer never lets
+// one through.
+TEST(UsmSessionTest, AgentSimulatorEngineFaults) {
+  const struct {
+    std::vector<std::string> fault;
+    int answered;
+  } cases[] = {
+      {{}, 5},
+      {{"--reboot-after", "1"}, 5},
+      {{"--new-engine-after", "1"}, 5},
+      {{"--report-flood"}, 5},
+      {{"--replay"}, 5},
+      {{"--clock-skew", "1000"}, 5},
+      {{"--clock-skew", "-1000"}, 5},
+      {{"--bad-digest"}, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> options = {"--v3-user", kUser, "--auth", "SHA-256:" + kAuthPass,
+                                        "--priv", "AES:" + kPrivPass};
+    options.insert(options.end(), c.fault.begin(), c.fault.end());
+    SCOPED_TRACE(c.fault.empty() ? "no fault" : c.fault[0] + " " + c.fault.back());
+    testing_support::AgentProcess agent("127.0.0.1:0", kSysName + "|4|sim\n", options);
+    ASSERT_TRUE(agent.listening()) << agent.Output();
+    UsmKeyCache keys;
+    UsmSession session(LoopSecurity(), keys);
+    TSNMPSend client;
+    client.TargetPort = agent.port();
+    client.Timeout = 300;
+    client.Security = &session;
+    int answered = 0;
+    for (int i = 0; i < 5; ++i) {
+      FillQuery(client.Query());
+      if (client.SendQuery() && client.Reply().BindingValue(kSysName) == "sim") ++answered;
+    }
+    EXPECT_EQ(answered, c.answered) << session.StatusText();
+    EXPECT_EQ(agent.Output().find(kAuthPass), std::string::npos);
+  }
 }
 
 TEST(UsmSessionTest, EveryStatusHasItsOwnText) {
