@@ -1,10 +1,10 @@
-// The version-3 exchange against a scripted engine of the test's own on loopback that, once
-// the session knows its engine and clock, answers the GetRequest with spoilt answers built with
-// the task's own codec and cryptography: a wrong digest, a cut digest, a digest of the wrong
-// length, another msgID, answers at the edge of the time window, and unauthenticated Reports
-// of the request's msgID. Each spoilt answer carries
-// a value of its own; an answer that must be dropped is followed by the true one, and the reply
-// must hold the true value only.
+// The version-3 exchange against a scripted engine of the test's own on loopback that answers
+// the session's second request (the engine and its clock known from the first) with spoilt
+// answers built with the task's own codec and cryptography: a wrong digest, a cut digest, a
+// digest of the wrong length, another msgID, answers at the edge of the time window, and
+// unauthenticated Reports of the request's msgID. Each spoilt answer carries a value of its
+// own; an answer that must be dropped is followed by the true one, and the reply must hold the
+// true value only (the request may also heal first, and be answered truly again).
 
 #include <atomic>
 #include <chrono>
@@ -60,7 +60,8 @@ struct Spoilt {
 
 class EdgeEngine {
  public:
-  // For the timely GetRequest, the answers `answers` (true or spoilt) in order.
+  // For the second timely GetRequest, the answers `answers` (true or spoilt) in order; any
+  // other is answered truly.
   struct Answer {
     std::int32_t value;
     Spoilt spoilt;
@@ -114,8 +115,8 @@ class EdgeEngine {
         !DecodeScopedPdu(plaintext, scoped) || !request.DecodePdu(scoped.pdu)) {
       return;
     }
-    ++get_requests_;
-    for (const Answer& answer : answers_) {
+    const std::vector<Answer> truly = {{kTrueValue, Spoilt()}};
+    for (const Answer& answer : ++get_requests_ == 2 ? answers_ : truly) {
       if (answer.spoilt.forged_report != UsmReport::kNone) {
         TSNMPRec forged;
         forged.PDUType = PduReport;
@@ -224,17 +225,12 @@ const HostileCase kCases[] = {
     {"EmptyDigest", WithDigest(0, [](std::string&) {}), false},
     {"OtherMessageId", WithMessageIdOffset(1), false},
     {"ForgedNotInTimeWindowReport", WithForgedReport(UsmReport::kNotInTimeWindow), false},
-    {"TimeJustInsideTheWindow", WithTimeOffset(-UsmEngineState::kTimeWindowSeconds), true},
-    {"TimeJustOutsideTheWindow", WithTimeOffset(-UsmEngineState::kTimeWindowSeconds - 1), false},
-};
-
-// Waits for the session to take an unauthenticated Report of the request's msgID as a reason
-// to give up or discover again only when no authenticated answer follows in time.
-const HostileCase kWaitingCases[] = {
     {"ForgedUnknownEngineIdReport", WithForgedReport(UsmReport::kUnknownEngineId), false},
     {"ForgedWrongDigestReport", WithForgedReport(UsmReport::kWrongDigest), false},
     {"ForgedDecryptionErrorReport", WithForgedReport(UsmReport::kDecryptionError), false},
     {"ForgedUnknownUserNameReport", WithForgedReport(UsmReport::kUnknownUserName), false},
+    {"TimeJustInsideTheWindow", WithTimeOffset(-UsmEngineState::kTimeWindowSeconds), true},
+    {"TimeJustOutsideTheWindow", WithTimeOffset(-UsmEngineState::kTimeWindowSeconds - 1), false},
 };
 
 class UsmSessionHostileTest : public testing::TestWithParam<HostileCase> {};
@@ -267,7 +263,8 @@ TEST_P(UsmSessionHostileTest, NoBindingOfADroppedAnswer) {
   UsmSession session(EdgeSecurity(), keys);
   TSNMPSend client;
   ASSERT_TRUE(Ask(client, session, engine)) << session.StatusText();
-  EXPECT_EQ(engine.get_requests(), 1);
+  ASSERT_TRUE(Ask(client, session, engine)) << session.StatusText();
+  EXPECT_LE(engine.get_requests(), 3);
   ASSERT_EQ(client.Reply().BindingCount(), 1);
   EXPECT_EQ(client.Reply().Bindings()[0].OidText, kOid);
   EXPECT_EQ(client.Reply().Bindings()[0].ValueText,
@@ -297,8 +294,6 @@ std::string CaseName(const testing::TestParamInfo<HostileCase>& param_info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, UsmSessionHostileTest, testing::ValuesIn(kCases), CaseName);
-INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, UsmSessionHostileTest, testing::ValuesIn(kWaitingCases),
-                         CaseName);
 
 }  // namespace
 }  // namespace zelsnmp
