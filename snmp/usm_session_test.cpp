@@ -239,6 +239,7 @@ TEST(UsmSessionTest, PinnedEngineIsNeverDiscovered) {
   UsmSession session(std::move(security), keys);
   TSNMPSend client;
   client.TargetPort = engine.port();
+  client.Timeout = 300;
   client.Security = &session;
   FillQuery(client.Query());
   ASSERT_TRUE(client.SendQuery()) << session.StatusText();
