@@ -14,7 +14,8 @@ set -euo pipefail
 packages=(cmake g++ make libgtest-dev googletest libbenchmark-dev snmpd snmp util-linux iproute2 clang
           libclang-rt-dev
           locales
-          # a third-party agent simulator, polled by an end-to-end test
+          # a third-party agent simulator: polled in requests of @max-oids, and a second SNMPv3
+          # engine beside snmpd
           snmpsim
           # net-snmp's library, the reference of the benchmarks (linked into them only), and
           # what scripts/bench.sh measures with

@@ -4,7 +4,9 @@
 # (Wine turns it into the Ctrl+C console event; SIGTERM would end the process without it).
 #
 # The agents are native Linux programs (Wine binds every 127.0.0.x socket to 0.0.0.0, so they
-# cannot run under it): one answering on 127.0.0.2:161, one silent on 127.0.0.3:161. Wine's
+# cannot run under it): one answering on 127.0.0.2:161, one silent on 127.0.0.3:161, and, where
+# net-snmp's snmpd is installed, an SNMPv3 agent on 127.0.0.4:1161 that the task reads with
+# authentication (SHA-256) and privacy (AES) through the section's options. Wine's
 # server creates the task's sockets, so it must run inside the namespace too: the run has a Wine
 # prefix of its own, whose server is started there and stopped before the namespace goes.
 # The site, the TM server and the configuration file have Cyrillic names: the command line
@@ -34,6 +36,12 @@ REPO_DIR=$(cd "$(dirname "$0")/.." && pwd)
 readonly REPO_DIR
 readonly SCRIPT=$REPO_DIR/scripts/wine_end_to_end_test.sh
 readonly DATA_FILE=$REPO_DIR/scripts/demo/switch.snmprec
+readonly SNMPD=/usr/sbin/snmpd
+# The v3 user of snmpd and of the task's section; the passphrases must appear in no output.
+readonly V3_USER=wineops
+readonly V3_AUTH_PASSPHRASE='wine auth passphrase 1'
+readonly V3_PRIV_PASSPHRASE='wine priv passphrase 2'
+readonly V3_SYS_SERVICES=76
 
 say() { echo "wine-e2e: $*"; }
 
@@ -96,6 +104,11 @@ run_inside() {
   ip link set lo up || { echo "wine-e2e: cannot bring loopback up" >&2; return 1; }
   start_agent 127.0.0.2 "$WORK_DIR/agent-answering.log" || return 1
   start_agent 127.0.0.3 "$WORK_DIR/agent-silent.log" --silent || return 1
+  if [[ -d $WORK_DIR/snmpd ]]; then
+    SNMPCONFPATH=$WORK_DIR/snmpd SNMP_PERSISTENT_DIR=$WORK_DIR/snmpd/persist MIBS= \
+      "$SNMPD" -f -Lo udp:127.0.0.4:1161 </dev/null >"$WORK_DIR/snmpd.log" 2>&1 &
+    started_pids+=("$!")
+  fi
 
   # The site as a Windows path on Wine's drive Z: (the whole Unix file system).
   local site_windows=Z:${WORK_DIR//\//\\}\\$SITE_NAME
@@ -168,7 +181,8 @@ mkdir -p "$WORK_DIR"
 find "$WORK_DIR" -mindepth 1 -maxdepth 1 ! -name wine-prefix -exec rm -rf {} +
 readonly SITE=$WORK_DIR/$SITE_NAME
 mkdir -p "$WORK_DIR/run" "$SITE/tm/$TM_SERVER" "$SITE/config/TM_SERVER/$TM_SERVER"
-cat >"$SITE/config/TM_SERVER/$TM_SERVER/$CONFIG_NAME" <<'EOF'
+config_file=$SITE/config/TM_SERVER/$TM_SERVER/$CONFIG_NAME
+cat >"$config_file" <<'EOF'
 ; answering switch: status, uptime and an analog value past 2^31
 [127.0.0.2]
 #TC1:1:1=1.3.6.1.2.1.2.2.1.8.1
@@ -176,6 +190,30 @@ cat >"$SITE/config/TM_SERVER/$TM_SERVER/$CONFIG_NAME" <<'EOF'
 #TS1:1:10=1.3.6.1.2.1.1.3.0
 #TT1:1:1=1.3.6.1.2.1.2.2.1.5.3
 
+EOF
+if [[ -x $SNMPD ]]; then
+  mkdir -p "$WORK_DIR/snmpd/persist"
+  cat >"$WORK_DIR/snmpd/snmpd.conf" <<EOF
+sysServices $V3_SYS_SERVICES
+createUser $V3_USER SHA-256 "$V3_AUTH_PASSPHRASE" AES "$V3_PRIV_PASSPHRASE"
+rouser $V3_USER priv
+EOF
+  cat >>"$config_file" <<EOF
+; SNMPv3 agent (snmpd) on a port of its own, read with SHA-256 and AES
+[127.0.0.4]
+@port = 1161
+@version = 3
+@user = $V3_USER
+@auth = SHA-256:$V3_AUTH_PASSPHRASE
+@priv = AES:$V3_PRIV_PASSPHRASE
+#TS3:1:10=1.3.6.1.2.1.1.7.0
+#TT3:1:1=1.3.6.1.2.1.1.7.0
+
+EOF
+else
+  say "snmpd is not installed ($SNMPD): the SNMPv3 agent is left out"
+fi
+cat >>"$config_file" <<'EOF'
 ; silent device
 [127.0.0.3]
 #TC2:1:1=1.3.6.1.2.1.2.2.1.8.1
@@ -227,6 +265,16 @@ check "message: task started" log_has message "Задача запущена"
 check "message: task stopped (orderly stop)" log_has message "Задача остановлена"
 check "trace state 2 at the end" log_has trace " state 2"
 check "no error logged" test ! -s "$SITE/log/error.log"
+if [[ -d $WORK_DIR/snmpd ]]; then
+  check "v3 agent: sysServices read with SHA-256 and AES" \
+    journal_has slSetStatus 3:1:10 "$V3_SYS_SERVICES"
+  check "v3 agent: the same value into an analog point" \
+    journal_has slSetAnalogFloatCodeUT 3:1:1 "$V3_SYS_SERVICES"
+  # The configuration and snmpd's own files hold the passphrases; nothing the task wrote may.
+  check "no v3 passphrase in the task's logs, journal or console" \
+    test -z "$(grep -rlF -e "$V3_AUTH_PASSPHRASE" -e "$V3_PRIV_PASSPHRASE" "$SITE/log" \
+                 "$SITE/tm" "$WORK_DIR/console.log" "$WORK_DIR/run" 2>/dev/null)"
+fi
 check "the process ended with exit code 0" grep -qx 0 "$WORK_DIR/task-exit-status"
 check "the local configuration copy was deleted" \
   test -z "$(find "$WORK_DIR/run" -name 'zelSNMP_*' -print -quit)"
