@@ -123,7 +123,8 @@ std::string DescribeAnswer(const TSNMPRec& request, const TSNMPRec& answer,
                            const std::string& sender, std::string_view v3_security) {
   std::string line = "answered " + sender;
   if (!v3_security.empty()) {
-    line += " " + std::string(v3_security);
+    line += ' ';
+    line += v3_security;
   } else {
     line += request.Version == kSnmpVersion1 ? " v1" : " v2c";
     line += " id=" + std::to_string(request.ID);
