@@ -12,7 +12,7 @@
 #include "snmp/request_window.h"
 #include "snmp/scripted_responder.h"
 #include "snmp/snmp_client.h"
-#include "snmp/snmp_client_test_util.h"
+#include "testing/peer_programs.h"
 #include "testing/private_network.h"
 
 namespace zelsnmp {
@@ -30,7 +30,7 @@ class PrivateNetworkIPv6Test : public ::testing::Test {
     const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
     if (!reason.empty()) GTEST_SKIP() << reason;
     // Added once per process; a second time it is there already.
-    testing::RunShell("ip -6 addr add " + kHostAddress + "/128 dev lo nodad 2>/dev/null");
+    testing_support::RunShell("ip -6 addr add " + kHostAddress + "/128 dev lo nodad 2>/dev/null");
   }
 };
 
