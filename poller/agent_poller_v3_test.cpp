@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/scadalink.h"
 #include "poller/agent_poller.h"
+#include "poller/pass_test_site.h"
 #include "testing/environment.h"
 #include "testing/journal.h"
 #include "testing/peer_programs.h"
@@ -35,16 +35,8 @@ class AgentPollerV3Test : public ::testing::Test {
   void SetUp() override {
     const std::string missing = testing_support::PeersUnavailable({"snmpd", "snmpget"});
     if (!missing.empty()) GTEST_SKIP() << missing;
-    site_ = dir_.PathOf("site");
-    testing_support::SetEnv("ZELSNMP_SITE", site_.string());
-    std::filesystem::create_directories(site_ / "tm" / "S");
+    ASSERT_GT(site_.tm(), 0);
     StartSnmpd("");
-    tm_ = slConnect(".", "S", 0, nullptr, 0);
-    ASSERT_GT(tm_, 0);
-  }
-
-  void TearDown() override {
-    if (tm_ > 0) slDisconnect(tm_);
   }
 
   // snmpd with the test's users and `more` configuration lines, answering snmpget.
@@ -82,15 +74,13 @@ class AgentPollerV3Test : public ::testing::Test {
     return LoadPollConfig(path.string());
   }
 
-  std::vector<testing_support::JournalEntry> Journal() const {
-    return testing_support::ReadJournal(site_ / "tm" / "S" / "journal.tsv");
-  }
-  std::string Log(const std::string& name) const { return ReadFile(site_ / "log" / name); }
+  std::vector<testing_support::JournalEntry> Journal() const { return site_.Journal(); }
+  std::string Log(const std::string& name) const { return site_.Log(name); }
 
   // Every byte the runs wrote: the site's logs and the journal.
   std::string AllOutput() const {
     std::string all;
-    for (const auto& file : std::filesystem::recursive_directory_iterator(site_)) {
+    for (const auto& file : std::filesystem::recursive_directory_iterator(site_.path())) {
       if (file.is_regular_file()) all += ReadFile(file.path());
     }
     return all;
@@ -105,9 +95,8 @@ class AgentPollerV3Test : public ::testing::Test {
 
   testing_support::TempDirectory dir_;
   testing_support::SnmpdProcess snmpd_{dir_.path() / "agent"};
-  std::filesystem::path site_;
+  testing_support::PassTestSite site_;
   std::string expected_;
-  std::int32_t tm_ = 0;
 };
 
 TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWindowed) {
@@ -122,7 +111,7 @@ TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWind
       Section("authnopriv", "@version = 3\n@user = zelan\n@auth = SHA:" + kAuthPass + "\n", 4));
   ASSERT_TRUE(config.option_mistakes.empty());
   for (const int in_flight : {1, 4}) {
-    AgentPoller poller(tm_);
+    AgentPoller poller(site_.tm());
     poller.SetRequestsInFlight(in_flight);
     poller.PrepareSecurity(config);
     poller.RunPass(config);
@@ -146,7 +135,7 @@ TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
   std::string text = Section("v3", good + kWrongPass + "\n", 1);
   {
     const PollConfig config = Load(text);
-    AgentPoller poller(tm_);
+    AgentPoller poller(site_.tm());
     poller.PrepareSecurity(config);
     for (int pass = 0; pass < 3; ++pass) poller.RunPass(config);
   }
@@ -167,7 +156,7 @@ TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
 TEST_F(AgentPollerV3Test, UnknownUserLoggedOnceThenAnsweringAgainAfterTheAgentLearnsIt) {
   const PollConfig config = Load(
       Section("late", "@version = 3\n@user = zellate\n@auth = SHA-512:" + kAuthPass + "\n", 1));
-  AgentPoller poller(tm_);
+  AgentPoller poller(site_.tm());
   poller.PrepareSecurity(config);
   poller.RunPass(config);
   poller.RunPass(config);
