@@ -105,7 +105,9 @@ run_inside() {
   start_agent 127.0.0.2 "$WORK_DIR/agent-answering.log" || return 1
   start_agent 127.0.0.3 "$WORK_DIR/agent-silent.log" --silent || return 1
   if [[ -d $WORK_DIR/snmpd ]]; then
-    SNMPCONFPATH=$WORK_DIR/snmpd SNMP_PERSISTENT_DIR=$WORK_DIR/snmpd/persist MIBS= \
+    # Its configuration, state and home its own: nothing of /var/lib/snmp or ~/.snmp.
+    HOME=$WORK_DIR/snmpd SNMPCONFPATH=$WORK_DIR/snmpd:$WORK_DIR/snmpd/persist \
+      SNMP_PERSISTENT_DIR=$WORK_DIR/snmpd/persist MIBS= \
       "$SNMPD" -f -Lo udp:127.0.0.4:1161 </dev/null >"$WORK_DIR/snmpd.log" 2>&1 &
     started_pids+=("$!")
   fi
