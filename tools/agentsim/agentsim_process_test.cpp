@@ -99,15 +99,18 @@ TEST(AgentsimProgramTest, AnswersOnIPv6) {
   EXPECT_EQ(get.output, ".1.3.6.1 = INTEGER: 6\n") << get.errors;
 }
 
-// The positions (0-based) of the answered ones among `count` requests sent at once.
+// The positions (0-based) of the answered ones among `count` requests sent at once. The agent
+// takes requests one after the other: once it has received a last one sent after them, every
+// answer to them is waiting in the socket.
 std::vector<int> AnsweredPositions(const std::vector<std::string>& loss_options, int count) {
   constexpr int kFirstId = 1000;
-  constexpr int kQuietMs = 500;
+  constexpr int kQueuedMs = 100;
+  constexpr int kLogWaits = 10;  // of two seconds each
   AgentProcess agent("127.0.0.1:0", "1.3.6.1|2|1\n", loss_options);
   EXPECT_TRUE(agent.listening()) << agent.Output();
   TUDPBlockSocket socket;
   socket.ConnectTo("127.0.0.1", agent.port());
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i <= count; ++i) {
     TSNMPRec request;
     request.Community = "public";
     request.Version = kSnmpVersion2c;
@@ -116,12 +119,17 @@ std::vector<int> AnsweredPositions(const std::vector<std::string>& loss_options,
     request.AddBinding("1.3.6.1", "", TagNull);
     socket.SendDatagram(request.EncodeMessage());
   }
+  const std::size_t all = static_cast<std::size_t>(count) + 1;
+  for (int wait = 0; wait < kLogWaits && agent.Requests(all).size() < all; ++wait) {
+  }
+  EXPECT_EQ(agent.Requests().size(), all) << agent.Output();
   std::vector<int> positions;
   for (;;) {
-    const std::string datagram = socket.ReceiveDatagram(kQuietMs);
+    const std::string datagram = socket.ReceiveDatagram(kQueuedMs);
     TSNMPRec answer;
     if (socket.LastErrorCode() != 0 || !answer.DecodeMessage(datagram)) break;
-    positions.push_back(answer.ID - kFirstId);
+    // The last request's answer may come or not: it only marks the end.
+    if (answer.ID - kFirstId < count) positions.push_back(answer.ID - kFirstId);
   }
   return positions;
 }
