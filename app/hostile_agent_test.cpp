@@ -240,8 +240,8 @@ TEST_P(HostileAgentTest, NoForgedValueAndBoundedMemory) {
   AgentProcess honest("127.0.0.2", kOid + "|2|10\n");
   ASSERT_TRUE(honest.listening()) << honest.Output();
   StartHostile(c.behaviour);
-  ASSERT_TRUE(task_.Start("[127.0.0.3:public]\n#TC1:1:2=" + kOid + "\n[127.0.0.2:public]\n#TS1:1:1=" +
-                          kOid + "\n"));
+  ASSERT_TRUE(task_.Start("[127.0.0.3:public]\n#TC1:1:2=" + kOid +
+                          "\n[127.0.0.2:public]\n#TS1:1:1=" + kOid + "\n"));
   const auto journal_file = task_.JournalFile();
   const auto give_up = std::chrono::steady_clock::now() + 30s;
   while (

@@ -123,7 +123,8 @@ class Snmpd {
     std::fputs(config.c_str(), file);
     std::fclose(file);
     const std::string command = "HOME=" + dir_ + " SNMPCONFPATH=" + dir_ +
-                                " SNMP_PERSISTENT_DIR=" + dir_ + "/persist MIBS= /usr/sbin/snmpd -f -Lo -C -c " + dir_ +
+                                " SNMP_PERSISTENT_DIR=" + dir_ +
+                                "/persist MIBS= /usr/sbin/snmpd -f -Lo -C -c " + dir_ +
                                 "/snmpd.conf udp:127.0.0.1:" + std::to_string(port_) + " >" +
                                 dir_ + "/log 2>&1 & echo $! >" + dir_ + "/pid";
     if (std::system(command.c_str()) != 0) port_ = 0;
