@@ -73,9 +73,8 @@ int FreeUdpPort(const std::string& address) {
 std::string PeersUnavailable(std::initializer_list<std::string_view> programs) {
   for (std::string_view name : programs) {
     if (!NativePeersRunnable()) {
-      return std::string(name) +
-             " is a Linux program, which this Windows test program cannot start (under Wine "
-             "too); the Wine end-to-end run polls native peers";
+      // The Wine end-to-end run polls a native snmpd instead.
+      return std::string(name) + " is a Linux program, which a Windows test program cannot start";
     }
     if (!PeerPath(name).empty()) continue;
     std::string reason = std::string(name) + " is not installed";
@@ -198,7 +197,10 @@ SnmpsimdProcess::SnmpsimdProcess(fs::path home, const std::string& address, std:
                         " --process-user=nobody --process-group=nogroup" +
                         " --data-dir=" + ShellQuote((home_ / "data").string()) +
                         " --cache-dir=" + ShellQuote((home_ / "cache").string());
-  for (const std::string& option : options) command += " " + ShellQuote(option);
+  for (const std::string& option : options) {
+    command += ' ';
+    command += ShellQuote(option);
+  }
   // As for snmpd, a port chosen here is chosen again when it was taken before the start.
   const int attempts = port_.empty() ? kPortAttempts : 1;
   for (int attempt = 0; attempt < attempts && !listening_; ++attempt) {
