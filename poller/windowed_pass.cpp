@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "host/nodehub.h"
+#include "net/socket_api.h"
 #include "poller/agent_poller.h"
 #include "poller/poll_messages.h"
 #include "snmp/request_window.h"
@@ -112,11 +113,14 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
     }
   };
   RequestWindow window(*client_, static_cast<std::size_t>(requests_in_flight_));
-  auto store = [&sent](std::vector<SettledRequest> settled) {
+  window.set_largest_answer(largest_answer_);
+  likely_silent_.resize(agent_count, 0);
+  auto store = [&](std::vector<SettledRequest> settled) {
     for (SettledRequest& outcome : settled) {
       Slot& slot = *sent[outcome.tag];
       slot.settled = true;
       slot.answered = outcome.answered;
+      likely_silent_[slot.part.agent] = outcome.answered ? 0 : 1;
       slot.reply = std::move(outcome.reply);
       if (slot.security != nullptr) slot.security_status = slot.security->status();
     }
@@ -146,7 +150,7 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
 
   for (;;) {
     apply_settled_in_order();
-    if (slots.empty() && next_agent == agent_count) return;
+    if (slots.empty() && next_agent == agent_count) return NoteReceiveQueue(window);
     if (unsent.empty() && next_agent < agent_count) {
       add_agent();
       continue;
@@ -155,7 +159,8 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
       const std::list<Slot>::iterator slot = unsent.front();
       unsent.pop_front();
       plan.FillQuery(client_->Query(), slot->part);
-      const RequestTarget target = TargetOf(plan, slot->part.agent);
+      RequestTarget target = TargetOf(plan, slot->part.agent);
+      target.likely_silent = likely_silent_[slot->part.agent] != 0;
       slot->asked = true;
       slot->security = target.security;
       const std::size_t tag = sent.size();
@@ -170,11 +175,34 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
     } else {
       // Nothing in flight and nothing to send while the front waits cannot happen; it must
       // not turn into a loop if it ever did.
-      if (window.in_flight() == 0) return;
+      if (window.in_flight() == 0) return NoteReceiveQueue(window);
       const bool went = exchange([&] { store(window.Settle()); });
       if (!went) return;
     }
   }
+}
+
+void AgentPoller::NoteReceiveQueue(const RequestWindow& window) {
+  largest_answer_ = window.largest_answer();
+  const std::size_t limit = window.limit();
+  if (limit < window.capacity() && (logged_limit_ == 0 || limit < logged_limit_)) {
+    logged_limit_ = limit;
+    const std::string line = WindowNarrowedLine(window.capacity(), limit,
+                                                window.granted_receive_buffer(),
+                                                window.wanted_receive_buffer(),
+                                                SocketApi().receive_buffer_limit);
+    m_printf("%s", line.c_str(), 0, 0, 0, 0);
+  }
+  const std::int64_t dropped = window.DroppedDatagrams();
+  if (dropped < 0) return;
+  // A replaced client has a fresh socket, whose count starts again at 0.
+  if (dropped_client_ != client_.get()) dropped_seen_ = 0;
+  dropped_client_ = client_.get();
+  if (dropped > dropped_seen_) {
+    const std::string line = AnswersDroppedLine(dropped - dropped_seen_);
+    e_printf("%s", line.c_str(), 0, 0, 0, 0);
+  }
+  dropped_seen_ = dropped;
 }
 
 }  // namespace zelsnmp
