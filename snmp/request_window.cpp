@@ -18,16 +18,17 @@ constexpr long long kLargestAnswerBytes = 65536;
 // Bounds the drain when a flood keeps the queue filled.
 constexpr int kMaxDroppedDatagrams = 4096;
 // An answer's bytes beyond its request's, per binding, while no answer has been seen: a value
-// in place of the NULL.
-constexpr std::size_t kEstimatedValueBytes = 64;
+// in place of the NULL, reckoned generously, since a first window-full that guesses low loses
+// answers to the full queue.
+constexpr std::size_t kEstimatedValueBytes = 256;
 
-// The room an answer of `bytes` takes in a receive queue as the platform counts it: its buffer,
-// rounded up to a power of two with room for the headers, and the bookkeeping of one queued
-// datagram (Linux on loopback: 832 bytes for a 60-byte datagram, 1280 for 400, 2304 for 1000).
+// The room an answer of `bytes` takes in a receive queue as the platform counts it: its
+// buffer, a power of two with room for the headers, and the bookkeeping of a queued datagram
+// (Linux: 832 bytes for datagrams up to about 150 bytes, 1280 up to 500, 2304 up to 1400).
 long long QueueRoom(std::size_t bytes) {
-  long long buffer = 256;
-  while (buffer < static_cast<long long>(bytes) + 128) buffer *= 2;
-  return buffer + 640;
+  long long buffer = 512;
+  while (buffer < static_cast<long long>(bytes) + 384) buffer *= 2;
+  return buffer + 320;
 }
 
 }  // namespace
