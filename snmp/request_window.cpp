@@ -187,7 +187,9 @@ std::vector<SettledRequest> RequestWindow::Settle() {
         if (readable[i]) ReceiveOn(static_cast<TUDPBlockSocket&>(*sockets[i]), 0, settled);
       }
     }
-    ExpireDue(settled);
+    // Nothing can be due before the earliest deadline: most waits end with an answer, and the
+    // scan of every request in flight is then spared.
+    if (Clock::now() >= earliest) ExpireDue(settled);
   }
   return settled;
 }
@@ -214,7 +216,7 @@ void RequestWindow::TakeAnswer(TUDPBlockSocket& sock, const std::string& datagra
   if (reply.Version == kSnmpVersion3) return TakeV3Answer(sock, datagram, settled);
   if (reply.PDUType != PduResponse) return;
   auto request = std::find_if(in_flight_.begin(), in_flight_.end(), [&](const Request& r) {
-    return r.security == nullptr && r.id == reply.ID && r.socket == &sock;
+    return r.id == reply.ID && r.security == nullptr && r.socket == &sock;
   });
   if (request == in_flight_.end()) return;
   // With tries left the last deadline is still ahead, whatever the current try's.
