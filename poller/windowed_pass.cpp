@@ -11,6 +11,15 @@
 // order as the serial pass writes for the same answers, and a pass lasts about as long as its
 // slowest agent instead of the sum of them all.
 //
+// An agent whose last request went unanswered is asked in its turn as any other, but as likely
+// silent: its request holds no place in the window while it waits. However many agents are
+// dead, the pass then lasts at most their time-out (x tries) beyond the live agents' work;
+// only the pass in which they died waits for them in the window. An answer clears the mark.
+//
+// At the end of the pass the window's bound from the granted receive queue goes to the message
+// log when it narrowed the window below what was asked (again only when it narrows further),
+// and datagrams the platform dropped since the last pass go to the error log.
+//
 // An exception from the exchange (exhausted resources) ends the pass as SendQuery's does in the
 // serial pass: the requests already sent are still waited for and applied in order, then
 // "SendQuery " + its message goes to the error log, the client is replaced and the requests not
