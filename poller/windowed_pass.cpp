@@ -164,7 +164,8 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
       add_agent();
       continue;
     }
-    if (!unsent.empty() && !window.full()) {
+    // A likely silent request needs no place: it goes out even when the window is full.
+    if (!unsent.empty() && (!window.full() || likely_silent_[unsent.front()->part.agent] != 0)) {
       const std::list<Slot>::iterator slot = unsent.front();
       unsent.pop_front();
       plan.FillQuery(client_->Query(), slot->part);
