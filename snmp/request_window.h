@@ -108,7 +108,7 @@ class RequestWindow {
   // flight on it answer nothing and are dropped first. A time-out of -1 waits without limit,
   // a negative number of tries counts as 0. False when the send failed (or the host did not
   // resolve): nothing is then in flight for `tag`, and LastErrorCode() tells why. Must not be
-  // called when full().
+  // called when full(), unless the target is likely silent.
   bool Send(TSNMPRec& query, const RequestTarget& target, std::size_t tag);
   // The same to `host` with the client's TargetPort, Timeout and Retries.
   bool Send(TSNMPRec& query, const std::string& host, std::size_t tag);
