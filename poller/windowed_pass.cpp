@@ -206,7 +206,7 @@ void AgentPoller::NoteReceiveQueue(const RequestWindow& window) {
   const std::int64_t dropped = window.DroppedDatagrams();
   if (dropped < 0) return;
   // A replaced client has a fresh socket, whose count starts again at 0.
-  if (dropped_client_ != client_.get()) dropped_seen_ = 0;
+  if (dropped_client_ != client_.get() || dropped < dropped_seen_) dropped_seen_ = 0;
   dropped_client_ = client_.get();
   if (dropped > dropped_seen_) {
     const std::string line = AnswersDroppedLine(dropped - dropped_seen_);
