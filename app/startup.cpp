@@ -180,9 +180,9 @@ void RunTask(const std::vector<std::string>& all_arguments) {
     const bool above = window.problem == WindowArgument::Problem::kAboveLargest;
     std::string line = above ? Texts().window_above_largest : Texts().window_not_understood;
     line += window.argument;
-    line += above ? Texts().window_above_largest_rest + std::to_string(window.requests_in_flight) +
-                        "\n"
-                  : Texts().window_not_understood_rest;
+    line +=
+        above ? Texts().window_above_largest_rest + std::to_string(window.requests_in_flight) + "\n"
+              : Texts().window_not_understood_rest;
     e_printf("%s", line.c_str(), 0, 0, 0, 0);
   }
 

@@ -140,16 +140,14 @@ TEST_F(WindowScaleEndToEndTest, DeadDevicesCostAPassOneTimeOutTogether) {
   ASSERT_EQ(live_at.size(), 100 * passes);
   ASSERT_EQ(dead_at.size(), 99 * passes);
   auto first_of = [&](std::size_t pass) {
-    return std::min(*std::min_element(live_at.begin() + 100 * pass,
-                                      live_at.begin() + 100 * (pass + 1)),
-                    *std::min_element(dead_at.begin() + 99 * pass,
-                                      dead_at.begin() + 99 * (pass + 1)));
+    return std::min(
+        *std::min_element(live_at.begin() + 100 * pass, live_at.begin() + 100 * (pass + 1)),
+        *std::min_element(dead_at.begin() + 99 * pass, dead_at.begin() + 99 * (pass + 1)));
   };
   for (std::size_t pass = 1; pass + 1 < passes; ++pass) {
     const long long start = first_of(pass);
     const long long live_work =
-        *std::max_element(live_at.begin() + 100 * pass, live_at.begin() + 100 * (pass + 1)) -
-        start;
+        *std::max_element(live_at.begin() + 100 * pass, live_at.begin() + 100 * (pass + 1)) - start;
     const long long lasted = first_of(pass + 1) - start - kWaitsMs;
     EXPECT_LT(lasted, kTimeoutMs + live_work + 500)
         << "pass " << pass + 1 << " (live work " << live_work << " ms)";
@@ -171,7 +169,8 @@ TEST_F(WindowScaleEndToEndTest, DeadDevicesCostAPassOneTimeOutTogether) {
     at = next;
   }
   for (std::size_t pass = 0; pass < pass_traces.size(); ++pass) {
-    const bool answered = pass_traces[pass].find("Ответ от 127.0.0.4:back\r\n") != std::string::npos;
+    const bool answered =
+        pass_traces[pass].find("Ответ от 127.0.0.4:back\r\n") != std::string::npos;
     EXPECT_EQ(answered, pass >= passes_before_back) << "pass " << pass + 1;
   }
   EXPECT_EQ(task.site().Log("error.log"), "");
@@ -186,8 +185,8 @@ TEST_F(WindowScaleEndToEndTest, WindowAboveTheLargestRunsAtTheLargest) {
   ASSERT_TRUE(dead.listening());
   std::string config = "[*]\n@timeout = " + std::to_string(kTimeoutMs) + "\n";
   for (int i = 1; i <= 300; ++i) {
-    config += "[127.0.0.5:a" + std::to_string(i) + "]\n#TC" + std::to_string(i) + ":1:1=" +
-              kOid + "\n";
+    config +=
+        "[127.0.0.5:a" + std::to_string(i) + "]\n#TC" + std::to_string(i) + ":1:1=" + kOid + "\n";
   }
   Task task(config, {"/p1000"});
   ASSERT_TRUE(task.WaitFor("Нет ответа от 127.0.0.5:a300\r\n", 1, 60s));
@@ -209,9 +208,8 @@ TEST_F(WindowScaleEndToEndTest, WindowAboveTheLargestRunsAtTheLargest) {
   for (std::size_t j = 0; j < at.size(); ++j) {
     // In flight when request j arrived: those that arrived less than a time-out before it (less
     // 200 ms for the time between a send and its arrival).
-    const auto held = std::count_if(at.begin(), at.begin() + static_cast<long>(j), [&](long long t) {
-      return t > at[j] - (kTimeoutMs - 200);
-    });
+    const auto held = std::count_if(at.begin(), at.begin() + static_cast<long>(j),
+                                    [&](long long t) { return t > at[j] - (kTimeoutMs - 200); });
     most = std::max(most, static_cast<std::size_t>(held) + 1);
   }
   EXPECT_EQ(most, expected);
@@ -235,7 +233,8 @@ TEST_F(WindowScaleEndToEndTest, SmallReceiveQueueNarrowsTheWindowAndLosesNoAnswe
   }
   std::vector<std::unique_ptr<AgentProcess>> agents;
   std::string data;
-  for (int l = 1; l <= 10; ++l) data += kOid + "." + std::to_string(l) + "|2|" + std::to_string(l) + "\n";
+  for (int l = 1; l <= 10; ++l)
+    data += kOid + "." + std::to_string(l) + "|2|" + std::to_string(l) + "\n";
   for (int a = 0; a < 4; ++a) {
     agents.push_back(std::make_unique<AgentProcess>("127.0.0." + std::to_string(6 + a), data));
     ASSERT_TRUE(agents.back()->listening());

@@ -38,15 +38,16 @@ double CpuSeconds() {
 }
 
 double WallSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 std::string Oid(int line) {
   return "1.3.6.1.2.1.2.2.1." + std::to_string(10 + line % 12) + "." + std::to_string(1 + line);
 }
 
-bool Silent(int agent, bool silent_tenth) { return silent_tenth && agent % 10 == 9; }
+bool Silent(int agent, bool silent_tenth) {
+  return silent_tenth && agent % 10 == 9;
+}
 
 std::string Host(int agent, int hosts, bool silent_tenth) {
   if (Silent(agent, silent_tenth)) return "127.0.2.1";
@@ -135,7 +136,8 @@ std::string Micro(double seconds) {
 
 int Main(int argc, char** argv) {
   if (argc < 6) {
-    std::fprintf(stderr, "usage: scale_benchmark AGENTS OIDS WINDOW HOSTS PASSES [--silent-tenth]\n");
+    std::fprintf(stderr,
+                 "usage: scale_benchmark AGENTS OIDS WINDOW HOSTS PASSES [--silent-tenth]\n");
     return 2;
   }
   const int agents = std::atoi(argv[1]);
@@ -170,9 +172,8 @@ int Main(int argc, char** argv) {
   const std::string name = std::to_string(agents) + " agents x " + std::to_string(oids) +
                            " OIDs, /p" + std::to_string(window) +
                            (silent_tenth ? ", 10 % silent" : "");
-  std::printf("| %s | pass (median of %d) | %.2f s (first pass %.2f s%s) |\n", name.c_str(),
-              passes, Median(walls), first_pass,
-              silent_tenth ? ", time-out 5 s" : "");
+  std::printf("| %s | pass (median of %d) | %.2f s (first pass %.2f s%s) |\n", name.c_str(), passes,
+              Median(walls), first_pass, silent_tenth ? ", time-out 5 s" : "");
   std::printf("| %s | task CPU per agent per pass | %s (%.2f s per pass) |\n", name.c_str(),
               Micro(per_agent).c_str(), Median(cpus));
   std::printf("| %s | raw UDP floor per exchange, same run | %s; task / floor %.1f |\n",
@@ -185,4 +186,6 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace zelsnmp::bench
 
-int main(int argc, char** argv) { return zelsnmp::bench::Main(argc, argv); }
+int main(int argc, char** argv) {
+  return zelsnmp::bench::Main(argc, argv);
+}

@@ -197,10 +197,9 @@ void AgentPoller::NoteReceiveQueue(const RequestWindow& window) {
   const std::size_t limit = window.limit();
   if (limit < window.capacity() && (logged_limit_ == 0 || limit < logged_limit_)) {
     logged_limit_ = limit;
-    const std::string line = WindowNarrowedLine(window.capacity(), limit,
-                                                window.granted_receive_buffer(),
-                                                window.wanted_receive_buffer(),
-                                                SocketApi().receive_buffer_limit);
+    const std::string line =
+        WindowNarrowedLine(window.capacity(), limit, window.granted_receive_buffer(),
+                           window.wanted_receive_buffer(), SocketApi().receive_buffer_limit);
     m_printf("%s", line.c_str(), 0, 0, 0, 0);
   }
   const std::int64_t dropped = window.DroppedDatagrams();

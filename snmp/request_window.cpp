@@ -54,8 +54,7 @@ std::size_t RequestWindow::limit() const {
   const std::size_t answer = largest_answer_ != 0 ? largest_answer_ : estimated_answer_;
   if (granted_ <= 0 || answer == 0) return capacity_;
   const long long fit = granted_ / QueueRoom(answer);
-  return static_cast<std::size_t>(
-      std::clamp<long long>(fit, 1, static_cast<long long>(capacity_)));
+  return static_cast<std::size_t>(std::clamp<long long>(fit, 1, static_cast<long long>(capacity_)));
 }
 
 long long RequestWindow::wanted_receive_buffer() const {
@@ -139,9 +138,9 @@ bool RequestWindow::Send(TSNMPRec& query, const RequestTarget& target, std::size
                                          ? Clock::time_point::max()
                                          : Clock::now() + try_time;
   if (largest_answer_ == 0) {
-    estimated_answer_ = std::max(estimated_answer_,
-                                 datagram.size() + kEstimatedValueBytes *
-                                                       static_cast<std::size_t>(query.BindingCount()));
+    const auto bindings = static_cast<std::size_t>(query.BindingCount());
+    estimated_answer_ =
+        std::max(estimated_answer_, datagram.size() + kEstimatedValueBytes * bindings);
   }
   if (tries_left == 0 || deadline == Clock::time_point::max() || target.security != nullptr) {
     datagram.clear();

@@ -310,7 +310,9 @@ TEST(RequestWindowTest, ReceiveQueueOfLittleRoomNarrowsTheWindowAndLosesNoAnswer
     }
     std::vector<Responder::Request> requests;
     for (std::size_t i = window.in_flight(); i > 0; --i) requests.push_back(responder.Next());
-    for (const Responder::Request& request : requests) responder.Answer(request, std::string(200, 'v'));
+    for (const Responder::Request& request : requests) {
+      responder.Answer(request, std::string(200, 'v'));
+    }
     std::this_thread::sleep_for(50ms);  // every answer is queued before the first read
     for (const SettledRequest& outcome : SettleAll(window)) {
       ASSERT_TRUE(outcome.answered) << outcome.tag;
