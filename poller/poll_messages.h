@@ -8,6 +8,8 @@
 #ifndef ZELSNMP_POLLER_POLL_MESSAGES_H_
 #define ZELSNMP_POLLER_POLL_MESSAGES_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "poller/agent_options.h"
@@ -43,6 +45,14 @@ std::string OptionMistakeLine(const OptionMistake& mistake);
 std::string UsmRefusalLine(const std::string& section, const UsmStatus& status);
 // The message line of a v3 agent that answers again after refusing.
 std::string UsmAnswersAgainLine(const std::string& section);
+
+// The message line of a window of `capacity` requests narrowed to `limit` because the socket's
+// receive queue was granted `granted` bytes of the `wanted`, naming the system `setting` that
+// caps it (none when empty).
+std::string WindowNarrowedLine(std::size_t capacity, std::size_t limit, long long granted,
+                               long long wanted, const std::string& setting);
+// The error line of `count` datagrams the system dropped for want of room in the receive queue.
+std::string AnswersDroppedLine(std::int64_t count);
 
 }  // namespace zelsnmp
 
