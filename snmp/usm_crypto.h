@@ -3,8 +3,8 @@
 // authentication protocol (whole or incremental), its HMAC, and the three ciphers the privacy
 // protocols run (DES-CBC, triple-DES EDE CBC, AES in 128-bit cipher feedback mode).
 //
-// One cryptographic library serves these operations, in one source file; nothing else in the
-// system calls it. The library is started on first use (once per process): linked with the
+// One cryptographic library serves these operations, in one source file with a binding of the
+// library per platform; nothing else in the system calls it. The library is started on first use (once per process): linked with the
 // program, or on Windows loaded then from the DLLs beside the program, so that a program that
 // never runs SNMPv3 needs none of its files. When it cannot be started, every operation here
 // fails (empty result or false), CryptoLibraryReady() says so and CryptoLibraryProblem() names
