@@ -46,8 +46,8 @@ std::string CryptoUnavailableLine(const CryptoLibraryFault& fault) {
   std::string why;
   switch (fault.kind) {
     case CryptoLibraryFault::Kind::kFilesMissing:
-      why = (fault.files.size() == 1 ? "нет файла " : "нет файлов ") + files +
-            " рядом с программой";
+      why =
+          (fault.files.size() == 1 ? "нет файла " : "нет файлов ") + files + " рядом с программой";
       break;
     case CryptoLibraryFault::Kind::kNotLoaded:
       why = "файл " + files + " не загружается (ошибка " + fault.detail + ")";

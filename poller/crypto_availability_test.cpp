@@ -20,9 +20,8 @@ AgentEntry Agent(const std::string& section, int version, bool mistaken) {
 
 TEST(CryptoAvailability, OnlyPolledVersion3AgentsAreSetAside) {
   PollConfig config;
-  config.agents = {Agent("v2c", 2, false), Agent("v3", 3, false),
-                   Agent("v3 mistaken", 3, true), Agent("v2c mistaken", 2, true),
-                   Agent("v3 again", 3, false)};
+  config.agents = {Agent("v2c", 2, false), Agent("v3", 3, false), Agent("v3 mistaken", 3, true),
+                   Agent("v2c mistaken", 2, true), Agent("v3 again", 3, false)};
   ASSERT_TRUE(HasVersion3Agent(config));
   EXPECT_EQ(SetAsideVersion3Agents(config), 2u);
   const bool mistaken_after[] = {false, true, true, true, true};

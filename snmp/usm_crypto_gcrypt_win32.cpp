@@ -41,8 +41,8 @@ std::optional<GcryptEntries> BindGcrypt(CryptoLibraryFault& fault) {
     return std::nullopt;
   }
   if (gpg_error.handle == nullptr) {
-    fault = {CryptoLibraryFault::Kind::kNotLoaded, {kGpgErrorFile},
-             std::to_string(gpg_error.error)};
+    fault = {
+        CryptoLibraryFault::Kind::kNotLoaded, {kGpgErrorFile}, std::to_string(gpg_error.error)};
     return std::nullopt;
   }
   const ProgramLibrary gcrypt = LoadLibraryBesideProgram(kGcryptFile);

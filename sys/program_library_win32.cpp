@@ -58,8 +58,8 @@ ProgramLibrary LoadLibraryBesideProgram(std::string_view file_name) {
   // A missing dependency must not stop an unattended task at a dialog box.
   DWORD previous_mode = 0;
   const bool mode_set = SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous_mode) != 0;
-  HMODULE module = LoadLibraryExW(
-      file.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  HMODULE module = LoadLibraryExW(file.c_str(), nullptr,
+                                  LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
   // A Windows without those search flags refuses them: its dependencies are then searched from
   // the library's own folder on.
   if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
