@@ -125,7 +125,8 @@ class DeviceFitEndToEndTest : public testing::Test {
 
 TEST_F(DeviceFitEndToEndTest, EachDeviceProblemIsFittedByItsOptions) {
   // The test process's network namespace is its own: the address is new there.
-  ASSERT_EQ(std::system(("ip -6 addr add " + kIPv6HostAddress + "/128 dev lo nodad").c_str()), 0);
+  const std::string added = testing_support::AddLoopbackIPv6Address(kIPv6HostAddress);
+  ASSERT_TRUE(added.empty()) << added;
   std::vector<std::unique_ptr<AgentProcess>> agents;
   std::string config;
   std::string last_line;

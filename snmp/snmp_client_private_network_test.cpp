@@ -12,7 +12,6 @@
 #include "snmp/request_window.h"
 #include "snmp/scripted_responder.h"
 #include "snmp/snmp_client.h"
-#include "testing/peer_programs.h"
 #include "testing/private_network.h"
 
 namespace zelsnmp {
@@ -29,8 +28,8 @@ class PrivateNetworkIPv6Test : public ::testing::Test {
   void SetUp() override {
     const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
     if (!reason.empty()) GTEST_SKIP() << reason;
-    // Added once per process; a second time it is there already.
-    testing_support::RunShell("ip -6 addr add " + kHostAddress + "/128 dev lo nodad 2>/dev/null");
+    const std::string added = testing_support::AddLoopbackIPv6Address(kHostAddress);
+    ASSERT_TRUE(added.empty()) << added;
   }
 };
 
