@@ -163,11 +163,12 @@ class WaitRecorder {
     }
     return of;
   }
-  // Those of them that ended because their time-out passed.
+  // Those of them that waited out a time-out: not the polls (a time-out of 0) that found
+  // nothing queued.
   static std::vector<RecordedWait> TimedOutOf(SocketHandle handle) {
     std::vector<RecordedWait> timed_out;
     for (const RecordedWait& wait : Of(handle)) {
-      if (wait.result == 0) timed_out.push_back(wait);
+      if (wait.result == 0 && wait.timeout_ms != 0) timed_out.push_back(wait);
     }
     return timed_out;
   }

@@ -1,10 +1,12 @@
 #include "snmp/snmp_client.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <ostream>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -21,7 +23,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using testing_support::AgentProcess;
 using testing_support::LogField;
+using testing::RecordedWait;
+using testing::ScopedSocketInterface;
 using testing::ScriptedResponder;
+using testing::WaitRecorder;
+using testing::WaitRecordingBinding;
 
 const std::string kSysDescr = "1.3.6.1.2.1.1.1.0";
 const std::string kSysUpTime = "1.3.6.1.2.1.1.3.0";
@@ -165,14 +171,20 @@ TEST_F(SNMPSendTest, LateAnswerToEarlierRequestIsDroppedAndTheRightOneTaken) {
 }
 
 TEST_F(SNMPSendTest, SilentAgentCostsOneTimeoutAndLeavesTheFailedState) {
+  ScopedSocketInterface recorded(WaitRecordingBinding());
   AgentProcess silent("127.0.0.2:0", AgentData("silent", "1"), {"--silent"});
   ASSERT_TRUE(silent.listening());
   PrepareQuery(client_, silent, {kSysDescr});
   auto start = Clock::now();
   EXPECT_FALSE(client_.SendQuery());
-  long long elapsed = MillisecondsSince(start);
-  EXPECT_GE(elapsed, kShortTimeoutMs - 10);
-  EXPECT_LT(elapsed, kShortTimeoutMs + 1500);
+  EXPECT_GE(MillisecondsSince(start), kShortTimeoutMs - 10);
+  // At most one wait ran out (none when a loaded machine passed the deadline before the
+  // wait began), and none was meant to last longer than the time-out: read from what the
+  // socket asked the platform, not from the time the machine took.
+  EXPECT_LE(WaitRecorder::TimedOutOf(client_.Sock().Handle()).size(), 1u);
+  for (const RecordedWait& wait : WaitRecorder::Of(client_.Sock().Handle())) {
+    EXPECT_LE(wait.timeout_ms, kShortTimeoutMs);
+  }
   EXPECT_EQ(client_.LastErrorCode(), kSocketErrorTimedOut);
   EXPECT_EQ(client_.LastErrorText(), "Connection timed out");
   EXPECT_EQ(client_.Sock().LastErrorCode(), kSocketErrorTimedOut);
@@ -306,6 +318,7 @@ TEST_F(SNMPSendTest, ValuesExceptionsAndErrorStatusKeepTheirTags) {
 
 // One deadline for the whole wait: datagrams that are not the answer do not lengthen it.
 TEST_F(SNMPSendTest, StreamOfOtherDatagramsDoesNotExtendTheWait) {
+  ScopedSocketInterface recorded(WaitRecordingBinding());
   AgentProcess silent("127.0.0.2:0", AgentData("silent", "1"), {"--silent"});
   AgentProcess plain("127.0.0.3:0", AgentData("plain", "1"));
   ASSERT_TRUE(silent.listening() && plain.listening());
@@ -316,26 +329,43 @@ TEST_F(SNMPSendTest, StreamOfOtherDatagramsDoesNotExtendTheWait) {
   const std::string client_sender = SenderOf(lines[0]);
   const std::string client_port = client_sender.substr(client_sender.rfind(':') + 1);
 
-  std::atomic<bool> done{false};
-  std::thread noise([&] {
-    TUDPBlockSocket sender;
-    sender.BindLocal("127.0.0.5", "0");
-    sender.ConnectTo("127.0.0.1", client_port);
-    auto stop_at = Clock::now() + std::chrono::milliseconds(kShortTimeoutMs * 8);
-    while (!done && Clock::now() < stop_at) {
-      sender.SendDatagram("GARBAGE");
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+  // Ahead of each of the client's first waits, at least kPauseMs pass and then a datagram
+  // that is not the answer arrives, which ends that wait. The deadline was set before the
+  // first pause, so a wait after `pauses` of them can be meant for at most the time-out less
+  // the pauses: a wait that the stream lengthened asks for more.
+  constexpr int kPauseMs = 40;
+  constexpr int kStream = 5;
+  TUDPBlockSocket sender;
+  sender.BindLocal("127.0.0.5", "0");
+  sender.ConnectTo("127.0.0.1", client_port);
+  const SocketHandle client_socket = client_.Sock().Handle();
+  struct Asked {
+    int timeout_ms;
+    int pauses;
+  };
+  std::vector<Asked> asked;
+  int pauses = 0;
+  WaitRecorder::SetBefore([&](SocketHandle handle, int timeout_ms) {
+    if (handle != client_socket) return;
+    asked.push_back({timeout_ms, pauses});
+    if (timeout_ms == 0 || pauses == kStream) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+    sender.SendDatagram("GARBAGE");
+    ++pauses;
   });
   PrepareQuery(client_, silent, {kSysDescr});
   auto start = Clock::now();
   EXPECT_FALSE(client_.SendQuery());
   long long elapsed = MillisecondsSince(start);
-  done = true;
-  noise.join();
+  WaitRecorder::SetBefore(nullptr);
   EXPECT_EQ(client_.LastErrorCode(), kSocketErrorTimedOut);
   EXPECT_GE(elapsed, kShortTimeoutMs - 10);
-  EXPECT_LT(elapsed, kShortTimeoutMs * 4);
+  // Fewer than kStream when a loaded machine stretched the pauses past the deadline.
+  EXPECT_GE(pauses, 1);
+  for (const Asked& wait : asked) {
+    EXPECT_LE(wait.timeout_ms, kShortTimeoutMs - wait.pauses * kPauseMs) << wait.pauses;
+  }
+  EXPECT_LE(WaitRecorder::TimedOutOf(client_socket).size(), 1u);
   EXPECT_EQ(client_.Buffer, "");
   ExpectFailedReceiveState(client_);
 }
@@ -400,6 +430,7 @@ TEST_P(SNMPSendRetryTest, SameDatagramAgainUntilTheLastDeadline) {
   const RetryCase& c = GetParam();
   const std::string address(WithoutIPv6Brackets(c.host));
   if (address == "::1" && !testing::IPv6LoopbackAvailable()) GTEST_SKIP() << "no ::1 here";
+  ScopedSocketInterface recorded(WaitRecordingBinding());
   ScriptedResponder responder(address, {{kSysDescr, {c.dropped, std::chrono::milliseconds(c.delay_ms)}}});
   ASSERT_TRUE(responder.listening());
   TSNMPSend client;
@@ -422,7 +453,12 @@ TEST_P(SNMPSendRetryTest, SameDatagramAgainUntilTheLastDeadline) {
     const int all_tries_ms = (c.retries + 1) * c.timeout_ms;
     EXPECT_EQ(client.LastErrorCode(), kSocketErrorTimedOut);
     EXPECT_GE(elapsed, all_tries_ms - 10);
-    EXPECT_LT(elapsed, all_tries_ms + 1000);
+    // Each try waited out at most once, and no wait was meant to last longer than a try.
+    const SocketHandle socket = address == "::1" ? client.Sock6().Handle() : client.Sock().Handle();
+    EXPECT_LE(static_cast<int>(WaitRecorder::TimedOutOf(socket).size()), c.retries + 1);
+    for (const RecordedWait& wait : WaitRecorder::Of(socket)) {
+      EXPECT_LE(wait.timeout_ms, c.timeout_ms);
+    }
     ExpectFailedReceiveState(client);
   }
 }
