@@ -1,6 +1,6 @@
 // The configuration check's probe against agent simulators on port 161, in the test process's
 // own network namespace (testing/private_network_main.cpp): per line what the task would write
-// and why, a silent agent costing its time-out once, and the probe's findings.
+// and why, a silent agent costing the time-outs of two requests only, and the probe's findings.
 
 #include <chrono>
 #include <memory>
