@@ -1,7 +1,6 @@
 #include "snmp/snmp_client.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <ostream>
 #include <set>
