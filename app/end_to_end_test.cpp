@@ -12,7 +12,6 @@
 #include <chrono>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -265,7 +264,7 @@ TEST_F(EndToEndTest, SectionWithoutLinesOnlyTracesTheAnswer) {
 TEST_F(EndToEndTest, SilentAgentIsFlaggedAndTheOthersStillPolled) {
   const std::string data = kUptime + "|67|7\n";
   StartAgent("127.0.0.2", data);
-  StartAgent("127.0.0.3", data, {"--silent"});
+  AgentProcess& silent = StartAgent("127.0.0.3", data, {"--silent"});
   StartAgent("127.0.0.4", data);
   StartTask("[127.0.0.2]\n#TS1:1:1=" + kUptime + "\n[127.0.0.3]\n#TC2:1:1=" + kUptime +
             "\n#TS2:1:2=" + kUptime + "\n#TT2:1:3=" + kUptime + "\n[127.0.0.4]\n#TS3:1:1=" +
@@ -281,8 +280,10 @@ TEST_F(EndToEndTest, SilentAgentIsFlaggedAndTheOthersStillPolled) {
   ASSERT_EQ(journal.size(), 4u);
   const double pass_seconds = journal[3].SecondOfDay() - journal[0].SecondOfDay();
   RecordProperty("pass_seconds", std::to_string(pass_seconds));
+  // The time-out is held from below only; that it is paid once, not per try, is counted in
+  // the requests the silent agent received rather than in the time a loaded machine took.
   EXPECT_GE(pass_seconds, 4.9);
-  EXPECT_LE(pass_seconds, 7.0);
+  EXPECT_EQ(silent.Requests(1).size(), 1u);
   EXPECT_NE(Log("debug.log").find("Ответ от 127.0.0.2\r\n1.3.6.1.2.1.1.3.0(#TS1:1:1)=7\r\n"
                                   "Нет ответа от 127.0.0.3\r\nОтвет от 127.0.0.4\r\n"),
             std::string::npos)
@@ -317,18 +318,24 @@ TEST_F(EndToEndTest, LateAnswerIsNeverWritten) {
 }
 
 // SIGTERM during a pass: the pass ends first, then the task stops in order.
+// The signal goes out once the silent agent has the request, so the task is in the pass's
+// five-second wait for the answer. That the wait is not cut short is held from below, from the
+// task's start, which comes before the request's send however loaded the machine: no earlier
+// than the time-out after it. That the task then stops without its five one-second waits is
+// an upper bound with a margin of seconds over a stop that takes milliseconds after the pass:
+// a task that waited them out would stop ten seconds after the request, the bound is nine.
 TEST_F(EndToEndTest, SigtermDuringAPassStopsAfterIt) {
-  StartAgent("127.0.0.2", kUptime + "|67|7\n", {"--silent"});
+  AgentProcess& silent = StartAgent("127.0.0.2", kUptime + "|67|7\n", {"--silent"});
   StartTask("[127.0.0.2]\n#TC1:1:1=" + kUptime + "\n");
   ASSERT_TRUE(WaitForDebug(kPassStarted));
-  std::this_thread::sleep_for(500ms);
+  ASSERT_EQ(silent.Requests(1).size(), 1u);
   const auto signalled = std::chrono::steady_clock::now();
   const int status = StopTask();
-  const auto stop_took = std::chrono::steady_clock::now() - signalled;
+  const auto stopped = std::chrono::steady_clock::now();
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_GE(stop_took, 3s) << "the silent agent's time-out is waited out";
-  EXPECT_LE(stop_took, 8s);
+  EXPECT_GE(stopped - started_, 5s) << "the silent agent's time-out is waited out";
+  EXPECT_LE(stopped - signalled, 9s);
   EXPECT_EQ(WritesTo(Journal(), "1:1:1"), One("slSetStatusFlags 0x0001"));
   EXPECT_EQ(Log("debug.log").find(kPassStarted), Log("debug.log").rfind(kPassStarted))
       << "only one pass";
@@ -339,7 +346,10 @@ TEST_F(EndToEndTest, SigtermDuringAPassStopsAfterIt) {
   EXPECT_TRUE(trace.ends_with(" state 2\n")) << trace;
 }
 
-// The first pass at once, the next after five one-second waits.
+// The first pass at once, the next after five one-second waits. The upper bounds are what the
+// test is about and are wide: the first pass comes milliseconds after the start, against five
+// seconds allowed; passes ten seconds apart (twice the waits) fail, five plus a loaded
+// machine's delays pass.
 TEST_F(EndToEndTest, PassesComeAboutFiveSecondsApart) {
   StartAgent("127.0.0.2", kUptime + "|67|7\n");
   StartTask("[127.0.0.2]\n#TS1:1:1=" + kUptime + "\n");
@@ -353,7 +363,7 @@ TEST_F(EndToEndTest, PassesComeAboutFiveSecondsApart) {
   ASSERT_EQ(journal.size(), 2u);
   const double apart = journal[1].SecondOfDay() - journal[0].SecondOfDay();
   EXPECT_GE(apart, 4.5);
-  EXPECT_LE(apart, 7.0);
+  EXPECT_LE(apart, 9.0);
 }
 
 }  // namespace

@@ -21,6 +21,8 @@ using testing::LegacyBinding;
 using testing::ScopedSocketInterface;
 using testing::UnresolvableHostBinding;
 using testing::WaitForPending;
+using testing::WaitRecorder;
+using testing::WaitRecordingBinding;
 
 using StatusLog = std::vector<std::pair<THookSocketReason, std::string>>;
 
@@ -192,6 +194,8 @@ struct PortUnreachable {
     table.last_error = []() -> std::int32_t {
       return reported ? kSocketErrorConnectionReset : platform.last_error();
     };
+    WaitRecorder::Clear();
+    WaitRecorder::Apply(table);
     return true;
   }
   static const SocketInterfaceBinding& Binding() {
@@ -208,9 +212,10 @@ TEST(UDPBlockSocketTest, PendingPortUnreachableIsReportedOnceAsReset) {
   BindConnectSend(client, "127.0.0.1", agent.Port(), "q");
   ASSERT_EQ(agent.socket.ReceiveDatagram(2000), "q");
   PortUnreachable::pending = true;
-  Clock::time_point start = Clock::now();
   EXPECT_EQ(client.ReceiveDatagram(5000), "");
-  EXPECT_LT(MillisecondsSince(start), 2000);
+  // The pending error ended the wait; none waited out its time-out.
+  EXPECT_EQ(WaitRecorder::Of(client.Handle()).size(), 1u);
+  EXPECT_TRUE(WaitRecorder::TimedOutOf(client.Handle()).empty());
   EXPECT_EQ(client.LastErrorCode(), 10054);
   EXPECT_EQ(client.LastErrorText(), "Connection reset by peer");
   // The error was taken by that receive: the next answer is read as usual.
@@ -221,6 +226,7 @@ TEST(UDPBlockSocketTest, PendingPortUnreachableIsReportedOnceAsReset) {
 }
 
 TEST(UDPBlockSocketTest, ShortTimeoutGivesTimedOut) {
+  ScopedSocketInterface recorded(WaitRecordingBinding());
   Peer silent("127.0.0.1");
   StatusLog log;  // outlives the socket, whose destructor still reports
   TUDPBlockSocket client;
@@ -228,9 +234,15 @@ TEST(UDPBlockSocketTest, ShortTimeoutGivesTimedOut) {
   Record(client, log);
   Clock::time_point start = Clock::now();
   EXPECT_EQ(client.ReceiveDatagram(100), "");
-  long long elapsed = MillisecondsSince(start);
-  EXPECT_GE(elapsed, 90);
-  EXPECT_LT(elapsed, 3000);
+  // A lower bound holds on a monotonic clock however loaded the machine; how long the
+  // receive meant to wait is what it asked the platform for.
+  EXPECT_GE(MillisecondsSince(start), 90);
+  int waited_ms = 0;
+  for (const testing::RecordedWait& wait : WaitRecorder::Of(client.Handle())) {
+    waited_ms += wait.timeout_ms;
+  }
+  EXPECT_EQ(waited_ms, 100);
+  EXPECT_FALSE(WaitRecorder::TimedOutOf(client.Handle()).empty());
   EXPECT_EQ(client.LastErrorCode(), 10060);
   EXPECT_EQ(client.LastErrorText(), "Connection timed out");
   ASSERT_FALSE(log.empty());
@@ -253,13 +265,15 @@ TEST(UDPBlockSocketTest, RaiseExceptTurnsTimeOutIntoException) {
 }
 
 TEST(UDPBlockSocketTest, ZeroTimeoutOnlyPolls) {
+  ScopedSocketInterface recorded(WaitRecordingBinding());
   Peer agent("127.0.0.1");
   TUDPBlockSocket client;
   BindConnectSend(client, "127.0.0.1", agent.Port(), "q");
-  Clock::time_point start = Clock::now();
   EXPECT_EQ(client.ReceiveDatagram(0), "");
-  EXPECT_LT(MillisecondsSince(start), 1000);
   EXPECT_EQ(client.LastErrorCode(), 10060);
+  for (const testing::RecordedWait& wait : WaitRecorder::Of(client.Handle())) {
+    EXPECT_EQ(wait.timeout_ms, 0);
+  }
 
   ASSERT_EQ(agent.socket.ReceiveDatagram(2000), "q");
   agent.socket.SendDatagram("queued");
@@ -269,6 +283,7 @@ TEST(UDPBlockSocketTest, ZeroTimeoutOnlyPolls) {
 }
 
 TEST(UDPBlockSocketTest, StopFlagFromHeartbeatEndsWait) {
+  ScopedSocketInterface recorded(WaitRecordingBinding());
   Peer silent("127.0.0.1");
   TUDPBlockSocket client;
   BindConnectSend(client, "127.0.0.1", silent.Port(), "q");
@@ -277,10 +292,12 @@ TEST(UDPBlockSocketTest, StopFlagFromHeartbeatEndsWait) {
   client.OnHeartbeat = [&heartbeats](TBlockSocket& sender) {
     if (++heartbeats == 3) sender.StopFlag = true;
   };
-  Clock::time_point start = Clock::now();
   EXPECT_EQ(client.ReceiveDatagram(60000), "");
-  EXPECT_LT(MillisecondsSince(start), 10000);
   EXPECT_EQ(heartbeats, 3);
+  // The minute was waited in heartbeat slices, and no slice followed the third heartbeat.
+  const std::vector<testing::RecordedWait> waits = WaitRecorder::Of(client.Handle());
+  EXPECT_LE(waits.size(), 3u);
+  for (const testing::RecordedWait& wait : waits) EXPECT_LE(wait.timeout_ms, 10);
   EXPECT_FALSE(client.StopFlag);
   EXPECT_EQ(client.LastErrorCode(), 10060);
 }
@@ -444,11 +461,12 @@ TEST(UDPBlockSocketTest, WaitAnyReadableAndSendAgainToAKeptAddress) {
 }
 
 TEST(UDPBlockSocketTest, ReceiveOnUnopenedSocketFailsAtOnce) {
+  ScopedSocketInterface recorded(WaitRecordingBinding());
   TUDPBlockSocket socket;
-  Clock::time_point start = Clock::now();
   EXPECT_EQ(socket.ReceiveDatagram(5000), "");
-  EXPECT_LT(MillisecondsSince(start), 2000);
   EXPECT_NE(socket.LastErrorCode(), 0);
+  // Whatever was asked of the platform failed at once instead of waiting out the time-out.
+  EXPECT_TRUE(WaitRecorder::TimedOutOf(socket.Handle()).empty());
 }
 
 }  // namespace

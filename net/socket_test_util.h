@@ -5,9 +5,12 @@
 #define ZELSNMP_NET_SOCKET_TEST_UTIL_H_
 
 #include <chrono>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "net/block_socket.h"
 #include "net/socket_api.h"
@@ -108,6 +111,82 @@ inline const SocketInterfaceBinding& UnresolvableHostBinding() {
         bool loaded = PlatformSocketInterfaceBinding().load_library(name, table);
         platform_get_address_info = table.get_address_info;
         table.get_address_info = LookupWithUnresolvableHost;
+        return loaded;
+      },
+      nullptr, PlatformSocketInterfaceBinding().free_libraries};
+  return binding;
+}
+
+// A wait of a socket for a datagram, as the platform was asked for it and answered.
+struct RecordedWait {
+  SocketHandle handle;
+  int timeout_ms;
+  int result;  // > 0 readable, 0 the time-out passed, < 0 failed
+};
+
+// Records every wait_readable of the table it is applied to, from any thread, so that a test
+// tells how long a socket was willing to wait, and whether a wait ended by its time-out, from
+// what the socket asked the platform rather than from the time the machine took. `before`,
+// when set, runs ahead of each wait on the waiting thread.
+class WaitRecorder {
+ public:
+  static void Apply(SocketInterface& table) {
+    platform_wait_ = table.wait_readable;
+    table.wait_readable = [](SocketHandle handle, int timeout_ms) {
+      std::function<void(SocketHandle, int)> before;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        before = before_;
+      }
+      if (before) before(handle, timeout_ms);
+      const int result = platform_wait_(handle, timeout_ms);
+      std::lock_guard<std::mutex> lock(mutex_);
+      waits_.push_back({handle, timeout_ms, result});
+      return result;
+    };
+  }
+  static void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    waits_.clear();
+    before_ = nullptr;
+  }
+  static void SetBefore(std::function<void(SocketHandle, int)> before) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    before_ = std::move(before);
+  }
+  // The waits of `handle` so far, in order.
+  static std::vector<RecordedWait> Of(SocketHandle handle) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<RecordedWait> of;
+    for (const RecordedWait& wait : waits_) {
+      if (wait.handle == handle) of.push_back(wait);
+    }
+    return of;
+  }
+  // Those of them that waited out a time-out: not the polls (a time-out of 0) that found
+  // nothing queued.
+  static std::vector<RecordedWait> TimedOutOf(SocketHandle handle) {
+    std::vector<RecordedWait> timed_out;
+    for (const RecordedWait& wait : Of(handle)) {
+      if (wait.result == 0 && wait.timeout_ms != 0) timed_out.push_back(wait);
+    }
+    return timed_out;
+  }
+
+ private:
+  static inline int (*platform_wait_)(SocketHandle, int) = nullptr;
+  static inline std::mutex mutex_;
+  static inline std::vector<RecordedWait> waits_;
+  static inline std::function<void(SocketHandle, int)> before_;
+};
+
+// The platform's table with its waits recorded; the record starts empty.
+inline const SocketInterfaceBinding& WaitRecordingBinding() {
+  static const SocketInterfaceBinding binding{
+      [](std::string_view name, SocketInterface& table) {
+        const bool loaded = PlatformSocketInterfaceBinding().load_library(name, table);
+        WaitRecorder::Clear();
+        if (loaded) WaitRecorder::Apply(table);
         return loaded;
       },
       nullptr, PlatformSocketInterfaceBinding().free_libraries};

@@ -28,6 +28,10 @@ class ScriptedResponder {
   struct Script {
     int dropped = 0;                     // the first tries taken are not answered
     std::chrono::milliseconds delay{0};  // the answer to the next one goes out this late
+    // When later than that try: the answer is held until this many tries were taken, and its
+    // delay counts from the last of them. The order of the answer and the later tries then
+    // follows from the exchange, not from the time a loaded machine takes.
+    int held_until_try = 0;
   };
 
   // `port` "0" lets the platform choose.
@@ -48,11 +52,22 @@ class ScriptedResponder {
 
   bool listening() const { return listening_; }
   const std::string& port() const { return port_; }
-  // The datagrams of the requests for `oid` taken so far, in order.
-  std::vector<std::string> Tries(const std::string& oid) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto found = tries_.find(oid);
-    return found == tries_.end() ? std::vector<std::string>() : found->second;
+  // The datagrams of the requests for `oid` taken so far, in order, after waiting up to ten
+  // seconds until at least `at_least` were: a try sent is on the socket, but the responder's
+  // thread may not have taken it yet.
+  std::vector<std::string> Tries(const std::string& oid, std::size_t at_least = 0) const {
+    const Clock::time_point give_up = Clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = tries_.find(oid);
+        if (found != tries_.end() && found->second.size() >= at_least) return found->second;
+        if (Clock::now() >= give_up) {
+          return found == tries_.end() ? std::vector<std::string>() : found->second;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
   // The local ports the requests came from, in order.
   std::vector<std::uint16_t> SenderPorts() const {
@@ -93,6 +108,12 @@ class ScriptedResponder {
       taken = static_cast<int>(tries_[oid].size());
     }
     const Script script = scripts_.count(oid) ? scripts_.at(oid) : Script();
+    auto held = held_.find(oid);
+    if (held != held_.end() && taken == script.held_until_try) {
+      due.push_back({Clock::now() + script.delay, held->second.answer, held->second.to});
+      held_.erase(held);
+      return;
+    }
     if (taken != script.dropped + 1) return;
     TSNMPRec answer;
     answer.Version = request.Version;
@@ -100,6 +121,10 @@ class ScriptedResponder {
     answer.PDUType = PduResponse;
     answer.ID = request.ID;
     answer.AddBinding(oid, "answer to " + oid, TagOctetString);
+    if (script.held_until_try > taken) {
+      held_[oid] = {Clock::time_point(), answer.EncodeMessage(), socket_.RemoteAddress()};
+      return;
+    }
     due.push_back({Clock::now() + script.delay, answer.EncodeMessage(), socket_.RemoteAddress()});
   }
 
@@ -110,6 +135,7 @@ class ScriptedResponder {
   mutable std::mutex mutex_;
   std::map<std::string, std::vector<std::string>> tries_;
   std::vector<std::uint16_t> sender_ports_;
+  std::map<std::string, Due> held_;  // the responder thread's own
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

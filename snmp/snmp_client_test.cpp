@@ -1,10 +1,11 @@
 #include "snmp/snmp_client.h"
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <ostream>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using testing_support::AgentProcess;
 using testing_support::LogField;
+using testing::RecordedWait;
+using testing::ScopedSocketInterface;
 using testing::ScriptedResponder;
+using testing::WaitRecorder;
+using testing::WaitRecordingBinding;
 
 const std::string kSysDescr = "1.3.6.1.2.1.1.1.0";
 const std::string kSysUpTime = "1.3.6.1.2.1.1.3.0";
@@ -165,14 +170,20 @@ TEST_F(SNMPSendTest, LateAnswerToEarlierRequestIsDroppedAndTheRightOneTaken) {
 }
 
 TEST_F(SNMPSendTest, SilentAgentCostsOneTimeoutAndLeavesTheFailedState) {
+  ScopedSocketInterface recorded(WaitRecordingBinding());
   AgentProcess silent("127.0.0.2:0", AgentData("silent", "1"), {"--silent"});
   ASSERT_TRUE(silent.listening());
   PrepareQuery(client_, silent, {kSysDescr});
   auto start = Clock::now();
   EXPECT_FALSE(client_.SendQuery());
-  long long elapsed = MillisecondsSince(start);
-  EXPECT_GE(elapsed, kShortTimeoutMs - 10);
-  EXPECT_LT(elapsed, kShortTimeoutMs + 1500);
+  EXPECT_GE(MillisecondsSince(start), kShortTimeoutMs - 10);
+  // At most one wait ran out (none when a loaded machine passed the deadline before the
+  // wait began), and none was meant to last longer than the time-out: read from what the
+  // socket asked the platform, not from the time the machine took.
+  EXPECT_LE(WaitRecorder::TimedOutOf(client_.Sock().Handle()).size(), 1u);
+  for (const RecordedWait& wait : WaitRecorder::Of(client_.Sock().Handle())) {
+    EXPECT_LE(wait.timeout_ms, kShortTimeoutMs);
+  }
   EXPECT_EQ(client_.LastErrorCode(), kSocketErrorTimedOut);
   EXPECT_EQ(client_.LastErrorText(), "Connection timed out");
   EXPECT_EQ(client_.Sock().LastErrorCode(), kSocketErrorTimedOut);
@@ -306,6 +317,7 @@ TEST_F(SNMPSendTest, ValuesExceptionsAndErrorStatusKeepTheirTags) {
 
 // One deadline for the whole wait: datagrams that are not the answer do not lengthen it.
 TEST_F(SNMPSendTest, StreamOfOtherDatagramsDoesNotExtendTheWait) {
+  ScopedSocketInterface recorded(WaitRecordingBinding());
   AgentProcess silent("127.0.0.2:0", AgentData("silent", "1"), {"--silent"});
   AgentProcess plain("127.0.0.3:0", AgentData("plain", "1"));
   ASSERT_TRUE(silent.listening() && plain.listening());
@@ -316,26 +328,43 @@ TEST_F(SNMPSendTest, StreamOfOtherDatagramsDoesNotExtendTheWait) {
   const std::string client_sender = SenderOf(lines[0]);
   const std::string client_port = client_sender.substr(client_sender.rfind(':') + 1);
 
-  std::atomic<bool> done{false};
-  std::thread noise([&] {
-    TUDPBlockSocket sender;
-    sender.BindLocal("127.0.0.5", "0");
-    sender.ConnectTo("127.0.0.1", client_port);
-    auto stop_at = Clock::now() + std::chrono::milliseconds(kShortTimeoutMs * 8);
-    while (!done && Clock::now() < stop_at) {
-      sender.SendDatagram("GARBAGE");
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+  // Ahead of each of the client's first waits, at least kPauseMs pass and then a datagram
+  // that is not the answer arrives, which ends that wait. The deadline was set before the
+  // first pause, so a wait after `pauses` of them can be meant for at most the time-out less
+  // the pauses: a wait that the stream lengthened asks for more.
+  constexpr int kPauseMs = 40;
+  constexpr int kStream = 5;
+  TUDPBlockSocket sender;
+  sender.BindLocal("127.0.0.5", "0");
+  sender.ConnectTo("127.0.0.1", client_port);
+  const SocketHandle client_socket = client_.Sock().Handle();
+  struct Asked {
+    int timeout_ms;
+    int pauses;
+  };
+  std::vector<Asked> asked;
+  int pauses = 0;
+  WaitRecorder::SetBefore([&](SocketHandle handle, int timeout_ms) {
+    if (handle != client_socket) return;
+    asked.push_back({timeout_ms, pauses});
+    if (timeout_ms == 0 || pauses == kStream) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+    sender.SendDatagram("GARBAGE");
+    ++pauses;
   });
   PrepareQuery(client_, silent, {kSysDescr});
   auto start = Clock::now();
   EXPECT_FALSE(client_.SendQuery());
   long long elapsed = MillisecondsSince(start);
-  done = true;
-  noise.join();
+  WaitRecorder::SetBefore(nullptr);
   EXPECT_EQ(client_.LastErrorCode(), kSocketErrorTimedOut);
   EXPECT_GE(elapsed, kShortTimeoutMs - 10);
-  EXPECT_LT(elapsed, kShortTimeoutMs * 4);
+  // Fewer than kStream when a loaded machine stretched the pauses past the deadline.
+  EXPECT_GE(pauses, 1);
+  for (const Asked& wait : asked) {
+    EXPECT_LE(wait.timeout_ms, kShortTimeoutMs - wait.pauses * kPauseMs) << wait.pauses;
+  }
+  EXPECT_LE(WaitRecorder::TimedOutOf(client_socket).size(), 1u);
   EXPECT_EQ(client_.Buffer, "");
   ExpectFailedReceiveState(client_);
 }
@@ -390,6 +419,9 @@ struct RetryCase {
   int delay_ms;  // how late it answers the next one
   bool answered;
   int tries;  // datagrams the responder sees
+  // When set, the answer waits besides its delay until this many tries arrived (the delay
+  // then counts from the last), so that it falls in a later try by the order of events.
+  int held_until_try = 0;
 };
 
 void PrintTo(const RetryCase& c, std::ostream* os) { *os << c.name; }
@@ -400,7 +432,10 @@ TEST_P(SNMPSendRetryTest, SameDatagramAgainUntilTheLastDeadline) {
   const RetryCase& c = GetParam();
   const std::string address(WithoutIPv6Brackets(c.host));
   if (address == "::1" && !testing::IPv6LoopbackAvailable()) GTEST_SKIP() << "no ::1 here";
-  ScriptedResponder responder(address, {{kSysDescr, {c.dropped, std::chrono::milliseconds(c.delay_ms)}}});
+  ScopedSocketInterface recorded(WaitRecordingBinding());
+  ScriptedResponder responder(
+      address,
+      {{kSysDescr, {c.dropped, std::chrono::milliseconds(c.delay_ms), c.held_until_try}}});
   ASSERT_TRUE(responder.listening());
   TSNMPSend client;
   client.Timeout = c.timeout_ms;
@@ -409,7 +444,7 @@ TEST_P(SNMPSendRetryTest, SameDatagramAgainUntilTheLastDeadline) {
   const auto start = Clock::now();
   EXPECT_EQ(client.SendQuery(), c.answered) << client.LastErrorText();
   const long long elapsed = MillisecondsSince(start);
-  const std::vector<std::string> tries = responder.Tries(kSysDescr);
+  const std::vector<std::string> tries = responder.Tries(kSysDescr, c.tries);
   ASSERT_EQ(static_cast<int>(tries.size()), c.tries);
   TSNMPRec first;
   ASSERT_TRUE(first.DecodeMessage(tries[0]));
@@ -422,7 +457,12 @@ TEST_P(SNMPSendRetryTest, SameDatagramAgainUntilTheLastDeadline) {
     const int all_tries_ms = (c.retries + 1) * c.timeout_ms;
     EXPECT_EQ(client.LastErrorCode(), kSocketErrorTimedOut);
     EXPECT_GE(elapsed, all_tries_ms - 10);
-    EXPECT_LT(elapsed, all_tries_ms + 1000);
+    // Each try waited out at most once, and no wait was meant to last longer than a try.
+    const SocketHandle socket = address == "::1" ? client.Sock6().Handle() : client.Sock().Handle();
+    EXPECT_LE(static_cast<int>(WaitRecorder::TimedOutOf(socket).size()), c.retries + 1);
+    for (const RecordedWait& wait : WaitRecorder::Of(socket)) {
+      EXPECT_LE(wait.timeout_ms, c.timeout_ms);
+    }
     ExpectFailedReceiveState(client);
   }
 }
@@ -434,8 +474,8 @@ INSTANTIATE_TEST_SUITE_P(
         RetryCase{"NoRetriesOneTry", "127.0.0.1", 0, 150, 9, 0, false, 1},
         RetryCase{"ThirdTryAnswered", "127.0.0.1", 2, 150, 2, 0, true, 3},
         RetryCase{"EveryTryDropped", "127.0.0.1", 1, 150, 9, 0, false, 2},
-        RetryCase{"FirstTryAnsweredDuringTheSecond", "127.0.0.1", 1, 200, 0, 300, true, 2},
-        RetryCase{"AnswerAfterTheLastDeadline", "127.0.0.1", 1, 150, 0, 450, false, 2},
+        RetryCase{"FirstTryAnsweredDuringTheSecond", "127.0.0.1", 1, 300, 0, 0, true, 2, 2},
+        RetryCase{"AnswerAfterTheLastDeadline", "127.0.0.1", 1, 150, 0, 150, false, 2, 2},
         RetryCase{"IPv6ThirdTryAnswered", "::1", 2, 150, 2, 0, true, 3},
         RetryCase{"IPv6InBracketsSecondTryAnswered", "[::1]", 1, 150, 1, 0, true, 2}),
     [](const ::testing::TestParamInfo<RetryCase>& param) { return std::string(param.param.name); });

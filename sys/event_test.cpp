@@ -29,15 +29,16 @@ TEST(EventTest, StaysSignalledForEveryLaterWait) {
   EXPECT_EQ(WaitForEvent(event.handle(), 0), EventWaitResult::kSignalled);
 }
 
+// The signal is what ends the wait: its time-out is an hour, so a waiter that is not woken
+// shows as a test that never ends, not as one that passes slowly. The signaller's pause only
+// makes it likely that the waiter is already waiting; the outcome does not depend on it.
 TEST(EventTest, WakesAWaiterOnAnotherThread) {
   Event event;
   std::thread signaller([&] {
     std::this_thread::sleep_for(milliseconds(50));
     SignalEvent(event.handle());
   });
-  const auto start = steady_clock::now();
-  EXPECT_EQ(WaitForEvent(event.handle(), 10000), EventWaitResult::kSignalled);
-  EXPECT_LT(steady_clock::now() - start, milliseconds(5000));
+  EXPECT_EQ(WaitForEvent(event.handle(), 3600 * 1000), EventWaitResult::kSignalled);
   signaller.join();
 }
 

@@ -1,6 +1,6 @@
 // The configuration check's probe against agent simulators on port 161, in the test process's
 // own network namespace (testing/private_network_main.cpp): per line what the task would write
-// and why, a silent agent costing its time-out once, and the probe's findings.
+// and why, a silent agent costing the time-outs of two requests only, and the probe's findings.
 
 #include <chrono>
 #include <memory>
@@ -49,8 +49,11 @@ TEST(CheckProbeTest, ShowsWhatTheTaskWouldWriteAndWhy) {
     if (c != ' ' || text.empty() || text.back() != ' ') text += c;
   }
   EXPECT_EQ(status, 1) << text << err.str();
-  EXPECT_LT(took, std::chrono::seconds(3)) << "one time-out for the silent agent";
+  // What the silent agent cost is counted in requests, not in the time a loaded machine
+  // took: the query, then the size probe's single binding, which it does not answer either,
+  // so no halving follows. The time is held only from below.
   EXPECT_GE(took, std::chrono::milliseconds(650));
+  EXPECT_EQ(silent.Requests(2).size(), 2u);
   const std::vector<std::string> expected = {
       "probe: answered from 127.0.0.2 in ",
       "\n 2 \"2\" (INTEGER) slSetStatus 1 the value reported\n",
