@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -222,20 +223,29 @@ TEST_F(UsmSessionSnmpdTest, RestartedOrReplacedAgentHealsWithinOneExchange) {
 }
 
 TEST_F(UsmSessionSnmpdTest, RefusalsEndTheExchangeWithTheirReason) {
+  const UsmStatus silent{UsmOutcome::kNoAnswer, UsmReport::kNone};
   const struct {
     const char* what;
     UsmSecurity security;
-    UsmStatus status;
+    UsmStatus status;        // of the first request
+    UsmStatus later_status;  // of the next one, the engine's clock known
   } cases[] = {
       {"wrong auth passphrase", SecurityOf(kUsers[4], "not-the-auth-phrase"),
+       {UsmOutcome::kReport, UsmReport::kWrongDigest},
        {UsmOutcome::kReport, UsmReport::kWrongDigest}},
       {"unknown user", SecurityOf({"nobody", AuthProtocol::kSha1, PrivProtocol::kNone}),
+       {UsmOutcome::kReport, UsmReport::kUnknownUserName},
        {UsmOutcome::kReport, UsmReport::kUnknownUserName}},
       {"level above the user's", SecurityOf({"usha", AuthProtocol::kSha1, PrivProtocol::kAes128}),
+       {UsmOutcome::kReport, UsmReport::kUnsupportedSecurityLevel},
        {UsmOutcome::kReport, UsmReport::kUnsupportedSecurityLevel}},
-      // snmpd is silent when it cannot decrypt.
+      // snmpd is silent when it cannot decrypt; the first request had its clock taught by an
+      // authenticated Report, so authentication worked. Later requests need no such step and
+      // are mere silence.
       {"wrong priv passphrase", SecurityOf(kUsers[8], kAuthPass, "not-the-priv-phrase"),
-       {UsmOutcome::kNoAnswer, UsmReport::kNone}},
+       {UsmOutcome::kEncryptedUnanswered, UsmReport::kNone}, silent},
+      {"wrong priv protocol", SecurityOf({"uaes", AuthProtocol::kSha1, PrivProtocol::kDes}),
+       {UsmOutcome::kEncryptedUnanswered, UsmReport::kNone}, silent},
   };
   client_.Timeout = 300;
   for (const auto& c : cases) {
@@ -244,7 +254,8 @@ TEST_F(UsmSessionSnmpdTest, RefusalsEndTheExchangeWithTheirReason) {
     for (int round = 0; round < 2; ++round) {
       const auto start = Clock::now();
       EXPECT_FALSE(Read(session));
-      EXPECT_EQ(session.status(), c.status) << session.StatusText();
+      EXPECT_EQ(session.status(), round == 0 ? c.status : c.later_status)
+          << session.StatusText();
       // One step's tries, no loop.
       EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2 * client_.Timeout));
       for (const std::string& text : {session.StatusText(), client_.LastErrorText()}) {
@@ -252,6 +263,20 @@ TEST_F(UsmSessionSnmpdTest, RefusalsEndTheExchangeWithTheirReason) {
       }
     }
   }
+  // The request window comes to the same end.
+  UsmSession session(SecurityOf(kUsers[8], kAuthPass, "not-the-priv-phrase"), keys_);
+  RequestWindow window(client_, 2);
+  RequestTarget target{"127.0.0.1", port_, 300, 1};
+  target.security = &session;
+  TSNMPRec query;
+  query.PDUType = PduGetRequest;
+  query.AddBinding(kSysName, "", TagNull);
+  ASSERT_TRUE(window.Send(query, target, 0));
+  std::vector<SettledRequest> settled;
+  while (window.in_flight() > 0) settled = window.Settle();
+  ASSERT_EQ(settled.size(), 1u);
+  EXPECT_FALSE(settled[0].answered);
+  EXPECT_EQ(session.status(), (UsmStatus{UsmOutcome::kEncryptedUnanswered, UsmReport::kNone}));
 }
 
 // A sender on the path sees every request and answers it first with a flood of forgeries:

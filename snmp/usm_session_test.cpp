@@ -116,10 +116,10 @@ class LoopbackEngine {
     return Message(message_id, flags, pdu, user);
   }
 
-  const SecretBytes& AuthKey() {
+  SecretBytes AuthKey() {
     return keys_.AuthenticationKey(AuthProtocol::kSha256, kAuthPass, engine_id_);
   }
-  const SecretBytes& PrivKey() {
+  SecretBytes PrivKey() {
     return keys_.PrivacyKey(AuthProtocol::kSha256, PrivProtocol::kAes128, kPrivPass, engine_id_);
   }
 

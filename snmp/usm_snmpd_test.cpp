@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "snmp/snmp_client_test_util.h"
+#include "snmp/usm_protocol_names.h"
 #include "snmp/usm_test_util.h"
 #include "snmp/usm_test_vectors.h"
 #include "testing/temp_directory.h"
