@@ -165,7 +165,8 @@ UsmStep UsmSession::StepTimedOut(UsmRequest& request, Clock::time_point now) {
   if (request.saw_untimely) return Fail({UsmOutcome::kNotInTime, UsmReport::kNone});
   // The engine knows the user and its authentication key, yet the encrypted request got
   // nothing back: an engine that cannot decrypt drops it without a word.
-  if (request.authenticated_answer && level_ == SecurityLevel::kAuthPriv) {
+  if (request.authenticated_answer && !request.decrypted_answer &&
+      level_ == SecurityLevel::kAuthPriv) {
     return Fail({UsmOutcome::kEncryptedUnanswered, UsmReport::kNone});
   }
   return Fail({UsmOutcome::kNoAnswer, UsmReport::kNone});
@@ -240,6 +241,8 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
     reply.ResetMessage();
     return UsmStep::kDrop;
   }
+  // The privacy keys work, whatever becomes of the answer.
+  if (!plaintext.empty()) request.decrypted_answer = true;
   if (reply.PDUType == PduReport) {
     TSNMPRec report;
     if (!report.DecodePdu(scoped.pdu)) return UsmStep::kDrop;

@@ -86,6 +86,7 @@ struct UsmRequest {
   bool sent_without_clock = false;  // the current step went out at boots and time 0
   bool saw_untimely = false;     // an authenticated answer came outside the time window
   bool authenticated_answer = false;  // the engine answered a step with an authentic Report
+  bool decrypted_answer = false;      // an encrypted answer decrypted (if not taken)
   // An unauthenticated Report to an authenticated step, acted on only if no authentic answer
   // follows before the step times out (a forger on the path cannot cut the exchange short).
   UsmReport pending_report = UsmReport::kNone;
