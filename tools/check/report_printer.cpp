@@ -191,13 +191,17 @@ void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probe
                    [](const Finding& a, const Finding& b) { return a.line < b.line; });
 }
 
-void PrintReport(std::ostream& out, const std::string& path, const CheckReport& report,
-                 const std::vector<ProbeResult>& probes, std::size_t width) {
+void PrintReportHead(std::ostream& out, const std::string& path) {
   out << "Configuration " << path << "\n";
-  for (std::size_t a = 0; a < report.agents.size(); ++a) {
-    out << "\n";
-    PrintAgent(out, report.agents[a], a < probes.size() ? &probes[a] : nullptr, width);
-  }
+}
+
+void PrintReportAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult* probe,
+                      std::size_t width) {
+  out << "\n";
+  PrintAgent(out, agent, probe, width);
+}
+
+void PrintReportTail(std::ostream& out, const CheckReport& report, std::size_t width) {
   if (!report.findings.empty()) {
     out << "\n";
     Table table;
@@ -208,6 +212,15 @@ void PrintReport(std::ostream& out, const std::string& path, const CheckReport& 
     table.Print(out, "", width);
   }
   out << "\n" << SummaryLine(report) << "\n";
+}
+
+void PrintReport(std::ostream& out, const std::string& path, const CheckReport& report,
+                 const std::vector<ProbeResult>& probes, std::size_t width) {
+  PrintReportHead(out, path);
+  for (std::size_t a = 0; a < report.agents.size(); ++a) {
+    PrintReportAgent(out, report.agents[a], a < probes.size() ? &probes[a] : nullptr, width);
+  }
+  PrintReportTail(out, report, width);
 }
 
 }  // namespace zelsnmp::check
