@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -263,20 +262,6 @@ TEST_F(UsmSessionSnmpdTest, RefusalsEndTheExchangeWithTheirReason) {
       }
     }
   }
-  // The request window comes to the same end.
-  UsmSession session(SecurityOf(kUsers[8], kAuthPass, "not-the-priv-phrase"), keys_);
-  RequestWindow window(client_, 2);
-  RequestTarget target{"127.0.0.1", port_, 300, 1};
-  target.security = &session;
-  TSNMPRec query;
-  query.PDUType = PduGetRequest;
-  query.AddBinding(kSysName, "", TagNull);
-  ASSERT_TRUE(window.Send(query, target, 0));
-  std::vector<SettledRequest> settled;
-  while (window.in_flight() > 0) settled = window.Settle();
-  ASSERT_EQ(settled.size(), 1u);
-  EXPECT_FALSE(settled[0].answered);
-  EXPECT_EQ(session.status(), (UsmStatus{UsmOutcome::kEncryptedUnanswered, UsmReport::kNone}));
 }
 
 // A sender on the path sees every request and answers it first with a flood of forgeries:
