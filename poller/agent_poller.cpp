@@ -139,7 +139,7 @@ bool AgentPoller::PollAgent(RequestPlan& plan, std::size_t agent) {
 }
 
 AgentPoller::Outcome AgentPoller::AskedOutcome(bool answered, const UsmSession* security,
-                                                const UsmStatus& status) {
+                                               const UsmStatus& status) {
   if (answered) return Outcome::kAnswer;
   if (security != nullptr && status.outcome == UsmOutcome::kRequestTooLarge) {
     return Outcome::kTooLarge;
@@ -168,8 +168,7 @@ std::vector<RequestPart> AgentPoller::ApplyOutcome(RequestPlan& plan, const Requ
       break;
   }
   const bool too_large = outcome == Outcome::kTooLarge;
-  if (const std::int32_t status = too_large ? kErrorStatusTooBig : reply.ErrorStatus;
-      status != 0) {
+  if (const std::int32_t status = too_large ? kErrorStatusTooBig : reply.ErrorStatus; status != 0) {
     Trace(texts.answer_error + std::to_string(status) + texts.answer_error_from +
           agent.section_name + texts.line_end);
     // An answer refusing the request carries no values to write; parts of it may go again.

@@ -202,7 +202,7 @@ TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
     const char* name;
     std::string options;
     std::string error_line;  // after "Ошибка SNMPv3 у агента [<name>-<requests in flight>]: "
-    std::string probe;       // in the probe's report
+    std::string probe;        // in the probe's report
     std::size_t probe_count;  // for the two agents: in its lines and its findings
   } cases[] = {
       {"auth", "@version = 3\n@user = zelan\n@auth = SHA:" + kWrongPass + "\n",
@@ -267,10 +267,11 @@ TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
 // A restart of the agent (its boots count up) and a new engine ID (its state wiped) under a
 // running poller: one message line each, and every value still arrives.
 TEST_F(AgentPollerV3Test, RestartAndNewEngineIdWriteOneMessageLineEach) {
-  const PollConfig config = Load(Section("v3",
-                                         "@version = 3\n@user = zelro\n@auth = SHA-256:" +
-                                             kAuthPass + "\n@priv = AES:" + kPrivPass + "\n",
-                                         1));
+  const PollConfig config =
+      Load(Section("v3",
+                   "@version = 3\n@user = zelro\n@auth = SHA-256:" + kAuthPass +
+                       "\n@priv = AES:" + kPrivPass + "\n",
+                   1));
   const std::string kEngineBoots = "1.3.6.1.6.3.10.2.1.2.0";
   const std::string kEngineId = "1.3.6.1.6.3.10.2.1.1.0";
   AgentPoller poller(tm_);
