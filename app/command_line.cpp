@@ -17,23 +17,38 @@ std::string ConfigFileNameArgument(const std::vector<std::string>& arguments) {
   return std::string();
 }
 
-int RequestsInFlightArgument(const std::vector<std::string>& arguments) {
+WindowArgument ReadWindowArgument(const std::vector<std::string>& arguments) {
   for (size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument.size() < 2 || argument[0] != '/' || (argument[1] != 'p' && argument[1] != 'P')) {
       continue;
     }
+    WindowArgument window{1, WindowArgument::Problem::kNone, argument};
     const std::string_view digits = std::string_view(argument).substr(2);
-    if (digits.empty()) return kDefaultRequestsInFlight;
+    if (digits.empty()) {
+      window.requests_in_flight = kDefaultRequestsInFlight;
+      return window;
+    }
     int count = 0;
     for (const char digit : digits) {
-      if (digit < '0' || digit > '9') return 1;
-      count = count * 10 + (digit - '0');
-      if (count > kMaxRequestsInFlight) return 1;
+      if (digit < '0' || digit > '9') {
+        window.problem = WindowArgument::Problem::kNotANumber;
+        return window;
+      }
+      // Saturates: any number beyond the largest runs at the largest.
+      if (count <= kMaxRequestsInFlight) count = count * 10 + (digit - '0');
     }
-    return count >= 1 ? count : 1;
+    if (count < 1) {
+      window.problem = WindowArgument::Problem::kNotANumber;
+    } else if (count > kMaxRequestsInFlight) {
+      window.requests_in_flight = kMaxRequestsInFlight;
+      window.problem = WindowArgument::Problem::kAboveLargest;
+    } else {
+      window.requests_in_flight = count;
+    }
+    return window;
   }
-  return 1;
+  return WindowArgument{};
 }
 
 std::string DefaultConfigFileName(std::string_view program_path, std::string_view separators) {

@@ -25,11 +25,22 @@ std::string ConfigFileNameArgument(const std::vector<std::string>& arguments);
 
 // How many agents' requests a poll pass keeps in flight, from the first of arguments 1 onwards
 // that begins with "/p" or "/P": the decimal number after those two characters (1 to 256), or
-// 32 when nothing follows them. 1 (one request after the other) when there is no such argument
-// or its rest is anything else; the scan stops at the first such argument either way.
+// 32 when nothing follows them; a larger number runs at 256. 1 (one request after the other)
+// when there is no such argument or its rest is no number from 1 up; the scan stops at the
+// first such argument either way. What was not taken as written is told, so that start-up
+// can say so in the error log.
 inline constexpr int kDefaultRequestsInFlight = 32;
 inline constexpr int kMaxRequestsInFlight = 256;
-int RequestsInFlightArgument(const std::vector<std::string>& arguments);
+struct WindowArgument {
+  enum class Problem { kNone, kAboveLargest, kNotANumber };
+  int requests_in_flight = 1;
+  Problem problem = Problem::kNone;
+  std::string argument;  // the "/p" argument as given; empty when there is none
+};
+WindowArgument ReadWindowArgument(const std::vector<std::string>& arguments);
+inline int RequestsInFlightArgument(const std::vector<std::string>& arguments) {
+  return ReadWindowArgument(arguments).requests_in_flight;
+}
 
 // "_" + the file-name part of the program path (after its last separator) with its extension
 // (from its last point on) replaced by ".cfg", or ".cfg" appended when it has none.

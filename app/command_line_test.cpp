@@ -56,12 +56,17 @@ INSTANTIATE_TEST_SUITE_P(
 struct WindowCase {
   std::vector<std::string> arguments;
   int expected;
+  WindowArgument::Problem problem = WindowArgument::Problem::kNone;
 };
+constexpr auto kAbove = WindowArgument::Problem::kAboveLargest;
+constexpr auto kNotANumber = WindowArgument::Problem::kNotANumber;
 
 class RequestsInFlightArgumentTest : public testing::TestWithParam<WindowCase> {};
 
 TEST_P(RequestsInFlightArgumentTest, FirstSlashPArgumentWins) {
-  EXPECT_EQ(RequestsInFlightArgument(SeenArguments(GetParam().arguments)), GetParam().expected);
+  const WindowArgument window = ReadWindowArgument(SeenArguments(GetParam().arguments));
+  EXPECT_EQ(window.requests_in_flight, GetParam().expected);
+  EXPECT_EQ(window.problem, GetParam().problem);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -72,12 +77,13 @@ INSTANTIATE_TEST_SUITE_P(
                     WindowCase{{"p", "TMS", ".", "/fa.cfg", "/P8"}, 8},
                     WindowCase{{"p", "TMS", ".", "/p1"}, 1},
                     WindowCase{{"p", "TMS", ".", "/p256"}, 256},
-                    WindowCase{{"p", "TMS", ".", "/p257"}, 1},
-                    WindowCase{{"p", "TMS", ".", "/p0"}, 1},
-                    WindowCase{{"p", "TMS", ".", "/p99999999999"}, 1},
-                    WindowCase{{"p", "TMS", ".", "/p-4"}, 1},
-                    WindowCase{{"p", "TMS", ".", "/p 8"}, 1},
-                    WindowCase{{"p", "TMS", ".", "/px", "/p8"}, 1},
+                    WindowCase{{"p", "TMS", ".", "/p257"}, 256, kAbove},
+                    WindowCase{{"p", "TMS", ".", "/P1024"}, 256, kAbove},
+                    WindowCase{{"p", "TMS", ".", "/p0"}, 1, kNotANumber},
+                    WindowCase{{"p", "TMS", ".", "/p99999999999"}, 256, kAbove},
+                    WindowCase{{"p", "TMS", ".", "/p-4"}, 1, kNotANumber},
+                    WindowCase{{"p", "TMS", ".", "/p 8"}, 1, kNotANumber},
+                    WindowCase{{"p", "TMS", ".", "/px", "/p8"}, 1, kNotANumber},
                     WindowCase{{"p", "1", "2", "3", "4", "5", "6", "7", "8", "/p9"}, 9},
                     WindowCase{{"p", "1", "2", "3", "4", "5", "6", "7", "8", "9", "/p10"}, 1}));
 

@@ -5,8 +5,6 @@
 // (testing/private_network_main.cpp); and a third-party simulator (snmpsimd) polled in requests
 // of @max-oids. The journal, the logs and what the agents saw are checked.
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +24,7 @@
 #include "app/task_runner.h"
 #include "testing/agent_process.h"
 #include "testing/journal.h"
+#include "testing/peer_programs.h"
 #include "testing/private_network.h"
 
 namespace zelsnmp {
@@ -34,7 +33,6 @@ namespace {
 using namespace std::chrono_literals;
 using testing_support::AgentProcess;
 using testing_support::LogField;
-using testing_support::TestSite;
 using testing_support::WritesTo;
 using Sizes = std::vector<std::size_t>;
 
@@ -106,37 +104,23 @@ class DeviceFitEndToEndTest : public testing::Test {
   void SetUp() override {
     const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
     if (!reason.empty()) GTEST_SKIP() << reason;
-    site_.AddTmServer("TMS");
-  }
-  void TearDown() override {
-    if (task_ > 0) StopTask();
   }
 
   // Runs the task with `config` until the debug log holds `last_line` `passes` times.
   void PollPasses(const std::string& config, const std::string& last_line, int passes) {
-    site_.AddConfigFile("TMS", "poll.ini", config);
-    task_ = testing_support::StartTask(testing_support::ProgramPath(), {"TMS", ".", "/fpoll.ini"},
-                                       site_.Environment(), site_.work());
-    ASSERT_GT(task_, 0);
+    ASSERT_TRUE(task_.Start(config));
     const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (Count(site_.Log("debug.log"), last_line) < static_cast<std::size_t>(passes)) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << site_.Log("debug.log");
+    while (Count(task_.Log("debug.log"), last_line) < static_cast<std::size_t>(passes)) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << task_.Log("debug.log");
       std::this_thread::sleep_for(50ms);
     }
-    EXPECT_EQ(StopTask(), 0);
-  }
-  int StopTask() {
-    kill(task_, SIGTERM);
-    const int status = testing_support::WaitForTask(task_);
-    task_ = -1;
-    return status;
+    EXPECT_EQ(task_.Stop(), 0);
   }
   std::vector<testing_support::JournalEntry> Journal() const {
-    return testing_support::ReadJournal(site_.site() / "tm" / "TMS" / "journal.tsv");
+    return testing_support::ReadJournal(task_.JournalFile());
   }
 
-  TestSite site_;
-  pid_t task_ = -1;
+  testing_support::SiteTask task_;
 };
 
 TEST_F(DeviceFitEndToEndTest, EachDeviceProblemIsFittedByItsOptions) {
@@ -190,7 +174,7 @@ TEST_F(DeviceFitEndToEndTest, EachDeviceProblemIsFittedByItsOptions) {
     EXPECT_EQ(ids.size(), static_cast<std::size_t>(kPasses)) << device.problem;
   }
 
-  const std::string debug = site_.Log("debug.log");
+  const std::string debug = task_.Log("debug.log");
   EXPECT_EQ(Count(debug, "Нет ответа от"), 0u) << debug;
   // Refusals only in the first pass: three tooBig halvings, one refused OID.
   EXPECT_EQ(Count(debug, "Ошибка 1 в ответе от 127.0.0.2\r\n"), 3u) << debug;
@@ -198,16 +182,16 @@ TEST_F(DeviceFitEndToEndTest, EachDeviceProblemIsFittedByItsOptions) {
   EXPECT_NE(debug.find("Ответ от ups-far:public\r\n1.3.6.1.4.1.99.1(#TT8:1:1)=1\r\n"),
             std::string::npos)
       << debug;
-  EXPECT_EQ(site_.Log("message.log"),
+  EXPECT_EQ(task_.Log("message.log"),
             "Задача запущена\nЗапросы к 127.0.0.2 уменьшены до 5 OID\r\nЗадача остановлена\n");
-  EXPECT_EQ(site_.Log("error.log"), "");
+  EXPECT_EQ(task_.Log("error.log"), "");
 }
 
 // snmpsimd answers a GetRequest of any size (its --max-varbinds limits GETBULK only): a
 // section's @max-oids alone cuts its lines into requests, each of which it answers.
 TEST_F(DeviceFitEndToEndTest, ThirdPartySimulatorPolledInRequestsOfMaxOids) {
-  const std::filesystem::path program = "/usr/bin/snmpsimd";
-  if (!std::filesystem::exists(program)) GTEST_SKIP() << "snmpsimd is not installed";
+  const std::string missing = testing_support::PeersUnavailable({"snmpsimd"});
+  if (!missing.empty()) GTEST_SKIP() << missing;
   // It refuses to run as root and drops to nobody, whom only the machine's own root has.
   std::ifstream uid_map("/proc/self/uid_map");
   std::string inside, outside;
@@ -216,50 +200,18 @@ TEST_F(DeviceFitEndToEndTest, ThirdPartySimulatorPolledInRequestsOfMaxOids) {
     GTEST_SKIP() << "snmpsimd must drop root to nobody, whom this user namespace lacks";
   }
   constexpr std::size_t kLines = 12;
-  const std::filesystem::path files = site_.work().parent_path() / "snmpsim";
-  std::filesystem::create_directories(files / "data");
-  std::filesystem::create_directories(files / "cache");
   std::string data;
   std::string config = "[127.0.0.9:public]\n@max-oids = 5\n";
   for (std::size_t line = 1; line <= kLines; ++line) {
     data += Oid(line) + "|2|" + std::to_string(line) + "\n";
     config += "#TT" + Point(1, line) + "=" + Oid(line) + "\n";
   }
-  testing_support::WriteFile(files / "data" / "public.snmprec", data);
-  // The files go to nobody: readable data, a writable cache.
-  using std::filesystem::perms;
-  for (const auto& folder : {site_.work().parent_path(), files, files / "data"}) {
-    std::filesystem::permissions(folder, perms::owner_all | perms::group_read |
-                                             perms::group_exec | perms::others_read |
-                                             perms::others_exec);
-  }
-  std::filesystem::permissions(files / "cache", perms::all);
-  const std::filesystem::path log = files / "snmpsimd.log";
-  const pid_t simulator = testing_support::StartTask(
-      program.string(),
-      {"--data-dir=" + (files / "data").string(), "--cache-dir=" + (files / "cache").string(),
-       "--agent-udpv4-endpoint=127.0.0.9:161", "--v2c-arch", "--process-user=nobody",
-       "--process-group=nogroup", "--logging-method=file:" + log.string()},
-      {"PATH=/usr/bin:/bin", "HOME=" + files.string()}, files);
-  ASSERT_GT(simulator, 0);
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (testing_support::ReadFile(log).find("Listening at UDP/IPv4 endpoint") ==
-         std::string::npos) {
-    int status = 0;
-    const bool ended = waitpid(simulator, &status, WNOHANG) == simulator;
-    if (ended || std::chrono::steady_clock::now() > deadline) {
-      if (!ended) {
-        kill(simulator, SIGKILL);
-        testing_support::WaitForTask(simulator);
-      }
-      FAIL() << "snmpsimd did not start: " << testing_support::ReadFile(log)
-             << testing_support::ReadFile(files / "stderr.txt");
-    }
-    std::this_thread::sleep_for(50ms);
-  }
+  testing_support::SnmpsimdProcess simulator(task_.site().work().parent_path() / "snmpsim",
+                                             "127.0.0.9", "161", {{"public.snmprec", data}},
+                                             {"--v2c-arch"});
+  ASSERT_TRUE(simulator.listening()) << "snmpsimd did not start: " << simulator.Log();
   PollPasses(config, "(#TT1:1:12)=12\r\n", 1);
-  kill(simulator, SIGTERM);
-  testing_support::WaitForTask(simulator, 10s);
+  simulator.Stop();
 
   const auto journal = Journal();
   for (std::size_t line = 1; line <= kLines; ++line) {
@@ -269,14 +221,14 @@ TEST_F(DeviceFitEndToEndTest, ThirdPartySimulatorPolledInRequestsOfMaxOids) {
   }
   // 5, 5 and 2 bindings, as snmpsimd logged the requests.
   Sizes sizes;
-  for (const std::string& line : testing_support::SplitLines(testing_support::ReadFile(log))) {
+  for (const std::string& line : testing_support::SplitLines(simulator.Log())) {
     if (line.find("Request var-binds: ") != std::string::npos) {
       sizes.push_back(std::count(line.begin(), line.end(), '='));
     }
   }
-  EXPECT_EQ(sizes, (Sizes{5, 5, 2})) << testing_support::ReadFile(log);
-  EXPECT_EQ(Count(site_.Log("debug.log"), "Ответ от 127.0.0.9:public\r\n"), 3u);
-  EXPECT_EQ(site_.Log("error.log"), "");
+  EXPECT_EQ(sizes, (Sizes{5, 5, 2})) << simulator.Log();
+  EXPECT_EQ(Count(task_.Log("debug.log"), "Ответ от 127.0.0.9:public\r\n"), 3u);
+  EXPECT_EQ(task_.Log("error.log"), "");
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 // waits for a debug line that shows the pass it needs has got far enough, and stops the task
 // with SIGTERM as the process monitor would; a pass under way always finishes first.
 
-#include <signal.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -30,7 +29,6 @@ using namespace std::chrono_literals;
 using testing_support::AgentProcess;
 using testing_support::JournalEntry;
 using testing_support::ReadJournal;
-using testing_support::TestSite;
 using testing_support::WritesTo;
 
 const std::string kPassStarted = "\r\nНачинаем цикл опроса\r\n";
@@ -43,11 +41,6 @@ class EndToEndTest : public testing::Test {
   void SetUp() override {
     const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
     if (!reason.empty()) GTEST_SKIP() << reason;
-    site_.AddTmServer("TMS");
-  }
-
-  void TearDown() override {
-    if (task_ > 0) StopTask();
   }
 
   // agentsim on `address`:161 answering `snmprec`.
@@ -59,33 +52,22 @@ class EndToEndTest : public testing::Test {
   }
 
   void StartTask(const std::string& config) {
-    site_.AddConfigFile("TMS", "poll.ini", config);
     started_ = std::chrono::steady_clock::now();
-    task_ = testing_support::StartTask(testing_support::ProgramPath(), {"TMS", ".", "/fpoll.ini"},
-                                       site_.Environment(), site_.work());
-    ASSERT_GT(task_, 0);
+    ASSERT_TRUE(task_.Start(config));
   }
 
   bool WaitForDebug(const std::string& text, std::chrono::milliseconds limit = 20s) {
-    return testing_support::WaitForLogText(site_, "debug.log", text, limit);
+    return testing_support::WaitForLogText(task_.site(), "debug.log", text, limit);
   }
 
   // SIGTERM, then the exit status.
-  int StopTask() {
-    kill(task_, SIGTERM);
-    const int status = testing_support::WaitForTask(task_);
-    task_ = -1;
-    return status;
-  }
+  int StopTask() { return task_.Stop(); }
 
-  std::vector<JournalEntry> Journal() const {
-    return ReadJournal(site_.site() / "tm" / "TMS" / "journal.tsv");
-  }
-  std::string Log(const std::string& name) const { return site_.Log(name); }
+  std::vector<JournalEntry> Journal() const { return ReadJournal(task_.JournalFile()); }
+  std::string Log(const std::string& name) const { return task_.Log(name); }
 
-  TestSite site_;
+  testing_support::SiteTask task_;
   std::vector<std::unique_ptr<AgentProcess>> agents_;
-  pid_t task_ = -1;
   std::chrono::steady_clock::time_point started_;
 };
 

@@ -5,8 +5,6 @@
 // value reaches any point, the hostile agent's point gets its own value, an unreadable value or
 // flags) and the task's peak memory (VmHWM) once the pass has reached the honest agent.
 
-#include <signal.h>
-
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -198,16 +196,11 @@ class HostileAgentTest : public testing::TestWithParam<HostileCase> {
   void SetUp() override {
     const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
     if (!reason.empty()) GTEST_SKIP() << reason;
-    site_.AddTmServer("TMS");
   }
 
   void TearDown() override {
     stop_ = true;
     if (hostile_.joinable()) hostile_.join();
-    if (task_ > 0) {
-      kill(task_, SIGKILL);
-      testing_support::WaitForTask(task_);
-    }
   }
 
   // The hostile agent on 127.0.0.3:161: runs the case's behaviour for every request.
@@ -228,19 +221,18 @@ class HostileAgentTest : public testing::TestWithParam<HostileCase> {
 
   // VmHWM of the task in kB; 0 when it cannot be read.
   long PeakMemoryKb() const {
-    std::ifstream status("/proc/" + std::to_string(task_) + "/status");
+    std::ifstream status("/proc/" + std::to_string(task_.pid()) + "/status");
     for (std::string line; std::getline(status, line);) {
       if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
     }
     return 0;
   }
 
-  testing_support::TestSite site_;
+  testing_support::SiteTask task_;
   TUDPBlockSocket socket_;
   std::thread hostile_;
   std::atomic<bool> stop_{false};
   std::atomic<int> requests_{0};
-  pid_t task_ = -1;
 };
 
 TEST_P(HostileAgentTest, NoForgedValueAndBoundedMemory) {
@@ -248,13 +240,9 @@ TEST_P(HostileAgentTest, NoForgedValueAndBoundedMemory) {
   AgentProcess honest("127.0.0.2", kOid + "|2|10\n");
   ASSERT_TRUE(honest.listening()) << honest.Output();
   StartHostile(c.behaviour);
-  site_.AddConfigFile(
-      "TMS", "poll.ini",
-      "[127.0.0.3:public]\n#TC1:1:2=" + kOid + "\n[127.0.0.2:public]\n#TS1:1:1=" + kOid + "\n");
-  task_ = testing_support::StartTask(testing_support::ProgramPath(), {"TMS", ".", "/fpoll.ini"},
-                                     site_.Environment(), site_.work());
-  ASSERT_GT(task_, 0);
-  const auto journal_file = site_.site() / "tm" / "TMS" / "journal.tsv";
+  ASSERT_TRUE(task_.Start("[127.0.0.3:public]\n#TC1:1:2=" + kOid +
+                          "\n[127.0.0.2:public]\n#TS1:1:1=" + kOid + "\n"));
+  const auto journal_file = task_.JournalFile();
   const auto give_up = std::chrono::steady_clock::now() + 30s;
   while (
       testing_support::WritesTo(testing_support::ReadJournal(journal_file), kHonestPoint).empty() &&
@@ -262,13 +250,11 @@ TEST_P(HostileAgentTest, NoForgedValueAndBoundedMemory) {
     std::this_thread::sleep_for(20ms);
   }
   const long peak_kb = PeakMemoryKb();
-  kill(task_, SIGTERM);
-  EXPECT_EQ(testing_support::WaitForTask(task_), 0);
-  task_ = -1;
+  EXPECT_EQ(task_.Stop(), 0);
 
   const auto journal = testing_support::ReadJournal(journal_file);
   const auto honest_writes = testing_support::WritesTo(journal, kHonestPoint);
-  ASSERT_FALSE(honest_writes.empty()) << site_.Log("error.log");
+  ASSERT_FALSE(honest_writes.empty()) << task_.Log("error.log");
   for (const std::string& write : honest_writes) EXPECT_EQ(write, "slSetStatus 10");
   const auto hostile_writes = testing_support::WritesTo(journal, kHostilePoint);
   ASSERT_FALSE(hostile_writes.empty());

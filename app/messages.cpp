@@ -12,7 +12,9 @@ StartupTexts ToCp1251(StartupTexts texts) {
         &texts.start_not_fired, &texts.task_started, &texts.no_server_name,
         &texts.tm_not_connected, &texts.config_connect_enter, &texts.config_connect_exit,
         &texts.config_server_unreachable, &texts.file_get_enter, &texts.file_not_fetched,
-        &texts.file_get_exit, &texts.task_stopped}) {
+        &texts.file_get_exit, &texts.task_stopped, &texts.window_above_largest,
+        &texts.window_above_largest_rest, &texts.window_not_understood,
+        &texts.window_not_understood_rest}) {
     *text = Utf8ToCp1251(*text);
   }
   return texts;
@@ -38,6 +40,11 @@ const StartupTexts& Texts() {
       .file_not_fetched = "Не удалось получить файл %s на компьютере %s (%s)!\n",
       .file_get_exit = "nhFileGet exit\n",
       .task_stopped = "Задача остановлена\n",
+      .window_above_largest = "Ключ ",
+      .window_above_largest_rest = " больше наибольшего: опрос идёт с окном /p",
+      .window_not_understood = "Ключ ",
+      .window_not_understood_rest =
+          " не понят (нужно /p или /pN, N от 1 до 256): агенты опрашиваются по одному\n",
   });
   return texts;
 }

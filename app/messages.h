@@ -28,6 +28,11 @@ struct StartupTexts {
   std::string file_not_fetched;          // E7: file name, machine name, error text
   std::string file_get_exit;             // D4
   std::string task_stopped;              // M2
+  // Error lines about the "/p" argument, each + the argument verbatim + its rest (LF at the end).
+  std::string window_above_largest;      // + argument + window_above_largest_rest + "256" + LF
+  std::string window_above_largest_rest;
+  std::string window_not_understood;     // + argument + window_not_understood_rest
+  std::string window_not_understood_rest;
 };
 
 // The texts in Windows-1251.

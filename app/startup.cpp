@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "app/command_line.h"
@@ -174,8 +175,19 @@ void RunTask(const std::vector<std::string>& all_arguments) {
 
   const std::string config_path = FetchConfigFile(tm.machine, tm.server, config_file_name);
 
+  const WindowArgument window = ReadWindowArgument(arguments);
+  if (window.problem != WindowArgument::Problem::kNone) {
+    const bool above = window.problem == WindowArgument::Problem::kAboveLargest;
+    std::string line = above ? Texts().window_above_largest : Texts().window_not_understood;
+    line += window.argument;
+    line +=
+        above ? Texts().window_above_largest_rest + std::to_string(window.requests_in_flight) + "\n"
+              : Texts().window_not_understood_rest;
+    e_printf("%s", line.c_str(), 0, 0, 0, 0);
+  }
+
   strac_SetServerState(&trace_record, kStatePolling);
-  RunPollCycle(stop_event, tm.id, config_path, RequestsInFlightArgument(arguments));
+  RunPollCycle(stop_event, tm.id, config_path, window.requests_in_flight);
   m_printf(Texts().task_stopped.c_str(), 0, 0, 0, 0, 0);
   strac_SetServerState(&trace_record, kStateStopped);
   slDisconnect(tm.id);

@@ -105,6 +105,31 @@ int RunTask(const TestSite& site, const std::vector<std::string>& arguments,
       StartTask(ProgramPath(), arguments, site.Environment(faults), site.work()));
 }
 
+SiteTask::~SiteTask() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGKILL);
+  WaitForTask(pid_);
+}
+
+bool SiteTask::Start(const std::string& config, const std::vector<std::string>& switches) {
+  site_.AddConfigFile("TMS", "poll.ini", config);
+  std::vector<std::string> arguments = {"TMS", ".", "/fpoll.ini"};
+  arguments.insert(arguments.end(), switches.begin(), switches.end());
+  pid_ = StartTask(ProgramPath(), arguments, site_.Environment(), site_.work());
+  return pid_ > 0;
+}
+
+int SiteTask::Stop() {
+  kill(pid_, SIGTERM);
+  const int status = WaitForTask(pid_);
+  pid_ = -1;
+  return status;
+}
+
+std::filesystem::path SiteTask::JournalFile() const {
+  return site_.site() / "tm" / "TMS" / "journal.tsv";
+}
+
 bool WaitForLogText(const TestSite& site, const std::string& name, const std::string& text,
                     std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;

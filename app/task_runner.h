@@ -58,6 +58,34 @@ int WaitForTask(pid_t pid, std::chrono::milliseconds limit = std::chrono::second
 int RunTask(const TestSite& site, const std::vector<std::string>& arguments,
             const std::string& faults = "");
 
+// The task polling the TM server "TMS" of a site of its own, as the end-to-end tests run it:
+// started with a configuration of the test's, ended by Stop() or, still running when the test
+// ends, killed.
+class SiteTask {
+ public:
+  SiteTask() { site_.AddTmServer("TMS"); }
+  ~SiteTask();
+  SiteTask(const SiteTask&) = delete;
+  SiteTask& operator=(const SiteTask&) = delete;
+
+  // Writes `config` as TMS's poll.ini and starts the task with it, `switches` beside; false
+  // when it could not be started.
+  bool Start(const std::string& config, const std::vector<std::string>& switches = {});
+  // SIGTERM, then the exit status (-1 when it did not end in time).
+  int Stop();
+
+  bool running() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
+  const TestSite& site() const { return site_; }
+  std::string Log(const std::string& name) const { return site_.Log(name); }
+  // The site's journal.tsv of TMS.
+  std::filesystem::path JournalFile() const;
+
+ private:
+  TestSite site_;
+  pid_t pid_ = -1;
+};
+
 // Polls until the site log `name` contains `text`; false after `limit`.
 bool WaitForLogText(const TestSite& site, const std::string& name, const std::string& text,
                     std::chrono::milliseconds limit = std::chrono::seconds(20));

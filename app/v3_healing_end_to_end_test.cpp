@@ -9,7 +9,6 @@
 // replayed before the answer to the other, if it were taken, would leave the second point
 // without its value: every write must be the device's value, or flags where it cannot answer.
 
-#include <signal.h>
 
 #include <chrono>
 #include <cstddef>
@@ -114,46 +113,30 @@ class V3HealingTest : public testing::TestWithParam<HealingCase> {
   void SetUp() override {
     const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
     if (!reason.empty()) GTEST_SKIP() << reason;
-    site_.AddTmServer("TMS");
-  }
-
-  void TearDown() override {
-    if (task_ > 0) {
-      kill(task_, SIGKILL);
-      testing_support::WaitForTask(task_);
-    }
   }
 
   // Runs the task until it has written kPasses passes (or 40 s went by), then stops it.
   void RunTask(const HealingCase& c) {
     const std::string auth = c.mistake == Mistake::kWrongAuth ? kOtherPassphrase : kAuthPassphrase;
     const std::string priv = c.mistake == Mistake::kWrongPriv ? kOtherPassphrase : kPrivPassphrase;
-    site_.AddConfigFile("TMS", "poll.ini",
-                        "[127.0.0.2]\n@version = 3\n@user = ops\n@auth = SHA-256:" + auth +
-                            "\n@priv = AES:" + priv +
-                            "\n@max-oids = 1\n@timeout = 1000\n"
-                            "#TC1:1:1 = 1.3.6.1.4.1.7.1\n#TT1:1:2 = 1.3.6.1.4.1.7.2\n");
-    std::vector<std::string> arguments = {"TMS", ".", "/fpoll.ini"};
-    arguments.insert(arguments.end(), c.task_arguments.begin(), c.task_arguments.end());
-    task_ = testing_support::StartTask(testing_support::ProgramPath(), arguments,
-                                       site_.Environment(), site_.work());
-    ASSERT_GT(task_, 0);
+    ASSERT_TRUE(task_.Start("[127.0.0.2]\n@version = 3\n@user = ops\n@auth = SHA-256:" + auth +
+                                "\n@priv = AES:" + priv +
+                                "\n@max-oids = 1\n@timeout = 1000\n"
+                                "#TC1:1:1 = 1.3.6.1.4.1.7.1\n#TT1:1:2 = 1.3.6.1.4.1.7.2\n",
+                            c.task_arguments));
     const auto give_up = std::chrono::steady_clock::now() + 40s;
     while (WritesTo(Journal(), kAnalogPoint).size() < kPasses &&
            std::chrono::steady_clock::now() < give_up) {
       std::this_thread::sleep_for(50ms);
     }
-    kill(task_, SIGTERM);
-    EXPECT_EQ(testing_support::WaitForTask(task_), 0);
-    task_ = -1;
+    EXPECT_EQ(task_.Stop(), 0);
   }
 
   std::vector<testing_support::JournalEntry> Journal() const {
-    return ReadJournal(site_.site() / "tm" / "TMS" / "journal.tsv");
+    return ReadJournal(task_.JournalFile());
   }
 
-  testing_support::TestSite site_;
-  pid_t task_ = -1;
+  testing_support::SiteTask task_;
 };
 
 // Passes in which a point did not get its value; fails the test when it missed two in a row,
@@ -187,11 +170,11 @@ TEST_P(V3HealingTest, EveryValueArrivesAndNoOtherIsWritten) {
   const auto journal = Journal();
   const auto status_writes = WritesTo(journal, kStatusPoint);
   const auto analog_writes = WritesTo(journal, kAnalogPoint);
-  ASSERT_GE(analog_writes.size(), kPasses) << site_.Log("debug.log");
+  ASSERT_GE(analog_writes.size(), kPasses) << task_.Log("debug.log");
   EXPECT_EQ(status_writes.size(), analog_writes.size()) << "one write per point and pass";
   EXPECT_EQ(journal.size(), status_writes.size() + analog_writes.size());
-  const std::string error_log = site_.Log("error.log");
-  const std::string message_log = site_.Log("message.log");
+  const std::string error_log = task_.Log("error.log");
+  const std::string message_log = task_.Log("message.log");
   const std::string refusal = Refusal(c.mistake);
   if (refusal.empty()) {
     const size_t missed = MissedPasses(status_writes, kStatusValue, kStatusFlags) +
@@ -212,7 +195,7 @@ TEST_P(V3HealingTest, EveryValueArrivesAndNoOtherIsWritten) {
   }
   // Every file the task wrote (the configuration it was given aside) and the agent's output.
   std::vector<std::string> outputs = {agent.Output()};
-  for (const auto& root : {site_.site(), site_.work()}) {
+  for (const auto& root : {task_.site().site(), task_.site().work()}) {
     for (const auto& file : std::filesystem::recursive_directory_iterator(root)) {
       if (!file.is_regular_file() || file.path().string().find("/config/") != std::string::npos) {
         continue;

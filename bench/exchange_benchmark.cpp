@@ -122,7 +122,8 @@ class Snmpd {
     if (file == nullptr) return;
     std::fputs(config.c_str(), file);
     std::fclose(file);
-    const std::string command = "SNMPCONFPATH=" + dir_ + " SNMP_PERSISTENT_DIR=" + dir_ +
+    const std::string command = "HOME=" + dir_ + " SNMPCONFPATH=" + dir_ +
+                                " SNMP_PERSISTENT_DIR=" + dir_ +
                                 "/persist MIBS= /usr/sbin/snmpd -f -Lo -C -c " + dir_ +
                                 "/snmpd.conf udp:127.0.0.1:" + std::to_string(port_) + " >" +
                                 dir_ + "/log 2>&1 & echo $! >" + dir_ + "/pid";

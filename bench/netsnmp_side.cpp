@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -106,6 +107,14 @@ void InitNetSnmp() {
   static bool done = false;
   if (done) return;
   done = true;
+  // The library keeps its state in a directory of its own, removed at exit: it would otherwise
+  // create its certificate index under /var/lib/snmp or ~/.snmp.
+  static char state[] = "/tmp/zelsnmp-bench-netsnmp-XXXXXX";
+  if (mkdtemp(state) != nullptr) {
+    setenv("SNMP_PERSISTENT_DIR", state, 1);
+    setenv("SNMPCONFPATH", state, 1);
+    std::atexit([] { std::filesystem::remove_all(state); });
+  }
   setenv("MIBS", "", 1);
   setenv("MIBDIRS", "/nonexistent", 1);
   netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);

@@ -391,4 +391,20 @@ int TDgramBlockSocket::ReadBytes(char* buffer, int length) {
 
 TUDPBlockSocket::~TUDPBlockSocket() = default;
 
+int TBlockSocket::SizeReceiveBuffer(int bytes) {
+  if (handle_ == kInvalidSocketHandle) return 0;
+  SocketApi().set_receive_buffer(handle_, bytes);
+  int granted = 0;
+  if (SocketApi().receive_buffer(handle_, granted) != 0 || granted < 0) return 0;
+  return granted;
+}
+
+std::int64_t TBlockSocket::DroppedDatagrams() const {
+  std::uint32_t count = 0;
+  if (handle_ == kInvalidSocketHandle || SocketApi().dropped_datagrams(handle_, count) != 0) {
+    return -1;
+  }
+  return count;
+}
+
 }  // namespace zelsnmp

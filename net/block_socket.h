@@ -124,6 +124,14 @@ class TBlockSocket {
   // the socket is then opened by ConnectTo and bound by the platform on its first send.
   void BindLocal(const std::string& address, const std::string& port);
 
+  // Asks the platform for room for `bytes` of received datagrams and gives the room it granted,
+  // as it counts it (Linux: twice what it granted, see socket_api.h); 0 when the socket is not
+  // open or the platform does not say. Errors are not reported: a socket with less room works.
+  int SizeReceiveBuffer(int bytes);
+  // The datagrams the platform dropped on this socket since it was opened, for want of room
+  // in its receive queue; -1 where the platform does not tell.
+  std::int64_t DroppedDatagrams() const;
+
   static std::string GetErrorDesc(std::int32_t error_code);
 
   std::int32_t LastErrorCode() const { return last_error_code_; }

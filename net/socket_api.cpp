@@ -26,6 +26,8 @@ int UnloadedWaitReadableAny(const SocketHandle*, bool*, int, int) { return -1; }
 int UnloadedPendingBytes(SocketHandle, std::uint32_t&) { return -1; }
 int UnloadedCloseSocket(SocketHandle) { return -1; }
 int UnloadedSetReceiveBuffer(SocketHandle, int) { return -1; }
+int UnloadedReceiveBuffer(SocketHandle, int&) { return -1; }
+int UnloadedDroppedDatagrams(SocketHandle, std::uint32_t&) { return -1; }
 int UnloadedLocalName(SocketHandle, SocketAddress& address) {
   address = SocketAddress{};
   return -1;
@@ -46,6 +48,9 @@ void FillMissingCoreEntries(SocketInterface& table) {
   if (!table.pending_bytes) table.pending_bytes = UnloadedPendingBytes;
   if (!table.close_socket) table.close_socket = UnloadedCloseSocket;
   if (!table.set_receive_buffer) table.set_receive_buffer = UnloadedSetReceiveBuffer;
+  if (!table.receive_buffer) table.receive_buffer = UnloadedReceiveBuffer;
+  if (!table.dropped_datagrams) table.dropped_datagrams = UnloadedDroppedDatagrams;
+  if (table.receive_buffer_limit == nullptr) table.receive_buffer_limit = "";
   if (!table.local_name) table.local_name = UnloadedLocalName;
   if (!table.last_error) table.last_error = UnloadedLastError;
   if (!table.startup) table.startup = UnloadedStartup;

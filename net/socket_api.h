@@ -93,6 +93,16 @@ struct SocketInterface {
   // setsockopt SOL_SOCKET SO_RCVBUF: asks for room for `bytes` of received datagrams; 0 or -1.
   // The platform may grant less (Linux caps it at net.core.rmem_max).
   int (*set_receive_buffer)(SocketHandle handle, int bytes) = nullptr;
+  // getsockopt SOL_SOCKET SO_RCVBUF: 0 and the room granted for received datagrams, or -1.
+  // Linux reports twice what it granted (the other half is for its bookkeeping) and counts
+  // each queued datagram's bookkeeping against that figure.
+  int (*receive_buffer)(SocketHandle handle, int& bytes) = nullptr;
+  // 0 and the number of datagrams the platform dropped on the socket since it was opened
+  // (mostly for want of room in its receive queue), or -1 where the platform does not tell.
+  int (*dropped_datagrams)(SocketHandle handle, std::uint32_t& count) = nullptr;
+  // The system setting that caps what set_receive_buffer grants, for the log; empty where
+  // there is none.
+  const char* receive_buffer_limit = "";
   // getsockname: 0 or -1; `address` is zero-filled first.
   int (*local_name)(SocketHandle handle, SocketAddress& address) = nullptr;
   // WSAGetLastError: the Windows socket error number of this thread's last failed entry.

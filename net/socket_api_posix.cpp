@@ -17,6 +17,9 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <linux/sock_diag.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -252,6 +255,36 @@ int SetReceiveBuffer(SocketHandle handle, int bytes) {
   return 0;
 }
 
+int ReceiveBuffer(SocketHandle handle, int& bytes) {
+  int granted = 0;
+  socklen_t length = sizeof granted;
+  if (::getsockopt(Descriptor(handle), SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0) {
+    return FailWithErrno();
+  }
+  bytes = granted;
+  return 0;
+}
+
+int DroppedDatagrams(SocketHandle handle, std::uint32_t& count) {
+#if defined(__linux__) && defined(SO_MEMINFO)
+  // The socket's drop counter, the one SO_RXQ_OVFL would hand out with every datagram.
+  std::uint32_t memory[SK_MEMINFO_VARS] = {};
+  socklen_t length = sizeof memory;
+  if (::getsockopt(Descriptor(handle), SOL_SOCKET, SO_MEMINFO, memory, &length) != 0) {
+    return FailWithErrno();
+  }
+  if (length <= SK_MEMINFO_DROPS * sizeof memory[0]) {
+    return FailWith(SocketErrorFromErrno(ENOPROTOOPT));
+  }
+  count = memory[SK_MEMINFO_DROPS];
+  return 0;
+#else
+  (void)handle;
+  (void)count;
+  return FailWith(SocketErrorFromErrno(ENOPROTOOPT));
+#endif
+}
+
 int LocalName(SocketHandle handle, SocketAddress& address) {
   address = SocketAddress{};
   sockaddr_storage local{};
@@ -367,6 +400,13 @@ bool LoadLibrary(std::string_view, SocketInterface& table) {
   table.pending_bytes = PendingBytes;
   table.close_socket = CloseSocket;
   table.set_receive_buffer = SetReceiveBuffer;
+  table.receive_buffer = ReceiveBuffer;
+  table.dropped_datagrams = DroppedDatagrams;
+#if defined(__linux__)
+  table.receive_buffer_limit = "net.core.rmem_max";
+#elif defined(__APPLE__) || defined(__FreeBSD__)
+  table.receive_buffer_limit = "kern.ipc.maxsockbuf";
+#endif
   table.local_name = LocalName;
   table.last_error = LastError;
   table.startup = Startup;

@@ -234,6 +234,17 @@ int SetReceiveBuffer(SocketHandle handle, int bytes) {
              : -1;
 }
 
+int ReceiveBuffer(SocketHandle handle, int& bytes) {
+  int granted = 0;
+  int length = sizeof granted;
+  if (Api().getsockopt(AsSocket(handle), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&granted),
+                       &length) != 0) {
+    return -1;
+  }
+  bytes = granted;
+  return 0;
+}
+
 int LocalName(SocketHandle handle, SocketAddress& address) {
   address = SocketAddress{};
   SocketAddress local;
@@ -363,6 +374,9 @@ bool LoadSocketLibrary(std::string_view library_name, SocketInterface& table) {
   BindCore(table.pending_bytes, PendingBytes, e.ioctlsocket);
   BindCore(table.close_socket, CloseSocket, e.closesocket);
   BindCore(table.set_receive_buffer, SetReceiveBuffer, e.setsockopt);
+  // Windows grants what is asked and keeps no drop count a program can read: dropped_datagrams
+  // and receive_buffer_limit stay empty.
+  BindCore(table.receive_buffer, ReceiveBuffer, e.getsockopt);
   BindCore(table.local_name, LocalName, e.getsockname);
   BindCore(table.last_error, LastError, e.wsa_get_last_error);
   BindCore(table.startup, Startup, e.wsa_startup);

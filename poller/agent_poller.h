@@ -31,7 +31,11 @@
 //
 // With more than one request in flight allowed (SetRequestsInFlight), a pass keeps up to that
 // many requests in flight on the client's socket (poller/windowed_pass.cpp) and writes the same
-// lines and points, in the same order, as the serial pass would for the same answers.
+// lines and points, in the same order, as the serial pass would for the same answers. An agent
+// that left its last request unanswered is asked as usual, but its request holds no place in
+// the window, so that dead devices cost a pass one time-out (x tries) together. A window that
+// the socket's receive queue cannot hold is narrowed, and said once in the message log; answers
+// the platform dropped all the same are said in the error log.
 //
 // Single-threaded; each SendQuery blocks for at most the client's time-out.
 
@@ -99,6 +103,8 @@ class AgentPoller {
   void ReplaceClient();
   // RunPass with several requests in flight (windowed_pass.cpp).
   void RunWindowedPass(RequestPlan& plan);
+  // At the end of a windowed pass: a narrowed window and dropped answers to the logs.
+  void NoteReceiveQueue(const RequestWindow& window);
 
   std::int32_t tm_connection_;
   ClientFactory make_client_;
@@ -110,6 +116,13 @@ class AgentPoller {
   AgentSecurity security_;
   std::uint32_t passes_ = 0;
   std::vector<RequestPart> parts_;  // the serial pass's requests to go for one agent
+  // Per agent: its last request went unanswered (windowed passes).
+  std::vector<char> likely_silent_;
+  // What the windows learned about the receive queue, from pass to pass.
+  std::size_t largest_answer_ = 0;
+  std::size_t logged_limit_ = 0;  // the narrowed window last said in the message log
+  std::int64_t dropped_seen_ = 0;
+  const TSNMPSend* dropped_client_ = nullptr;  // whose socket dropped_seen_ counts
 };
 
 }  // namespace zelsnmp

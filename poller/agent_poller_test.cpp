@@ -14,19 +14,14 @@
 
 #include <gtest/gtest.h>
 
-#include "host/scadalink.h"
+#include "poller/pass_test_site.h"
 #include "testing/agent_process.h"
-#include "testing/environment.h"
 #include "testing/journal.h"
-#include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
 
 using testing_support::AgentProcess;
-using testing_support::ReadFile;
-using testing_support::ReadJournal;
-using testing_support::TempDirectory;
 using testing_support::WritesTo;
 
 // Short, so that silent agents cost little; answers on loopback take well under it.
@@ -38,14 +33,7 @@ PointLine Line(const std::string& address, const std::string& oid) {
 
 class AgentPollerTest : public testing::Test {
  protected:
-  void SetUp() override {
-    site_ = dir_.PathOf("site");
-    testing_support::SetEnv("ZELSNMP_SITE", site_.string());
-    std::filesystem::create_directories(site_ / "tm" / "S");
-    tm_ = slConnect(".", "S", 0, nullptr, 0);
-    ASSERT_GT(tm_, 0);
-  }
-  void TearDown() override { slDisconnect(tm_); }
+  void SetUp() override { ASSERT_GT(site_.tm(), 0); }
 
   // An agent on `address`; the first one takes any free port, later ones that same port.
   AgentProcess& StartAgent(const std::string& address, const std::string& snmprec,
@@ -58,7 +46,7 @@ class AgentPollerTest : public testing::Test {
   }
 
   AgentPoller MakePoller() {
-    return AgentPoller(tm_, [port = port_] {
+    return AgentPoller(site_.tm(), [port = port_] {
       auto client = std::make_unique<TSNMPSend>();
       client->TargetPort = port;
       client->Timeout = kTestTimeoutMs;
@@ -66,14 +54,10 @@ class AgentPollerTest : public testing::Test {
     });
   }
 
-  std::vector<testing_support::JournalEntry> Journal() const {
-    return ReadJournal(site_ / "tm" / "S" / "journal.tsv");
-  }
-  std::string Log(const std::string& name) const { return ReadFile(site_ / "log" / name); }
+  std::vector<testing_support::JournalEntry> Journal() const { return site_.Journal(); }
+  std::string Log(const std::string& name) const { return site_.Log(name); }
 
-  TempDirectory dir_;
-  std::filesystem::path site_;
-  std::int32_t tm_ = 0;
+  testing_support::PassTestSite site_;
   std::string port_;
   std::vector<std::unique_ptr<AgentProcess>> agents_;
 };
@@ -328,7 +312,7 @@ TEST_F(AgentPollerTest, WindowedPassEndsAtAnExceptionLikeTheSerialPass) {
   StartAgent("127.0.0.3", "1.3.6.1.2.1.1.3.0|67|3\n");
   AgentProcess& fourth = StartAgent("127.0.0.4", "1.3.6.1.2.1.1.3.0|67|4\n");
   int clients = 0;
-  AgentPoller poller(tm_, [port = port_, &clients] {
+  AgentPoller poller(site_.tm(), [port = port_, &clients] {
     ++clients;
     auto client = std::make_unique<TSNMPSend>();
     client->TargetPort = port;

@@ -9,28 +9,24 @@
 // passphrases. Skipped where snmpd or snmpget is not installed.
 
 #include <cctype>
-#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "host/scadalink.h"
 #include "poller/agent_poller.h"
-#include "snmp/snmp_client_test_util.h"
+#include "poller/pass_test_site.h"
 #include "testing/environment.h"
 #include "testing/journal.h"
+#include "testing/peer_programs.h"
 #include "testing/temp_directory.h"
 #include "tools/check/check_run.h"
 
 namespace zelsnmp {
 namespace {
 
-using testing::RunShell;
-using testing::ShellQuote;
 using testing_support::ReadFile;
 using testing_support::WritesTo;
 
@@ -50,82 +46,39 @@ std::size_t Count(const std::string& text, const std::string& part) {
 class AgentPollerV3Test : public ::testing::Test {
  protected:
   void SetUp() override {
-    const bool have_snmpd = testing::ProgramAvailable("/usr/sbin/snmpd");
-    if (!have_snmpd || !testing::ProgramAvailable("snmpget")) {
-      GTEST_SKIP() << "snmpd or snmpget is not installed (Debian packages snmpd and snmp)";
-    }
-    site_ = dir_.PathOf("site");
-    testing_support::SetEnv("ZELSNMP_SITE", site_.string());
-    std::filesystem::create_directories(site_ / "tm" / "S");
-    for (const char* sub : {"conf", "persist", "manager"}) {
-      std::filesystem::create_directories(dir_.path() / sub);
-    }
-    port_ = std::to_string(testing::FreeUdpPort("127.0.0.1"));
+    const std::string missing = testing_support::PeersUnavailable({"snmpd", "snmpget"});
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    ASSERT_GT(site_.tm(), 0);
     StartSnmpd("");
-    tm_ = slConnect(".", "S", 0, nullptr, 0);
-    ASSERT_GT(tm_, 0);
-  }
-
-  void TearDown() override {
-    if (tm_ > 0) slDisconnect(tm_);
-    StopSnmpd();
   }
 
   // snmpd with the test's users and `more` configuration lines, answering snmpget.
   void StartSnmpd(const std::string& more) {
-    testing_support::WriteFile(dir_.path() / "conf" / "snmpd.conf",
-                               "sysServices 72\nrocommunity zelv2 127.0.0.1\n"
-                               "createUser zelna\nrouser zelna noauth\n"
-                               "createUser zelan SHA " +
-                                   kAuthPass +
-                                   "\nrouser zelan auth\n"
-                                   "createUser zelro SHA-256 " +
-                                   kAuthPass + " AES " + kPrivPass + "\nrouser zelro priv\n" +
-                                   more);
-    RunShell("SNMPCONFPATH=" + ShellQuote((dir_.path() / "conf").string()) + ":" +
-             ShellQuote((dir_.path() / "persist").string()) +
-             " SNMP_PERSISTENT_DIR=" + ShellQuote((dir_.path() / "persist").string()) +
-             " MIBS= /usr/sbin/snmpd -f -Lo udp:127.0.0.1:" + port_ + " >>" +
-             ShellQuote((dir_.path() / "snmpd.log").string()) + " 2>&1 & echo $! >" +
-             ShellQuote((dir_.path() / "snmpd.pid").string()));
-    pid_ = std::to_string(std::stoi(ReadFile(dir_.path() / "snmpd.pid")));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while ((expected_ = Snmpget()).empty()) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << ReadFile(dir_.path() / "snmpd.log");
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
-
-  // Ends snmpd and waits until it has saved its state and gone.
-  void StopSnmpd() {
-    if (pid_.empty()) return;
-    RunShell("kill -TERM " + pid_ + " 2>/dev/null");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline &&
-           RunShell("ps -o stat= -p " + pid_ + " 2>/dev/null | grep -qv '^Z'") == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    pid_.clear();
+    ASSERT_TRUE(snmpd_.Start("sysServices 72\nrocommunity zelv2 127.0.0.1\n"
+                             "createUser zelna\nrouser zelna noauth\n"
+                             "createUser zelan SHA " + kAuthPass + "\nrouser zelan auth\n" +
+                             "createUser zelro SHA-256 " + kAuthPass + " AES " + kPrivPass +
+                             "\nrouser zelro priv\n" + more))
+        << snmpd_.Log();
+    const testing_support::ToolRun get = Snmpget();
+    expected_ = get.output;
+    while (!expected_.empty() && expected_.back() == '\n') expected_.pop_back();
+    ASSERT_EQ(get.status, 0) << get.errors;
+    ASSERT_FALSE(expected_.empty()) << get.errors;
   }
 
   // sysServices.0, or `oid`, as snmpget -v3 reads it at authPriv.
-  std::string Snmpget(const std::string& oid = kSysServices) {
-    const auto out = dir_.path() / "snmpget.out";
-    const std::string command =
-        "SNMP_PERSISTENT_DIR=" + ShellQuote((dir_.path() / "manager").string()) +
-        " MIBS= snmpget -v3 -t 1 -r 0 -Oqv -l authPriv -u zelro -a SHA-256 -A " + kAuthPass +
-        " -x AES -X " + kPrivPass + " 127.0.0.1:" + port_ + " " + oid + " >" +
-        ShellQuote(out.string()) + " 2>/dev/null";
-    if (RunShell(command) != 0) return "";
-    std::string value = ReadFile(out);
-    while (!value.empty() && value.back() == '\n') value.pop_back();
-    return value;
+  testing_support::ToolRun Snmpget(const std::string& oid = kSysServices) const {
+    return testing_support::RunNetSnmpTool(
+        dir_.path() / "manager",
+        "snmpget -v3 -t 1 -r 0 -Oqv -l authPriv -u zelro -a SHA-256 -A " + kAuthPass +
+            " -x AES -X " + kPrivPass + " 127.0.0.1:" + snmpd_.port() + " " + oid);
   }
 
   // A section of the agent at snmpd, with `options` and a #TT point of its own.
   std::string Section(const std::string& name, const std::string& options, int point) const {
-    return "[" + name + "]\n@host = 127.0.0.1\n@port = " + port_ + "\n@timeout = 1000\n" + options +
-           "#TT1:1:" + std::to_string(point) + " = " + kSysServices + "\n";
+    return "[" + name + "]\n@host = 127.0.0.1\n@port = " + snmpd_.port() + "\n@timeout = 1000\n" +
+           options + "#TT1:1:" + std::to_string(point) + " = " + kSysServices + "\n";
   }
 
   PollConfig Load(const std::string& text) {
@@ -134,15 +87,13 @@ class AgentPollerV3Test : public ::testing::Test {
     return LoadPollConfig(path.string());
   }
 
-  std::vector<testing_support::JournalEntry> Journal() const {
-    return testing_support::ReadJournal(site_ / "tm" / "S" / "journal.tsv");
-  }
-  std::string Log(const std::string& name) const { return ReadFile(site_ / "log" / name); }
+  std::vector<testing_support::JournalEntry> Journal() const { return site_.Journal(); }
+  std::string Log(const std::string& name) const { return site_.Log(name); }
 
   // Every byte the runs wrote: the site's logs and the journal.
   std::string AllOutput() const {
     std::string all;
-    for (const auto& file : std::filesystem::recursive_directory_iterator(site_)) {
+    for (const auto& file : std::filesystem::recursive_directory_iterator(site_.path())) {
       if (file.is_regular_file()) all += ReadFile(file.path());
     }
     return all;
@@ -156,11 +107,9 @@ class AgentPollerV3Test : public ::testing::Test {
   }
 
   testing_support::TempDirectory dir_;
-  std::filesystem::path site_;
-  std::string port_;
-  std::string pid_;
+  testing_support::SnmpdProcess snmpd_{dir_.path() / "agent"};
+  testing_support::PassTestSite site_;
   std::string expected_;
-  std::int32_t tm_ = 0;
 };
 
 TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWindowed) {
@@ -175,7 +124,7 @@ TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWind
       Section("authnopriv", "@version = 3\n@user = zelan\n@auth = SHA:" + kAuthPass + "\n", 4));
   ASSERT_TRUE(config.option_mistakes.empty());
   for (const int in_flight : {1, 4}) {
-    AgentPoller poller(tm_);
+    AgentPoller poller(site_.tm());
     poller.SetRequestsInFlight(in_flight);
     poller.PrepareSecurity(config);
     poller.RunPass(config);
@@ -227,7 +176,7 @@ TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
     const PollConfig config = Load(text);
     ASSERT_TRUE(config.option_mistakes.empty());
     for (const int in_flight : {1, 4}) {
-      AgentPoller poller(tm_);
+      AgentPoller poller(site_.tm());
       poller.SetRequestsInFlight(in_flight);
       poller.PrepareSecurity(config);
       for (int pass = 0; pass < 3; ++pass) poller.RunPass(config);
@@ -274,19 +223,20 @@ TEST_F(AgentPollerV3Test, RestartAndNewEngineIdWriteOneMessageLineEach) {
                    1));
   const std::string kEngineBoots = "1.3.6.1.6.3.10.2.1.2.0";
   const std::string kEngineId = "1.3.6.1.6.3.10.2.1.1.0";
-  AgentPoller poller(tm_);
+  AgentPoller poller(site_.tm());
   poller.PrepareSecurity(config);
   poller.RunPass(config);
-  StopSnmpd();
+  snmpd_.Stop();
   StartSnmpd("");
-  const std::string boots = Snmpget(kEngineBoots);
+  std::string boots = Snmpget(kEngineBoots).output;
+  while (!boots.empty() && boots.back() == '\n') boots.pop_back();
   poller.RunPass(config);
   poller.RunPass(config);
-  StopSnmpd();
-  std::filesystem::remove_all(dir_.path() / "persist");
+  snmpd_.Stop();
+  snmpd_.ForgetState();
   StartSnmpd("");
   std::string engine_id;
-  for (const char c : Snmpget(kEngineId)) {
+  for (const char c : Snmpget(kEngineId).output) {
     if (std::isxdigit(static_cast<unsigned char>(c))) {
       engine_id += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
@@ -305,12 +255,12 @@ TEST_F(AgentPollerV3Test, RestartAndNewEngineIdWriteOneMessageLineEach) {
 TEST_F(AgentPollerV3Test, UnknownUserLoggedOnceThenAnsweringAgainAfterTheAgentLearnsIt) {
   const PollConfig config = Load(
       Section("late", "@version = 3\n@user = zellate\n@auth = SHA-512:" + kAuthPass + "\n", 1));
-  AgentPoller poller(tm_);
+  AgentPoller poller(site_.tm());
   poller.PrepareSecurity(config);
   poller.RunPass(config);
   poller.RunPass(config);
   // The same engine restarted with the user: the session heals and answers.
-  StopSnmpd();
+  snmpd_.Stop();
   StartSnmpd("createUser zellate SHA-512 " + kAuthPass + "\nrouser zellate auth\n");
   poller.RunPass(config);
   poller.RunPass(config);

@@ -131,4 +131,18 @@ std::string UsmEngineRestartedLine(const std::string& section, std::int32_t boot
                       std::to_string(boots) + "\r\n");
 }
 
+std::string WindowNarrowedLine(std::size_t capacity, std::size_t limit, long long granted,
+                               long long wanted, const std::string& setting) {
+  std::string line = "Окно /p" + std::to_string(capacity) + " сужено до " +
+                     std::to_string(limit) + " запросов: приёмный буфер сокета " +
+                     std::to_string(granted) + " байт, запрошено " + std::to_string(wanted);
+  if (!setting.empty()) line += "; увеличьте " + setting;
+  return Utf8ToCp1251(line + "\r\n");
+}
+
+std::string AnswersDroppedLine(std::int64_t count) {
+  return Utf8ToCp1251("Ответы потеряны: приёмный буфер сокета переполнен, система отбросила " +
+                      std::to_string(count) + " датаграмм\r\n");
+}
+
 }  // namespace zelsnmp

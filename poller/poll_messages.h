@@ -8,6 +8,7 @@
 #ifndef ZELSNMP_POLLER_POLL_MESSAGES_H_
 #define ZELSNMP_POLLER_POLL_MESSAGES_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -49,6 +50,14 @@ std::string UsmAnswersAgainLine(const std::string& section);
 std::string UsmEngineChangedLine(const std::string& section, const std::string& engine_id);
 // The message line of a v3 agent whose engine boots count went up to `boots` (a restart).
 std::string UsmEngineRestartedLine(const std::string& section, std::int32_t boots);
+
+// The message line of a window of `capacity` requests narrowed to `limit` because the socket's
+// receive queue was granted `granted` bytes of the `wanted`, naming the system `setting` that
+// caps it (none when empty).
+std::string WindowNarrowedLine(std::size_t capacity, std::size_t limit, long long granted,
+                               long long wanted, const std::string& setting);
+// The error line of `count` datagrams the system dropped for want of room in the receive queue.
+std::string AnswersDroppedLine(std::int64_t count);
 
 }  // namespace zelsnmp
 

@@ -12,10 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "host/scadalink.h"
 #include "poller/agent_poller.h"
+#include "poller/pass_test_site.h"
 #include "testing/agent_process.h"
-#include "testing/environment.h"
 #include "testing/fit_responder.h"
 #include "testing/journal.h"
 #include "testing/temp_directory.h"
@@ -26,26 +25,16 @@ namespace {
 using testing_support::AgentProcess;
 using testing_support::Device;
 using testing_support::FitResponder;
-using testing_support::ReadFile;
-using testing_support::ReadJournal;
-using testing_support::TempDirectory;
 
 constexpr std::int32_t kTestTimeoutMs = 300;
 constexpr std::int32_t kTooBig = 1;
 
 class RequestFitTest : public testing::Test {
  protected:
-  void SetUp() override {
-    site_ = dir_.PathOf("site");
-    testing_support::SetEnv("ZELSNMP_SITE", site_.string());
-    std::filesystem::create_directories(site_ / "tm" / "S");
-    tm_ = slConnect(".", "S", 0, nullptr, 0);
-    ASSERT_GT(tm_, 0);
-  }
-  void TearDown() override { slDisconnect(tm_); }
+  void SetUp() override { ASSERT_GT(site_.tm(), 0); }
 
   AgentPoller MakePoller(const std::string& port) {
-    return AgentPoller(tm_, [port] {
+    return AgentPoller(site_.tm(), [port] {
       auto client = std::make_unique<TSNMPSend>();
       client->TargetPort = port;
       client->Timeout = kTestTimeoutMs;
@@ -53,7 +42,7 @@ class RequestFitTest : public testing::Test {
     });
   }
   PollConfig Config(const std::string& text) {
-    return LoadPollConfig(dir_.Write("config", text));
+    return LoadPollConfig(site_.directory().Write("config", text));
   }
   // A section "127.0.0.1:<community>" with `options`, then lines
   // "#TC<channel>:1:<i>=1.3.6.1.4.1.99.<i>" for i from 1 to `lines`.
@@ -66,10 +55,8 @@ class RequestFitTest : public testing::Test {
     }
     return text;
   }
-  std::vector<testing_support::JournalEntry> Journal() const {
-    return ReadJournal(site_ / "tm" / "S" / "journal.tsv");
-  }
-  std::string Log(const std::string& name) const { return ReadFile(site_ / "log" / name); }
+  std::vector<testing_support::JournalEntry> Journal() const { return site_.Journal(); }
+  std::string Log(const std::string& name) const { return site_.Log(name); }
   // The journal as "operation point value" lines, without times.
   std::vector<std::string> Writes() const {
     std::vector<std::string> writes;
@@ -79,9 +66,7 @@ class RequestFitTest : public testing::Test {
     return writes;
   }
 
-  TempDirectory dir_;
-  std::filesystem::path site_;
-  std::int32_t tm_ = 0;
+  testing_support::PassTestSite site_;
 };
 
 using Sizes = std::vector<std::size_t>;
@@ -183,8 +168,8 @@ TEST_F(RequestFitTest, AgentSimulatorsGetRequestsThatFit) {
     data += "1.3.6.1.4.1.99." + std::to_string(i) + "|2|" + std::to_string(i) + "\n";
   }
   for (const int in_flight : {1, 4}) {
-    std::filesystem::remove_all(site_ / "log");
-    std::filesystem::remove(site_ / "tm" / "S" / "journal.tsv");
+    std::filesystem::remove_all(site_.path() / "log");
+    std::filesystem::remove(site_.path() / "tm" / "S" / "journal.tsv");
     AgentProcess small("127.0.0.1:0", data, {"--max-oids", "3"});
     AgentProcess refusing("127.0.0.1:0", data, {"--error-index-for", "1.3.6.1.4.1.99.2"});
     ASSERT_TRUE(small.listening() && refusing.listening()) << small.Output() << refusing.Output();
@@ -224,8 +209,8 @@ TEST_F(RequestFitTest, V3RequestsFitTheEnginesMessageSize) {
   }
   for (const int in_flight : {1, 4}) {
     SCOPED_TRACE(in_flight);
-    std::filesystem::remove_all(site_ / "log");
-    std::filesystem::remove(site_ / "tm" / "S" / "journal.tsv");
+    std::filesystem::remove_all(site_.path() / "log");
+    std::filesystem::remove(site_.path() / "tm" / "S" / "journal.tsv");
     AgentProcess agent("127.0.0.1:0", data,
                        {"--v3-user", "fit", "--auth", "SHA:fit auth phrase", "--priv",
                         "AES:fit priv phrase", "--max-size", "484"});
@@ -290,8 +275,8 @@ TEST_F(RequestFitTest, SerialAndWindowedPassesWriteTheSame) {
   std::vector<std::vector<std::string>> journals;
   std::vector<Sizes> sizes;
   for (const int in_flight : {1, 4}) {
-    std::filesystem::remove_all(site_ / "log");
-    std::filesystem::remove(site_ / "tm" / "S" / "journal.tsv");
+    std::filesystem::remove_all(site_.path() / "log");
+    std::filesystem::remove(site_.path() / "tm" / "S" / "journal.tsv");
     AgentPoller poller = MakePoller(responder.port());
     poller.SetRequestsInFlight(in_flight);
     poller.RunPass(config);

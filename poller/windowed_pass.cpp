@@ -11,6 +11,15 @@
 // order as the serial pass writes for the same answers, and a pass lasts about as long as its
 // slowest agent instead of the sum of them all.
 //
+// An agent whose last request went unanswered is asked in its turn as any other, but as likely
+// silent: its request holds no place in the window while it waits. However many agents are
+// dead, the pass then lasts at most their time-out (x tries) beyond the live agents' work;
+// only the pass in which they died waits for them in the window. An answer clears the mark.
+//
+// At the end of the pass the window's bound from the granted receive queue goes to the message
+// log when it narrowed the window below what was asked (again only when it narrows further),
+// and datagrams the platform dropped since the last pass go to the error log.
+//
 // An exception from the exchange (exhausted resources) ends the pass as SendQuery's does in the
 // serial pass: the requests already sent are still waited for and applied in order, then
 // "SendQuery " + its message goes to the error log, the client is replaced and the requests not
@@ -25,6 +34,7 @@
 #include <vector>
 
 #include "host/nodehub.h"
+#include "net/socket_api.h"
 #include "poller/agent_poller.h"
 #include "poller/poll_messages.h"
 #include "snmp/request_window.h"
@@ -112,11 +122,14 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
     }
   };
   RequestWindow window(*client_, static_cast<std::size_t>(requests_in_flight_));
-  auto store = [&sent](std::vector<SettledRequest> settled) {
+  window.set_largest_answer(largest_answer_);
+  likely_silent_.resize(agent_count, 0);
+  auto store = [&](std::vector<SettledRequest> settled) {
     for (SettledRequest& outcome : settled) {
       Slot& slot = *sent[outcome.tag];
       slot.settled = true;
       slot.answered = outcome.answered;
+      likely_silent_[slot.part.agent] = outcome.answered ? 0 : 1;
       slot.reply = std::move(outcome.reply);
       if (slot.security != nullptr) slot.security_status = slot.security->status();
     }
@@ -146,16 +159,18 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
 
   for (;;) {
     apply_settled_in_order();
-    if (slots.empty() && next_agent == agent_count) return;
+    if (slots.empty() && next_agent == agent_count) return NoteReceiveQueue(window);
     if (unsent.empty() && next_agent < agent_count) {
       add_agent();
       continue;
     }
-    if (!unsent.empty() && !window.full()) {
+    // A likely silent request needs no place: it goes out even when the window is full.
+    if (!unsent.empty() && (!window.full() || likely_silent_[unsent.front()->part.agent] != 0)) {
       const std::list<Slot>::iterator slot = unsent.front();
       unsent.pop_front();
       plan.FillQuery(client_->Query(), slot->part);
-      const RequestTarget target = TargetOf(plan, slot->part.agent);
+      RequestTarget target = TargetOf(plan, slot->part.agent);
+      target.likely_silent = likely_silent_[slot->part.agent] != 0;
       slot->asked = true;
       slot->security = target.security;
       const std::size_t tag = sent.size();
@@ -170,11 +185,33 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
     } else {
       // Nothing in flight and nothing to send while the front waits cannot happen; it must
       // not turn into a loop if it ever did.
-      if (window.in_flight() == 0) return;
+      if (window.in_flight() == 0) return NoteReceiveQueue(window);
       const bool went = exchange([&] { store(window.Settle()); });
       if (!went) return;
     }
   }
+}
+
+void AgentPoller::NoteReceiveQueue(const RequestWindow& window) {
+  largest_answer_ = window.largest_answer();
+  const std::size_t limit = window.limit();
+  if (limit < window.capacity() && (logged_limit_ == 0 || limit < logged_limit_)) {
+    logged_limit_ = limit;
+    const std::string line =
+        WindowNarrowedLine(window.capacity(), limit, window.granted_receive_buffer(),
+                           window.wanted_receive_buffer(), SocketApi().receive_buffer_limit);
+    m_printf("%s", line.c_str(), 0, 0, 0, 0);
+  }
+  const std::int64_t dropped = window.DroppedDatagrams();
+  if (dropped < 0) return;
+  // A replaced client has a fresh socket, whose count starts again at 0.
+  if (dropped_client_ != client_.get() || dropped < dropped_seen_) dropped_seen_ = 0;
+  dropped_client_ = client_.get();
+  if (dropped > dropped_seen_) {
+    const std::string line = AnswersDroppedLine(dropped - dropped_seen_);
+    e_printf("%s", line.c_str(), 0, 0, 0, 0);
+  }
+  dropped_seen_ = dropped;
 }
 
 }  // namespace zelsnmp

@@ -3,6 +3,9 @@
 # every program pinned to one CPU, and writes the markdown table to build/release/bench.md.
 #   scripts/bench.sh            full run (several minutes)
 #   scripts/bench.sh --smoke    one short pass of everything (seconds), for CI
+#   scripts/bench.sh --scale    only the scale rows (root): 10,000 agents x 10 OIDs at /p256
+#                               with the null host, then with 10 % of them silent, beside the
+#                               raw UDP floor; the table goes to build/release/bench_scale.md
 # Figures are medians of the repetitions; the table names the machine it ran on.
 # ZELSNMP_BENCH_CPU picks the CPU every program is pinned to (default 0), so that a run can
 # keep off a CPU that something else is using.
@@ -19,6 +22,43 @@ fi
 build=build/release
 out=$build/bench
 bash scripts/setup.sh
+
+# The scale rows: several agentsim processes serve the agents in a network namespace of the
+# benchmark's own (answering ones on 127.0.1.1-8, silent ones on 127.0.2.1), and
+# scale_benchmark polls them with the null host (bench/scale_benchmark.cpp).
+if [[ ${1:-} == --scale ]]; then
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "bench.sh --scale needs root (unshare -n for port 161)" >&2
+    exit 3
+  fi
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j "$(nproc)" --target scale_benchmark agentsim >/dev/null
+  data=$(mktemp)
+  for l in $(seq 0 9); do
+    if (( l % 3 == 1 )); then echo "1.3.6.1.2.1.2.2.1.$((10 + l % 12)).$((1 + l))|66|$((1000 + l))"
+    else echo "1.3.6.1.2.1.2.2.1.$((10 + l % 12)).$((1 + l))|2|$((l % 3))"; fi
+  done >"$data"
+  machine="$(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC')"
+  {
+    echo "Machine: $machine"
+    echo
+    echo "| run | figure | value |"
+    echo "|---|---|---|"
+    unshare -n bash -c 'ip link set lo up
+      agents=()
+      for h in 1 2 3 4 5 6 7 8; do
+        "$1/tools/agentsim/agentsim" --listen 127.0.1.$h --data "$2" >/dev/null & agents+=($!)
+      done
+      "$1/tools/agentsim/agentsim" --listen 127.0.2.1 --data "$2" --silent >/dev/null &
+      agents+=($!)
+      sleep 0.5
+      "$1/bench/scale_benchmark" 10000 10 256 8 5
+      "$1/bench/scale_benchmark" 10000 10 256 8 3 --silent-tenth
+      kill "${agents[@]}"' _ "$PWD/$build" "$data"
+  } | tee "$build/bench_scale.md"
+  rm -f "$data"
+  exit 0
+fi
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)" \
   --target codec_benchmark config_benchmark exchange_benchmark bench_responder zelSNMP \

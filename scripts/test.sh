@@ -11,8 +11,9 @@
 #   -h, --help print this text
 #
 # On a terminal the build and the tests show their progress on one line,
-# naming a test that runs long; elsewhere (a CI log) a line per tenth of the
-# tests and one per test still running after 10 s. At the end come each
+# naming a test that runs long; elsewhere (a CI log) a line of the build's
+# progress every 20 s, a line per tenth of the tests and one per test still
+# running after 10 s. At the end come each
 # skipped test with its reason and each failed test with its whole output.
 # Every test's output is kept in build/PRESET/Testing/Temporary/LastTest.log,
 # the build's messages in build/PRESET/build.log.
@@ -27,6 +28,7 @@ cd "$(dirname "$0")/.."
 
 readonly COLUMNS_SHOWN=79        # one less than the terminal, so that no line wraps
 readonly SLOW_TEST_SECONDS=10    # a test running this long is named in a CI log
+readonly BUILD_REPORT_SECONDS=20 # a CI log is told the build's progress this often
 readonly TEST_TIMEOUT_SECONDS=300
 
 usage() { sed -n 's/^# \{0,1\}//; 4,23p' "$0"; }
@@ -106,11 +108,29 @@ build() {
   local arguments=(--build --preset "$build_preset" -j "$(nproc)")
   [[ -n $target ]] && arguments+=(--target "$target")
   say "test: building ${target:-everything} ($build_preset preset)"
-  local line status=0
-  while IFS= read -r line; do
-    printf '%s\n' "$line" >>"$log"
-    if [[ $line =~ ^\[\ *([0-9]+)%\]\ (Building|Linking)\ [A-Za-z+]+\ [a-z]+\ (.*)$ ]]; then
-      show_status "build: ${BASH_REMATCH[1]}% ${BASH_REMATCH[3]##*/}"
+  local line partial= progress=starting status=0 read_status started=$SECONDS
+  local reported=$SECONDS
+  # A step of a long compilation may print nothing for minutes: the read times out every
+  # second, so that a CI log is still told the progress so far.
+  while :; do
+    line= read_status=0
+    IFS= read -r -t 1 line || read_status=$?
+    if ((read_status > 128)); then
+      partial+=$line  # a time-out keeps what came of a line so far
+    elif [[ -n $partial$line ]] || ((read_status == 0)); then
+      line=$partial$line partial=
+      printf '%s\n' "$line" >>"$log"
+      # Makefiles count in per cent ("[ 45%]"), Ninja in steps ("[12/340]").
+      if [[ $line =~ ^\[\ *([0-9]+%|[0-9]+/[0-9]+)\]\ (Building|Linking)\ [A-Za-z+]+\ [a-z]+\ (.*)$ ]]
+      then
+        progress="${BASH_REMATCH[1]} ${BASH_REMATCH[3]##*/}"
+        show_status "build: $progress"
+      fi
+    fi
+    ((read_status == 0 || read_status > 128)) || break  # the output ended
+    if ((!terminal && SECONDS - reported >= BUILD_REPORT_SECONDS)); then
+      say "test: still building after $((SECONDS - started)) s: $progress"
+      reported=$SECONDS
     fi
   done < <(: >"$log"; cmake "${arguments[@]}" 2>&1; echo "build exit status $?")
   clear_status

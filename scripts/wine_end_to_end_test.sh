@@ -105,9 +105,20 @@ run_inside() {
   start_agent 127.0.0.2 "$WORK_DIR/agent-answering.log" || return 1
   start_agent 127.0.0.3 "$WORK_DIR/agent-silent.log" --silent || return 1
   if [[ -d $WORK_DIR/snmpd ]]; then
-    SNMPCONFPATH=$WORK_DIR/snmpd SNMP_PERSISTENT_DIR=$WORK_DIR/snmpd/persist MIBS= \
+    # Its configuration, state and home its own: nothing of /var/lib/snmp or ~/.snmp.
+    HOME=$WORK_DIR/snmpd SNMPCONFPATH=$WORK_DIR/snmpd:$WORK_DIR/snmpd/persist \
+      SNMP_PERSISTENT_DIR=$WORK_DIR/snmpd/persist MIBS= \
       "$SNMPD" -f -Lo udp:127.0.0.4:1161 </dev/null >"$WORK_DIR/snmpd.log" 2>&1 &
     started_pids+=("$!")
+    # It logs its version once its port is open.
+    local snmpd=$! deadline=$((SECONDS + LISTEN_TIMEOUT_S))
+    until grep -q "NET-SNMP version" "$WORK_DIR/snmpd.log"; do
+      if ! is_running "$snmpd" || ((SECONDS >= deadline)); then
+        echo "wine-e2e: snmpd did not start: $(cat "$WORK_DIR/snmpd.log")" >&2
+        return 1
+      fi
+      sleep 0.1
+    done
   fi
 
   # The site as a Windows path on Wine's drive Z: (the whole Unix file system).

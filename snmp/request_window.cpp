@@ -17,6 +17,19 @@ constexpr int kNoTimeLimitMs = -1;
 constexpr long long kLargestAnswerBytes = 65536;
 // Bounds the drain when a flood keeps the queue filled.
 constexpr int kMaxDroppedDatagrams = 4096;
+// An answer's bytes beyond its request's, per binding, while no answer has been seen: a value
+// in place of the NULL, reckoned generously, since a first window-full that guesses low loses
+// answers to the full queue.
+constexpr std::size_t kEstimatedValueBytes = 256;
+
+// The room an answer of `bytes` takes in a receive queue as the platform counts it: its
+// buffer, a power of two with room for the headers, and the bookkeeping of a queued datagram
+// (Linux: 832 bytes for datagrams up to about 150 bytes, 1280 up to 500, 2304 up to 1400).
+long long QueueRoom(std::size_t bytes) {
+  long long buffer = 512;
+  while (buffer < static_cast<long long>(bytes) + 384) buffer *= 2;
+  return buffer + 320;
+}
 
 }  // namespace
 
@@ -37,6 +50,30 @@ std::int32_t RequestWindow::DistinctRequestId(std::int32_t fallback) const {
   return id;
 }
 
+std::size_t RequestWindow::limit() const {
+  const std::size_t answer = largest_answer_ != 0 ? largest_answer_ : estimated_answer_;
+  if (granted_ <= 0 || answer == 0) return capacity_;
+  const long long fit = granted_ / QueueRoom(answer);
+  return static_cast<std::size_t>(std::clamp<long long>(fit, 1, static_cast<long long>(capacity_)));
+}
+
+long long RequestWindow::wanted_receive_buffer() const {
+  return std::min<long long>(static_cast<long long>(capacity_) * kLargestAnswerBytes, INT_MAX);
+}
+
+std::int64_t RequestWindow::DroppedDatagrams() const {
+  std::int64_t total = -1;
+  for (const TUDPBlockSocket* sock : {&client_.Sock(), &client_.Sock6()}) {
+    const std::int64_t dropped = sock->DroppedDatagrams();
+    if (dropped >= 0) total = std::max<std::int64_t>(total, 0) + dropped;
+  }
+  return total;
+}
+
+void RequestWindow::Forget(const Request& request) {
+  if (request.holds_place) --holding_;
+}
+
 bool RequestWindow::InFlightOn(const TUDPBlockSocket& sock) const {
   return std::any_of(in_flight_.begin(), in_flight_.end(),
                      [&sock](const Request& request) { return request.socket == &sock; });
@@ -49,13 +86,13 @@ void RequestWindow::DropQueuedDatagrams(TUDPBlockSocket& sock) {
   }
 }
 
-void RequestWindow::SizeReceiveQueue(const TUDPBlockSocket& sock) {
+void RequestWindow::SizeReceiveQueue(TUDPBlockSocket& sock) {
   SocketHandle& sized = sized_handles_[&sock == &client_.Sock() ? 0 : 1];
   const SocketHandle handle = sock.Handle();
   if (handle == kInvalidSocketHandle || handle == sized) return;
-  const long long bytes = static_cast<long long>(capacity_) * kLargestAnswerBytes;
-  // Not examined: a platform that grants less still works, only with less room for bursts.
-  SocketApi().set_receive_buffer(handle, static_cast<int>(std::min<long long>(bytes, INT_MAX)));
+  // What was granted bounds the answers in flight (limit()).
+  const long long granted = sock.SizeReceiveBuffer(static_cast<int>(wanted_receive_buffer()));
+  if (granted > 0) granted_ = granted_ == 0 ? granted : std::min(granted_, granted);
   sized = handle;
 }
 
@@ -100,11 +137,19 @@ bool RequestWindow::Send(TSNMPRec& query, const RequestTarget& target, std::size
   const Clock::time_point deadline = target.timeout_ms == kNoTimeLimitMs
                                          ? Clock::time_point::max()
                                          : Clock::now() + try_time;
+  if (largest_answer_ == 0) {
+    const auto bindings = static_cast<std::size_t>(query.BindingCount());
+    estimated_answer_ =
+        std::max(estimated_answer_, datagram.size() + kEstimatedValueBytes * bindings);
+  }
   if (tries_left == 0 || deadline == Clock::time_point::max() || target.security != nullptr) {
     datagram.clear();
   }
+  const bool holds_place = !target.likely_silent;
+  if (holds_place) ++holding_;
   in_flight_.push_back({tag, id, deadline, &sock, tries_left, try_time, std::move(datagram),
-                        sock.RemoteAddress(), target.security, std::move(usm), tries_left});
+                        sock.RemoteAddress(), target.security, std::move(usm), tries_left,
+                        holds_place});
   return true;
 }
 
@@ -141,7 +186,9 @@ std::vector<SettledRequest> RequestWindow::Settle() {
         if (readable[i]) ReceiveOn(static_cast<TUDPBlockSocket&>(*sockets[i]), 0, settled);
       }
     }
-    ExpireDue(settled);
+    // Nothing can be due before the earliest deadline: most waits end with an answer, and the
+    // scan of every request in flight is then spared.
+    if (Clock::now() >= earliest) ExpireDue(settled);
   }
   return settled;
 }
@@ -168,13 +215,15 @@ void RequestWindow::TakeAnswer(TUDPBlockSocket& sock, const std::string& datagra
   if (reply.Version == kSnmpVersion3) return TakeV3Answer(sock, datagram, settled);
   if (reply.PDUType != PduResponse) return;
   auto request = std::find_if(in_flight_.begin(), in_flight_.end(), [&](const Request& r) {
-    return r.security == nullptr && r.id == reply.ID && r.socket == &sock;
+    return r.id == reply.ID && r.security == nullptr && r.socket == &sock;
   });
   if (request == in_flight_.end()) return;
   // With tries left the last deadline is still ahead, whatever the current try's.
   if (request->tries_left == 0 && Clock::now() >= request->deadline) return;
   if (!reply.DecodeMessage(datagram)) return;
+  largest_answer_ = std::max(largest_answer_, datagram.size());
   settled.push_back({request->tag, true, std::move(reply), sock.RemoteAddressText()});
+  Forget(*request);
   in_flight_.erase(request);
 }
 
@@ -202,12 +251,14 @@ void RequestWindow::TakeV3Answer(TUDPBlockSocket& sock, const std::string& datag
       }
       return;
     case UsmStep::kAnswered:
+      largest_answer_ = std::max(largest_answer_, datagram.size());
       settled.push_back({request->tag, true, std::move(reply), sock.RemoteAddressText()});
       break;
     case UsmStep::kFailed:
       settled.push_back({request->tag, false, TSNMPRec(), std::string()});
       break;
   }
+  Forget(*request);
   in_flight_.erase(request);
 }
 
@@ -239,9 +290,11 @@ void RequestWindow::ExpireDue(std::vector<SettledRequest>& settled) {
         return false;
       }
       settled.push_back({request.tag, false, TSNMPRec(), std::string()});
+      Forget(request);
       return true;
     }
     settled.push_back(Unanswered(request));
+    Forget(request);
     return true;
   });
 }
@@ -250,6 +303,7 @@ void RequestWindow::FailAll(const TUDPBlockSocket* sock, std::vector<SettledRequ
   std::erase_if(in_flight_, [&](const Request& request) {
     if (sock != nullptr && request.socket != sock) return false;
     settled.push_back(Unanswered(request));
+    Forget(request);
     return true;
   });
 }

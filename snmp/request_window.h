@@ -13,9 +13,18 @@
 // no message) is dropped without its bindings being read. As in the single exchange the
 // sender's address is not compared with the host.
 //
-// At most `capacity` requests are in flight. So that answers arriving together are not lost,
-// each socket's receive queue is asked for room for `capacity` answers of the largest datagram
-// (64 KiB each); the platform may grant less (Linux caps it at net.core.rmem_max).
+// At most `capacity` requests that expect an answer are in flight. A request to a target that
+// is likely silent (its agent left its last request unanswered) holds no place while it waits:
+// it is not expected to bring an answer, so however many such agents there are they cost one
+// time-out (x tries) together, not one per window-full. Answered after all, it is taken like
+// any other.
+//
+// So that answers arriving together are not lost, each socket's receive queue is asked for
+// room for `capacity` answers of the largest datagram (64 KiB each), and the room granted is
+// read back (Linux caps it at net.core.rmem_max). The requests expecting an answer are then
+// bounded to as many answers as fit in it: the largest answer taken so far (or, before any, an
+// estimate from the request) with the platform's bookkeeping of a queued datagram; limit()
+// tells the bound. DroppedDatagrams() tells what the platform dropped all the same.
 //
 // Network failures end in a request settled without an answer, never in an exception; an
 // exception can only come from exhausted resources, and the client is then to be replaced.
@@ -57,6 +66,8 @@ struct RequestTarget {
   std::int32_t retries = 0;
   // The agent's SNMPv3 session (owned by the caller), or null for v1/v2c as the query says.
   UsmSession* security = nullptr;
+  // The agent left its last request unanswered: the request holds no place in the window.
+  bool likely_silent = false;
 };
 
 // The outcome of one request.
@@ -74,14 +85,30 @@ class RequestWindow {
 
   std::size_t capacity() const { return capacity_; }
   std::size_t in_flight() const { return in_flight_.size(); }
-  bool full() const { return in_flight_.size() >= capacity_; }
+  // Requests in flight that hold a place (those not sent as likely silent).
+  std::size_t holding() const { return holding_; }
+  bool full() const { return holding_ >= limit(); }
+  // How many requests may hold a place: the capacity, or fewer when the room granted for
+  // received datagrams holds fewer answers.
+  std::size_t limit() const;
+  // The smallest room granted to a socket's receive queue that requests went out on, as the
+  // platform counts it; 0 while none is known.
+  long long granted_receive_buffer() const { return granted_; }
+  // What the window asks each socket's receive queue for.
+  long long wanted_receive_buffer() const;
+  // The largest answer taken so far, in bytes; the caller may carry it into a later window.
+  std::size_t largest_answer() const { return largest_answer_; }
+  void set_largest_answer(std::size_t bytes) { largest_answer_ = bytes; }
+  // The datagrams the platform dropped on the client's sockets since they were opened; -1
+  // where it does not tell.
+  std::int64_t DroppedDatagrams() const;
 
   // Sends `query` to `target` under a fresh request ID (set in `query`, whose ID is then one
   // higher after the encoding). Datagrams queued on the target's socket while nothing is in
   // flight on it answer nothing and are dropped first. A time-out of -1 waits without limit,
   // a negative number of tries counts as 0. False when the send failed (or the host did not
   // resolve): nothing is then in flight for `tag`, and LastErrorCode() tells why. Must not be
-  // called when full().
+  // called when full(), unless the target is likely silent.
   bool Send(TSNMPRec& query, const RequestTarget& target, std::size_t tag);
   // The same to `host` with the client's TargetPort, Timeout and Retries.
   bool Send(TSNMPRec& query, const std::string& host, std::size_t tag);
@@ -107,6 +134,7 @@ class RequestWindow {
     UsmSession* security;  // null for v1/v2c
     UsmRequest usm;        // the version-3 request's state; its datagram is the current step's
     std::int32_t retries;
+    bool holds_place;  // not sent as likely silent
   };
   // The sockets of the client, one per address family.
   static constexpr int kSocketCount = 2;
@@ -114,7 +142,7 @@ class RequestWindow {
   std::int32_t DistinctRequestId(std::int32_t fallback) const;
   bool InFlightOn(const TUDPBlockSocket& sock) const;
   static void DropQueuedDatagrams(TUDPBlockSocket& sock);
-  void SizeReceiveQueue(const TUDPBlockSocket& sock);
+  void SizeReceiveQueue(TUDPBlockSocket& sock);
   // Takes one datagram off `sock`, waiting up to `wait_ms`, and settles what it answers.
   void ReceiveOn(TUDPBlockSocket& sock, int wait_ms, std::vector<SettledRequest>& settled);
   // Settles the request `datagram`, received on `sock`, answers, if any.
@@ -129,11 +157,17 @@ class RequestWindow {
   void ExpireDue(std::vector<SettledRequest>& settled);
   // Settles every request in flight on `sock` (every request when null) without an answer.
   void FailAll(const TUDPBlockSocket* sock, std::vector<SettledRequest>& settled);
+  // Takes `request` (an element of in_flight_) out of the window.
+  void Forget(const Request& request);
 
   TSNMPSend& client_;
   std::size_t capacity_;
   std::vector<Request> in_flight_;
+  std::size_t holding_ = 0;
   SocketHandle sized_handles_[kSocketCount] = {kInvalidSocketHandle, kInvalidSocketHandle};
+  long long granted_ = 0;
+  std::size_t largest_answer_ = 0;
+  std::size_t estimated_answer_ = 0;  // from the requests sent, while no answer is known
   std::int32_t last_error_code_ = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include "snmp/request_window.h"
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <set>
@@ -245,6 +246,83 @@ TEST(RequestWindowTest, MixedTargetsEachKeepTheirOwnTimeoutsTriesAndPorts) {
   }
   EXPECT_EQ(settled.size(), ip6 ? std::size(rows) : std::size(rows) - 3);
   if (!ip6) GTEST_SKIP() << "the IPv6 requests were not run: no ::1 here";
+}
+
+// Requests to likely silent agents hold no place: a window of two takes any number of them
+// beside two that do; an answer to one is still taken.
+TEST(RequestWindowTest, LikelySilentRequestsHoldNoPlace) {
+  Responder responder;
+  TSNMPSend client;
+  client.TargetPort = responder.port();
+  RequestWindow window(client, 2);
+  for (std::size_t agent = 0; agent < 5; ++agent) {
+    ASSERT_FALSE(window.full()) << agent;
+    TSNMPRec query = Query(agent);
+    RequestTarget target{"127.0.0.1", responder.port(), 1000, 0, nullptr, agent < 3};
+    ASSERT_TRUE(window.Send(query, target, agent));
+  }
+  EXPECT_TRUE(window.full());
+  EXPECT_EQ(window.holding(), 2u);
+  EXPECT_EQ(window.in_flight(), 5u);
+  const Responder::Request first = responder.Next();
+  responder.Answer(first, "back");
+  const std::vector<SettledRequest> settled = window.Settle();
+  ASSERT_EQ(settled.size(), 1u);
+  EXPECT_TRUE(settled[0].answered);
+  EXPECT_EQ(settled[0].tag, 0u);
+  EXPECT_EQ(window.holding(), 2u);
+}
+
+// The platform as with net.core.rmem_max at 65536: it grants no more than that to a receive
+// queue, whatever is asked.
+inline int (*platform_set_receive_buffer)(SocketHandle, int);
+int CappedSetReceiveBuffer(SocketHandle handle, int bytes) {
+  return platform_set_receive_buffer(handle, std::min(bytes, 65536));
+}
+const SocketInterfaceBinding& CappedReceiveQueueBinding() {
+  static const SocketInterfaceBinding binding{
+      [](std::string_view name, SocketInterface& table) {
+        const bool loaded = PlatformSocketInterfaceBinding().load_library(name, table);
+        platform_set_receive_buffer = table.set_receive_buffer;
+        table.set_receive_buffer = CappedSetReceiveBuffer;
+        return loaded;
+      },
+      nullptr, PlatformSocketInterfaceBinding().free_libraries};
+  return binding;
+}
+
+// A window of 256 over a queue granted that little is narrowed to what it holds; every answer
+// of each window-full, all queued before the first is read, arrives, and none is dropped.
+TEST(RequestWindowTest, ReceiveQueueOfLittleRoomNarrowsTheWindowAndLosesNoAnswer) {
+  testing::ScopedSocketInterface capped(CappedReceiveQueueBinding());
+  ASSERT_TRUE(capped.loaded());
+  constexpr std::size_t kRequests = 600;
+  Responder responder;
+  TSNMPSend client;
+  client.TargetPort = responder.port();
+  RequestWindow window(client, 256);
+  std::size_t sent = 0;
+  std::size_t answered = 0;
+  while (answered < kRequests) {
+    for (; sent < kRequests && !window.full(); ++sent) {
+      TSNMPRec query = Query(sent);
+      ASSERT_TRUE(window.Send(query, "127.0.0.1", sent));
+    }
+    std::vector<Responder::Request> requests;
+    for (std::size_t i = window.in_flight(); i > 0; --i) requests.push_back(responder.Next());
+    for (const Responder::Request& request : requests) {
+      responder.Answer(request, std::string(200, 'v'));
+    }
+    std::this_thread::sleep_for(50ms);  // every answer is queued before the first read
+    for (const SettledRequest& outcome : SettleAll(window)) {
+      ASSERT_TRUE(outcome.answered) << outcome.tag;
+      ++answered;
+    }
+  }
+  EXPECT_GT(window.granted_receive_buffer(), 0);
+  EXPECT_LT(window.limit(), 256u);
+  EXPECT_GT(window.limit(), 8u);
+  EXPECT_LE(window.DroppedDatagrams(), 0);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "snmp/request_window.h"
 #include "snmp/scripted_responder.h"
 #include "snmp/snmp_client.h"
-#include "snmp/snmp_client_test_util.h"
+#include "testing/peer_programs.h"
 #include "testing/private_network.h"
 
 namespace zelsnmp {
@@ -30,7 +30,7 @@ class PrivateNetworkIPv6Test : public ::testing::Test {
     const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
     if (!reason.empty()) GTEST_SKIP() << reason;
     // Added once per process; a second time it is there already.
-    testing::RunShell("ip -6 addr add " + kHostAddress + "/128 dev lo nodad 2>/dev/null");
+    testing_support::RunShell("ip -6 addr add " + kHostAddress + "/128 dev lo nodad 2>/dev/null");
   }
 };
 
@@ -50,7 +50,8 @@ TEST_F(PrivateNetworkIPv6Test, SingleExchangeOnPort161) {
                                                        {"[" + kHostAddress + "]", kIPv4Oid}};
   for (const auto& [host, oid] : cases) {
     TSNMPSend client;
-    client.Timeout = 300;
+    // Long enough for a loaded machine to answer the second try.
+    client.Timeout = 1000;
     client.Retries = 1;
     client.Query() = Query(oid);
     client.TargetHost = host;
@@ -70,8 +71,9 @@ TEST_F(PrivateNetworkIPv6Test, WindowWithBothFamilies) {
   RequestWindow window(client, 2);
   TSNMPRec ipv6_query = Query(kOid);
   TSNMPRec ipv4_query = Query(kIPv4Oid);
-  ASSERT_TRUE(window.Send(ipv6_query, RequestTarget{"[" + kHostAddress + "]", "161", 1000, 0}, 6));
-  ASSERT_TRUE(window.Send(ipv4_query, RequestTarget{"127.0.0.1", ipv4_agent.port(), 200, 1}, 4));
+  // Time-outs long enough for a loaded machine: the answered try costs only its round trip.
+  ASSERT_TRUE(window.Send(ipv6_query, RequestTarget{"[" + kHostAddress + "]", "161", 5000, 0}, 6));
+  ASSERT_TRUE(window.Send(ipv4_query, RequestTarget{"127.0.0.1", ipv4_agent.port(), 1000, 1}, 4));
   std::map<std::size_t, SettledRequest> settled;
   while (window.in_flight() > 0) {
     for (SettledRequest& outcome : window.Settle()) settled[outcome.tag] = std::move(outcome);

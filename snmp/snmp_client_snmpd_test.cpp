@@ -6,22 +6,17 @@
 #include <cstdlib>
 #include <map>
 #include <sstream>
-#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "snmp/ber.h"
 #include "snmp/snmp_client.h"
-#include "snmp/snmp_client_test_util.h"
+#include "testing/peer_programs.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using testing_support::ReadFile;
-using testing::RunShell;
-using testing::ShellQuote;
 using testing_support::TempDirectory;
 
 const std::string kCommunity = "zeltest";
@@ -31,14 +26,8 @@ const std::string kSysUpTime = "1.3.6.1.2.1.1.3.0";
 const std::string kSysContact = "1.3.6.1.2.1.1.4.0";
 const std::string kSysLocation = "1.3.6.1.2.1.1.6.0";
 const std::string kMissing = "1.3.6.1.2.1.1.99.0";
-// sysUpTime moves between our query and snmpget's: allow five seconds of ticks.
-constexpr long long kUpTimeToleranceTicks = 500;
-constexpr int kStartAttempts = 3;
-
-std::string SnmpdPath() {
-  if (testing::ProgramAvailable("/usr/sbin/snmpd")) return "/usr/sbin/snmpd";
-  return testing::ProgramAvailable("snmpd") ? "snmpd" : "";
-}
+// sysUpTime counts hundredths of a second.
+constexpr std::chrono::milliseconds kTick(10);
 
 // A value as snmpget prints it with -On -Oe, in the client's terms.
 struct PrintedValue {
@@ -86,62 +75,14 @@ std::map<std::string, PrintedValue> ParseSnmpgetOutput(const std::string& output
 class SnmpdTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    snmpd_ = SnmpdPath();
-    if (snmpd_.empty() || !testing::ProgramAvailable("snmpget")) {
-      GTEST_SKIP() << "snmpd or snmpget is not installed (Debian packages snmpd and snmp)";
-    }
-    testing_support::WriteFile(dir_.path() / "snmpd.conf",
-                           "rocommunity " + kCommunity + " 127.0.0.1\n"
-                           "sysDescr zelSNMP exchange test agent\n"
-                           "sysContact ops@example.test\n"
-                           "sysLocation Test rack 7\n");
-    for (int attempt = 0; attempt < kStartAttempts && !Started(); ++attempt) Start();
-    ASSERT_TRUE(Started()) << "snmpd did not answer; its log:\n"
-                           << ReadFile(dir_.path() / "snmpd.log");
+    const std::string missing = testing_support::PeersUnavailable({"snmpd", "snmpget"});
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    ASSERT_TRUE(snmpd_.Start("rocommunity " + kCommunity + " 127.0.0.1\n"
+                             "sysDescr zelSNMP exchange test agent\n"
+                             "sysContact ops@example.test\n"
+                             "sysLocation Test rack 7\n"))
+        << "snmpd did not start; its log:\n" << snmpd_.Log();
   }
-
-  void TearDown() override {
-    if (pid_.empty()) return;
-    RunShell("kill -TERM " + pid_ + " 2>/dev/null");
-    // Gone, or a zombie nobody has reaped yet.
-    auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < deadline &&
-           RunShell("ps -o stat= -p " + pid_ + " 2>/dev/null | grep -qv '^Z'") == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  }
-
-  std::string Environment() const {
-    return "SNMP_PERSISTENT_DIR=" + ShellQuote(dir_.path().string()) + " MIBS= ";
-  }
-
-  void Start() {
-    port_ = std::to_string(testing::FreeUdpPort("127.0.0.1"));
-    const std::string pid_path = (dir_.path() / "snmpd.pid").string();
-    std::filesystem::remove(pid_path);
-    RunShell(Environment() + ShellQuote(snmpd_) + " -f -Lo -C -c " +
-             ShellQuote((dir_.path() / "snmpd.conf").string()) + " -p " + ShellQuote(pid_path) +
-             " udp:127.0.0.1:" + port_ + " >" +
-             ShellQuote((dir_.path() / "snmpd.log").string()) + " 2>&1 & echo $! >" +
-             ShellQuote((dir_.path() / "shell.pid").string()));
-    pid_ = ReadFile(dir_.path() / "shell.pid");
-    while (!pid_.empty() && pid_.back() == '\n') pid_.pop_back();
-    // Ready once it answers.
-    TSNMPSend probe;
-    probe.Timeout = 200;
-    auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < deadline) {
-      PrepareQuery(probe, kSnmpVersion2c, {kSysDescr});
-      if (probe.SendQuery()) {
-        started_ = true;
-        return;
-      }
-    }
-    TearDown();
-    pid_.clear();
-  }
-
-  bool Started() const { return started_; }
 
   void PrepareQuery(TSNMPSend& client, std::int32_t version,
                     std::initializer_list<std::string> oids) const {
@@ -151,23 +92,19 @@ class SnmpdTest : public ::testing::Test {
     client.Query().PDUType = PduGetRequest;
     for (const std::string& oid : oids) client.Query().AddBinding(oid, "", TagNull);
     client.TargetHost = "127.0.0.1";
-    client.TargetPort = port_;
+    client.TargetPort = snmpd_.port();
   }
 
-  std::string Snmpget(const std::string& version, std::initializer_list<std::string> oids) {
-    std::string command = Environment() + "snmpget -v" + version + " -c " + kCommunity +
-                          " -On -Oe -t 2 -r 1 127.0.0.1:" + port_;
+  testing_support::ToolRun Snmpget(const std::string& version,
+                                   std::initializer_list<std::string> oids) {
+    std::string command = "snmpget -v" + version + " -c " + kCommunity +
+                          " -On -Oe -t 2 -r 1 127.0.0.1:" + snmpd_.port();
     for (const std::string& oid : oids) command += " " + oid;
-    const auto out = dir_.path() / "snmpget.out";
-    RunShell(command + " >" + ShellQuote(out.string()) + " 2>&1");
-    return ReadFile(out);
+    return testing_support::RunNetSnmpTool(dir_.path() / "snmpget", command);
   }
 
   TempDirectory dir_;
-  std::string snmpd_;
-  std::string port_;
-  std::string pid_;
-  bool started_ = false;
+  testing_support::SnmpdProcess snmpd_{dir_.path() / "snmpd"};
 };
 
 TEST_F(SnmpdTest, GetRequestGivesWhatSnmpgetReports) {
@@ -175,9 +112,13 @@ TEST_F(SnmpdTest, GetRequestGivesWhatSnmpgetReports) {
   client.Timeout = 2000;
   PrepareQuery(client, kSnmpVersion2c,
                {kSysDescr, kSysObjectId, kSysUpTime, kSysContact, kSysLocation, kMissing});
+  const auto before = std::chrono::steady_clock::now();
   ASSERT_TRUE(client.SendQuery()) << client.LastErrorText();
   const std::string printed =
-      Snmpget("2c", {kSysDescr, kSysObjectId, kSysUpTime, kSysContact, kSysLocation, kMissing});
+      Snmpget("2c", {kSysDescr, kSysObjectId, kSysUpTime, kSysContact, kSysLocation, kMissing})
+          .output;
+  // sysUpTime moved on between the two reads by at most the time both took, and a tick.
+  const long long elapsed_ticks = (std::chrono::steady_clock::now() - before) / kTick + 1;
   std::map<std::string, PrintedValue> expected = ParseSnmpgetOutput(printed);
   ASSERT_EQ(expected.size(), 6u) << printed;
 
@@ -195,7 +136,7 @@ TEST_F(SnmpdTest, GetRequestGivesWhatSnmpgetReports) {
       long long ours = std::atoll(binding.ValueText.c_str());
       long long theirs = std::atoll(want.text.c_str());
       EXPECT_LE(ours, theirs);
-      EXPECT_LT(theirs - ours, kUpTimeToleranceTicks);
+      EXPECT_LE(theirs - ours, elapsed_ticks);
     } else {
       EXPECT_EQ(binding.ValueText, want.text);
     }
@@ -209,7 +150,8 @@ TEST_F(SnmpdTest, V1MissingOidGivesTheErrorSnmpgetReports) {
   client.Timeout = 2000;
   PrepareQuery(client, kSnmpVersion1, {kSysDescr, kMissing});
   ASSERT_TRUE(client.SendQuery()) << client.LastErrorText();
-  const std::string printed = Snmpget("1", {kSysDescr, kMissing});
+  // snmpget tells the error on its standard error.
+  const std::string printed = Snmpget("1", {kSysDescr, kMissing}).errors;
   ASSERT_NE(printed.find("(noSuchName)"), std::string::npos) << printed;
   ASSERT_NE(printed.find("Failed object: ." + kMissing), std::string::npos) << printed;
   EXPECT_EQ(client.Reply().ErrorStatus, 2);

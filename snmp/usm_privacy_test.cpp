@@ -68,6 +68,7 @@ SecretBytes KeyOf(PrivProtocol protocol) {
 }
 
 TEST(UsmPrivacy, EveryProtocolRoundTripsEveryLength) {
+  constexpr std::size_t kAesBlockBytes = 16;
   for (PrivProtocol protocol :
        {PrivProtocol::kDes, PrivProtocol::kTripleDes, PrivProtocol::kAes128,
         PrivProtocol::kAes192, PrivProtocol::kAes256, PrivProtocol::kAes192Reeder,
@@ -89,8 +90,10 @@ TEST(UsmPrivacy, EveryProtocolRoundTripsEveryLength) {
       std::string plaintext;
       ASSERT_TRUE(DecryptScopedPdu(protocol, key, 7, 1234, parameters, encrypted, plaintext));
       EXPECT_EQ(plaintext.substr(0, length), scoped_pdu);
-      if (!des_family) {
-        // The engine clock is part of the AES IV.
+      if (!des_family && length >= kAesBlockBytes) {
+        // The engine clock is part of the AES IV: under another clock the first block's key
+        // stream is the cipher of another IV, which differs from the right one in at least one
+        // byte. A shorter PDU uses only part of that block, which may match by chance.
         ASSERT_TRUE(DecryptScopedPdu(protocol, key, 7, 1235, parameters, encrypted, plaintext));
         EXPECT_NE(plaintext, scoped_pdu);
       }

@@ -3,27 +3,23 @@
 // a UsmSession the values of the data file that the context name selects. Skipped (never
 // passed) where snmpsimd is not installed.
 
-#include <chrono>
-#include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "snmp/ber.h"
 #include "snmp/snmp_client.h"
-#include "snmp/snmp_client_test_util.h"
 #include "snmp/usm_session.h"
+#include "testing/peer_programs.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using testing::RunShell;
-using testing::ShellQuote;
-using testing_support::ReadFile;
 using testing_support::TempDirectory;
 
 const std::string kOid = "1.3.6.1.4.1.7.1";
@@ -59,63 +55,39 @@ const User kUsers[] = {
 class UsmSessionSnmpsimTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testing::ProgramAvailable("snmpsimd")) {
-      GTEST_SKIP() << "snmpsimd is not installed (Debian package snmpsim)";
-    }
-    namespace fs = std::filesystem;
-    fs::create_directories(dir_.path() / "data");
-    fs::create_directories(dir_.path() / "cache");
+    const std::string missing = testing_support::PeersUnavailable({"snmpsimd"});
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    std::vector<std::pair<std::string, std::string>> data;
     for (const auto& context : kContexts) {
-      testing_support::WriteFile(dir_.path() / "data" / (std::string(context.context) + ".snmprec"),
-                                 kOid + "|2|" + context.value + "\n");
+      data.emplace_back(std::string(context.context) + ".snmprec",
+                        kOid + "|2|" + context.value + "\n");
     }
-    // snmpsimd refuses to run as root: it drops to nobody, who must read the data and write
-    // the index cache.
-    for (const fs::path& path : {dir_.path(), dir_.path() / "data", dir_.path() / "cache"}) {
-      fs::permissions(path, fs::perms::all);
-    }
-    std::string command = "snmpsimd --process-user=nobody --process-group=nogroup --v3-only";
-    command += " --data-dir=" + ShellQuote((dir_.path() / "data").string());
-    command += " --cache-dir=" + ShellQuote((dir_.path() / "cache").string());
-    command += " --v3-engine-id=80001f88047a656c73696d";
+    std::vector<std::string> options = {"--v3-only", "--v3-engine-id=80001f88047a656c73696d"};
     for (const User& user : kUsers) {
-      command += std::string(" --v3-user=") + user.name + " --v3-auth-key=" + kAuthPass +
-                 " --v3-auth-proto=" + user.peer_auth + " --v3-priv-key=" + kPrivPass +
-                 " --v3-priv-proto=" + user.peer_priv;
+      options.insert(
+          options.end(),
+          {std::string("--v3-user=") + user.name, "--v3-auth-key=" + kAuthPass,
+           std::string("--v3-auth-proto=") + user.peer_auth, "--v3-priv-key=" + kPrivPass,
+           std::string("--v3-priv-proto=") + user.peer_priv});
     }
-    port_ = std::to_string(testing::FreeUdpPort("127.0.0.1"));
-    command += " --agent-udpv4-endpoint=127.0.0.1:" + port_;
     // Its log holds the keys it was given: it stays in the test's directory.
-    RunShell(command + " --logging-method=file:" + ShellQuote((dir_.path() / "sim.log").string()) +
-             " >/dev/null 2>&1 & echo $! >" + ShellQuote((dir_.path() / "sim.pid").string()));
-    pid_ = ReadFile(dir_.path() / "sim.pid");
-    while (!pid_.empty() && pid_.back() == '\n') pid_.pop_back();
+    simulator_.emplace(dir_.path() / "snmpsimd", "127.0.0.1", "", data, options);
+    ASSERT_TRUE(simulator_->listening()) << "snmpsimd did not start; its log:\n" << SimLog();
     client_.TargetHost = "127.0.0.1";
-    client_.TargetPort = port_;
+    client_.TargetPort = simulator_->port();
     client_.Timeout = 1000;
-    // It takes a few seconds to index its data and listen.
-    UsmSession probe(SecurityOf(kUsers[0], kContexts[0].context), keys_);
-    const auto deadline = Clock::now() + std::chrono::seconds(30);
-    while (!Read(probe)) {
-      ASSERT_LT(Clock::now(), deadline) << "snmpsimd did not answer; its log:\n" << SimLog();
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
   }
 
   // snmpsimd's log without the lines that show the keys it was given.
   std::string SimLog() const {
     std::string shown;
-    std::istringstream log(ReadFile(dir_.path() / "sim.log"));
+    std::istringstream log(simulator_->Log());
     for (std::string line; std::getline(log, line);) {
       if (line.find(kAuthPass) == std::string::npos && line.find(kPrivPass) == std::string::npos) {
         shown += line + "\n";
       }
     }
     return shown;
-  }
-
-  void TearDown() override {
-    if (!pid_.empty()) RunShell("kill -TERM " + pid_ + " 2>/dev/null");
   }
 
   static UsmSecurity SecurityOf(const User& user, const std::string& context) {
@@ -138,8 +110,7 @@ class UsmSessionSnmpsimTest : public ::testing::Test {
   }
 
   TempDirectory dir_;
-  std::string port_;
-  std::string pid_;
+  std::optional<testing_support::SnmpsimdProcess> simulator_;
   UsmKeyCache keys_;
   TSNMPSend client_;
 };

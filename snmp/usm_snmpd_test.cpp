@@ -4,25 +4,19 @@
 // snmpd or snmpget is not installed. The keys go to snmpget on its command line only; failure
 // texts carry snmpget's output, which never repeats them.
 
-#include <chrono>
-#include <thread>
-
 #include <gtest/gtest.h>
 
-#include "snmp/snmp_client_test_util.h"
 #include "snmp/usm_protocol_names.h"
 #include "snmp/usm_test_util.h"
 #include "snmp/usm_test_vectors.h"
+#include "testing/peer_programs.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
 
-using testing::RunShell;
-using testing::ShellQuote;
 using testing_support::kExampleEngineId;
 using testing_support::kExamplePassphrase;
-using testing_support::ReadFile;
 using testing_support::TempDirectory;
 
 const std::string kSysName = "1.3.6.1.2.1.1.5.0";
@@ -43,12 +37,8 @@ std::string UserName(AuthProtocol protocol, PrivProtocol privacy) {
 class UsmSnmpdTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string snmpd = testing::ProgramAvailable("/usr/sbin/snmpd") ? "/usr/sbin/snmpd"
-                              : testing::ProgramAvailable("snmpd")         ? "snmpd"
-                                                                           : "";
-    if (snmpd.empty() || !testing::ProgramAvailable("snmpget")) {
-      GTEST_SKIP() << "snmpd or snmpget is not installed (Debian packages snmpd and snmp)";
-    }
+    const std::string missing = testing_support::PeersUnavailable({"snmpd", "snmpget"});
+    if (!missing.empty()) GTEST_SKIP() << missing;
     std::string config = "exactEngineID 0x" + std::string(kExampleEngineId) + "\n";
     const std::string passphrase(kExamplePassphrase);
     for (const auto& v : testing_support::kAuthKeyVectors) {
@@ -62,47 +52,23 @@ class UsmSnmpdTest : public ::testing::Test {
                 passphrase + " " + PeerName(v.privacy) + " " + passphrase + "\nrouser " + user +
                 " priv\n";
     }
-    testing_support::WriteFile(dir_.path() / "snmpd.conf", config);
-    std::filesystem::create_directories(dir_.path() / "agent");
-    std::filesystem::create_directories(dir_.path() / "manager");
-    port_ = std::to_string(testing::FreeUdpPort("127.0.0.1"));
-    RunShell("SNMP_PERSISTENT_DIR=" + ShellQuote((dir_.path() / "agent").string()) +
-             " MIBS= " + ShellQuote(snmpd) + " -f -Lo -C -c " +
-             ShellQuote((dir_.path() / "snmpd.conf").string()) + " udp:127.0.0.1:" + port_ +
-             " >" + ShellQuote((dir_.path() / "snmpd.log").string()) + " 2>&1 & echo $! >" +
-             ShellQuote((dir_.path() / "snmpd.pid").string()));
-    pid_ = ReadFile(dir_.path() / "snmpd.pid");
-    while (!pid_.empty() && pid_.back() == '\n') pid_.pop_back();
-    const auto& first = testing_support::kAuthKeyVectors[0];
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!Answers(first.protocol, PrivProtocol::kNone, std::string(first.localized_key), "")) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline)
-          << "snmpd did not answer; its log:\n" << ReadFile(dir_.path() / "snmpd.log");
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
-
-  void TearDown() override {
-    if (!pid_.empty()) RunShell("kill -TERM " + pid_ + " 2>/dev/null");
+    ASSERT_TRUE(snmpd_.Start(config)) << "snmpd did not start; its log:\n" << snmpd_.Log();
   }
 
   // True when snmpget, holding these localized keys (hexadecimal), reads sysName.0.
   bool Answers(AuthProtocol protocol, PrivProtocol privacy, const std::string& auth_key,
                const std::string& privacy_key) {
-    std::string command = "SNMP_PERSISTENT_DIR=" +
-                          ShellQuote((dir_.path() / "manager").string()) +
-                          " MIBS= snmpget -v3 -t 1 -r 0 -u " + UserName(protocol, privacy) +
-                          " -a " + std::string(AuthProtocolName(protocol)) + " -3k 0x" + auth_key;
+    std::string command = "snmpget -v3 -t 1 -r 0 -u " + UserName(protocol, privacy) + " -a " +
+                          std::string(AuthProtocolName(protocol)) + " -3k 0x" + auth_key;
     if (privacy == PrivProtocol::kNone) {
       command += " -l authNoPriv";
     } else {
       command += " -l authPriv -x " + PeerName(privacy) + " -3K 0x" + privacy_key;
     }
-    const auto out = dir_.path() / "snmpget.out";
-    RunShell(command + " 127.0.0.1:" + port_ + " " + kSysName + " >" +
-             ShellQuote(out.string()) + " 2>&1");
-    last_output_ = ReadFile(out);
-    return last_output_.find("STRING:") != std::string::npos;
+    const testing_support::ToolRun run = testing_support::RunNetSnmpTool(
+        dir_.path() / "manager", command + " 127.0.0.1:" + snmpd_.port() + " " + kSysName);
+    last_output_ = run.output + run.errors;
+    return run.output.find("STRING:") != std::string::npos;
   }
 
   // The key with its first byte changed in a bit that is no DES parity bit (a wrong pre-IV
@@ -114,8 +80,7 @@ class UsmSnmpdTest : public ::testing::Test {
   }
 
   TempDirectory dir_;
-  std::string port_;
-  std::string pid_;
+  testing_support::SnmpdProcess snmpd_{dir_.path() / "agent"};
   std::string last_output_;
 };
 

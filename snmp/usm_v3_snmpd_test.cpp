@@ -6,48 +6,42 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "net/block_socket.h"
 #include "snmp/ber.h"
-#include "snmp/snmp_client_test_util.h"
 #include "snmp/snmp_message.h"
 #include "snmp/usm_discovery.h"
 #include "snmp/v3_message.h"
+#include "testing/peer_programs.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using testing::RunShell;
-using testing::ShellQuote;
-using testing_support::ReadFile;
 using testing_support::TempDirectory;
 
 const std::string kSysUpTime = "1.3.6.1.2.1.1.3.0";
 const std::string kUser = "zelnoauth";
-constexpr int kAnswerWaitMs = 200;
-
-std::string SnmpdPath() {
-  if (testing::ProgramAvailable("/usr/sbin/snmpd")) return "/usr/sbin/snmpd";
-  return testing::ProgramAvailable("snmpd") ? "snmpd" : "";
-}
+constexpr int kAnswerWaitMs = 5000;
 
 // snmpget discovers the engine before anything else; its first datagram is the discovery
 // request, which decodes and is byte for byte what the task sends with the same IDs.
 TEST(UsmSnmpget, DiscoveryRequestAsSnmpgetSendsIt) {
-  if (!testing::ProgramAvailable("snmpget")) GTEST_SKIP() << "snmpget is not installed";
+  const std::string missing = testing_support::PeersUnavailable({"snmpget"});
+  if (!missing.empty()) GTEST_SKIP() << missing;
   TempDirectory dir;
   TUDPBlockSocket socket;
   socket.BindLocal("127.0.0.1", "0");
   ASSERT_EQ(socket.LastErrorCode(), 0);
-  RunShell("SNMP_PERSISTENT_DIR=" + ShellQuote(dir.path().string()) +
-           " MIBS= snmpget -v3 -l noAuthNoPriv -u x -t 1 -r 0 127.0.0.1:" +
-           std::to_string(socket.LocalPortNumber()) + " " + kSysUpTime +
-           " >/dev/null 2>&1 &");
+  // Its answer never comes; it is stopped before its directory goes.
+  testing_support::PeerProcess snmpget;
+  ASSERT_TRUE(snmpget.Start(testing_support::NetSnmpEnvironment(dir.path()) +
+                                "snmpget -v3 -l noAuthNoPriv -u x -t 1 -r 0 127.0.0.1:" +
+                                std::to_string(socket.LocalPortNumber()) + " " + kSysUpTime,
+                            dir.path() / "snmpget.log", dir.path() / "snmpget.pid", "",
+                            std::chrono::seconds(1)));
   const std::string datagram = socket.ReceiveDatagram(5000);
   ASSERT_EQ(socket.LastErrorCode(), 0);
 
@@ -62,36 +56,13 @@ TEST(UsmSnmpget, DiscoveryRequestAsSnmpgetSendsIt) {
 class UsmSnmpdTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string snmpd = SnmpdPath();
-    if (snmpd.empty()) GTEST_SKIP() << "snmpd is not installed (Debian package snmpd)";
-    testing_support::WriteFile(dir_.path() / "snmpd.conf",
-                               "createUser " + kUser + "\nrouser " + kUser + " noauth\n");
-    const std::string port = std::to_string(testing::FreeUdpPort("127.0.0.1"));
-    RunShell("SNMP_PERSISTENT_DIR=" + ShellQuote(dir_.path().string()) + " MIBS= " +
-             ShellQuote(snmpd) + " -f -Lo -C -c " +
-             ShellQuote((dir_.path() / "snmpd.conf").string()) + " udp:127.0.0.1:" + port +
-             " >" + ShellQuote((dir_.path() / "snmpd.log").string()) + " 2>&1 & echo $! >" +
-             ShellQuote((dir_.path() / "snmpd.pid").string()));
-    pid_ = ReadFile(dir_.path() / "snmpd.pid");
-    while (!pid_.empty() && pid_.back() == '\n') pid_.pop_back();
-    socket_.ConnectTo("127.0.0.1", port);
-    // Ready once it answers discovery.
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < deadline && !Discover()) {
-    }
-    ASSERT_FALSE(report_.engine_id.empty())
-        << "snmpd did not answer; its log:\n" << ReadFile(dir_.path() / "snmpd.log");
-  }
-
-  void TearDown() override {
-    if (pid_.empty()) return;
-    RunShell("kill -TERM " + pid_ + " 2>/dev/null");
-    // Gone, or a zombie nobody has reaped yet, before its directory goes.
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < deadline &&
-           RunShell("ps -o stat= -p " + pid_ + " 2>/dev/null | grep -qv '^Z'") == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const std::string missing = testing_support::PeersUnavailable({"snmpd"});
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    ASSERT_TRUE(snmpd_.Start("createUser " + kUser + "\nrouser " + kUser + " noauth\n"))
+        << "snmpd did not start; its log:\n"
+        << snmpd_.Log();
+    socket_.ConnectTo("127.0.0.1", snmpd_.port());
+    ASSERT_TRUE(Discover()) << "snmpd did not answer; its log:\n" << snmpd_.Log();
   }
 
   bool Discover() {
@@ -102,7 +73,7 @@ class UsmSnmpdTest : public ::testing::Test {
   }
 
   TempDirectory dir_;
-  std::string pid_;
+  testing_support::SnmpdProcess snmpd_{dir_.path()};
   TUDPBlockSocket socket_;
   std::int32_t message_id_ = 1000;
   DiscoveryReport report_;
@@ -129,10 +100,10 @@ TEST_F(UsmSnmpdTest, DiscoveryThenNoAuthNoPrivRequests) {
     request.AddBinding(kSysUpTime, "", TagNull);
     const V3Header header{++message_id_, kV3MaxMessageSizeBytes,
                           RequestFlags(SecurityLevel::kNoAuthNoPriv), kUserSecurityModel};
-    socket_.SendDatagram(EncodeV3Message(header, {report_.engine_id, 0, 0, c.user, "", ""}, 0,
-                                         EncodeScopedPdu({report_.engine_id, "",
-                                                          request.EncodePdu()}))
-                             .bytes);
+    socket_.SendDatagram(
+        EncodeV3Message(header, {report_.engine_id, 0, 0, c.user, "", ""}, 0,
+                        EncodeScopedPdu({report_.engine_id, "", request.EncodePdu()}))
+            .bytes);
     const std::string answer = socket_.ReceiveDatagram(5000);
     DecodedV3Message message;
     ScopedPdu scoped;

@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include "testing/peer_programs.h"
+
 namespace zelsnmp::testing_support {
 
 void SetEnv(const std::string& name, const std::string& value) {
@@ -9,5 +11,8 @@ void SetEnv(const std::string& name, const std::string& value) {
 }
 
 void UnsetEnv(const std::string& name) { unsetenv(name.c_str()); }
+
+// The peers are programs of this system.
+bool NativePeersRunnable() { return true; }
 
 }  // namespace zelsnmp::testing_support

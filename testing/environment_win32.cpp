@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include "testing/peer_programs.h"
+
 namespace zelsnmp::testing_support {
 
 // The runtime's copy of the environment, which getenv reads.
@@ -11,5 +13,8 @@ void SetEnv(const std::string& name, const std::string& value) {
 
 // An empty value removes the variable.
 void UnsetEnv(const std::string& name) { _putenv_s(name.c_str(), ""); }
+
+// The peers are Linux programs, which a Windows program cannot start, under Wine neither.
+bool NativePeersRunnable() { return false; }
 
 }  // namespace zelsnmp::testing_support

@@ -11,18 +11,19 @@
 #include "net/block_socket.h"
 #include "snmp/ber.h"
 #include "snmp/snmp_client.h"
-#include "snmp/snmp_client_test_util.h"
 #include "snmp/snmp_message.h"
 #include "testing/agent_process.h"
+#include "testing/peer_programs.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp::agentsim {
 namespace {
 
-using testing::RunShell;
-using testing::ShellQuote;
 using testing_support::AgentProcess;
+using testing_support::ProgramAvailable;
 using testing_support::ReadFile;
+using testing_support::RunShell;
+using testing_support::ShellQuote;
 using testing_support::TempDirectory;
 
 // Runs agentsim with `arguments`; its exit status and its output (both streams).
@@ -37,7 +38,7 @@ int RunAgentsim(const std::string& arguments, std::string& output) {
 }
 
 TEST(AgentsimProgramTest, VersionAndRefusedDataFile) {
-  if (!testing::ProgramAvailable("sh")) GTEST_SKIP() << "needs a POSIX shell";
+  if (!ProgramAvailable("sh")) GTEST_SKIP() << "needs a POSIX shell";
   std::string output;
   EXPECT_EQ(RunAgentsim("--version", output), 0);
   EXPECT_EQ(output.rfind("agentsim ", 0), 0u) << output;
@@ -90,23 +91,26 @@ TEST(AgentsimProgramTest, AnswersOnIPv6) {
     EXPECT_EQ(client.Reply().BindingValue("1.3.6.1"), "6");
   }
   EXPECT_EQ(agent.Output().find("send failed"), std::string::npos) << agent.Output();
-  if (!testing::ProgramAvailable("snmpget")) return;
+  if (!testing_support::PeersUnavailable({"snmpget"}).empty()) return;
   TempDirectory directory;
-  const std::string printed = directory.PathOf("snmpget.txt");
-  RunShell("snmpget -v2c -c public -t 2 -r 0 -On udp6:[::1]:" + agent.port() + " 1.3.6.1 >" +
-           ShellQuote(printed) + " 2>&1");
-  EXPECT_EQ(ReadFile(printed), ".1.3.6.1 = INTEGER: 6\n");
+  const testing_support::ToolRun get = testing_support::RunNetSnmpTool(
+      directory.path(),
+      "snmpget -v2c -c public -t 2 -r 0 -On udp6:[::1]:" + agent.port() + " 1.3.6.1");
+  EXPECT_EQ(get.output, ".1.3.6.1 = INTEGER: 6\n") << get.errors;
 }
 
-// The positions (0-based) of the answered ones among `count` requests sent at once.
+// The positions (0-based) of the answered ones among `count` requests sent at once. The agent
+// takes requests one after the other: once it has received a last one sent after them, every
+// answer to them is waiting in the socket.
 std::vector<int> AnsweredPositions(const std::vector<std::string>& loss_options, int count) {
   constexpr int kFirstId = 1000;
-  constexpr int kQuietMs = 500;
+  constexpr int kQueuedMs = 100;
+  constexpr int kLogWaits = 10;  // of two seconds each
   AgentProcess agent("127.0.0.1:0", "1.3.6.1|2|1\n", loss_options);
   EXPECT_TRUE(agent.listening()) << agent.Output();
   TUDPBlockSocket socket;
   socket.ConnectTo("127.0.0.1", agent.port());
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i <= count; ++i) {
     TSNMPRec request;
     request.Community = "public";
     request.Version = kSnmpVersion2c;
@@ -115,12 +119,17 @@ std::vector<int> AnsweredPositions(const std::vector<std::string>& loss_options,
     request.AddBinding("1.3.6.1", "", TagNull);
     socket.SendDatagram(request.EncodeMessage());
   }
+  const std::size_t all = static_cast<std::size_t>(count) + 1;
+  for (int wait = 0; wait < kLogWaits && agent.Requests(all).size() < all; ++wait) {
+  }
+  EXPECT_EQ(agent.Requests().size(), all) << agent.Output();
   std::vector<int> positions;
   for (;;) {
-    const std::string datagram = socket.ReceiveDatagram(kQuietMs);
+    const std::string datagram = socket.ReceiveDatagram(kQueuedMs);
     TSNMPRec answer;
     if (socket.LastErrorCode() != 0 || !answer.DecodeMessage(datagram)) break;
-    positions.push_back(answer.ID - kFirstId);
+    // The last request's answer may come or not: it only marks the end.
+    if (answer.ID - kFirstId < count) positions.push_back(answer.ID - kFirstId);
   }
   return positions;
 }

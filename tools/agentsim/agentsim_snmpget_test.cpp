@@ -19,17 +19,14 @@
 
 #include "snmp/ber.h"
 #include "snmp/snmp_client.h"
-#include "snmp/snmp_client_test_util.h"
 #include "testing/agent_process.h"
+#include "testing/peer_programs.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp::agentsim {
 namespace {
 
-using testing::RunShell;
-using testing::ShellQuote;
 using testing_support::AgentProcess;
-using testing_support::ReadFile;
 using testing_support::TempDirectory;
 
 // How snmpget's text after the type name relates to the task's value text.
@@ -115,9 +112,8 @@ std::string AsSnmpgetPrints(const std::string& text, Printed printed) {
 }
 
 TEST(AgentsimSnmpgetTest, EveryTypeReadsAsSnmpgetReadsIt) {
-  if (!testing::ProgramAvailable("snmpget")) {
-    GTEST_SKIP() << "snmpget is not installed (Debian package snmp)";
-  }
+  const std::string missing = testing_support::PeersUnavailable({"snmpget"});
+  if (!missing.empty()) GTEST_SKIP() << missing;
   std::string data;
   const int count = static_cast<int>(std::size(kTypeCases));
   for (int i = 0; i < count; ++i) {
@@ -131,8 +127,7 @@ TEST(AgentsimSnmpgetTest, EveryTypeReadsAsSnmpgetReadsIt) {
   client.Query().Community = "public";
   client.Query().Version = kSnmpVersion2c;
   client.Query().PDUType = PduGetRequest;
-  std::string command =
-      "MIBS= snmpget -v2c -c public -On -Oe -Ot -t 2 -r 1 127.0.0.1:" + agent.port();
+  std::string command = "snmpget -v2c -c public -On -Oe -Ot -t 2 -r 1 127.0.0.1:" + agent.port();
   for (int i = 0; i < count; ++i) {
     client.Query().AddBinding(kBase + std::to_string(i + 1), "", TagNull);
     command += " " + kBase + std::to_string(i + 1);
@@ -141,8 +136,8 @@ TEST(AgentsimSnmpgetTest, EveryTypeReadsAsSnmpgetReadsIt) {
   client.TargetPort = agent.port();
   ASSERT_TRUE(client.SendQuery()) << client.LastErrorText();
   TempDirectory directory;
-  RunShell(command + " >" + ShellQuote(directory.PathOf("snmpget.out")) + " 2>&1");
-  const std::string output = ReadFile(directory.path() / "snmpget.out");
+  const testing_support::ToolRun get = testing_support::RunNetSnmpTool(directory.path(), command);
+  const std::string& output = get.output;
 
   std::map<std::string, std::string> printed;  // OID -> the text after " = "
   std::istringstream lines(output);
@@ -159,7 +154,7 @@ TEST(AgentsimSnmpgetTest, EveryTypeReadsAsSnmpgetReadsIt) {
     SCOPED_TRACE(c.data);
     ASSERT_EQ(binding.OidText, kBase + std::to_string(i + 1));
     EXPECT_EQ(binding.ValueTag, c.tag);
-    ASSERT_TRUE(printed.count(binding.OidText)) << output;
+    ASSERT_TRUE(printed.count(binding.OidText)) << output << get.errors;
     EXPECT_EQ(printed[binding.OidText], c.prefix + AsSnmpgetPrints(binding.ValueText, c.printed))
         << "task: \"" << binding.ValueText << "\"";
   }

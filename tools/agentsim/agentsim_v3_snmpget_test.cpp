@@ -9,19 +9,17 @@
 #include <gtest/gtest.h>
 
 #include "net/block_socket.h"
-#include "snmp/snmp_client_test_util.h"
 #include "snmp/usm_discovery.h"
 #include "testing/agent_process.h"
+#include "testing/peer_programs.h"
 #include "testing/temp_directory.h"
 
 namespace zelsnmp::agentsim {
 namespace {
 
-using testing::RunShell;
-using testing::ShellQuote;
 using testing_support::AgentProcess;
 using testing_support::LogField;
-using testing_support::ReadFile;
+using testing_support::ShellQuote;
 using testing_support::TempDirectory;
 
 const std::string kSysName = "1.3.6.1.2.1.1.5.0";
@@ -29,18 +27,13 @@ const std::string kData = kSysName + "|4|sw-floor2\n";
 const std::string kAuthPass = "auth-Words-8831";
 const std::string kPrivPass = "priv-Words-4417";
 
-struct Snmpget {
-  int status = -1;
-  std::string output;
-};
-
 // snmpget -v3 at the level the protocols give ("" for none), with a state directory of its own
 // so that no engine knowledge is kept between runs.
-Snmpget RunSnmpget(const AgentProcess& agent, const std::string& auth, const std::string& priv,
-                   const std::string& auth_pass = kAuthPass) {
+testing_support::ToolRun RunSnmpget(const AgentProcess& agent, const std::string& auth,
+                                    const std::string& priv,
+                                    const std::string& auth_pass = kAuthPass) {
   TempDirectory directory;
-  std::string command = "SNMP_PERSISTENT_DIR=" + ShellQuote(directory.path().string()) +
-                        " MIBS= snmpget -v3 -u ops -t 1 -r 1";
+  std::string command = "snmpget -v3 -u ops -t 1 -r 1";
   if (auth.empty()) {
     command += " -l noAuthNoPriv";
   } else if (priv.empty()) {
@@ -49,12 +42,8 @@ Snmpget RunSnmpget(const AgentProcess& agent, const std::string& auth, const std
     command += " -l authPriv -a " + auth + " -A " + ShellQuote(auth_pass) + " -x " + priv +
                " -X " + ShellQuote(kPrivPass);
   }
-  command += " 127.0.0.1:" + agent.port() + " " + kSysName + " >" +
-             ShellQuote(directory.PathOf("out")) + " 2>&1";
-  Snmpget result;
-  result.status = RunShell(command);
-  result.output = ReadFile(directory.path() / "out");
-  return result;
+  return testing_support::RunNetSnmpTool(directory.path(),
+                                         command + " 127.0.0.1:" + agent.port() + " " + kSysName);
 }
 
 std::vector<std::string> UserOptions(const std::string& auth, const std::string& priv) {
@@ -72,9 +61,8 @@ void ExpectNoSecret(const std::string& output) {
 class AgentsimV3SnmpgetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testing::ProgramAvailable("snmpget")) {
-      GTEST_SKIP() << "snmpget is not installed (Debian package snmp)";
-    }
+    const std::string missing = testing_support::PeersUnavailable({"snmpget"});
+    if (!missing.empty()) GTEST_SKIP() << missing;
   }
 };
 
@@ -86,18 +74,21 @@ struct ProtocolCase {
 
 TEST_F(AgentsimV3SnmpgetTest, AnswersEveryProtocolWithTheData) {
   const ProtocolCase cases[] = {
-      {"", "", "noAuthNoPriv"},           {"MD5", "", "authNoPriv"},
-      {"SHA", "DES", "authPriv"},         {"SHA-256", "AES", "authPriv"},
-      {"SHA-512", "AES-256", "authPriv"}, {"SHA", "AES-192-C", "authPriv"},
+      {"", "", "noAuthNoPriv"},
+      {"MD5", "", "authNoPriv"},
+      {"SHA", "DES", "authPriv"},
+      {"SHA-256", "AES", "authPriv"},
+      {"SHA-512", "AES-256", "authPriv"},
+      {"SHA", "AES-192-C", "authPriv"},
       {"SHA-224", "AES-256-C", "authPriv"},
   };
   for (const ProtocolCase& c : cases) {
     SCOPED_TRACE(std::string(c.auth) + "/" + c.priv);
     AgentProcess agent("127.0.0.1:0", kData, UserOptions(c.auth, c.priv));
     ASSERT_TRUE(agent.listening()) << agent.Output();
-    const Snmpget get = RunSnmpget(agent, c.auth, c.priv);
-    EXPECT_EQ(get.status, 0) << get.output;
-    EXPECT_NE(get.output.find("STRING: \"sw-floor2\""), std::string::npos) << get.output;
+    const testing_support::ToolRun get = RunSnmpget(agent, c.auth, c.priv);
+    EXPECT_EQ(get.status, 0) << get.errors;
+    EXPECT_NE(get.output.find("STRING: \"sw-floor2\""), std::string::npos) << get.errors;
     const std::vector<std::string> answers = agent.Answers(1);
     ASSERT_EQ(answers.size(), 1u) << agent.Output();
     EXPECT_EQ(LogField(answers[0], "level"), c.level);
@@ -109,7 +100,7 @@ TEST_F(AgentsimV3SnmpgetTest, AnswersEveryProtocolWithTheData) {
 TEST_F(AgentsimV3SnmpgetTest, WrongPassphraseIsAWrongDigest) {
   AgentProcess agent("127.0.0.1:0", kData, UserOptions("SHA", "AES"));
   ASSERT_TRUE(agent.listening()) << agent.Output();
-  const Snmpget get = RunSnmpget(agent, "SHA", "AES", "not-the-" + kAuthPass);
+  const testing_support::ToolRun get = RunSnmpget(agent, "SHA", "AES", "not-the-" + kAuthPass);
   EXPECT_NE(get.status, 0) << get.output;
   EXPECT_EQ(get.output.find("sw-floor2"), std::string::npos) << get.output;
   EXPECT_NE(agent.Output().find("report=usmStatsWrongDigests count=1"), std::string::npos)
@@ -140,8 +131,8 @@ TEST_F(AgentsimV3SnmpgetTest, DiscoveryAndRestarts) {
   EXPECT_EQ(report.report, UsmReport::kUnknownEngineId);
 
   for (int boots = 7; boots <= 8; ++boots) {
-    const Snmpget get = RunSnmpget(agent, "SHA-384", "");
-    EXPECT_NE(get.output.find("sw-floor2"), std::string::npos) << get.output;
+    const testing_support::ToolRun get = RunSnmpget(agent, "SHA-384", "");
+    EXPECT_NE(get.output.find("sw-floor2"), std::string::npos) << get.errors;
     ASSERT_TRUE(discover(report));
     EXPECT_EQ(report.engine_boots, boots + 1);
   }
