@@ -1,13 +1,14 @@
 # libgcrypt, the cryptographic library behind snmp/usm_crypto.h, as the imported target
 # zelsnmp::gcrypt.
 #
-#   Linux: pkg-config's libgcrypt, else libgcrypt-config, else a plain header and library search.
-#   Windows (the mingw-w64 cross builds): the import library of libgcrypt-20.dll. The DLL and
-#   libgpg-error-0.dll, which it loads, go beside every program that needs them: the test
-#   programs in the build tree (zelsnmp_copy_crypto_dlls) and zelSNMP.exe in the installed
-#   deliverable. The DLLs are linked rather than the static archives because static libgpg-error
-#   would put ws2_32.dll into the program's import table, and the task loads its socket library
-#   at run time only.
+#   Linux: pkg-config's libgcrypt, else libgcrypt-config, else a plain header and library search;
+#   linked with the programs.
+#   Windows (the mingw-w64 cross builds): the header only. The programs load libgcrypt-20.dll
+#   and libgpg-error-0.dll, which it needs, at run time from beside them, and only for SNMPv3
+#   (snmp/usm_crypto_gcrypt_win32.cpp), so that zelSNMP.exe imports neither (nor ws2_32.dll,
+#   which libgpg-error-0.dll imports) and a v2c site needs zelSNMP.exe alone. The two DLLs go
+#   beside every program that may need them: the test programs and zelSNMP.exe in the build
+#   tree (zelsnmp_copy_crypto_dlls) and zelSNMP.exe in the installed deliverable.
 #
 # Sets ZELSNMP_CRYPTO_RUNTIME_DLLS (Windows: the two DLL paths; elsewhere empty).
 
@@ -15,6 +16,7 @@ set(ZELSNMP_CRYPTO_RUNTIME_DLLS "")
 
 if(WIN32)
   find_path(ZELSNMP_GCRYPT_INCLUDE_DIR gcrypt.h)
+  # The import library is not linked; it only tells where the package put the DLLs.
   find_library(ZELSNMP_GCRYPT_LIBRARY NAMES libgcrypt.dll.a gcrypt)
   if(NOT ZELSNMP_GCRYPT_INCLUDE_DIR OR NOT ZELSNMP_GCRYPT_LIBRARY)
     message(FATAL_ERROR "libgcrypt for Windows not found: install libgcrypt-mingw-w64-dev "
@@ -32,7 +34,6 @@ if(WIN32)
   endforeach()
   add_library(zelsnmp::gcrypt INTERFACE IMPORTED)
   target_include_directories(zelsnmp::gcrypt INTERFACE ${ZELSNMP_GCRYPT_INCLUDE_DIR})
-  target_link_libraries(zelsnmp::gcrypt INTERFACE ${ZELSNMP_GCRYPT_LIBRARY})
 else()
   find_package(PkgConfig QUIET)
   if(PKG_CONFIG_FOUND)

@@ -6,6 +6,7 @@
 
 #include "host/nodehub.h"
 #include "poller/agent_poller.h"
+#include "poller/crypto_availability.h"
 #include "poller/poll_config.h"
 #include "poller/poll_messages.h"
 #include "sys/console.h"
@@ -23,11 +24,13 @@ void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
                   const std::string& config_path, int requests_in_flight) {
   AgentPoller poller(tm_connection);
   poller.SetRequestsInFlight(requests_in_flight);
-  const PollConfig config = LoadPollConfig(config_path);
+  PollConfig config = LoadPollConfig(config_path);
   for (const OptionMistake& mistake : config.option_mistakes) {
     const std::string line = OptionMistakeLine(mistake);
     e_printf("%s", line.c_str(), 0, 0, 0, 0);
   }
+  // Before the keys are derived: without its cryptography a v3 agent is not polled.
+  SetAsideVersion3AgentsWithoutCrypto(config);
   if (config.agents.empty()) {
     e_printf(PollMessages().no_address.c_str(), 0, 0, 0, 0, 0);
     return;

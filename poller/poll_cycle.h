@@ -4,7 +4,8 @@
 // until a key is pressed in the task's console or the stop event is signalled: a poll pass on
 // every fifth pass of a one-second wait for the stop event. Each mistake in the agents'
 // options goes to the error log once, at load, where the keys of the SNMPv3 users are also
-// derived. With no agent configured it logs that no address
+// derived; without a usable cryptographic library the v3 agents are set aside then
+// (poller/crypto_availability.h). With no agent configured it logs that no address
 // is configured and returns at once.
 
 #ifndef ZELSNMP_POLLER_POLL_CYCLE_H_

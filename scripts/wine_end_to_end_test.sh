@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
-# End-to-end run of the Windows build under Wine: zelSNMP.exe feeds a stand-in site from the
-# native agent simulator, in a network namespace of this run's own, and is stopped with SIGINT
+# End-to-end runs of the Windows build under Wine: zelSNMP.exe feeds a stand-in site from the
+# native agent simulator, in a network namespace of this test's own, and is stopped with SIGINT
 # (Wine turns it into the Ctrl+C console event; SIGTERM would end the process without it).
+#
+# Three runs, each with a program folder and a site of its own, show what a site must ship:
+#   alone-v2c  zelSNMP.exe alone in its folder, v2c agents only: it polls them;
+#   alone-v3   the same folder with a v3 agent configured: the error log names the missing
+#              DLLs once, the v3 agent's points are flagged, the v2c agents are polled;
+#   with-dlls  zelSNMP.exe with libgcrypt-20.dll and libgpg-error-0.dll beside it (taken from
+#              beside the build's program): the v3 agent is read too (needs snmpd).
+# Given zelsnmp-check.exe, the test also runs it alone in a folder on the v3 configuration: it
+# must name the missing DLLs too.
 #
 # The agents are native Linux programs (Wine binds every 127.0.0.x socket to 0.0.0.0, so they
 # cannot run under it): one answering on 127.0.0.2:161, one silent on 127.0.0.3:161, and, where
@@ -13,10 +22,12 @@
 # reaches the task in Windows-1251, the site's path through the environment, and the stand-in
 # must find the folders and files of those characters.
 #
-# Usage: scripts/wine_end_to_end_test.sh ZELSNMP_EXE AGENTSIM WORK_DIR
-#   ZELSNMP_EXE  the Windows build's zelSNMP.exe
+# Usage: scripts/wine_end_to_end_test.sh ZELSNMP_EXE AGENTSIM WORK_DIR [CHECK_EXE]
+#   ZELSNMP_EXE  the Windows build's zelSNMP.exe, the two DLLs of SNMPv3 beside it
 #   AGENTSIM     a native build's agentsim (tools/agentsim)
-#   WORK_DIR     made anew for the run: site, Wine prefix, console and agent output
+#   WORK_DIR     made anew for the test: per run a program folder, site, console output;
+#                the Wine prefix (kept) and the agents' output
+#   CHECK_EXE    the Windows build's zelsnmp-check.exe
 # Exit status 0 when every check passed, 77 when Wine or a network namespace is not available
 # here (the test is then skipped), 1 on any failed check.
 set -uo pipefail
@@ -42,6 +53,7 @@ readonly V3_USER=wineops
 readonly V3_AUTH_PASSPHRASE='wine auth passphrase 1'
 readonly V3_PRIV_PASSPHRASE='wine priv passphrase 2'
 readonly V3_SYS_SERVICES=76
+readonly CRYPTO_DLLS=(libgcrypt-20.dll libgpg-error-0.dll)
 
 say() { echo "wine-e2e: $*"; }
 
@@ -97,8 +109,45 @@ start_agent() {
   done
 }
 
+# Runs the program of run $1 against its site until one whole pass is done, then stops it.
+run_task() {
+  local run=$1 run_dir=$WORK_DIR/$1
+  # The site as a Windows path on Wine's drive Z: (the whole Unix file system).
+  local site_windows=Z:${run_dir//\//\\}\\$SITE_NAME
+  say "$run: starting wine zelSNMP.exe $TM_SERVER . /f$CONFIG_NAME"
+  (cd "$run_dir/run" && ZELSNMP_SITE=$site_windows ZELSNMP_DEBUG=0 \
+     exec wine "$run_dir/program/zelSNMP.exe" "$TM_SERVER" . "/f$CONFIG_NAME") \
+    </dev/null >"$run_dir/console.log" 2>&1 &
+  local task=$!
+  started_pids+=("$task")
+
+  # One whole pass: the silent agent's analog point is flagged last.
+  local journal=$run_dir/$SITE_NAME/tm/$TM_SERVER/journal.tsv
+  local deadline=$((SECONDS + PASS_TIMEOUT_S))
+  until awk -F'\t' '$2 == "slSetAnalogFlags" && $3 == 2 { found = 1 } END { exit !found }' \
+          "$journal" 2>/dev/null; do
+    if ! is_running "$task"; then
+      echo "wine-e2e: $run: zelSNMP.exe ended before a whole pass" >&2
+      return 1
+    fi
+    if ((SECONDS >= deadline)); then
+      echo "wine-e2e: $run: no whole pass within ${PASS_TIMEOUT_S} s" >&2
+      return 1
+    fi
+    sleep 0.5
+  done
+  say "$run: one pass done; stopping zelSNMP.exe with SIGINT"
+  kill -INT "$task"
+  if ! wait_for_end "$task" "$STOP_TIMEOUT_S"; then
+    echo "wine-e2e: $run: zelSNMP.exe did not stop within ${STOP_TIMEOUT_S} s of SIGINT" >&2
+    return 1
+  fi
+  echo "$ended_status" >"$run_dir/task-exit-status"
+}
+
 run_inside() {
-  ZELSNMP_EXE=$1 AGENTSIM=$2 WORK_DIR=$3
+  AGENTSIM=$1 WORK_DIR=$2
+  shift 2
   export WINEPREFIX=$WORK_DIR/wine-prefix WINEDEBUG=-all LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
   trap stop_started EXIT
   ip link set lo up || { echo "wine-e2e: cannot bring loopback up" >&2; return 1; }
@@ -120,37 +169,16 @@ run_inside() {
       sleep 0.1
     done
   fi
-
-  # The site as a Windows path on Wine's drive Z: (the whole Unix file system).
-  local site_windows=Z:${WORK_DIR//\//\\}\\$SITE_NAME
-  say "starting wine zelSNMP.exe $TM_SERVER . /f$CONFIG_NAME"
-  (cd "$WORK_DIR/run" && ZELSNMP_SITE=$site_windows ZELSNMP_DEBUG=0 \
-     exec wine "$ZELSNMP_EXE" "$TM_SERVER" . "/f$CONFIG_NAME") \
-    </dev/null >"$WORK_DIR/console.log" 2>&1 &
-  local task=$!
-  started_pids+=("$task")
-
-  # One whole pass: the silent agent's analog point is flagged last.
-  local journal=$WORK_DIR/$SITE_NAME/tm/$TM_SERVER/journal.tsv
-  local deadline=$((SECONDS + PASS_TIMEOUT_S))
-  until grep -q $'^[^\t]*\tslSetAnalogFlags\t' "$journal" 2>/dev/null; do
-    if ! is_running "$task"; then
-      echo "wine-e2e: zelSNMP.exe ended before a whole pass" >&2
-      return 1
-    fi
-    if ((SECONDS >= deadline)); then
-      echo "wine-e2e: no whole pass within ${PASS_TIMEOUT_S} s" >&2
-      return 1
-    fi
-    sleep 0.5
+  local run status=0
+  for run in "$@"; do
+    run_task "$run" || status=1
   done
-  say "one pass done; stopping zelSNMP.exe with SIGINT"
-  kill -INT "$task"
-  if ! wait_for_end "$task" "$STOP_TIMEOUT_S"; then
-    echo "wine-e2e: zelSNMP.exe did not stop within ${STOP_TIMEOUT_S} s of SIGINT" >&2
-    return 1
+  if [[ -f $WORK_DIR/check/zelsnmp-check.exe ]]; then
+    local config=$WORK_DIR/alone-v3/$SITE_NAME/config/TM_SERVER/$TM_SERVER/$CONFIG_NAME
+    wine "$WORK_DIR/check/zelsnmp-check.exe" --wide "Z:${config//\//\\}" </dev/null \
+      >"$WORK_DIR/check/report.txt" 2>&1
   fi
-  echo "$ended_status" >"$WORK_DIR/task-exit-status"
+  return "$status"
 }
 
 if [[ ${1:-} == --inside ]]; then
@@ -161,12 +189,13 @@ fi
 
 # ---- Outside: preconditions, the site, the run, the checks. ---------------------------------
 
-if (($# != 3)); then
-  echo "usage: wine_end_to_end_test.sh ZELSNMP_EXE AGENTSIM WORK_DIR" >&2
+if (($# != 3 && $# != 4)); then
+  echo "usage: wine_end_to_end_test.sh ZELSNMP_EXE AGENTSIM WORK_DIR [CHECK_EXE]" >&2
   exit 1
 fi
 ZELSNMP_EXE=$(realpath "$1") AGENTSIM=$(realpath "$2") WORK_DIR=$(realpath -m "$3")
-readonly ZELSNMP_EXE AGENTSIM WORK_DIR
+CHECK_EXE=${4:+$(realpath "$4")}
+readonly ZELSNMP_EXE AGENTSIM WORK_DIR CHECK_EXE
 
 if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null; then
   echo "skipped: Wine is not installed"
@@ -187,13 +216,43 @@ if [[ ! -x $AGENTSIM ]]; then
   exit 1
 fi
 
-# The Wine prefix is kept between runs (making it is the slow part); everything else is new.
+for dll in "${CRYPTO_DLLS[@]}"; do
+  [[ -f $(dirname "$ZELSNMP_EXE")/$dll ]] ||
+    { echo "wine-e2e: no $dll beside $ZELSNMP_EXE" >&2; exit 1; }
+done
+
+# The Wine prefix is kept between tests (making it is the slow part); everything else is new.
 mkdir -p "$WORK_DIR"
 find "$WORK_DIR" -mindepth 1 -maxdepth 1 ! -name wine-prefix -exec rm -rf {} +
-readonly SITE=$WORK_DIR/$SITE_NAME
-mkdir -p "$WORK_DIR/run" "$SITE/tm/$TM_SERVER" "$SITE/config/TM_SERVER/$TM_SERVER"
-config_file=$SITE/config/TM_SERVER/$TM_SERVER/$CONFIG_NAME
-cat >"$config_file" <<'EOF'
+
+if [[ -x $SNMPD ]]; then
+  mkdir -p "$WORK_DIR/snmpd/persist"
+  cat >"$WORK_DIR/snmpd/snmpd.conf" <<EOF
+sysServices $V3_SYS_SERVICES
+createUser $V3_USER SHA-256 "$V3_AUTH_PASSPHRASE" AES "$V3_PRIV_PASSPHRASE"
+rouser $V3_USER priv
+EOF
+  runs=(alone-v2c alone-v3 with-dlls)
+else
+  say "snmpd is not installed ($SNMPD): the run that reads the SNMPv3 agent is left out"
+  runs=(alone-v2c alone-v3)
+fi
+
+# Run $1's program folder (zelSNMP.exe, with the DLLs when $2 is "with-dlls"), working
+# directory and site with its configuration (the v3 agent's section when $3 is "v3").
+make_run() {
+  local run_dir=$WORK_DIR/$1
+  local site=$run_dir/$SITE_NAME
+  mkdir -p "$run_dir/program" "$run_dir/run" "$site/tm/$TM_SERVER" \
+           "$site/config/TM_SERVER/$TM_SERVER"
+  cp "$ZELSNMP_EXE" "$run_dir/program/"
+  if [[ $2 == with-dlls ]]; then
+    for dll in "${CRYPTO_DLLS[@]}"; do
+      cp "$(dirname "$ZELSNMP_EXE")/$dll" "$run_dir/program/"
+    done
+  fi
+  local config_file=$site/config/TM_SERVER/$TM_SERVER/$CONFIG_NAME
+  cat >"$config_file" <<'EOF'
 ; answering switch: status, uptime and an analog value past 2^31
 [127.0.0.2]
 #TC1:1:1=1.3.6.1.2.1.2.2.1.8.1
@@ -202,14 +261,8 @@ cat >"$config_file" <<'EOF'
 #TT1:1:1=1.3.6.1.2.1.2.2.1.5.3
 
 EOF
-if [[ -x $SNMPD ]]; then
-  mkdir -p "$WORK_DIR/snmpd/persist"
-  cat >"$WORK_DIR/snmpd/snmpd.conf" <<EOF
-sysServices $V3_SYS_SERVICES
-createUser $V3_USER SHA-256 "$V3_AUTH_PASSPHRASE" AES "$V3_PRIV_PASSPHRASE"
-rouser $V3_USER priv
-EOF
-  cat >>"$config_file" <<EOF
+  if [[ $3 == v3 ]]; then
+    cat >>"$config_file" <<EOF
 ; SNMPv3 agent (snmpd) on a port of its own, read with SHA-256 and AES
 [127.0.0.4]
 @port = 1161
@@ -221,32 +274,41 @@ EOF
 #TT3:1:1=1.3.6.1.2.1.1.7.0
 
 EOF
-else
-  say "snmpd is not installed ($SNMPD): the SNMPv3 agent is left out"
-fi
-cat >>"$config_file" <<'EOF'
+  fi
+  cat >>"$config_file" <<'EOF'
 ; silent device
 [127.0.0.3]
 #TC2:1:1=1.3.6.1.2.1.2.2.1.8.1
 #TS2:1:10=1.3.6.1.2.1.1.3.0
 #TT2:1:1=1.3.6.1.2.1.2.2.1.5.3
 EOF
+}
+make_run alone-v2c alone v2c
+make_run alone-v3 alone v3
+make_run with-dlls with-dlls v3
+if [[ -n $CHECK_EXE ]]; then
+  mkdir -p "$WORK_DIR/check"
+  cp "$CHECK_EXE" "$WORK_DIR/check/"
+fi
 
-"${namespace_command[@]}" bash "$SCRIPT" --inside "$ZELSNMP_EXE" "$AGENTSIM" "$WORK_DIR"
+"${namespace_command[@]}" bash "$SCRIPT" --inside "$AGENTSIM" "$WORK_DIR" "${runs[@]}"
 run_status=$?
 
 failures=0
+run=
 check() {
   local description=$1
   shift
   if "$@"; then
-    echo "ok: $description"
+    echo "ok: $run: $description"
   else
-    echo "FAILED: $description" >&2
+    echo "FAILED: $run: $description" >&2
     failures=$((failures + 1))
   fi
 }
 
+# The site of the run being checked.
+SITE=
 # A journal line of operation $1 on point $2 ("channel:rtu:point") with value $3.
 journal_has() {
   local d='[0-9]'
@@ -261,39 +323,74 @@ journal_lacks_point() {
     "$SITE/tm/$TM_SERVER/journal.tsv"
 }
 log_has() { grep -qF -- "$2" "$SITE/log/$1.log"; }
+# The error log holds exactly the text $1 (its line end aside).
+error_log_is() { [[ $(tr -d '\r' 2>/dev/null <"$SITE/log/error.log") == "$1" ]]; }
 
-check "the run in the namespace succeeded" test "$run_status" -eq 0
-check "status point: ifOperStatus up 1 written as 0" journal_has slSetStatus 1:1:1 0
-check "status point: ifOperStatus down 2 written as 1" journal_has slSetStatus 1:1:2 1
-check "status point: TimeTicks as they are" journal_has slSetStatus 1:1:10 123456789
-check "analog point: Gauge32 4000000000" journal_has slSetAnalogFloatCodeUT 1:1:1 4e+09
-check "silent agent: #TC flagged 0x0001" journal_has slSetStatusFlags 2:1:1 0x0001
-check "silent agent: #TT flagged 0x0001" journal_has slSetAnalogFlags 2:1:1 0x0001
-check "silent agent: #TS untouched" journal_lacks_point 2:1:10
-check "registered with the process monitor" log_has pmon " register pid="
-check "the start event was signalled" log_has pmon " started pid="
-check "message: task started" log_has message "Задача запущена"
-check "message: task stopped (orderly stop)" log_has message "Задача остановлена"
-check "trace state 2 at the end" log_has trace " state 2"
-check "no error logged" test ! -s "$SITE/log/error.log"
-if [[ -d $WORK_DIR/snmpd ]]; then
-  check "v3 agent: sysServices read with SHA-256 and AES" \
-    journal_has slSetStatus 3:1:10 "$V3_SYS_SERVICES"
-  check "v3 agent: the same value into an analog point" \
-    journal_has slSetAnalogFloatCodeUT 3:1:1 "$V3_SYS_SERVICES"
+# What every run shows: the v2c agents polled, an orderly start and stop, no passphrase.
+check_v2c_run() {
+  check "the run in the namespace succeeded" test "$run_status" -eq 0
+  check "status point: ifOperStatus up 1 written as 0" journal_has slSetStatus 1:1:1 0
+  check "status point: ifOperStatus down 2 written as 1" journal_has slSetStatus 1:1:2 1
+  check "status point: TimeTicks as they are" journal_has slSetStatus 1:1:10 123456789
+  check "analog point: Gauge32 4000000000" journal_has slSetAnalogFloatCodeUT 1:1:1 4e+09
+  check "silent agent: #TC flagged 0x0001" journal_has slSetStatusFlags 2:1:1 0x0001
+  check "silent agent: #TT flagged 0x0001" journal_has slSetAnalogFlags 2:1:1 0x0001
+  check "silent agent: #TS untouched" journal_lacks_point 2:1:10
+  check "registered with the process monitor" log_has pmon " register pid="
+  check "the start event was signalled" log_has pmon " started pid="
+  check "message: task started" log_has message "Задача запущена"
+  check "message: task stopped (orderly stop)" log_has message "Задача остановлена"
+  check "trace state 2 at the end" log_has trace " state 2"
+  check "the process ended with exit code 0" grep -qx 0 "$WORK_DIR/$run/task-exit-status"
+  check "the local configuration copy was deleted" \
+    test -z "$(find "$WORK_DIR/$run/run" -name 'zelSNMP_*' -print -quit)"
   # The configuration and snmpd's own files hold the passphrases; nothing the task wrote may.
   check "no v3 passphrase in the task's logs, journal or console" \
     test -z "$(grep -rlF -e "$V3_AUTH_PASSPHRASE" -e "$V3_PRIV_PASSPHRASE" "$SITE/log" \
-                 "$SITE/tm" "$WORK_DIR/console.log" "$WORK_DIR/run" 2>/dev/null)"
+                 "$SITE/tm" "$WORK_DIR/$run/console.log" "$WORK_DIR/$run/run" 2>/dev/null)"
+}
+
+readonly MISSING_DLLS_LINE="Агенты SNMPv3 не опрашиваются: нет файлов libgcrypt-20.dll, \
+libgpg-error-0.dll рядом с программой"
+for run in "${runs[@]}"; do
+  SITE=$WORK_DIR/$run/$SITE_NAME
+  check_v2c_run
+  case $run in
+    alone-v2c)
+      check "no error logged" error_log_is ""
+      ;;
+    alone-v3)
+      check "the missing DLLs named once, nothing else logged" error_log_is "$MISSING_DLLS_LINE"
+      check "v3 agent: #TT flagged 0x0001" journal_has slSetAnalogFlags 3:1:1 0x0001
+      check "v3 agent: #TS untouched" journal_lacks_point 3:1:10
+      ;;
+    with-dlls)
+      check "no error logged" error_log_is ""
+      check "v3 agent: sysServices read with SHA-256 and AES" \
+        journal_has slSetStatus 3:1:10 "$V3_SYS_SERVICES"
+      check "v3 agent: the same value into an analog point" \
+        journal_has slSetAnalogFloatCodeUT 3:1:1 "$V3_SYS_SERVICES"
+      ;;
+  esac
+done
+
+if [[ -n $CHECK_EXE ]]; then
+  run=zelsnmp-check
+  check "the checker alone names the missing DLLs" grep -aqF \
+    "SNMPv3 cannot be used here: libgcrypt-20.dll, libgpg-error-0.dll are not beside the program" \
+    "$WORK_DIR/check/report.txt"
 fi
-check "the process ended with exit code 0" grep -qx 0 "$WORK_DIR/task-exit-status"
-check "the local configuration copy was deleted" \
-  test -z "$(find "$WORK_DIR/run" -name 'zelSNMP_*' -print -quit)"
 
 if ((failures > 0)); then
-  echo "$failures check(s) failed; the task's console:" >&2
-  cat "$WORK_DIR/console.log" >&2
-  for log in "$SITE"/log/*.log; do echo "--- $log" >&2; cat "$log" >&2; echo >&2; done
+  echo "$failures check(s) failed" >&2
+  [[ -f $WORK_DIR/check/report.txt ]] && cat "$WORK_DIR/check/report.txt" >&2
+  for run in "${runs[@]}"; do
+    echo "=== $run: the task's console:" >&2
+    cat "$WORK_DIR/$run/console.log" >&2
+    for log in "$WORK_DIR/$run/$SITE_NAME"/log/*.log; do
+      echo "--- $log" >&2; cat "$log" >&2; echo >&2
+    done
+  done
   exit 1
 fi
 echo "all checks passed"

@@ -3,9 +3,12 @@
 // authentication protocol (whole or incremental), its HMAC, and the three ciphers the privacy
 // protocols run (DES-CBC, triple-DES EDE CBC, AES in 128-bit cipher feedback mode).
 //
-// One cryptographic library serves these operations, in one source file; nothing else in the
-// system calls it. The library is started on first use (once per process); when it cannot be
-// started, every operation here fails (empty result or false), and CryptoLibraryReady() says so.
+// One cryptographic library serves these operations, in one source file with a binding of the
+// library per platform; nothing else in the system calls it. The library is started on first use (once per process): linked with the
+// program, or on Windows loaded then from the DLLs beside the program, so that a program that
+// never runs SNMPv3 needs none of its files. When it cannot be started, every operation here
+// fails (empty result or false), CryptoLibraryReady() says so and CryptoLibraryProblem() names
+// what is missing.
 // The operations hold no state of their own between calls and take keys as byte views which
 // they do not keep.
 
@@ -17,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "util/secret_bytes.h"
 
@@ -36,6 +40,23 @@ std::size_t DigestLength(AuthProtocol protocol);
 
 // True once the cryptographic library is started and usable; starts it on the first call.
 bool CryptoLibraryReady();
+
+// Why the cryptographic library cannot be used, naming what is missing.
+struct CryptoLibraryFault {
+  enum class Kind {
+    kFilesMissing,  // `files`: the library's files that are not beside the program
+    kNotLoaded,     // `files`: the file that is there but does not load; `detail`: the
+                    // platform's error number
+    kEntryMissing,  // `files`: the file; `detail`: the entry point it lacks
+    kTooOld,        // `files`: the file; `detail`: its version, older than the one needed
+  };
+  Kind kind = Kind::kFilesMissing;
+  std::vector<std::string> files;
+  std::string detail;
+};
+
+// Nothing while the library is usable; otherwise why not. Starts it like CryptoLibraryReady().
+std::optional<CryptoLibraryFault> CryptoLibraryProblem();
 
 // One hash computation fed piece by piece; the output is treated as key material.
 class HashComputation {

@@ -1,10 +1,11 @@
-// The operations of usm_crypto.h on libgcrypt. This is the only file that includes its header.
+// The operations of usm_crypto.h on libgcrypt, through the table of its entry points that the
+// platform binds (usm_crypto_gcrypt.h).
 
 #include "snmp/usm_crypto.h"
 
 #include <cstring>
 
-#include <gcrypt.h>
+#include "snmp/usm_crypto_gcrypt.h"
 
 namespace zelsnmp {
 namespace {
@@ -12,15 +13,41 @@ namespace {
 constexpr std::size_t kDesBlockBytes = 8;
 constexpr std::size_t kAesBlockBytes = 16;
 
-// Started once per process (a function-local static is initialised exactly once even with
-// several threads). Secure memory is not used: key bytes live in SecretBytes, which wipes them.
-bool StartLibrary() {
-  if (gcry_check_version(GCRYPT_VERSION) == nullptr) return false;
-  if (gcry_control(GCRYCTL_INITIALIZATION_FINISHED_P)) return true;  // started by someone else
-  gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
-  gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-  return true;
+struct StartedLibrary {
+  std::optional<GcryptEntries> entries;  // set when the library is usable
+  CryptoLibraryFault fault;              // why not, otherwise
+};
+
+// Binds and starts the library. Secure memory is not used: key bytes live in SecretBytes, which
+// wipes them.
+StartedLibrary StartLibrary() {
+  StartedLibrary library;
+  std::optional<GcryptEntries> entries = BindGcrypt(library.fault);
+  if (!entries) return library;
+  // The library must be at least as new as the header the system was built with.
+  if (entries->check_version(GCRYPT_VERSION) == nullptr) {
+    const char* found = entries->check_version(nullptr);
+    library.fault = {CryptoLibraryFault::Kind::kTooOld, {entries->file_name},
+                     found != nullptr ? found : "?"};
+    return library;
+  }
+  if (!entries->control(GCRYCTL_INITIALIZATION_FINISHED_P)) {  // else started by someone else
+    entries->control(GCRYCTL_DISABLE_SECMEM, 0);
+    entries->control(GCRYCTL_INITIALIZATION_FINISHED, 0);
+  }
+  library.entries = entries;
+  return library;
 }
+
+// Started once per process (a function-local static is initialised exactly once even with
+// several threads).
+const StartedLibrary& Library() {
+  static const StartedLibrary library = StartLibrary();
+  return library;
+}
+
+// The entry points; only once CryptoLibraryReady() said true.
+const GcryptEntries& Gcrypt() { return *Library().entries; }
 
 int HashAlgorithm(AuthProtocol protocol) {
   switch (protocol) {
@@ -40,7 +67,7 @@ gcry_md_hd_t OpenHash(AuthProtocol protocol, unsigned int flags) {
   const int algorithm = HashAlgorithm(protocol);
   if (algorithm == GCRY_MD_NONE || !CryptoLibraryReady()) return nullptr;
   gcry_md_hd_t handle = nullptr;
-  if (gcry_md_open(&handle, algorithm, flags) != 0) return nullptr;
+  if (Gcrypt().md_open(&handle, algorithm, flags) != 0) return nullptr;
   return handle;
 }
 
@@ -69,14 +96,16 @@ bool ChooseCipher(CipherAlgorithm algorithm, std::size_t key_bytes, std::size_t 
 
 }  // namespace
 
-bool CryptoLibraryReady() {
-  static const bool ready = StartLibrary();
-  return ready;
+bool CryptoLibraryReady() { return Library().entries.has_value(); }
+
+std::optional<CryptoLibraryFault> CryptoLibraryProblem() {
+  if (CryptoLibraryReady()) return std::nullopt;
+  return Library().fault;
 }
 
 struct HashComputation::State {
   gcry_md_hd_t handle = nullptr;
-  ~State() { gcry_md_close(handle); }
+  ~State() { Gcrypt().md_close(handle); }
 };
 
 HashComputation::HashComputation(AuthProtocol protocol) {
@@ -89,17 +118,17 @@ HashComputation::HashComputation(AuthProtocol protocol) {
 HashComputation::~HashComputation() = default;
 
 void HashComputation::Add(std::string_view bytes) {
-  if (state_) gcry_md_write(state_->handle, bytes.data(), bytes.size());
+  if (state_) Gcrypt().md_write(state_->handle, bytes.data(), bytes.size());
 }
 
 SecretBytes HashComputation::Finish() {
   if (!state_) return SecretBytes();
-  const int algorithm = gcry_md_get_algo(state_->handle);
-  const unsigned char* digest = gcry_md_read(state_->handle, algorithm);
+  const int algorithm = Gcrypt().md_get_algo(state_->handle);
+  const unsigned char* digest = Gcrypt().md_read(state_->handle, algorithm);
   SecretBytes result;
   if (digest != nullptr) {
     result = SecretBytes(std::string_view(reinterpret_cast<const char*>(digest),
-                                          gcry_md_get_algo_dlen(algorithm)));
+                                          Gcrypt().md_get_algo_dlen(algorithm)));
   }
   state_.reset();
   return result;
@@ -109,15 +138,15 @@ std::string HmacOf(AuthProtocol protocol, std::string_view key, std::string_view
   gcry_md_hd_t handle = OpenHash(protocol, GCRY_MD_FLAG_HMAC);
   if (handle == nullptr) return std::string();
   std::string code;
-  if (gcry_md_setkey(handle, key.data(), key.size()) == 0) {
-    gcry_md_write(handle, message.data(), message.size());
+  if (Gcrypt().md_setkey(handle, key.data(), key.size()) == 0) {
+    Gcrypt().md_write(handle, message.data(), message.size());
     const int algorithm = HashAlgorithm(protocol);
-    const unsigned char* digest = gcry_md_read(handle, algorithm);
+    const unsigned char* digest = Gcrypt().md_read(handle, algorithm);
     if (digest != nullptr) {
-      code.assign(reinterpret_cast<const char*>(digest), gcry_md_get_algo_dlen(algorithm));
+      code.assign(reinterpret_cast<const char*>(digest), Gcrypt().md_get_algo_dlen(algorithm));
     }
   }
-  gcry_md_close(handle);
+  Gcrypt().md_close(handle);
   return code;
 }
 
@@ -131,23 +160,22 @@ bool RunCipher(CipherAlgorithm algorithm, CipherDirection direction, std::string
     return false;
   }
   gcry_cipher_hd_t handle = nullptr;
-  if (gcry_cipher_open(&handle, cipher, mode, 0) != 0) return false;
+  if (Gcrypt().cipher_open(&handle, cipher, mode, 0) != 0) return false;
   // A localized DES key may happen to be one of the weak keys; the peer uses it all the same.
   if (cipher != GCRY_CIPHER_AES128 && cipher != GCRY_CIPHER_AES192 &&
       cipher != GCRY_CIPHER_AES256) {
-    gcry_cipher_ctl(handle, GCRYCTL_SET_ALLOW_WEAK_KEY, nullptr, 1);
+    Gcrypt().cipher_ctl(handle, GCRYCTL_SET_ALLOW_WEAK_KEY, nullptr, 1);
   }
-  bool done = gcry_cipher_setkey(handle, key.data(), key.size()) == 0 &&
-              gcry_cipher_setiv(handle, iv.data(), iv.size()) == 0;
+  bool done = Gcrypt().cipher_setkey(handle, key.data(), key.size()) == 0 &&
+              Gcrypt().cipher_setiv(handle, iv.data(), iv.size()) == 0;
   if (done && !input.empty()) {
     output.resize(input.size());
     unsigned char* out = reinterpret_cast<unsigned char*>(output.data());
-    done = (direction == CipherDirection::kEncrypt
-                ? gcry_cipher_encrypt(handle, out, output.size(), input.data(), input.size())
-                : gcry_cipher_decrypt(handle, out, output.size(), input.data(), input.size())) ==
-           0;
+    const auto run =
+        direction == CipherDirection::kEncrypt ? Gcrypt().cipher_encrypt : Gcrypt().cipher_decrypt;
+    done = run(handle, out, output.size(), input.data(), input.size()) == 0;
   }
-  gcry_cipher_close(handle);
+  Gcrypt().cipher_close(handle);
   if (!done) output.clear();
   return done;
 }

@@ -23,6 +23,7 @@
 #include "sys/event.h"
 #include "sys/file.h"
 #include "sys/process.h"
+#include "sys/program_library_win32.h"
 #include "sys/stop_request_win32.h"
 #include "testing/temp_directory.h"
 
@@ -82,6 +83,38 @@ TEST(ProcessTest, ArgumentZeroIsTheFullProgramPathAndArgumentsStayInTheAnsiCodeP
   EXPECT_EQ(arguments[2], "\xcf");
   EXPECT_EQ(CurrentProcessId(), static_cast<std::int32_t>(GetCurrentProcessId()));
   EXPECT_FALSE(LocalHostName().empty());
+}
+
+// The build copies the DLLs of the cryptographic library beside every test program. A library
+// of the same name in the current directory only (planted there) is never taken.
+TEST(ProgramLibraryTest, LoadsOnlyFromBesideTheProgram) {
+  testing_support::TempDirectory current;
+  const std::filesystem::path program_folder =
+      std::filesystem::path(CommandLineArguments(0, nullptr)[0]).parent_path();
+  std::filesystem::copy_file(program_folder / "libgpg-error-0.dll",
+                             current.path() / "zelsnmp-planted.dll");
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(current.path());
+  const struct {
+    const char* file;
+    bool loaded;
+    const char* entry;  // an entry point of it, when loaded
+  } cases[] = {
+      {"libgpg-error-0.dll", true, "gpg_strerror"},
+      {"libgcrypt-20.dll", true, "gcry_check_version"},
+      {"zelsnmp-planted.dll", false, nullptr},
+      {"zelsnmp-no-such.dll", false, nullptr},
+  };
+  for (const auto& c : cases) {
+    const ProgramLibrary library = LoadLibraryBesideProgram(c.file);
+    EXPECT_EQ(library.handle != nullptr, c.loaded) << c.file;
+    EXPECT_EQ(FileBesideProgram(c.file), c.loaded) << c.file;
+    EXPECT_EQ(library.file_missing, !c.loaded) << c.file;
+    if (!c.loaded) continue;
+    EXPECT_NE(LibraryEntry(library, c.entry), nullptr) << c.file;
+    EXPECT_EQ(LibraryEntry(library, "zelsnmp_no_such_entry"), nullptr) << c.file;
+  }
+  std::filesystem::current_path(previous);
 }
 
 TEST(ProcessTest, AnsiCodePageIsWindows1251) {

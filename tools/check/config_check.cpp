@@ -10,6 +10,7 @@
 #include "net/block_socket.h"
 #include "poller/profile_reader.h"
 #include "snmp/ber.h"
+#include "snmp/usm_crypto.h"
 #include "sys/file.h"
 #include "sys/process.h"
 #include "tools/check/config_lines.h"
@@ -271,6 +272,40 @@ void ReportBuilder::CheckAgent(const AgentEntry& entry,
   report_.agents.push_back(std::move(agent));
 }
 
+// What keeps the cryptographic library from being used, in the checker's words.
+std::string DescribeCryptoFault(const CryptoLibraryFault& fault) {
+  std::string files;
+  for (const std::string& file : fault.files) files += (files.empty() ? "" : ", ") + file;
+  switch (fault.kind) {
+    case CryptoLibraryFault::Kind::kFilesMissing:
+      return files + (fault.files.size() == 1 ? " is" : " are") + " not beside the program";
+    case CryptoLibraryFault::Kind::kNotLoaded:
+      return files + " does not load (error " + fault.detail + ")";
+    case CryptoLibraryFault::Kind::kEntryMissing:
+      return files + " lacks " + fault.detail;
+    case CryptoLibraryFault::Kind::kTooOld:
+      return files + " is too old (version " + fault.detail + ")";
+  }
+  return files;
+}
+
+// Once, at the first v3 agent: the cryptographic library of SNMPv3 cannot be used here. The
+// task where the same is true polls no v3 agent and flags their points.
+void AddCryptoFinding(const PollConfig& config, const std::vector<int>& header_lines,
+                      ReportBuilder& builder) {
+  for (std::size_t a = 0; a < config.agents.size(); ++a) {
+    const AgentOptions& options = config.agents[a].options;
+    if (options.version != 3 || options.mistaken) continue;
+    if (const std::optional<CryptoLibraryFault> fault = CryptoLibraryProblem()) {
+      builder.Add(header_lines[a], Severity::kWarning,
+                  "SNMPv3 cannot be used here: " + DescribeCryptoFault(*fault) +
+                      "; zelSNMP.exe without the two DLLs beside it polls no SNMPv3 agent and "
+                      "flags their points");
+    }
+    return;
+  }
+}
+
 }  // namespace
 
 int CheckReport::Count(Severity severity) const {
@@ -341,6 +376,7 @@ std::optional<CheckReport> CheckConfigFile(const std::string& path, std::string&
     builder.CheckAgent(agent, entries_by_section[folded], header_by_section[folded], resolve);
   }
   AddOptionFindings(config, header_lines, report.findings);
+  AddCryptoFinding(config, header_lines, builder);
   if (config.agents.empty()) {
     builder.Add(0, Severity::kError,
                 "no agent: the task would stop at once (no address to poll)");
