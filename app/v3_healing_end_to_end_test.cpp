@@ -47,6 +47,7 @@ const std::string kStatusValue = "slSetStatus 10";
 const std::string kAnalogValue = "slSetAnalogFloatCodeUT 22";
 const std::string kStatusFlags = "slSetStatusFlags 0x0001";
 const std::string kAnalogFlags = "slSetAnalogFlags 0x0001";
+const std::string kAnswersAgain = "снова отвечает по SNMPv3";
 constexpr std::size_t kPasses = 3;
 constexpr std::size_t kRequestsPerPass = 2;
 
@@ -179,7 +180,8 @@ TEST_P(V3HealingTest, EveryValueArrivesAndNoOtherIsWritten) {
     const size_t missed = MissedPasses(status_writes, kStatusValue, kStatusFlags) +
                           MissedPasses(analog_writes, kAnalogValue, kAnalogFlags);
     // A request the engine refused before it healed is said once, and so is its healing.
-    EXPECT_EQ(Count(error_log, "\r\n"), Count(message_log, "SNMPv3")) << error_log;
+    // (A restart or a new engine ID has a message line of its own.)
+    EXPECT_EQ(Count(error_log, "\r\n"), Count(message_log, kAnswersAgain)) << error_log;
     std::cout << c.name << ": " << missed << " missed value(s) in " << analog_writes.size()
               << " passes; error log: " << error_log << "\n";
   } else {
@@ -187,7 +189,7 @@ TEST_P(V3HealingTest, EveryValueArrivesAndNoOtherIsWritten) {
     for (const auto& write : analog_writes) EXPECT_EQ(write, kAnalogFlags);
     EXPECT_EQ(Count(error_log, "\r\n"), 1u) << error_log;
     EXPECT_EQ(Count(error_log, refusal), 1u) << error_log;
-    EXPECT_EQ(Count(message_log, "SNMPv3"), 0u) << message_log;
+    EXPECT_EQ(Count(message_log, kAnswersAgain), 0u) << message_log;
     // No loop: the agent sees a bounded number of datagrams per request.
     EXPECT_LE(agent.Requests().size(), 3 * kRequestsPerPass * analog_writes.size());
   }

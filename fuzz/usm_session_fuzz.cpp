@@ -78,10 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // As the encrypted or plaintext scoped PDU of an authenticated answer.
-  const SecretBytes& auth_key = fixture.keys.AuthenticationKey(
-      AuthProtocol::kSha1, "fuzz auth phrase", kEngineId);
-  const SecretBytes& priv_key = fixture.keys.PrivacyKey(
-      AuthProtocol::kSha1, fixture.privacy[which], "fuzz priv phrase", kEngineId);
+  const SecretBytes auth_key =
+      fixture.keys.AuthenticationKey(AuthProtocol::kSha1, "fuzz auth phrase", kEngineId);
+  const SecretBytes priv_key = fixture.keys.PrivacyKey(AuthProtocol::kSha1, fixture.privacy[which],
+                                                       "fuzz priv phrase", kEngineId);
   const EngineClock clock = session.engine().ClockToSend(now);
   UsmSecurityParameters security{std::string(kEngineId), clock.boots, clock.time,
                                  std::string(kUser), std::string(), std::string()};

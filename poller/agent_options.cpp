@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "net/ip_literal.h"
+#include "snmp/usm_protocol_names.h"
 #include "util/secret_bytes.h"
 
 namespace zelsnmp {

@@ -11,6 +11,7 @@
 
 #include "poller/poll_config.h"
 #include "poller/poll_messages.h"
+#include "snmp/usm_protocol_names.h"
 #include "testing/temp_directory.h"
 #include "util/cp1251.h"
 
@@ -165,6 +166,13 @@ TEST(AgentOptionsTest, ErrorLinesNameSectionLineAndKeyButNoValue) {
        "Ошибка в параметрах агента [*], строка 5, #TC1:1:1: строка точки в секции [*]\r\n"},
       {{"sw", 4, "@auth", OptionProblem::kShortPassphrase, 8},
        "Ошибка в параметрах агента [sw], строка 4, @auth: пароль короче 8 байт\r\n"},
+      {{"sw", 5, "@priv", OptionProblem::kUnknownPrivProtocol},
+       "Ошибка в параметрах агента [sw], строка 5, @priv: нужно ПРОТОКОЛ:пароль, протокол DES, "
+       "3DES, AES, AES-128, AES128, AES-192, AES192, AES-256, AES256, AES-192-C, AES192C, "
+       "AES-256-C или AES256C\r\n"},
+      {{"sw", 4, "@auth", OptionProblem::kUnknownAuthProtocol},
+       "Ошибка в параметрах агента [sw], строка 4, @auth: нужно ПРОТОКОЛ:пароль, протокол MD5, "
+       "SHA, SHA1, SHA-224, SHA224, SHA-256, SHA256, SHA-384, SHA384, SHA-512 или SHA512\r\n"},
       {{"sw", 2, "@version", OptionProblem::kNeedsUser},
        "Ошибка в параметрах агента [sw], строка 2, @version: для версии 3 нужен @user\r\n"},
       {{"sw", 3, "@user", OptionProblem::kOnlyForVersion3},
@@ -202,6 +210,13 @@ const V3Case kV3Cases[] = {
     {"@version=3\n@user=ro", "3|ro|none|none||"},
     {"@version=3\n@user=ro\n@auth=SHA-256:Auth:Pass#1", "3|ro|SHA-256|none||"},
     {"@VERSION=3\n@user=ro\n@auth=sha:Auth:Pass#1\n@priv=aes-128:PrivPass#2", "3|ro|SHA|AES||"},
+    // net-snmp's spellings, blanks around the protocol left out.
+    {"@version=3\n@user=ro\n@auth=SHA256:Auth:Pass#1\n@priv=AES128:PrivPass#2",
+     "3|ro|SHA-256|AES||"},
+    {"@version=3\n@user=ro\n@auth= sha1 :Auth:Pass#1\n@priv=aes256c:PrivPass#2",
+     "3|ro|SHA|AES-256-C||"},
+    {"@version=3\n@user=ro\n@auth=Sha512:Auth:Pass#1\n@priv=AES192:PrivPass#2",
+     "3|ro|SHA-512|AES-192||"},
     {"@version=3\n@user=ro\n@context=c1\n@engine=0x80001F8880AABB",
      "3|ro|none|none|c1|80001f8880aabb"},
     {"@version=2C\n@community=x", "2||none|none||"},

@@ -17,6 +17,8 @@ namespace zelsnmp {
 
 namespace {
 
+constexpr std::int32_t kErrorStatusTooBig = 1;
+
 // Run-time text never serves as a format: a "%" in it reaches the log unchanged.
 void Trace(const std::string& text) { d_printf("%s", text.c_str(), 0, 0, 0, 0); }
 void LogError(const std::string& text) { e_printf("%s", text.c_str(), 0, 0, 0, 0); }
@@ -125,16 +127,24 @@ bool AgentPoller::PollAgent(RequestPlan& plan, std::size_t agent) {
         ReplaceClient();
         return false;
       }
-      if (target.security != nullptr) {
-        security_.NoteOutcome(plan.Config(), agent, target.security->status());
-      }
-      follow_ups = ApplyOutcome(plan, part, answered ? Outcome::kAnswer : Outcome::kNoAnswer,
+      const UsmStatus status = target.security != nullptr ? target.security->status() : UsmStatus{};
+      if (target.security != nullptr) security_.NoteOutcome(plan.Config(), agent, status);
+      follow_ups = ApplyOutcome(plan, part, AskedOutcome(answered, target.security, status),
                                 client_->Reply());
     }
     parts.insert(parts.end(), follow_ups.rbegin(), follow_ups.rend());
   }
   FinishAgent(plan, agent);
   return true;
+}
+
+AgentPoller::Outcome AgentPoller::AskedOutcome(bool answered, const UsmSession* security,
+                                               const UsmStatus& status) {
+  if (answered) return Outcome::kAnswer;
+  if (security != nullptr && status.outcome == UsmOutcome::kRequestTooLarge) {
+    return Outcome::kTooLarge;
+  }
+  return Outcome::kNoAnswer;
 }
 
 std::vector<RequestPart> AgentPoller::ApplyOutcome(RequestPlan& plan, const RequestPart& part,
@@ -154,13 +164,15 @@ std::vector<RequestPart> AgentPoller::ApplyOutcome(RequestPlan& plan, const Requ
       FlagLines(agent, part.first, part.end);
       return {};
     case Outcome::kAnswer:
+    case Outcome::kTooLarge:
       break;
   }
-  if (const std::int32_t status = reply.ErrorStatus; status != 0) {
+  const bool too_large = outcome == Outcome::kTooLarge;
+  if (const std::int32_t status = too_large ? kErrorStatusTooBig : reply.ErrorStatus; status != 0) {
     Trace(texts.answer_error + std::to_string(status) + texts.answer_error_from +
           agent.section_name + texts.line_end);
     // An answer refusing the request carries no values to write; parts of it may go again.
-    RequestPlan::Refusal refusal = plan.React(part, status, reply.ErrorIndex);
+    RequestPlan::Refusal refusal = plan.React(part, status, too_large ? 0 : reply.ErrorIndex);
     if (refusal.flag_lines) FlagLines(agent, part.first, part.end);
     return std::move(refusal.follow_ups);
   }

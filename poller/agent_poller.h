@@ -79,8 +79,11 @@ class AgentPoller {
   void SetRequestsInFlight(int count) { requests_in_flight_ = count; }
 
  private:
-  // How one request of the pass ended.
-  enum class Outcome { kNotAsked, kNoAnswer, kAnswer };
+  // How one request of the pass ended. kTooLarge: a v3 request longer than the agent's engine
+  // takes (its msgMaxSize) was not sent; it is refused as the engine would, with tooBig.
+  enum class Outcome { kNotAsked, kNoAnswer, kAnswer, kTooLarge };
+  // The outcome of a request that was asked: answered, or `status` of its v3 session says why not.
+  static Outcome AskedOutcome(bool answered, const UsmSession* security, const UsmStatus& status);
 
   // Polls one agent, request after request; false when SendQuery raised: the pass ends there.
   bool PollAgent(RequestPlan& plan, std::size_t agent);

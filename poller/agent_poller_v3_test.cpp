@@ -1,12 +1,16 @@
 // The poll pass against net-snmp's snmpd as a version-3 agent, started here on a loopback port
 // with users of its own: every security level writes the value snmpget -v3 reads, beside a v2c
-// agent, serial and windowed (one v3 agent in several requests at once); a wrong passphrase flags the agent's points every pass with one
-// error line for the lot; an unknown user likewise, and the line of its answering again once the
-// agent, restarted, knows the user.
+// agent, serial and windowed (one v3 agent in several requests at once); a wrong passphrase
+// (auth or priv) flags the agent's points every pass with one error line for the lot, and the
+// probe of zelsnmp-check names the same cause; an unknown user likewise, and the line of its
+// answering again once the agent, restarted, knows the user; a restart and a new engine ID
+// write one message line each.
 // Every output of the runs (all logs of the stand-in site, the journal) is searched for the
 // passphrases. Skipped where snmpd or snmpget is not installed.
 
+#include <cctype>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +22,7 @@
 #include "testing/journal.h"
 #include "testing/peer_programs.h"
 #include "testing/temp_directory.h"
+#include "tools/check/check_run.h"
 
 namespace zelsnmp {
 namespace {
@@ -29,6 +34,14 @@ const std::string kAuthPass = "auth-Phrase-4Rw";
 const std::string kPrivPass = "priv-Phrase-8Tz";
 const std::string kWrongPass = "wrong-Phrase-1Qa";
 const std::string kSysServices = "1.3.6.1.2.1.1.7.0";
+
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
 
 class AgentPollerV3Test : public ::testing::Test {
  protected:
@@ -54,12 +67,12 @@ class AgentPollerV3Test : public ::testing::Test {
     ASSERT_FALSE(expected_.empty()) << get.errors;
   }
 
-  // sysServices.0 as snmpget -v3 reads it at authPriv.
-  testing_support::ToolRun Snmpget() const {
+  // sysServices.0, or `oid`, as snmpget -v3 reads it at authPriv.
+  testing_support::ToolRun Snmpget(const std::string& oid = kSysServices) const {
     return testing_support::RunNetSnmpTool(
         dir_.path() / "manager",
         "snmpget -v3 -t 1 -r 0 -Oqv -l authPriv -u zelro -a SHA-256 -A " + kAuthPass +
-            " -x AES -X " + kPrivPass + " 127.0.0.1:" + snmpd_.port() + " " + kSysServices);
+            " -x AES -X " + kPrivPass + " 127.0.0.1:" + snmpd_.port() + " " + oid);
   }
 
   // A section of the agent at snmpd, with `options` and a #TT point of its own.
@@ -130,27 +143,113 @@ TEST_F(AgentPollerV3Test, EveryLevelWritesWhatSnmpgetReadsBesideV2cSerialAndWind
   ExpectNoPassphrase();
 }
 
+// A wrong @auth draws a Report; a wrong @priv, silence from snmpd, after the engine has
+// answered the request's authenticated step: both are named once, serial and windowed, and
+// the probe says the same.
 TEST_F(AgentPollerV3Test, WrongPassphraseIsLoggedOnceAndFlaggedEveryPass) {
-  const std::string good = "@version = 3\n@user = zelan\n@auth = SHA:";
-  std::string text = Section("v3", good + kWrongPass + "\n", 1);
+  const struct {
+    const char* name;
+    std::string options;
+    std::string error_line;  // after "Ошибка SNMPv3 у агента [<name>-<requests in flight>]: "
+    std::string probe;        // in the probe's report
+    std::size_t probe_count;  // for the two agents: in its lines and its findings
+  } cases[] = {
+      {"auth", "@version = 3\n@user = zelan\n@auth = SHA:" + kWrongPass + "\n",
+       "Неверная подпись запроса SNMPv3 (пароль или алгоритм аутентификации) "
+       "(usmStatsWrongDigests)\r\n",
+       "Report usmStatsWrongDigests: wrong authentication passphrase or protocol", 4},
+      {"priv",
+       "@version = 3\n@user = zelro\n@auth = SHA-256:" + kAuthPass + "\n@priv = AES:" + kWrongPass +
+           "\n",
+       "Аутентификация SNMPv3 прошла, но агент не ответил на зашифрованный запрос (вероятно, "
+       "пароль или алгоритм шифрования)\r\n",
+       "authentication succeeded, so the privacy passphrase or protocol is the likely cause", 2},
+  };
+  std::string text;
+  int point = 0;
+  for (const auto& c : cases) {
+    for (const int in_flight : {1, 4}) {
+      text += Section(std::string(c.name) + "-" + std::to_string(in_flight), c.options, ++point);
+    }
+  }
   {
     const PollConfig config = Load(text);
-    AgentPoller poller(site_.tm());
-    poller.PrepareSecurity(config);
-    for (int pass = 0; pass < 3; ++pass) poller.RunPass(config);
+    ASSERT_TRUE(config.option_mistakes.empty());
+    for (const int in_flight : {1, 4}) {
+      AgentPoller poller(site_.tm());
+      poller.SetRequestsInFlight(in_flight);
+      poller.PrepareSecurity(config);
+      for (int pass = 0; pass < 3; ++pass) poller.RunPass(config);
+    }
   }
-  EXPECT_EQ(WritesTo(Journal(), "1:1:1"), std::vector<std::string>(3, "slSetAnalogFlags 0x0001"));
-  EXPECT_EQ(Log("error.log"),
-            "Ошибка SNMPv3 у агента [v3]: Неверная подпись запроса SNMPv3 (пароль или алгоритм "
-            "аутентификации) (usmStatsWrongDigests)\r\n");
+  const std::string errors = Log("error.log");
   const std::string debug = Log("debug.log");
-  std::size_t silent = 0;
-  for (std::size_t at = debug.find("Нет ответа от v3"); at != std::string::npos;
-       at = debug.find("Нет ответа от v3", at + 1)) {
-    ++silent;
+  point = 0;
+  for (const auto& c : cases) {
+    for (const int in_flight : {1, 4}) {
+      const std::string section = std::string(c.name) + "-" + std::to_string(in_flight);
+      SCOPED_TRACE(section);
+      EXPECT_EQ(WritesTo(Journal(), "1:1:" + std::to_string(++point)),
+                std::vector<std::string>(6, "slSetAnalogFlags 0x0001"));
+      const std::string line = "Ошибка SNMPv3 у агента [" + section + "]: " + c.error_line;
+      EXPECT_EQ(Count(errors, line), 2u) << errors;  // once per poller
+      EXPECT_EQ(Count(errors, "[" + section + "]"), 2u) << errors;
+      EXPECT_EQ(Count(debug, "Нет ответа от " + section + "\r\n"), 6u);
+    }
   }
-  EXPECT_EQ(silent, 3u);
+  // The configuration again: loading it deleted it, as the task does.
+  const std::filesystem::path path = dir_.PathOf("check.ini");
+  testing_support::WriteFile(path, text);
+  std::ostringstream out;
+  std::ostringstream err;
+  check::RunCheck({"--probe", "--wide", path.string()}, out, err);
+  for (const auto& c : cases) {
+    EXPECT_EQ(Count(out.str(), c.probe), c.probe_count) << out.str() << err.str();
+    for (const std::string& secret : {kAuthPass, kPrivPass, kWrongPass}) {
+      EXPECT_EQ(out.str().find(secret), std::string::npos) << secret;
+    }
+  }
+  EXPECT_EQ(out.str().find("community"), std::string::npos) << out.str();
   ExpectNoPassphrase();
+}
+
+// A restart of the agent (its boots count up) and a new engine ID (its state wiped) under a
+// running poller: one message line each, and every value still arrives.
+TEST_F(AgentPollerV3Test, RestartAndNewEngineIdWriteOneMessageLineEach) {
+  const PollConfig config =
+      Load(Section("v3",
+                   "@version = 3\n@user = zelro\n@auth = SHA-256:" + kAuthPass +
+                       "\n@priv = AES:" + kPrivPass + "\n",
+                   1));
+  const std::string kEngineBoots = "1.3.6.1.6.3.10.2.1.2.0";
+  const std::string kEngineId = "1.3.6.1.6.3.10.2.1.1.0";
+  AgentPoller poller(site_.tm());
+  poller.PrepareSecurity(config);
+  poller.RunPass(config);
+  snmpd_.Stop();
+  StartSnmpd("");
+  std::string boots = Snmpget(kEngineBoots).output;
+  while (!boots.empty() && boots.back() == '\n') boots.pop_back();
+  poller.RunPass(config);
+  poller.RunPass(config);
+  snmpd_.Stop();
+  snmpd_.ForgetState();
+  StartSnmpd("");
+  std::string engine_id;
+  for (const char c : Snmpget(kEngineId).output) {
+    if (std::isxdigit(static_cast<unsigned char>(c))) {
+      engine_id += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+  }
+  poller.RunPass(config);
+  poller.RunPass(config);
+  EXPECT_EQ(WritesTo(Journal(), "1:1:1"),
+            std::vector<std::string>(5, "slSetAnalogFloatCodeUT " + expected_));
+  EXPECT_EQ(Log("message.log"),
+            "Агент [v3] перезапущен: счётчик запусков SNMPv3 (engine boots) вырос до " + boots +
+                "\r\nАгент [v3]: сменился идентификатор машины SNMPv3 (engine ID), новый " +
+                engine_id + "\r\n");
+  EXPECT_EQ(Log("error.log"), "");
 }
 
 TEST_F(AgentPollerV3Test, UnknownUserLoggedOnceThenAnsweringAgainAfterTheAgentLearnsIt) {

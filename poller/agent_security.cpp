@@ -21,6 +21,7 @@ bool IsRefusal(const UsmStatus& status) {
     case UsmOutcome::kAnswered:
     case UsmOutcome::kNoAnswer:
     case UsmOutcome::kSendFailed:
+    case UsmOutcome::kRequestTooLarge:  // the pass asks in smaller parts
       return false;
     default:
       return true;
@@ -36,7 +37,7 @@ void AgentSecurity::Prepare(const PollConfig& config) {
     AgentSession& kept = sessions_[a];
     const bool wants = WantsSession(agent);
     if (kept.section_name == agent.section_name && (kept.session != nullptr) == wants) continue;
-    kept = AgentSession{agent.section_name, nullptr, UsmStatus{}};
+    kept = AgentSession{agent.section_name, nullptr, UsmStatus{}, std::string(), 0};
     if (!wants) continue;
     kept.session = std::make_unique<UsmSession>(SecurityOf(agent.options), keys_);
     // A key that cannot be derived fails every request with kNoKeys, which is logged then.
@@ -59,12 +60,30 @@ void AgentSecurity::NoteOutcome(const PollConfig& config, std::size_t agent,
     const std::string line = UsmRefusalLine(section, status);
     e_printf("%s", line.c_str(), 0, 0, 0, 0);
   } else if (status.outcome == UsmOutcome::kAnswered) {
+    NoteEngine(kept, section);
     const bool was_refusing = IsRefusal(kept.logged);
     kept.logged = status;
     if (!was_refusing) return;
     const std::string line = UsmAnswersAgainLine(section);
     m_printf("%s", line.c_str(), 0, 0, 0, 0);
   }
+}
+
+void AgentSecurity::NoteEngine(AgentSession& kept, const std::string& section) {
+  const UsmEngineState& engine = kept.session->engine();
+  // Without authentication the boots count is the engine's word only: not a restart.
+  const std::int32_t boots = engine.synchronized() ? engine.engine_boots() : 0;
+  if (!kept.answered_engine_id.empty()) {
+    std::string line;
+    if (engine.engine_id() != kept.answered_engine_id) {
+      line = UsmEngineChangedLine(section, engine.engine_id());
+    } else if (boots > kept.answered_boots) {
+      line = UsmEngineRestartedLine(section, boots);
+    }
+    if (!line.empty()) m_printf("%s", line.c_str(), 0, 0, 0, 0);
+  }
+  kept.answered_engine_id = engine.engine_id();
+  kept.answered_boots = boots;
 }
 
 }  // namespace zelsnmp

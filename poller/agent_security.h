@@ -7,9 +7,12 @@
 //
 // After each v3 request the pass hands the session's outcome to NoteOutcome, which writes why
 // to the logs once per change: an error line when the agent starts refusing (a usmStats Report,
-// a failed discovery, no keys, no agreed clock) or refuses differently, a message line when it
-// answers again. Silence is not written here: the pass traces it as for any agent. No line
-// holds a passphrase or key; the sessions never log.
+// a failed discovery, no keys, no agreed clock, an encrypted request left unanswered after the
+// engine authenticated the request) or refuses differently, a message line when it answers
+// again. An answer from another engine ID than the last answer's (a replaced device) and one of
+// a higher boots count (a restart) each write one message line. Silence is not written here:
+// the pass traces it as for any agent. No line holds a passphrase or key; the sessions never
+// log.
 //
 // Used by the poller's one thread.
 
@@ -17,6 +20,7 @@
 #define ZELSNMP_POLLER_AGENT_SECURITY_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,7 +57,13 @@ class AgentSecurity {
     std::unique_ptr<UsmSession> session;
     // The outcome last written to a log: kNone or kAnswered while nothing is wrong.
     UsmStatus logged;
+    // The engine of the last answer, and its boots count; empty before the first answer.
+    std::string answered_engine_id;
+    std::int32_t answered_boots = 0;
   };
+
+  // After an answer: a message line when the engine's ID or boots count changed since the last.
+  static void NoteEngine(AgentSession& kept, const std::string& section);
 
   // Declared first, so that it outlives the sessions that hold keys of it.
   UsmKeyCache keys_;

@@ -1,10 +1,25 @@
 #include "poller/poll_messages.h"
 
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "snmp/usm_protocol_names.h"
 #include "util/cp1251.h"
 
 namespace zelsnmp {
 
 namespace {
+
+// "A, B или C".
+std::string ListOfNames(std::span<const std::string_view> names) {
+  std::string list;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) list += i + 1 == names.size() ? " или " : ", ";
+    list += names[i];
+  }
+  return list;
+}
 
 PollTexts ToCp1251(PollTexts texts) {
   for (std::string* text :
@@ -60,12 +75,10 @@ std::string OptionMistakeLine(const OptionMistake& mistake) {
             " байт";
       break;
     case OptionProblem::kUnknownAuthProtocol:
-      why = "нужно ПРОТОКОЛ:пароль, протокол MD5, SHA, SHA-224, SHA-256, SHA-384 или SHA-512";
+      why = "нужно ПРОТОКОЛ:пароль, протокол " + ListOfNames(AuthProtocolSpellings());
       break;
     case OptionProblem::kUnknownPrivProtocol:
-      why =
-          "нужно ПРОТОКОЛ:пароль, протокол DES, 3DES, AES, AES-192, AES-256, AES-192-C или "
-          "AES-256-C";
+      why = "нужно ПРОТОКОЛ:пароль, протокол " + ListOfNames(PrivProtocolSpellings());
       break;
     case OptionProblem::kShortPassphrase:
       why = "пароль короче " + std::to_string(mistake.low) + " байт";
@@ -104,6 +117,18 @@ std::string UsmRefusalLine(const std::string& section, const UsmStatus& status) 
 
 std::string UsmAnswersAgainLine(const std::string& section) {
   return Utf8ToCp1251("Агент [") + section + Utf8ToCp1251("] снова отвечает по SNMPv3\r\n");
+}
+
+std::string UsmEngineChangedLine(const std::string& section, const std::string& engine_id) {
+  return Utf8ToCp1251("Агент [") + section +
+         Utf8ToCp1251("]: сменился идентификатор машины SNMPv3 (engine ID), новый ") +
+         EngineIdHex(engine_id) + "\r\n";
+}
+
+std::string UsmEngineRestartedLine(const std::string& section, std::int32_t boots) {
+  return Utf8ToCp1251("Агент [") + section +
+         Utf8ToCp1251("] перезапущен: счётчик запусков SNMPv3 (engine boots) вырос до " +
+                      std::to_string(boots) + "\r\n");
 }
 
 std::string WindowNarrowedLine(std::size_t capacity, std::size_t limit, long long granted,

@@ -45,6 +45,11 @@ std::string OptionMistakeLine(const OptionMistake& mistake);
 std::string UsmRefusalLine(const std::string& section, const UsmStatus& status);
 // The message line of a v3 agent that answers again after refusing.
 std::string UsmAnswersAgainLine(const std::string& section);
+// The message line of a v3 agent that answers as another engine (a replaced device): the
+// section name verbatim and the new engine ID in hex.
+std::string UsmEngineChangedLine(const std::string& section, const std::string& engine_id);
+// The message line of a v3 agent whose engine boots count went up to `boots` (a restart).
+std::string UsmEngineRestartedLine(const std::string& section, std::int32_t boots);
 
 // The message line of a window of `capacity` requests narrowed to `limit` because the socket's
 // receive queue was granted `granted` bytes of the `wanted`, naming the system `setting` that

@@ -198,6 +198,50 @@ TEST_F(RequestFitTest, AgentSimulatorsGetRequestsThatFit) {
   }
 }
 
+// A v3 agent whose engine takes messages of 484 bytes at most (its msgMaxSize): a request
+// longer than that is not sent but halved as for tooBig, serial and windowed, and every value
+// arrives.
+TEST_F(RequestFitTest, V3RequestsFitTheEnginesMessageSize) {
+  constexpr int kLines = 40;
+  std::string data;
+  for (int i = 1; i <= kLines; ++i) {
+    data += "1.3.6.1.4.1.99." + std::to_string(i) + "|2|" + std::to_string(i) + "\n";
+  }
+  for (const int in_flight : {1, 4}) {
+    SCOPED_TRACE(in_flight);
+    std::filesystem::remove_all(site_.path() / "log");
+    std::filesystem::remove(site_.path() / "tm" / "S" / "journal.tsv");
+    AgentProcess agent("127.0.0.1:0", data,
+                       {"--v3-user", "fit", "--auth", "SHA:fit auth phrase", "--priv",
+                        "AES:fit priv phrase", "--max-size", "484"});
+    ASSERT_TRUE(agent.listening()) << agent.Output();
+    const PollConfig config = Config(Section(
+        "v3", kLines, 1,
+        "@port=" + agent.port() +
+            "\n@version=3\n@user=fit\n@auth=SHA:fit auth phrase\n@priv=AES:fit priv phrase\n"));
+    AgentPoller poller = MakePoller("9");
+    poller.SetRequestsInFlight(in_flight);
+    poller.RunPass(config);
+    poller.RunPass(config);
+    const auto journal = Journal();
+    for (int i = 1; i <= kLines; ++i) {
+      const std::string value = "slSetStatus " + std::to_string(i - 1);
+      EXPECT_EQ(testing_support::WritesTo(journal, "1:1:" + std::to_string(i)),
+                (std::vector<std::string>{value, value}))
+          << i;
+    }
+    // The request of all 40 never reached the agent: the halves did.
+    for (const std::string& answer : agent.Answers(4)) {
+      const std::size_t oids = answer.find(" oids=");
+      ASSERT_NE(oids, std::string::npos) << answer;
+      EXPECT_LE(std::count(answer.begin() + oids, answer.end(), ','), kLines / 2 - 1) << answer;
+    }
+    EXPECT_EQ(Log("message.log").rfind("Запросы к 127.0.0.1:v3 уменьшены до ", 0), 0u)
+        << Log("message.log");
+    EXPECT_EQ(Log("error.log"), "");
+  }
+}
+
 // An IPv6 address, which a section name cannot hold, given with @host, bare or in brackets.
 TEST_F(RequestFitTest, HostOptionReachesAnIPv6Agent) {
   FitResponder agent({{"c", Device{}}}, "::1");

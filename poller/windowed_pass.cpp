@@ -100,9 +100,9 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
       if (slot.not_polled) {
         ApplyNotPolled(plan.Agent(agent));
       } else {
-        const Outcome outcome = !slot.asked     ? Outcome::kNotAsked
-                                : slot.answered ? Outcome::kAnswer
-                                                : Outcome::kNoAnswer;
+        const Outcome outcome =
+            !slot.asked ? Outcome::kNotAsked
+                        : AskedOutcome(slot.answered, slot.security, slot.security_status);
         if (slot.security != nullptr && slot.asked) {
           security_.NoteOutcome(plan.Config(), agent, slot.security_status);
         }

@@ -1,6 +1,7 @@
 #include "snmp/snmp_message.h"
 
 #include <cstring>
+#include <iterator>
 #include <optional>
 
 #include "snmp/ber.h"
@@ -404,6 +405,32 @@ bool TSNMPRec::Decode(std::string_view bytes, bool pdu_only, bool with_bindings)
     if (!binding.OidText.empty()) CommitBinding();
   }
   return true;
+}
+
+std::string_view ErrorStatusName(std::int32_t error_status) {
+  static constexpr std::string_view kNames[] = {
+      "noError",
+      "tooBig",
+      "noSuchName",
+      "badValue",
+      "readOnly",
+      "genErr",
+      "noAccess",
+      "wrongType",
+      "wrongLength",
+      "wrongEncoding",
+      "wrongValue",
+      "noCreation",
+      "inconsistentValue",
+      "resourceUnavailable",
+      "commitFailed",
+      "undoFailed",
+      "authorizationError",
+      "notWritable",
+      "inconsistentName",
+  };
+  if (error_status < 0 || error_status >= static_cast<std::int32_t>(std::size(kNames))) return {};
+  return kNames[error_status];
 }
 
 }  // namespace zelsnmp

@@ -52,6 +52,11 @@ constexpr std::int32_t kSnmpVersion3 = 3;
 // The community of a fresh or reset message, and of an agent configured without one.
 inline constexpr std::string_view kDefaultCommunity = "vxkfqz";
 
+// The name of an SNMP error status as the protocol's documents spell it: "noError" (0) ...
+// "tooBig" (1) ... "authorizationError" (16) ... "inconsistentName" (18); empty for any other
+// number.
+std::string_view ErrorStatusName(std::int32_t error_status);
+
 // One variable binding.
 class TSNMPMib {
  public:

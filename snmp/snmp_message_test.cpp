@@ -552,5 +552,22 @@ TEST(TSNMPRec, PduAloneIsTheMessageTail) {
   }
 }
 
+TEST(ErrorStatusName, TheProtocolsNamesByNumber) {
+  const struct {
+    std::int32_t status;
+    std::string_view name;
+  } cases[] = {{0, "noError"},
+               {1, "tooBig"},
+               {2, "noSuchName"},
+               {5, "genErr"},
+               {9, "wrongEncoding"},
+               {13, "resourceUnavailable"},
+               {16, "authorizationError"},
+               {18, "inconsistentName"},
+               {19, ""},
+               {-1, ""}};
+  for (const auto& c : cases) EXPECT_EQ(ErrorStatusName(c.status), c.name) << c.status;
+}
+
 }  // namespace
 }  // namespace zelsnmp

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "snmp/usm_protocol_names.h"
 #include "snmp/usm_test_util.h"
 #include "snmp/usm_test_vectors.h"
 

@@ -26,6 +26,7 @@
 
 namespace zelsnmp {
 
+// The protocols' names are the security model's (snmp/usm_protocol_names.h).
 enum class AuthProtocol { kNone, kMd5, kSha1, kSha224, kSha256, kSha384, kSha512 };
 
 // kAes192/kAes256 extend a short localized key by hashing (Kul || H(Kul)); the "-C" protocols
@@ -33,16 +34,6 @@ enum class AuthProtocol { kNone, kMd5, kSha1, kSha224, kSha256, kSha384, kSha512
 enum class PrivProtocol {
   kNone, kDes, kTripleDes, kAes128, kAes192, kAes256, kAes192Reeder, kAes256Reeder
 };
-
-// The configuration names, in any letter case: "MD5", "SHA" (SHA-1), "SHA-224", "SHA-256",
-// "SHA-384", "SHA-512"; "DES", "3DES", "AES" (AES-128, also spelt "AES-128"), "AES-192",
-// "AES-256", "AES-192-C", "AES-256-C". Empty for any other text (also for "none": no protocol is
-// not a name).
-std::optional<AuthProtocol> AuthProtocolByName(std::string_view name);
-std::optional<PrivProtocol> PrivProtocolByName(std::string_view name);
-// The configuration name in upper case; "none" for kNone.
-std::string_view AuthProtocolName(AuthProtocol protocol);
-std::string_view PrivProtocolName(PrivProtocol protocol);
 
 // The hash's output length in bytes: 16, 20, 28, 32, 48, 64; 0 for kNone.
 std::size_t DigestLength(AuthProtocol protocol);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "snmp/usm_protocol_names.h"
 #include "snmp/usm_test_util.h"
 
 namespace zelsnmp {
@@ -14,14 +15,18 @@ namespace {
 using testing_support::Bytes;
 using testing_support::Hex;
 
-TEST(UsmProtocolNames, ConfigurationNamesInAnyCase) {
+// Our names and net-snmp's spellings of the same protocols, in any case and with blanks around.
+TEST(UsmProtocolNames, OwnAndPeerSpellingsInAnyCase) {
   const struct {
     std::string_view name;
     AuthProtocol protocol;
   } auth_cases[] = {
-      {"MD5", AuthProtocol::kMd5},         {"sha", AuthProtocol::kSha1},
-      {"SHA-224", AuthProtocol::kSha224},  {"Sha-256", AuthProtocol::kSha256},
-      {"sha-384", AuthProtocol::kSha384},  {"SHA-512", AuthProtocol::kSha512},
+      {"MD5", AuthProtocol::kMd5},        {"sha", AuthProtocol::kSha1},
+      {" SHA1\t", AuthProtocol::kSha1},   {"SHA-224", AuthProtocol::kSha224},
+      {"sha224", AuthProtocol::kSha224},  {"Sha-256", AuthProtocol::kSha256},
+      {"SHA256", AuthProtocol::kSha256},  {"sha-384", AuthProtocol::kSha384},
+      {"Sha384 ", AuthProtocol::kSha384}, {"SHA-512", AuthProtocol::kSha512},
+      {"sha512", AuthProtocol::kSha512},
   };
   for (const auto& c : auth_cases) {
     ASSERT_EQ(AuthProtocolByName(c.name), c.protocol) << c.name;
@@ -35,16 +40,23 @@ TEST(UsmProtocolNames, ConfigurationNamesInAnyCase) {
       {"3des", PrivProtocol::kTripleDes},
       {"AES", PrivProtocol::kAes128},
       {"aes-128", PrivProtocol::kAes128},
+      {"AES128", PrivProtocol::kAes128},
       {"aes-192", PrivProtocol::kAes192},
+      {" aes192 ", PrivProtocol::kAes192},
       {"AES-256", PrivProtocol::kAes256},
+      {"Aes256", PrivProtocol::kAes256},
       {"AES-192-C", PrivProtocol::kAes192Reeder},
+      {"AES192C", PrivProtocol::kAes192Reeder},
       {"aes-256-c", PrivProtocol::kAes256Reeder},
+      {"aes256c", PrivProtocol::kAes256Reeder},
   };
   for (const auto& c : priv_cases) {
     ASSERT_EQ(PrivProtocolByName(c.name), c.protocol) << c.name;
     EXPECT_TRUE(PrivProtocolByName(PrivProtocolName(c.protocol)) == c.protocol);
   }
-  for (std::string_view unknown : {"", "none", "SHA1", "SHA-1 ", "MD", "AES128", "AES-256C"}) {
+  EXPECT_EQ(AuthProtocolName(AuthProtocol::kSha256), "SHA-256");
+  EXPECT_EQ(PrivProtocolName(PrivProtocol::kAes256Reeder), "AES-256-C");
+  for (std::string_view unknown : {"", "none", "SHA-1", "SHA 1", "MD", "AES-256C", "AES 128"}) {
     EXPECT_FALSE(AuthProtocolByName(unknown)) << unknown;
     EXPECT_FALSE(PrivProtocolByName(unknown)) << unknown;
   }

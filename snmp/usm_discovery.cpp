@@ -33,6 +33,7 @@ bool DecodeDiscoveryReport(std::string_view bytes, std::int32_t message_id,
   report.engine_id = engine_id;
   report.engine_boots = message.security.engine_boots;
   report.engine_time = message.security.engine_time;
+  report.max_message_size = message.header.max_size;
   report.report = UsmReportOf(pdu);
   return true;
 }

@@ -26,6 +26,7 @@ struct DiscoveryReport {
   // As the engine reported them, unauthenticated: for information only.
   std::int32_t engine_boots = 0;
   std::int32_t engine_time = 0;
+  std::int32_t max_message_size = 0;   // the engine's msgMaxSize
   UsmReport report = UsmReport::kNone;  // the counter the Report names
 };
 

@@ -4,6 +4,18 @@
 
 namespace zelsnmp {
 
+std::string EngineIdHex(std::string_view engine_id) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(engine_id.size() * 2);
+  for (const char c : engine_id) {
+    const auto byte = static_cast<unsigned char>(c);
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0x0f];
+  }
+  return hex;
+}
+
 std::int32_t UsmEngineState::EstimatedEngineTime(Clock::time_point now) const {
   if (!synchronized_) return 0;
   const auto elapsed = now > learnt_at_ ? now - learnt_at_ : Clock::duration::zero();

@@ -34,6 +34,9 @@ struct EngineClock {
   std::int32_t time = 0;
 };
 
+// An engine ID as operators write it (and @engine takes it): two lower-case hex digits a byte.
+std::string EngineIdHex(std::string_view engine_id);
+
 enum class EngineTimeliness {
   kInTimeWindow,
   kNotInTimeWindow,  // replayed, delayed, or the engine must be re-keyed: drop the message
@@ -59,6 +62,11 @@ class UsmEngineState {
   // True when the last CheckAuthenticated found a higher boots count than the one known: the
   // engine was restarted.
   bool last_check_saw_restart() const { return last_check_saw_restart_; }
+  // The largest message the engine takes (the msgMaxSize of its own messages); 0 while none
+  // said. Forgotten with the engine ID.
+  std::int32_t max_message_size() const { return max_message_size_; }
+  // The msgMaxSize of a message of this engine: the discovery's answer, or an authenticated one.
+  void NoteMaxMessageSize(std::int32_t bytes) { max_message_size_ = bytes; }
 
   // The engine's time now by this task's estimate: the time last learnt plus the whole seconds
   // elapsed since, at most kMaxEngineTime; 0 while not synchronized.
@@ -105,6 +113,7 @@ class UsmEngineState {
   bool discovered_this_request_ = false;
   bool resent_this_request_ = false;
   bool last_check_saw_restart_ = false;
+  std::int32_t max_message_size_ = 0;
 };
 
 }  // namespace zelsnmp

@@ -77,19 +77,17 @@ SecretBytes LocalizedPrivacyKey(AuthProtocol protocol, PrivProtocol privacy,
   return key.Prefix(needed);
 }
 
-const SecretBytes& UsmKeyCache::AuthenticationKey(AuthProtocol protocol,
-                                                  std::string_view passphrase,
-                                                  std::string_view engine_id) {
+UsmKeyCache::UsmKeyCache(std::size_t max_localized_keys)
+    : max_localized_keys_(max_localized_keys > 0 ? max_localized_keys : 1) {}
+
+SecretBytes UsmKeyCache::AuthenticationKey(AuthProtocol protocol, std::string_view passphrase,
+                                           std::string_view engine_id) {
   return Localized(protocol, PrivProtocol::kNone, passphrase, engine_id);
 }
 
-const SecretBytes& UsmKeyCache::PrivacyKey(AuthProtocol protocol, PrivProtocol privacy,
-                                           std::string_view passphrase,
-                                           std::string_view engine_id) {
-  if (privacy == PrivProtocol::kNone) {
-    static const SecretBytes kNoKey;
-    return kNoKey;
-  }
+SecretBytes UsmKeyCache::PrivacyKey(AuthProtocol protocol, PrivProtocol privacy,
+                                    std::string_view passphrase, std::string_view engine_id) {
+  if (privacy == PrivProtocol::kNone) return SecretBytes();
   return Localized(protocol, privacy, passphrase, engine_id);
 }
 
@@ -106,6 +104,7 @@ bool UsmKeyCache::PrepareMasterKey(AuthProtocol protocol, std::string_view passp
 void UsmKeyCache::Clear() {
   master_keys_.clear();
   localized_keys_.clear();
+  localizations_ = 0;
 }
 
 std::size_t UsmKeyCache::MasterKeyIndex(AuthProtocol protocol, std::string_view passphrase) {
@@ -117,17 +116,30 @@ std::size_t UsmKeyCache::MasterKeyIndex(AuthProtocol protocol, std::string_view 
   return master_keys_.size() - 1;
 }
 
-const SecretBytes& UsmKeyCache::Localized(AuthProtocol protocol, PrivProtocol privacy,
-                                          std::string_view passphrase,
-                                          std::string_view engine_id) {
+SecretBytes UsmKeyCache::Localized(AuthProtocol protocol, PrivProtocol privacy,
+                                   std::string_view passphrase, std::string_view engine_id) {
   LocalizedKeyId id(MasterKeyIndex(protocol, passphrase), privacy, std::string(engine_id));
   auto found = localized_keys_.find(id);
-  if (found != localized_keys_.end()) return found->second;
-  const SecretBytes& master = master_keys_[std::get<0>(id)].key;
-  SecretBytes key = privacy == PrivProtocol::kNone
-                        ? LocalizeKey(protocol, master, engine_id)
-                        : LocalizedPrivacyKey(protocol, privacy, master, engine_id);
-  return localized_keys_.emplace(std::move(id), std::move(key)).first->second;
+  if (found == localized_keys_.end()) {
+    const SecretBytes& master = master_keys_[std::get<0>(id)].key;
+    SecretBytes key = privacy == PrivProtocol::kNone
+                          ? LocalizeKey(protocol, master, engine_id)
+                          : LocalizedPrivacyKey(protocol, privacy, master, engine_id);
+    ++localizations_;
+    if (localized_keys_.size() >= max_localized_keys_) ForgetLeastRecentlyUsed();
+    found = localized_keys_.emplace(std::move(id), LocalizedKey{std::move(key)}).first;
+  }
+  found->second.last_use = ++use_clock_;
+  return found->second.key;
+}
+
+void UsmKeyCache::ForgetLeastRecentlyUsed() {
+  // A linear search: it runs only when a new engine is keyed with the cache full.
+  auto oldest = localized_keys_.begin();
+  for (auto it = localized_keys_.begin(); it != localized_keys_.end(); ++it) {
+    if (it->second.last_use < oldest->second.last_use) oldest = it;
+  }
+  if (oldest != localized_keys_.end()) localized_keys_.erase(oldest);
 }
 
 }  // namespace zelsnmp

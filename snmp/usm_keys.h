@@ -10,6 +10,7 @@
 #define ZELSNMP_SNMP_USM_KEYS_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -41,21 +42,29 @@ SecretBytes LocalizedPrivacyKey(AuthProtocol protocol, PrivProtocol privacy,
 
 // The keys of every user and engine the task talks to, each derived once: the master key once
 // per distinct (hash, passphrase), the localized key once per (master key, engine ID, privacy
-// protocol). Many agents that share one user cost one master-key derivation. Passphrases are
-// kept only as SecretBytes, to recognise them. References returned stay valid until Clear() or
-// the cache's end. Not for use by several threads at once.
+// protocol) while it is kept. Many agents that share one user cost one master-key derivation.
+// Passphrases are kept only as SecretBytes, to recognise them.
+//
+// Localized keys are kept for at most `max_localized_keys` (engine ID, key) pairs: when one more
+// is needed, the one used longest ago is wiped and forgotten, so that engine IDs learnt over
+// years of replaced devices do not grow the cache without bound. Keys are handed out as copies,
+// which their holders own, so that forgetting one takes nothing from a session. Master keys are
+// as many as the configuration's distinct passphrases and stay. Not for use by several threads
+// at once.
 class UsmKeyCache {
  public:
-  UsmKeyCache() = default;
+  static constexpr std::size_t kDefaultMaxLocalizedKeys = 1024;
+
+  explicit UsmKeyCache(std::size_t max_localized_keys = kDefaultMaxLocalizedKeys);
   UsmKeyCache(const UsmKeyCache&) = delete;
   UsmKeyCache& operator=(const UsmKeyCache&) = delete;
 
   // The localized authentication key; empty when it cannot be derived.
-  const SecretBytes& AuthenticationKey(AuthProtocol protocol, std::string_view passphrase,
-                                       std::string_view engine_id);
+  SecretBytes AuthenticationKey(AuthProtocol protocol, std::string_view passphrase,
+                                std::string_view engine_id);
   // The localized privacy key (see LocalizedPrivacyKey); empty when it cannot be derived.
-  const SecretBytes& PrivacyKey(AuthProtocol protocol, PrivProtocol privacy,
-                                std::string_view passphrase, std::string_view engine_id);
+  SecretBytes PrivacyKey(AuthProtocol protocol, PrivProtocol privacy, std::string_view passphrase,
+                         std::string_view engine_id);
 
   // The localized authentication key for an engine the task does not talk to as a rule (to
   // check a message that names another engine), from the cached master key but not kept, so
@@ -68,9 +77,11 @@ class UsmKeyCache {
   // cannot be derived.
   bool PrepareMasterKey(AuthProtocol protocol, std::string_view passphrase);
 
-  // How many master keys and localized keys were derived so far.
+  // How many master keys and localized keys were derived so far, and how many localized keys
+  // are kept now.
   std::size_t MasterKeyDerivations() const { return master_keys_.size(); }
-  std::size_t Localizations() const { return localized_keys_.size(); }
+  std::size_t Localizations() const { return localizations_; }
+  std::size_t LocalizedKeysKept() const { return localized_keys_.size(); }
 
   // Wipes and forgets every key.
   void Clear();
@@ -83,13 +94,22 @@ class UsmKeyCache {
   };
   // Master key index, privacy protocol (kNone for the authentication key), engine ID.
   using LocalizedKeyId = std::tuple<std::size_t, PrivProtocol, std::string>;
+  struct LocalizedKey {
+    SecretBytes key;
+    std::uint64_t last_use = 0;  // of use_clock_
+  };
 
   std::size_t MasterKeyIndex(AuthProtocol protocol, std::string_view passphrase);
-  const SecretBytes& Localized(AuthProtocol protocol, PrivProtocol privacy,
-                               std::string_view passphrase, std::string_view engine_id);
+  SecretBytes Localized(AuthProtocol protocol, PrivProtocol privacy, std::string_view passphrase,
+                        std::string_view engine_id);
+  // Makes room for one more localized key.
+  void ForgetLeastRecentlyUsed();
 
+  std::size_t max_localized_keys_;
   std::vector<MasterKey> master_keys_;
-  std::map<LocalizedKeyId, SecretBytes> localized_keys_;
+  std::map<LocalizedKeyId, LocalizedKey> localized_keys_;
+  std::uint64_t use_clock_ = 0;
+  std::size_t localizations_ = 0;
 };
 
 }  // namespace zelsnmp

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "snmp/usm_protocol_names.h"
 #include "snmp/usm_test_util.h"
 #include "snmp/usm_test_vectors.h"
 
@@ -75,6 +76,37 @@ TEST(UsmKeyCache, OneDerivationPerUserOneLocalizationPerEngine) {
   cache.Clear();
   EXPECT_EQ(cache.MasterKeyDerivations(), 0u);
   EXPECT_EQ(cache.Localizations(), 0u);
+}
+
+// Engines come and go over the years: the cache keeps the keys used last, at most its bound,
+// and a key forgotten is derived again, the same.
+TEST(UsmKeyCache, KeepsAtMostItsBoundForgettingTheLeastRecentlyUsed) {
+  constexpr std::size_t kBound = 4;
+  UsmKeyCache cache(kBound);
+  auto key = [&cache](int engine) {
+    return cache.PrivacyKey(AuthProtocol::kSha1, PrivProtocol::kAes128, "a passphrase",
+                            "engine-" + std::to_string(engine));
+  };
+  const SecretBytes first = key(0);
+  const struct {
+    int engine;
+    bool derived;  // a new localization, not a kept key
+  } uses[] = {
+      {1, true}, {2, true}, {3, true}, {0, false},  // 0 is now the most recently used
+      {4, true},                                    // forgets 1, the least recently used
+      {0, false}, {2, false}, {1, true},            // 1 again, forgetting 3
+      {3, true},
+  };
+  for (const auto& use : uses) {
+    const std::size_t before = cache.Localizations();
+    EXPECT_FALSE(key(use.engine).empty());
+    EXPECT_EQ(cache.Localizations() - before, use.derived ? 1u : 0u) << use.engine;
+    EXPECT_LE(cache.LocalizedKeysKept(), kBound);
+  }
+  for (int engine = 5; engine < 1000; ++engine) key(engine);
+  EXPECT_EQ(cache.LocalizedKeysKept(), kBound);
+  EXPECT_EQ(key(0), first);
+  EXPECT_EQ(cache.MasterKeyDerivations(), 1u);
 }
 
 }  // namespace

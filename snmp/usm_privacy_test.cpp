@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "snmp/usm_keys.h"
+#include "snmp/usm_protocol_names.h"
 #include "snmp/usm_test_util.h"
 
 namespace zelsnmp {

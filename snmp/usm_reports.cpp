@@ -44,7 +44,7 @@ struct OutcomeEntry {
   std::string_view text;  // UTF-8
 };
 
-constexpr std::array<OutcomeEntry, 8> kOutcomes = {{
+constexpr std::array<OutcomeEntry, 10> kOutcomes = {{
     {UsmOutcome::kNone, "Обмена SNMPv3 ещё не было"},
     {UsmOutcome::kAnswered, "Агент SNMPv3 ответил"},
     {UsmOutcome::kNoAnswer, "Агент SNMPv3 не ответил"},
@@ -54,6 +54,10 @@ constexpr std::array<OutcomeEntry, 8> kOutcomes = {{
     {UsmOutcome::kNotInTime, "Не удалось согласовать время с агентом SNMPv3"},
     {UsmOutcome::kNoKeys, "Не удалось вычислить ключи SNMPv3 пользователя"},
     {UsmOutcome::kSendFailed, "Не удалось отправить запрос SNMPv3"},
+    {UsmOutcome::kEncryptedUnanswered,
+     "Аутентификация SNMPv3 прошла, но агент не ответил на зашифрованный запрос (вероятно, "
+     "пароль или алгоритм шифрования)"},
+    {UsmOutcome::kRequestTooLarge, "Запрос SNMPv3 длиннее, чем принимает агент (msgMaxSize)"},
 }};
 
 }  // namespace

@@ -47,6 +47,13 @@ enum class UsmOutcome {
   kNotInTime,        // the engine's clock could not be agreed: answers came outside its window
   kNoKeys,           // the user's keys cannot be derived
   kSendFailed,       // the datagram could not be sent
+  // At authPriv: the engine answered an authenticated step of the request (its clock), but the
+  // encrypted request went unanswered through all its tries. An engine that cannot decrypt a
+  // request may drop it without a Report, so the privacy passphrase or protocol is the likely
+  // cause, not a dead device.
+  kEncryptedUnanswered,
+  // The request is longer than the engine's msgMaxSize: not sent, to be asked in smaller parts.
+  kRequestTooLarge,
 };
 
 // A short Russian text for the error log, in Windows-1251, without a line end (for kReport the

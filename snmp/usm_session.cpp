@@ -47,19 +47,20 @@ const std::string& UsmSession::UsmStatusText(const UsmStatus& status) {
 bool UsmSession::KeysForEngine() {
   if (level_ == SecurityLevel::kNoAuthNoPriv) return true;
   if (!engine_.discovered()) return false;
-  if (auth_key_ != nullptr && keyed_engine_id_ == engine_.engine_id()) return true;
-  auth_key_ = nullptr;
-  const SecretBytes& auth = keys_.AuthenticationKey(
-      security_.auth, security_.auth_passphrase.view(), engine_.engine_id());
-  const SecretBytes* priv = nullptr;
+  if (!auth_key_.empty() && keyed_engine_id_ == engine_.engine_id()) return true;
+  auth_key_ = SecretBytes();
+  priv_key_ = SecretBytes();
+  SecretBytes auth = keys_.AuthenticationKey(security_.auth, security_.auth_passphrase.view(),
+                                             engine_.engine_id());
+  SecretBytes priv;
   if (level_ == SecurityLevel::kAuthPriv) {
-    priv = &keys_.PrivacyKey(security_.auth, security_.priv, security_.priv_passphrase.view(),
-                             engine_.engine_id());
-    if (priv->empty()) return false;
+    priv = keys_.PrivacyKey(security_.auth, security_.priv, security_.priv_passphrase.view(),
+                            engine_.engine_id());
+    if (priv.empty()) return false;
   }
   if (auth.empty()) return false;
-  auth_key_ = &auth;
-  priv_key_ = priv;
+  auth_key_ = std::move(auth);
+  priv_key_ = std::move(priv);
   keyed_engine_id_ = engine_.engine_id();
   return true;
 }
@@ -116,7 +117,7 @@ UsmStep UsmSession::SendRequest(UsmRequest& request, Clock::time_point now) {
       EncodeScopedPdu({engine_.engine_id(), security_.context_name, request.pdu});
   if (level_ == SecurityLevel::kAuthPriv) {
     std::string encrypted;
-    if (!EncryptScopedPdu(security_.priv, *priv_key_, clock.boots, clock.time, data, encrypted,
+    if (!EncryptScopedPdu(security_.priv, priv_key_, clock.boots, clock.time, data, encrypted,
                           parameters.privacy_parameters)) {
       return Fail({UsmOutcome::kNoKeys, UsmReport::kNone});
     }
@@ -128,8 +129,12 @@ UsmStep UsmSession::SendRequest(UsmRequest& request, Clock::time_point now) {
       EncodeV3Message(header, parameters, AuthParameterLength(security_.auth), data);
   if (level_ != SecurityLevel::kNoAuthNoPriv &&
       !PlaceAuthenticationCode(message,
-                               AuthenticationCode(security_.auth, *auth_key_, message.bytes))) {
+                               AuthenticationCode(security_.auth, auth_key_, message.bytes))) {
     return Fail({UsmOutcome::kNoKeys, UsmReport::kNone});
+  }
+  const std::int32_t engine_takes = engine_.max_message_size();
+  if (engine_takes > 0 && message.bytes.size() > static_cast<std::size_t>(engine_takes)) {
+    return Fail({UsmOutcome::kRequestTooLarge, UsmReport::kNone});
   }
   request.datagram = std::move(message.bytes);
   return UsmStep::kSend;
@@ -157,8 +162,14 @@ UsmStep UsmSession::StepTimedOut(UsmRequest& request, Clock::time_point now) {
     request.has_pending_report = false;
     return ActOnReport(request, request.pending_report, now);
   }
-  return Fail({request.saw_untimely ? UsmOutcome::kNotInTime : UsmOutcome::kNoAnswer,
-               UsmReport::kNone});
+  if (request.saw_untimely) return Fail({UsmOutcome::kNotInTime, UsmReport::kNone});
+  // The engine knows the user and its authentication key, yet the encrypted request got
+  // nothing back: an engine that cannot decrypt drops it without a word.
+  if (request.authenticated_answer && !request.decrypted_answer &&
+      level_ == SecurityLevel::kAuthPriv) {
+    return Fail({UsmOutcome::kEncryptedUnanswered, UsmReport::kNone});
+  }
+  return Fail({UsmOutcome::kNoAnswer, UsmReport::kNone});
 }
 
 UsmStep UsmSession::TakeDiscoveryAnswer(UsmRequest& request, std::string_view bytes,
@@ -170,6 +181,7 @@ UsmStep UsmSession::TakeDiscoveryAnswer(UsmRequest& request, std::string_view by
       !(engine_.discovered() && engine_.engine_id() == report.engine_id)) {
     return UsmStep::kDrop;
   }
+  engine_.NoteMaxMessageSize(report.max_message_size);
   return SendRequest(request, now);
 }
 
@@ -186,7 +198,7 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
   EngineTimeliness timeliness = EngineTimeliness::kInTimeWindow;
   if (authenticated) {
     if (security.user_name != security_.user_name || !KeysForEngine()) return UsmStep::kDrop;
-    const SecretBytes* key = auth_key_;
+    const SecretBytes* key = &auth_key_;
     SecretBytes other_key;
     const bool other_engine = security.engine_id != engine_.engine_id();
     if (other_engine) {
@@ -208,6 +220,7 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
     }
     // The agent now speaks as another engine (it was replaced, or given a new ID).
     if (other_engine) return Rediscover(request, now, {UsmOutcome::kNoAnswer, UsmReport::kNone});
+    engine_.NoteMaxMessageSize(message.header.max_size);
     timeliness =
         engine_.CheckAuthenticated(security.engine_id, security.engine_boots,
                                    security.engine_time, now);
@@ -215,8 +228,8 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
   std::string plaintext;
   std::string_view scoped_bytes = message.data;
   if ((message.header.flags & kV3FlagPriv) != 0) {
-    if (level_ != SecurityLevel::kAuthPriv || priv_key_ == nullptr ||
-        !DecryptScopedPdu(security_.priv, *priv_key_, security.engine_boots,
+    if (level_ != SecurityLevel::kAuthPriv || priv_key_.empty() ||
+        !DecryptScopedPdu(security_.priv, priv_key_, security.engine_boots,
                           security.engine_time, security.privacy_parameters, message.data,
                           plaintext)) {
       return UsmStep::kDrop;
@@ -228,6 +241,8 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
     reply.ResetMessage();
     return UsmStep::kDrop;
   }
+  // The privacy keys work, whatever becomes of the answer.
+  if (!plaintext.empty()) request.decrypted_answer = true;
   if (reply.PDUType == PduReport) {
     TSNMPRec report;
     if (!report.DecodePdu(scoped.pdu)) return UsmStep::kDrop;
@@ -235,7 +250,8 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
     return TakeReport(request, report, authenticated, timeliness, now);
   }
   if (fit != AnswerFit::kSameLevel || reply.PDUType != PduResponse ||
-      reply.ID != request.request_id || security.engine_id != engine_.engine_id()) {
+      reply.ID != request.request_id || security.engine_id != engine_.engine_id() ||
+      scoped.context_engine_id != engine_.engine_id()) {
     reply.ResetMessage();
     return UsmStep::kDrop;
   }
@@ -255,6 +271,7 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
 UsmStep UsmSession::TakeReport(UsmRequest& request, const TSNMPRec& pdu, bool authenticated,
                                EngineTimeliness timeliness, Clock::time_point now) {
   const UsmReport report = UsmReportOf(pdu);
+  if (authenticated) request.authenticated_answer = true;
   if (report == UsmReport::kNotInTimeWindow) {
     // Only the engine itself can teach its clock; an unauthenticated one teaches nothing.
     if (!authenticated) return UsmStep::kDrop;

@@ -21,12 +21,18 @@
 // the step's msgID at the level asked (a Report may come at a lower one), its digest verifies
 // over the whole message in constant time (before anything is decrypted or read), it comes from
 // the known engine within its time window, it decrypts, and its PDU is a Response of the query's
-// request ID (or a Report). Anything else is dropped and the wait goes on. An unauthenticated
+// request ID (or a Report) whose contextEngineID is the engine's. Anything else is dropped and
+// the wait goes on. An unauthenticated
 // Report teaches nothing but, while discovering, the engine ID; so forged Reports that do not
 // carry the msgID of the step change nothing. At an authenticated level an unauthenticated
 // Report (unknownEngineIDs, wrongDigests, unknownUserNames, ...) is acted on only when the step
 // has had all its tries without an authentic answer, so a forger on the path cannot cut an
 // exchange short or send it to discovery while the engine answers.
+//
+// A request longer than the engine's msgMaxSize (as its discovery answer or an authenticated
+// message gave it) is not sent: it ends with kRequestTooLarge, which the pass treats as the
+// engine's tooBig. At authPriv, an encrypted request that goes unanswered after the engine
+// answered an authenticated step of the same request ends with kEncryptedUnanswered.
 //
 // Nothing here logs, and no text it gives holds a passphrase or key. Used by one thread.
 
@@ -42,6 +48,7 @@
 #include "snmp/usm_crypto.h"
 #include "snmp/usm_engine.h"
 #include "snmp/usm_keys.h"
+#include "snmp/usm_protocol_names.h"
 #include "snmp/usm_reports.h"
 #include "snmp/v3_message.h"
 #include "util/secret_bytes.h"
@@ -78,6 +85,8 @@ struct UsmRequest {
   bool resent = false;           // the request has been sent again once
   bool sent_without_clock = false;  // the current step went out at boots and time 0
   bool saw_untimely = false;     // an authenticated answer came outside the time window
+  bool authenticated_answer = false;  // the engine answered a step with an authentic Report
+  bool decrypted_answer = false;      // an encrypted answer decrypted (if not taken)
   // An unauthenticated Report to an authenticated step, acted on only if no authentic answer
   // follows before the step times out (a forger on the path cannot cut the exchange short).
   UsmReport pending_report = UsmReport::kNone;
@@ -160,11 +169,10 @@ class UsmSession {
   UsmKeyCache& keys_;
   SecurityLevel level_;
   UsmEngineState engine_;
-  // The keys localized to keyed_engine_id_, owned by the cache (which must therefore not be
-  // cleared while sessions live).
+  // The keys localized to keyed_engine_id_ (copies of the cache's); empty while not had.
   std::string keyed_engine_id_;
-  const SecretBytes* auth_key_ = nullptr;
-  const SecretBytes* priv_key_ = nullptr;
+  SecretBytes auth_key_;
+  SecretBytes priv_key_;
   UsmStatus status_;
 };
 

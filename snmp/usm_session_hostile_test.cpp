@@ -162,10 +162,10 @@ class EdgeEngine {
     return message.bytes;
   }
 
-  const SecretBytes& AuthKey() {
+  SecretBytes AuthKey() {
     return keys_.AuthenticationKey(AuthProtocol::kSha256, kAuthPass, kEngineId);
   }
-  const SecretBytes& PrivKey() {
+  SecretBytes PrivKey() {
     return keys_.PrivacyKey(AuthProtocol::kSha256, PrivProtocol::kAes128, kPrivPass, kEngineId);
   }
 

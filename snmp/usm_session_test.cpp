@@ -60,6 +60,12 @@ class LoopbackEngine {
   }
   // The next datagram is lost.
   void LoseNext() { lose_next_ = true; }
+  // The msgMaxSize of its messages, and the contextEngineID of its answers (its own if empty).
+  void Shape(std::int32_t max_size, const std::string& context_engine_id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    max_size_ = max_size;
+    context_engine_id_ = context_engine_id;
+  }
   // Another engine ID (a replaced agent), or the same one with its boots count lost.
   void Reset(const std::string& engine_id) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -89,7 +95,8 @@ class LoopbackEngine {
   std::string Message(std::int32_t message_id, std::uint8_t flags, const TSNMPRec& pdu_in,
                       const std::string& user) {
     TSNMPRec pdu = pdu_in;
-    std::string data = EncodeScopedPdu({engine_id_, "", pdu.EncodePdu()});
+    std::string data = EncodeScopedPdu(
+        {context_engine_id_.empty() ? engine_id_ : context_engine_id_, "", pdu.EncodePdu()});
     UsmSecurityParameters security{engine_id_, boots_, Time(), user, "", ""};
     if ((flags & kV3FlagPriv) != 0) {
       std::string encrypted;
@@ -98,7 +105,7 @@ class LoopbackEngine {
       data = encrypted;
     }
     EncodedV3Message message =
-        EncodeV3Message({message_id, kV3MaxMessageSizeBytes, flags, kUserSecurityModel}, security,
+        EncodeV3Message({message_id, max_size_, flags, kUserSecurityModel}, security,
                         (flags & kV3FlagAuth) != 0 ? 24 : 0, data);
     if ((flags & kV3FlagAuth) != 0) {
       PlaceAuthenticationCode(message, AuthenticationCode(AuthProtocol::kSha256, AuthKey(),
@@ -116,10 +123,10 @@ class LoopbackEngine {
     return Message(message_id, flags, pdu, user);
   }
 
-  const SecretBytes& AuthKey() {
+  SecretBytes AuthKey() {
     return keys_.AuthenticationKey(AuthProtocol::kSha256, kAuthPass, engine_id_);
   }
-  const SecretBytes& PrivKey() {
+  SecretBytes PrivKey() {
     return keys_.PrivacyKey(AuthProtocol::kSha256, PrivProtocol::kAes128, kPrivPass, engine_id_);
   }
 
@@ -167,6 +174,8 @@ class LoopbackEngine {
   std::mutex mutex_;
   std::string engine_id_ = kEngineOne;
   std::int32_t boots_ = 7;
+  std::int32_t max_size_ = kV3MaxMessageSizeBytes;
+  std::string context_engine_id_;
   Clock::time_point started_ = Clock::now() - std::chrono::hours(3);
   UsmKeyCache keys_;
 };
@@ -324,6 +333,44 @@ TEST(UsmSessionTest, AgentSimulatorEngineFaults) {
   }
 }
 
+// What the engine says of itself shapes the exchange: a Response naming another
+// contextEngineID than the request's is not believed (the request goes unanswered), and a
+// request longer than the engine's msgMaxSize is not sent.
+TEST(UsmSessionTest, ContextEngineIdAndMessageSizeOfTheEngine) {
+  const struct {
+    const char* what;
+    std::int32_t max_size;
+    std::string context_engine_id;
+    int bindings;
+    UsmOutcome outcome;
+    int datagrams;  // the engine took
+  } cases[] = {
+      {"as asked", kV3MaxMessageSizeBytes, "", 1, UsmOutcome::kAnswered, 3},
+      {"another context engine", kV3MaxMessageSizeBytes, kEngineTwo, 1, UsmOutcome::kNoAnswer, 3},
+      {"fits the engine's size", kV3MinMessageSizeBytes, "", 8, UsmOutcome::kAnswered, 3},
+      // Only the discovery went out: its answer told the size.
+      {"longer than the engine takes", kV3MinMessageSizeBytes, "", 40,
+       UsmOutcome::kRequestTooLarge, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoopbackEngine engine;
+    engine.Shape(c.max_size, c.context_engine_id);
+    UsmKeyCache keys;
+    UsmSession session(LoopSecurity(), keys);
+    TSNMPSend client;
+    client.TargetPort = engine.port();
+    client.Timeout = 300;
+    client.Security = &session;
+    FillQuery(client.Query());
+    for (int i = 1; i < c.bindings; ++i) client.Query().AddBinding(kSysName, "", TagNull);
+    EXPECT_EQ(client.SendQuery(), c.outcome == UsmOutcome::kAnswered);
+    EXPECT_EQ(session.status().outcome, c.outcome) << session.StatusText();
+    EXPECT_EQ(engine.taken(), c.datagrams);
+    EXPECT_EQ(session.engine().max_message_size(), c.max_size);
+  }
+}
+
 TEST(UsmSessionTest, EveryStatusHasItsOwnText) {
   const UsmStatus statuses[] = {
       {UsmOutcome::kNone, UsmReport::kNone},
@@ -335,6 +382,8 @@ TEST(UsmSessionTest, EveryStatusHasItsOwnText) {
       {UsmOutcome::kNotInTime, UsmReport::kNone},
       {UsmOutcome::kNoKeys, UsmReport::kNone},
       {UsmOutcome::kSendFailed, UsmReport::kNone},
+      {UsmOutcome::kEncryptedUnanswered, UsmReport::kNone},
+      {UsmOutcome::kRequestTooLarge, UsmReport::kNone},
   };
   std::set<std::string> texts;
   for (const UsmStatus& status : statuses) {

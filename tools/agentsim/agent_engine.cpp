@@ -18,6 +18,10 @@ AgentEngine::AgentEngine(const AgentOptions& options, Clock::time_point start)
       priv_protocol_(options.priv_protocol),
       reboot_after_(options.reboot_after),
       new_engine_after_(options.new_engine_after) {
+  if (options.max_size) {
+    max_message_size_ = static_cast<std::int32_t>(std::clamp<std::size_t>(
+        *options.max_size, kV3MinMessageSizeBytes, kV3MaxMessageSizeBytes));
+  }
   if (auth_protocol_ != AuthProtocol::kNone) {
     auth_master_key_ = PasswordToKey(auth_protocol_, options.auth_passphrase.view());
   }

@@ -44,6 +44,9 @@ class AgentEngine {
 
   const std::string& engine_id() const { return engine_id_; }
   std::int32_t boots() const { return boots_; }
+  // The msgMaxSize its messages announce: --max-size (at least 484), else the largest UDP
+  // payload.
+  std::int32_t max_message_size() const { return max_message_size_; }
   // The engine time at `now`: whole seconds since the engine (re)started, plus the skew once
   // it applies, kept within 0..2147483647.
   std::int32_t Time(Clock::time_point now) const;
@@ -75,6 +78,7 @@ class AgentEngine {
   std::string base_engine_id_;
   std::string engine_id_;
   std::int32_t boots_ = 1;
+  std::int32_t max_message_size_ = kV3MaxMessageSizeBytes;
   Clock::time_point started_;
   std::int32_t skew_seconds_ = 0;
   bool clock_shown_ = false;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "snmp/usm_protocol_names.h"
 #include "tools/agentsim/snmprec.h"
 
 namespace zelsnmp::agentsim {

@@ -62,6 +62,7 @@ std::string EncodeOutgoing(const AgentEngine& engine, const Outgoing& out, TSNMP
   }
   V3Header header;
   header.message_id = out.message_id;
+  header.max_size = engine.max_message_size();
   header.flags = FlagsOf(out.level);
   const bool authenticated = out.level != SecurityLevel::kNoAuthNoPriv;
   EncodedV3Message message = EncodeV3Message(

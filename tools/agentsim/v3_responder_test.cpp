@@ -15,6 +15,7 @@
 #include "snmp/usm_auth.h"
 #include "snmp/usm_keys.h"
 #include "snmp/usm_privacy.h"
+#include "snmp/usm_protocol_names.h"
 #include "net/block_socket.h"
 #include "testing/agent_process.h"
 #include "tools/agentsim/agent_responder.h"

@@ -61,16 +61,25 @@ int CheckAndPrint(const CheckOptions& options, std::ostream& out, std::ostream& 
     err << "zelsnmp-check: " << error << "\n";
     return kExitUnreadable;
   }
-  std::vector<ProbeResult> probes;
-  if (options.probe) {
-    for (const CheckedAgent& agent : report->agents) {
-      // Resolution failed in the check already; the task's client would send nothing either.
-      probes.push_back(agent.resolved.empty() ? NotSent(agent.entry)
-                                              : ProbeAgent(agent.entry, options.timeout_ms));
-    }
-    AddProbeFindings(*report, probes);
+  const std::size_t width = options.wide ? 0 : kTerminalColumns;
+  if (!options.probe) {
+    PrintReport(out, options.path, *report, {}, width);
+    return report->ExitStatus();
   }
-  PrintReport(out, options.path, *report, probes, options.wide ? 0 : kTerminalColumns);
+  // Each agent is shown as soon as it is asked: a pass over silent agents takes a time-out
+  // each, and the operator sees the answers come.
+  PrintReportHead(out, options.path);
+  out.flush();
+  std::vector<ProbeResult> probes;
+  for (const CheckedAgent& agent : report->agents) {
+    // Resolution failed in the check already; the task's client would send nothing either.
+    probes.push_back(agent.resolved.empty() ? NotSent(agent.entry)
+                                            : ProbeAgent(agent.entry, options.timeout_ms));
+    PrintReportAgent(out, agent, &probes.back(), width);
+    out.flush();
+  }
+  AddProbeFindings(*report, probes);
+  PrintReportTail(out, *report, width);
   return report->ExitStatus();
 }
 

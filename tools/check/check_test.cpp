@@ -233,5 +233,36 @@ TEST(CheckRunTest, CommandLineAndExitStatus) {
   }
 }
 
+// What the stream held each time it was flushed.
+class FlushRecorder : public std::stringbuf {
+ public:
+  std::vector<std::string> flushed;
+
+ protected:
+  int sync() override {
+    flushed.push_back(str());
+    return 0;
+  }
+};
+
+// The probe shows each agent when it has been asked, before the next is asked. (Agents whose
+// options hold a mistake are not asked, so nothing leaves the machine.)
+TEST(CheckRunTest, ProbePrintsEachAgentAsItComes) {
+  TempDirectory directory;
+  const std::string path = directory.Write(
+      "two.cfg", "[first]\n@host=127.0.0.1\n@port=0\n[second]\n@host=127.0.0.1\n@port=0\n");
+  FlushRecorder recorder;
+  std::ostream out(&recorder);
+  std::ostringstream err;
+  EXPECT_EQ(RunCheck({"--probe", path}, out, err), 2) << err.str();
+  bool first_alone = false;
+  for (const std::string& text : recorder.flushed) {
+    first_alone = first_alone || (text.find("[first]") != std::string::npos &&
+                                  text.find("probe:") != std::string::npos &&
+                                  text.find("[second]") == std::string::npos);
+  }
+  EXPECT_TRUE(first_alone) << recorder.str();
+}
+
 }  // namespace
 }  // namespace zelsnmp::check

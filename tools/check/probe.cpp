@@ -42,17 +42,6 @@ std::string FloatText(float value) {
   return text;
 }
 
-// "80001f8880..." (lower case, no blanks), as @engine takes it.
-std::string HexText(std::string_view bytes) {
-  std::string hex;
-  for (const char c : bytes) {
-    char digits[3];
-    std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(c));
-    hex += digits;
-  }
-  return hex;
-}
-
 ProbedEngine EngineOf(const UsmSession& session) {
   ProbedEngine engine;
   engine.engine_id = session.engine().engine_id();
@@ -61,6 +50,7 @@ ProbedEngine EngineOf(const UsmSession& session) {
   engine.time = session.engine().latest_received_engine_time();
   engine.level = session.level();
   engine.status = session.status();
+  engine.max_message_size = session.engine().max_message_size();
   return engine;
 }
 
@@ -80,6 +70,12 @@ std::string OutcomeText(const UsmStatus& status) {
       return "the user's keys cannot be derived";
     case UsmOutcome::kSendFailed:
       return "the request could not be sent";
+    case UsmOutcome::kEncryptedUnanswered:
+      return "authentication succeeded (the engine answered an authenticated step), but the "
+             "encrypted request got no answer: the privacy passphrase or protocol is the likely "
+             "cause";
+    case UsmOutcome::kRequestTooLarge:
+      return "the request is longer than the engine's msgMaxSize";
     case UsmOutcome::kReport:
       break;
   }
@@ -109,13 +105,17 @@ std::string DescribeProbedEngine(const ProbedEngine& engine, bool answered) {
   if (engine.engine_id.empty()) {
     text += "engine not discovered";
   } else {
-    text += "engine " + HexText(engine.engine_id);
+    text += "engine " + EngineIdHex(engine.engine_id);
     text += engine.clock_known ? ", boots " + std::to_string(engine.boots) + ", time " +
                                      std::to_string(engine.time)
                                : ", boots and time not authenticated";
   }
+  if (engine.max_message_size > 0) {
+    text += ", msgMaxSize " + std::to_string(engine.max_message_size);
+  }
   if (answered) return text + "; " + std::string(SecurityLevelName(engine.level)) + " reached";
-  return text + "; " + std::string(SecurityLevelName(engine.level)) + " refused: " + OutcomeText(engine.status);
+  return text + "; " + std::string(SecurityLevelName(engine.level)) +
+         " refused: " + OutcomeText(engine.status);
 }
 
 ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
@@ -164,9 +164,12 @@ ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
                           .count();
   if (!result.answered) result.error_status = 0;
   if (session != nullptr) result.engine = EngineOf(*session);
-  // A v3 agent that refused the user is no question of size.
-  const bool refused_user =
-      session != nullptr && !result.answered && session->status().outcome != UsmOutcome::kNoAnswer;
+  // A v3 agent that refused the user is no question of size; a request too long for its
+  // engine is.
+  const UsmOutcome outcome = session != nullptr ? session->status().outcome : UsmOutcome::kNone;
+  const bool refused_user = session != nullptr && !result.answered &&
+                            outcome != UsmOutcome::kNoAnswer &&
+                            outcome != UsmOutcome::kRequestTooLarge;
   if ((!result.answered && !refused_user) || result.error_status == kErrorStatusTooBig) {
     result.size = ProbeRequestSize(agent, timeout_ms, per_request, session.get());
   }
@@ -224,6 +227,13 @@ std::string DescribeReason(const PointWrite& write) {
     case PointWriteReason::kNoAnswer: return "no answer";
   }
   return "";
+}
+
+std::string DescribeErrorStatus(std::int32_t error_status) {
+  const std::string_view name = ErrorStatusName(error_status);
+  std::string text = std::to_string(error_status);
+  if (!name.empty()) text += " (" + std::string(name) + ")";
+  return text;
 }
 
 std::string DescribeBinding(const ProbedLine& line) {

@@ -45,6 +45,7 @@ struct ProbedEngine {
   SecurityLevel level = SecurityLevel::kNoAuthNoPriv;  // the level asked and, when answered,
                                                        // reached
   UsmStatus status;                                    // how the exchange ended
+  std::int32_t max_message_size = 0;  // the engine's msgMaxSize; 0 when it did not say
 };
 
 struct ProbeResult {
@@ -73,6 +74,9 @@ std::string DescribeReason(const PointWrite& write);
 // The v3 part of a probe, for people: "engine 80001f88..., boots 3, time 1200; authPriv reached"
 // or why it was refused, with the Report's counter by name.
 std::string DescribeProbedEngine(const ProbedEngine& engine, bool answered);
+
+// "5 (genErr)": an error status with its name, when it has one.
+std::string DescribeErrorStatus(std::int32_t error_status);
 
 // The binding's value and type: "3000000000 (Counter32)", "noSuchObject", "(none)".
 std::string DescribeBinding(const ProbedLine& line);

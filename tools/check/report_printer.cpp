@@ -56,18 +56,32 @@ constexpr std::size_t kLeastValueWidth = 16;
 std::string ProbeLine(const ProbeResult& probe) {
   if (probe.not_polled) return "not asked: its options hold a mistake";
   if (!probe.sent) return "the host does not resolve: nothing was sent";
-  if (!probe.answered && probe.engine && probe.engine->status.outcome != UsmOutcome::kNoAnswer) {
-    return "refused (" + std::to_string(probe.elapsed_ms) + " ms)";
+  const std::string elapsed = std::to_string(probe.elapsed_ms) + " ms";
+  if (!probe.answered && probe.engine) {
+    switch (probe.engine->status.outcome) {
+      case UsmOutcome::kNoAnswer:
+      case UsmOutcome::kDiscoveryFailed:
+        return "no answer within the time-out (" + elapsed +
+               "): a filter and a dead device look the same";
+      case UsmOutcome::kEncryptedUnanswered:
+        return "no answer to the encrypted request (" + elapsed +
+               "): authentication succeeded, so the privacy passphrase or protocol is the "
+               "likely cause";
+      case UsmOutcome::kRequestTooLarge:
+        return "not sent: the request is longer than the engine's msgMaxSize (" + elapsed + ")";
+      default:
+        return "refused (" + elapsed + ")";
+    }
   }
   if (!probe.answered) {
-    return "no answer within the time-out (" + std::to_string(probe.elapsed_ms) +
-           " ms): a wrong community, a filter and a dead device look the same to a v2c client";
+    return "no answer within the time-out (" + elapsed +
+           "): a wrong community, a filter and a dead device look the same to a v2c client";
   }
   if (probe.error_status != 0) {
     return "answered from " + probe.from + " with error status " +
-           std::to_string(probe.error_status) + ": treated as no answer";
+           DescribeErrorStatus(probe.error_status) + ": treated as no answer";
   }
-  return "answered from " + probe.from + " in " + std::to_string(probe.elapsed_ms) + " ms";
+  return "answered from " + probe.from + " in " + elapsed;
 }
 
 void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult* probe,
@@ -151,8 +165,8 @@ void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probe
       report.findings.push_back(
           {agent.line, Severity::kWarning,
            "probe: [" + Displayable(agent.entry.section_name) + "] " +
-               (probe.answered ? "refused the request (error status " +
-                                     std::to_string(probe.error_status) + ")"
+               (probe.answered ? "refused the request with error status " +
+                                     DescribeErrorStatus(probe.error_status)
                 : probe.engine && probe.engine->status.outcome != UsmOutcome::kNoAnswer
                     ? DescribeProbedEngine(*probe.engine, false)
                     : "did not answer") +
@@ -177,13 +191,17 @@ void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probe
                    [](const Finding& a, const Finding& b) { return a.line < b.line; });
 }
 
-void PrintReport(std::ostream& out, const std::string& path, const CheckReport& report,
-                 const std::vector<ProbeResult>& probes, std::size_t width) {
+void PrintReportHead(std::ostream& out, const std::string& path) {
   out << "Configuration " << path << "\n";
-  for (std::size_t a = 0; a < report.agents.size(); ++a) {
-    out << "\n";
-    PrintAgent(out, report.agents[a], a < probes.size() ? &probes[a] : nullptr, width);
-  }
+}
+
+void PrintReportAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult* probe,
+                      std::size_t width) {
+  out << "\n";
+  PrintAgent(out, agent, probe, width);
+}
+
+void PrintReportTail(std::ostream& out, const CheckReport& report, std::size_t width) {
   if (!report.findings.empty()) {
     out << "\n";
     Table table;
@@ -194,6 +212,15 @@ void PrintReport(std::ostream& out, const std::string& path, const CheckReport& 
     table.Print(out, "", width);
   }
   out << "\n" << SummaryLine(report) << "\n";
+}
+
+void PrintReport(std::ostream& out, const std::string& path, const CheckReport& report,
+                 const std::vector<ProbeResult>& probes, std::size_t width) {
+  PrintReportHead(out, path);
+  for (std::size_t a = 0; a < report.agents.size(); ++a) {
+    PrintReportAgent(out, report.agents[a], a < probes.size() ? &probes[a] : nullptr, width);
+  }
+  PrintReportTail(out, report, width);
 }
 
 }  // namespace zelsnmp::check

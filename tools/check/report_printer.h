@@ -20,6 +20,13 @@ namespace zelsnmp::check {
 void PrintReport(std::ostream& out, const std::string& path, const CheckReport& report,
                  const std::vector<ProbeResult>& probes, std::size_t width);
 
+// The same report in three parts, for a probe that prints each agent as it is asked: the
+// first line, one agent (with its probe, when there is one), then the findings and summary.
+void PrintReportHead(std::ostream& out, const std::string& path);
+void PrintReportAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult* probe,
+                      std::size_t width);
+void PrintReportTail(std::ostream& out, const CheckReport& report, std::size_t width);
+
 // Adds what the probe found to the report's findings (an agent that did not answer, lines
 // without a value the task can write), keeping line order.
 void AddProbeFindings(CheckReport& report, const std::vector<ProbeResult>& probes);
