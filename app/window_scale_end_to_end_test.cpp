@@ -174,8 +174,12 @@ TEST_F(WindowScaleEndToEndTest, DeadDevicesCostAPassOneTimeOutTogether) {
   for (std::size_t pass = 0; pass < pass_traces.size(); ++pass) {
     const bool answered =
         pass_traces[pass].find("Ответ от 127.0.0.4:back\r\n") != std::string::npos;
-    if (pass < passes_before_back) EXPECT_FALSE(answered) << "pass " << pass + 1;
-    if (pass >= passes_after_back) EXPECT_TRUE(answered) << "pass " << pass + 1;
+    if (pass < passes_before_back) {
+      EXPECT_FALSE(answered) << "pass " << pass + 1;
+    }
+    if (pass >= passes_after_back) {
+      EXPECT_TRUE(answered) << "pass " << pass + 1;
+    }
   }
   EXPECT_EQ(task.site().Log("error.log"), "");
 }
