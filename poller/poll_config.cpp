@@ -18,7 +18,8 @@ void DeleteConfigFile(const std::string& path) {
 
 // The option lines of section `s`, and its point lines when `points` is given.
 std::vector<OptionLine> ReadSection(const ProfileReader& reader, std::size_t s,
-                                    std::vector<PointLine>* points) {
+                                    std::vector<PointLine>* points,
+                                    std::vector<PointMistake>* point_mistakes) {
   std::vector<OptionLine> options;
   const std::size_t count = reader.EntryCount(s);
   if (points != nullptr) points->reserve(count);
@@ -37,6 +38,16 @@ std::vector<OptionLine> ReadSection(const ProfileReader& reader, std::size_t s,
     point.text += entry.key;
     point.text += '=';
     point.text += entry.value;
+    point.file_line = line;
+    if (!IsBareSource(entry.value)) {
+      std::string word;
+      point.source =
+          ParsePointSource(entry.value, ScanPointAddress(entry.key).kind, &word);
+      if (point.source.Mistaken()) {
+        point_mistakes->push_back(PointMistake{std::string(reader.SectionName(s)), line, std::string(entry.key),
+                                               point.source.problem, std::move(word)});
+      }
+    }
   }
   return options;
 }
@@ -51,7 +62,7 @@ std::vector<OptionLine> ReadDefaults(const ProfileReader& reader, std::size_t s,
                                      static_cast<int>(entry.line), std::string(entry.key),
                                      OptionProblem::kPointLineInDefaults});
   }
-  std::vector<OptionLine> defaults = ReadSection(reader, s, nullptr);
+  std::vector<OptionLine> defaults = ReadSection(reader, s, nullptr, nullptr);
   ParseAgentOptions(kDefaultsSectionName, defaults, {}, &mistakes);
   return defaults;
 }
@@ -94,7 +105,7 @@ PollConfig LoadPollConfig(const std::string& path) {
       if (s == defaults_section) continue;
       AgentEntry& agent = config.agents.emplace_back();
       agent.section_name = reader.SectionName(s);
-      std::vector<OptionLine> own = ReadSection(reader, s, &agent.lines);
+      std::vector<OptionLine> own = ReadSection(reader, s, &agent.lines, &config.point_mistakes);
       if (!own.empty() || !defaults.empty()) {
         agent.options =
             ParseAgentOptions(agent.section_name, own, defaults, &config.option_mistakes);

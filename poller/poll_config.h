@@ -5,7 +5,8 @@
 // cycle works only from the in-memory copy. Loading never fails: an empty path, a missing or
 // unreadable file or a file without sections all give an empty list.
 //
-// A section name is "host" or "host:community"; a section line is "point address = OID", or
+// A section name is "host" or "host:community"; a section line is "point address = SOURCE
+// [MODIFIER ...]" (poller/point_source.h, read here once), or
 // an agent option ("@key = value", poller/agent_options.h), which is parsed at load into the
 // agent's options and is no point line. The section "*" holds options for every agent and is
 // no agent itself. Texts are Windows-1251 byte strings, kept as they are.
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "poller/agent_options.h"
+#include "poller/point_source.h"
 // kDefaultCommunity: the community of an agent whose section name gives none.
 #include "snmp/snmp_message.h"
 
@@ -27,11 +29,17 @@ namespace zelsnmp {
 // address and the value the OID text.
 struct PointLine {
   std::string text;
+  // What the value asks for, read at load (poller/point_source.h); a line built without the
+  // loader is a bare OID line.
+  PointSource source = PointSource();
+  int file_line = 0;  // 1-based line number in the file; 0 when not loaded from one
 
   // The text before the first "=" (the whole text when it has none).
   std::string Name() const;
   // The text after the first "=" (empty when it has none).
   std::string Value() const;
+  // The OID the line asks of the device: the whole value of a bare line, else the source word.
+  std::string Oid() const { return source.bare ? Value() : source.word; }
 };
 
 // One agent: its section name and its point lines in file order. A section without lines is
@@ -55,6 +63,8 @@ struct AgentEntry {
 struct PollConfig {
   std::vector<AgentEntry> agents;
   std::vector<OptionMistake> option_mistakes = {};
+  // The point lines that hold a mistake (not polled), in file order.
+  std::vector<PointMistake> point_mistakes = {};
 };
 
 // Reads the configuration file at `path` and deletes the file in every case (a failed deletion

@@ -7,6 +7,7 @@
 #include "host/nodehub.h"
 #include "poller/agent_poller.h"
 #include "poller/poll_config.h"
+#include "poller/point_messages.h"
 #include "poller/poll_messages.h"
 #include "sys/console.h"
 
@@ -26,6 +27,10 @@ void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
   const PollConfig config = LoadPollConfig(config_path);
   for (const OptionMistake& mistake : config.option_mistakes) {
     const std::string line = OptionMistakeLine(mistake);
+    e_printf("%s", line.c_str(), 0, 0, 0, 0);
+  }
+  for (const PointMistake& mistake : config.point_mistakes) {
+    const std::string line = PointMistakeLine(mistake);
     e_printf("%s", line.c_str(), 0, 0, 0, 0);
   }
   if (config.agents.empty()) {
