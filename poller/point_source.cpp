@@ -136,7 +136,7 @@ void ReadModifier(PointSource& source, std::string_view word, std::string* mista
   auto read_number = [&](std::string_view name, bool& given, double& value, std::string& text) {
     if (given) return Fail(source, SourceProblem::kRepeatedModifier, name, mistaken_word);
     given = true;
-    text = std::string(word.substr(name.size()));
+    text = std::string(word.substr(name.size() + 1));
     if (!ReadDecimal(text, value)) Fail(source, SourceProblem::kNotANumber, word, mistaken_word);
   };
   if (EqualsFolded(word, kRateModifier)) {
