@@ -77,9 +77,14 @@ void ApplyProbedSources(const AgentEntry& agent, ProbeResult& probe) {
   const DevicePass pass = PassOf(probe);
   for (std::size_t i = 0; i < agent.lines.size() && i < probe.lines.size(); ++i) {
     const PointSource& source = agent.lines[i].source;
-    if (source.bare || source.Mistaken()) continue;
+    if (source.bare) continue;
     ProbedLine& probed = probe.lines[i];
     const PointKind kind = ScanPointAddress(agent.lines[i].Name()).kind;
+    if (source.Mistaken()) {
+      probed.write = DecideSilentWrite(PointAddress{kind});
+      probed.note = "not polled: the line holds a mistake";
+      continue;
+    }
     if (source.DevicePoint()) {
       std::optional<double> shown;
       const ModifiedValue value = DecideDeviceWrite(source, kind, pass, shown);
