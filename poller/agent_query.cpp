@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "poller/value_rules.h"
 #include "snmp/ber.h"
 #include "snmp/snmp_message.h"
-#include "poller/value_rules.h"
 
 namespace zelsnmp {
 
@@ -36,7 +36,9 @@ void FillAgentRequest(TSNMPRec& query, const AgentEntry& agent, std::size_t firs
   // asked at all.
   if (rate || (added == 0 && device_point)) {
     bool asked = false;
-    for (const TSNMPMib& binding : query.Bindings()) asked = asked || binding.OidText == kSysUpTimeOid;
+    for (const TSNMPMib& binding : query.Bindings()) {
+      asked = asked || binding.OidText == kSysUpTimeOid;
+    }
     if (!asked) query.AddBinding(std::string(kSysUpTimeOid), "", TagNull);
   }
   query.PDUType = PduGetRequest;
