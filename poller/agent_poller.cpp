@@ -192,7 +192,7 @@ void AgentPoller::WriteAnswer(const RequestPlan& plan, const RequestPart& part,
   const AgentEntry& agent = plan.Agent(part.agent);
   for (std::size_t index = part.first; index < part.end; ++index) {
     const PointLine& line = agent.lines[index];
-    if (!line.source.bare) {
+    if (!line.Source().bare) {
       WriteSourceLine(plan, part, index, reply);
       continue;
     }
@@ -209,7 +209,7 @@ void AgentPoller::WriteAnswer(const RequestPlan& plan, const RequestPart& part,
 
 void AgentPoller::FlagLines(const AgentEntry& agent, std::size_t first, std::size_t end) {
   for (std::size_t line = first; line < end; ++line) {
-    if (agent.lines[line].source.DevicePoint()) continue;
+    if (agent.lines[line].Source().DevicePoint()) continue;
     const PointAddress at = ScanPointAddress(agent.lines[line].Name());
     CarryOut(tm_connection_, at, DecideSilentWrite(at));
   }

@@ -18,17 +18,17 @@ void FillAgentRequest(TSNMPRec& query, const AgentEntry& agent, std::size_t firs
   std::size_t added = 0;
   for (std::size_t line = first; line < end; ++line) {
     const PointLine& point = agent.lines[line];
-    if (point.source.bare) {
+    if (point.Source().bare) {
       if (skipped.empty() || !skipped[line]) {
         query.AddBinding(point.Value(), "", TagNull);
         ++added;
       }
       continue;
     }
-    device_point = device_point || point.source.DevicePoint();
-    if (!point.source.OnWire() || (!skipped.empty() && skipped[line])) continue;
-    query.AddBinding(point.source.word, "", TagNull);
-    rate = rate || point.source.rate;
+    device_point = device_point || point.Source().DevicePoint();
+    if (!point.Source().OnWire() || (!skipped.empty() && skipped[line])) continue;
+    query.AddBinding(point.Source().word, "", TagNull);
+    rate = rate || point.Source().rate;
     ++added;
   }
   // A rate's time base is the device's own clock, asked in the same request unless a line

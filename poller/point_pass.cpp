@@ -49,7 +49,7 @@ void AgentPoller::WriteSourceLine(const RequestPlan& plan, const RequestPart& pa
                                   std::size_t index, const TSNMPRec& reply) {
   const AgentEntry& agent = plan.Agent(part.agent);
   const PointLine& line = agent.lines[index];
-  const PointSource& source = line.source;
+  const PointSource& source = line.Source();
   if (source.DevicePoint()) return;
   const std::string address = line.Name();
   const PointAddress at = ScanPointAddress(address);
@@ -113,7 +113,7 @@ void AgentPoller::WriteSourceLine(const RequestPlan& plan, const RequestPart& pa
 
 bool AgentPoller::TakesPartOutcome(const AgentEntry& entry, std::size_t agent,
                                    std::size_t line, bool no_value) {
-  const PointSource& source = entry.lines[line].source;
+  const PointSource& source = entry.lines[line].Source();
   if (source.DevicePoint()) return false;
   // The device reported no value: the next one is only a base.
   if (no_value && source.rate && source.OnWire()) {
@@ -134,12 +134,12 @@ void AgentPoller::WriteDevicePoints(const PollConfig& config, std::size_t agent)
   const DevicePass& pass = device_passes_[agent];
   const PollTexts& texts = PollMessages();
   for (const PointLine& line : entry.lines) {
-    if (!line.source.DevicePoint()) continue;
+    if (!line.Source().DevicePoint()) continue;
     const std::string address = line.Name();
     const PointAddress at = ScanPointAddress(address);
     std::optional<double> shown;
-    const ModifiedValue value = DecideDeviceWrite(line.source, at.kind, pass, shown);
-    const std::string named = line.source.word + "(" + address + ")";
+    const ModifiedValue value = DecideDeviceWrite(line.Source(), at.kind, pass, shown);
+    const std::string named = line.Source().word + "(" + address + ")";
     if (value.step == ValueStep::kOutOfRange) {
       Trace(named + PointMessages().out_of_range + ShowNumber(value.number) + texts.line_end);
       continue;

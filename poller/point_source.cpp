@@ -192,6 +192,11 @@ bool IsDottedOid(std::string_view text) {
   }
 }
 
+const PointSource& BareSource() {
+  static const PointSource bare;
+  return bare;
+}
+
 bool IsBareSource(std::string_view value) {
   const std::size_t begin = SkipBlanks(value, 0);
   const std::size_t end = WordEnd(value, begin);

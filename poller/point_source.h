@@ -86,6 +86,9 @@ struct PointSource {
   }
 };
 
+// The source of a line of one OID and nothing else.
+const PointSource& BareSource();
+
 // A mistake of a point line, for the error log and the check.
 struct PointMistake {
   std::string section;  // as written

@@ -121,8 +121,8 @@ TEST(PointSourceTest, LoadNamesEachMistakeWithSectionAndLine) {
   const PollConfig config = LoadPollConfig(path);
   ASSERT_EQ(config.agents.size(), 1u);
   ASSERT_EQ(config.agents[0].lines.size(), 4u);
-  EXPECT_TRUE(config.agents[0].lines[0].source.bare);
-  EXPECT_TRUE(config.agents[0].lines[2].source.DevicePoint());
+  EXPECT_TRUE(config.agents[0].lines[0].Source().bare);
+  EXPECT_TRUE(config.agents[0].lines[2].Source().DevicePoint());
   ASSERT_EQ(config.point_mistakes.size(), 2u);
   EXPECT_EQ(Cp1251ToUtf8(PointMistakeLine(config.point_mistakes[0])),
             "Ошибка в строке точки [ups-3], строка 3, #TC1:1:2: модификатор не для точки #TC: "

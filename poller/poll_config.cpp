@@ -41,12 +41,14 @@ std::vector<OptionLine> ReadSection(const ProfileReader& reader, std::size_t s,
     point.file_line = line;
     if (!IsBareSource(entry.value)) {
       std::string word;
-      point.source =
-          ParsePointSource(entry.value, ScanPointAddress(entry.key).kind, &word);
-      if (point.source.Mistaken()) {
-        point_mistakes->push_back(PointMistake{std::string(reader.SectionName(s)), line, std::string(entry.key),
-                                               point.source.problem, std::move(word)});
+      auto source = std::make_shared<const PointSource>(
+          ParsePointSource(entry.value, ScanPointAddress(entry.key).kind, &word));
+      if (source->Mistaken()) {
+        point_mistakes->push_back(PointMistake{std::string(reader.SectionName(s)), line,
+                                               std::string(entry.key), source->problem,
+                                               std::move(word)});
       }
+      point.parsed = std::move(source);
     }
   }
   return options;

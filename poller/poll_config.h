@@ -14,6 +14,7 @@
 #ifndef ZELSNMP_POLLER_POLL_CONFIG_H_
 #define ZELSNMP_POLLER_POLL_CONFIG_H_
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,17 +30,19 @@ namespace zelsnmp {
 // address and the value the OID text.
 struct PointLine {
   std::string text;
-  // What the value asks for, read at load (poller/point_source.h); a line built without the
-  // loader is a bare OID line.
-  PointSource source = PointSource();
   int file_line = 0;  // 1-based line number in the file; 0 when not loaded from one
+  // What the value asks for, read at load (poller/point_source.h); null for a bare OID line,
+  // so that such a line costs what it always did.
+  std::shared_ptr<const PointSource> parsed = {};
+
+  const PointSource& Source() const { return parsed ? *parsed : BareSource(); }
 
   // The text before the first "=" (the whole text when it has none).
   std::string Name() const;
   // The text after the first "=" (empty when it has none).
   std::string Value() const;
   // The OID the line asks of the device: the whole value of a bare line, else the source word.
-  std::string Oid() const { return source.bare ? Value() : source.word; }
+  std::string Oid() const { return parsed ? parsed->word : Value(); }
 };
 
 // One agent: its section name and its point lines in file order. A section without lines is

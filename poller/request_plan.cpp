@@ -43,14 +43,14 @@ void RequestPlan::Plan(std::size_t agent, std::vector<RequestPart>& parts) {
   bool device_point = false;
   bool on_wire = false;
   for (const PointLine& line : entry.lines) {
-    if (line.source.bare) {
+    if (line.Source().bare) {
       on_wire = true;
       continue;
     }
-    if (!line.source.OnWire()) state.some_not_on_wire = true;
-    on_wire = on_wire || line.source.OnWire();
-    rate = rate || (line.source.OnWire() && line.source.rate);
-    device_point = device_point || line.source.DevicePoint();
+    if (!line.Source().OnWire()) state.some_not_on_wire = true;
+    on_wire = on_wire || line.Source().OnWire();
+    rate = rate || (line.Source().OnWire() && line.Source().rate);
+    device_point = device_point || line.Source().DevicePoint();
   }
   state.ping = device_point && !on_wire;
 
@@ -87,7 +87,7 @@ void RequestPlan::Plan(std::size_t agent, std::vector<RequestPart>& parts) {
 
 bool RequestPlan::Asked(std::size_t agent, std::size_t line) const {
   const AgentPass& state = agents_[agent];
-  if (state.some_not_on_wire && !config_.agents[agent].lines[line].source.OnWire()) return false;
+  if (state.some_not_on_wire && !config_.agents[agent].lines[line].Source().OnWire()) return false;
   return state.skipped.empty() || !state.skipped[line];
 }
 

@@ -207,7 +207,7 @@ void ReportBuilder::CheckPoint(CheckedPoint& point) {
               std::to_string(first->second) + ": each pass overwrites the other");
     }
   }
-  if (!point.config_line.source.OnWire()) return;
+  if (!point.config_line.Source().OnWire()) return;
   if (point.oid.empty()) {
     Add(point.line, Severity::kError, "no OID after \"=\"");
   } else if (point.oid_sent != point.oid) {
@@ -267,7 +267,7 @@ void ReportBuilder::CheckAgent(const AgentEntry& entry,
     point.address = ScanPointAddress(point.config_line.Name());
     point.oid = point.config_line.Oid();
     // A device point or a line with a mistake asks the device nothing.
-    point.oid_sent = point.config_line.source.OnWire() ? BerToOidText(OidTextToBer(point.oid))
+    point.oid_sent = point.config_line.Source().OnWire() ? BerToOidText(OidTextToBer(point.oid))
                                                        : point.oid;
     CheckPoint(point);
     agent.points.push_back(std::move(point));

@@ -68,15 +68,15 @@ void AddPointFindings(const PollConfig& config, std::vector<Finding>& findings) 
 }
 
 std::string ModifiersCell(const PointLine& line) {
-  if (line.source.bare) return "";
-  const std::string modifiers = DescribeModifiers(line.source);
+  if (line.Source().bare) return "";
+  const std::string modifiers = DescribeModifiers(line.Source());
   return modifiers.empty() ? "" : "  " + modifiers;
 }
 
 void ApplyProbedSources(const AgentEntry& agent, ProbeResult& probe) {
   const DevicePass pass = PassOf(probe);
   for (std::size_t i = 0; i < agent.lines.size() && i < probe.lines.size(); ++i) {
-    const PointSource& source = agent.lines[i].source;
+    const PointSource& source = agent.lines[i].Source();
     if (source.bare) continue;
     ProbedLine& probed = probe.lines[i];
     const PointKind kind = ScanPointAddress(agent.lines[i].Name()).kind;

@@ -124,7 +124,7 @@ void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult*
   const bool values = probe->answered && probe->error_status == 0;
   for (std::size_t i = 0; i < agent.points.size() && i < probe->lines.size(); ++i) {
     const ProbedLine& probed = probe->lines[i];
-    const bool asked = agent.points[i].config_line.source.OnWire();
+    const bool asked = agent.points[i].config_line.Source().OnWire();
     answers.AddRow({LineCell(agent.points[i].line),
                     values && asked ? DescribeBinding(probed) : "-",
                     DescribeWrite(probed.write),
