@@ -38,7 +38,6 @@ std::vector<OptionLine> ReadSection(const ProfileReader& reader, std::size_t s,
     point.text += entry.key;
     point.text += '=';
     point.text += entry.value;
-    point.file_line = line;
     if (!IsBareSource(entry.value)) {
       std::string word;
       auto source = std::make_shared<const PointSource>(

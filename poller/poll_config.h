@@ -30,7 +30,6 @@ namespace zelsnmp {
 // address and the value the OID text.
 struct PointLine {
   std::string text;
-  int file_line = 0;  // 1-based line number in the file; 0 when not loaded from one
   // What the value asks for, read at load (poller/point_source.h); null for a bare OID line,
   // so that such a line costs what it always did.
   std::shared_ptr<const PointSource> parsed = {};
