@@ -1,7 +1,5 @@
 #include "poller/point_messages.h"
 
-#include <cstdio>
-
 #include "util/cp1251.h"
 
 namespace zelsnmp {
@@ -58,10 +56,6 @@ std::string PointMistakeLine(const PointMistake& mistake) {
          Utf8ToCp1251(": " + Why(mistake.problem)) + mistake.word + "\r\n";
 }
 
-std::string ShowNumber(double value) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.9g", value);
-  return text;
-}
+std::string ShowNumber(double value) { return ShowDecimal(value); }
 
 }  // namespace zelsnmp

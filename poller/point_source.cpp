@@ -69,6 +69,16 @@ bool ReadDecimal(std::string_view text, double& value) {
   return true;
 }
 
+// Nine significant digits, or as many more as it takes to read back as the same number.
+std::string ShowExactly(double value) {
+  char text[40];
+  for (int digits = 9; digits <= 17; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    if (ParseFloatText(text).value == value) break;
+  }
+  return text;
+}
+
 struct RowRead {
   SourceProblem problem = SourceProblem::kNone;
   std::size_t end = 0;  // one past the source word
@@ -133,19 +143,20 @@ void Fail(PointSource& source, SourceProblem problem, std::string_view word,
 }
 
 void ReadModifier(PointSource& source, std::string_view word, std::string* mistaken_word) {
-  auto read_number = [&](std::string_view name, bool& given, double& value, std::string& text) {
+  auto read_number = [&](std::string_view name, bool& given, double& value) {
     if (given) return Fail(source, SourceProblem::kRepeatedModifier, name, mistaken_word);
     given = true;
-    text = std::string(word.substr(name.size() + 1));
-    if (!ReadDecimal(text, value)) Fail(source, SourceProblem::kNotANumber, word, mistaken_word);
+    if (!ReadDecimal(word.substr(name.size() + 1), value)) {
+      Fail(source, SourceProblem::kNotANumber, word, mistaken_word);
+    }
   };
   if (EqualsFolded(word, kRateModifier)) {
     if (source.rate) Fail(source, SourceProblem::kRepeatedModifier, kRateModifier, mistaken_word);
     source.rate = true;
   } else if (StartsFolded(word, kScaleModifier)) {
-    read_number("scale", source.has_scale, source.scale, source.scale_text);
+    read_number("scale", source.has_scale, source.scale);
   } else if (StartsFolded(word, kOffsetModifier)) {
-    read_number("offset", source.has_offset, source.offset, source.offset_text);
+    read_number("offset", source.has_offset, source.offset);
   } else {
     Fail(source, SourceProblem::kUnknownModifier, word, mistaken_word);
   }
@@ -254,9 +265,28 @@ std::string DescribeModifiers(const PointSource& source) {
     text += word;
   };
   if (source.rate) add("rate");
-  if (source.has_scale) add("scale=" + source.scale_text);
-  if (source.has_offset) add("offset=" + source.offset_text);
+  if (source.has_scale) add("scale=" + ShowExactly(source.scale));
+  if (source.has_offset) add("offset=" + ShowExactly(source.offset));
   return text;
+}
+
+std::string ShowDecimal(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.9g", value);
+  return text;
+}
+
+std::string ModifierWords(std::string_view value, const PointSource& source) {
+  std::string words;
+  std::size_t at = value.find(source.word);
+  at = at == std::string_view::npos ? value.size() : at + source.word.size();
+  for (at = SkipBlanks(value, at); at < value.size(); at = SkipBlanks(value, at)) {
+    const std::size_t end = WordEnd(value, at);
+    if (!words.empty()) words += ' ';
+    words += value.substr(at, end - at);
+    at = end;
+  }
+  return words;
 }
 
 }  // namespace zelsnmp

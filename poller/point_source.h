@@ -71,9 +71,6 @@ struct PointSource {
   SourceProblem problem = SourceProblem::kNone;
   // The source word when the line is not bare (for kOid the OID asked).
   std::string word = {};
-  // The scale and offset as written, for display.
-  std::string scale_text = {};
-  std::string offset_text = {};
   std::shared_ptr<const RowKey> row = {};
 
   bool Mistaken() const { return problem != SourceProblem::kNone; }
@@ -108,8 +105,15 @@ bool IsBareSource(std::string_view value);
 PointSource ParsePointSource(std::string_view value, PointKind kind,
                              std::string* mistaken_word = nullptr);
 
-// The modifiers as a line shows them again: "rate scale=0.008 offset=-40" (empty when none).
+// The modifiers as a line shows them again: "rate scale=0.008 offset=-40" (empty when none),
+// each number in nine significant digits or as many more as read back the same number.
 std::string DescribeModifiers(const PointSource& source);
+
+// A number as the task shows it in texts: up to 9 significant digits, "." as decimal point.
+std::string ShowDecimal(double value);
+
+// The words of `value` after its source word, as written, joined by single blanks.
+std::string ModifierWords(std::string_view value, const PointSource& source);
 
 // True when `text` is a dotted OID: decimal arcs without leading zeros, single dots, at least
 // two arcs.

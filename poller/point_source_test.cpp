@@ -37,9 +37,9 @@ const SourceCase kSourceCases[] = {
     {"#TT1:1:1", "1.3.6.1.2.1.31.1.1.1.6.3 rate scale=0.008", kOk, kOid,
      "1.3.6.1.2.1.31.1.1.1.6.3", "rate scale=0.008"},
     {"#TT1:1:1", "1.3.6.1.4.1.1.0\tOFFSET=-40  Scale=-1e-3", kOk, kOid, "1.3.6.1.4.1.1.0",
-     "scale=-1e-3 offset=-40"},
+     "scale=-0.001 offset=-40"},
     {"#TS1:1:1", "1.3.6.1.4.1.1.0 scale=+.5 offset=1.", kOk, kOid, "1.3.6.1.4.1.1.0",
-     "scale=+.5 offset=1."},
+     "scale=0.5 offset=1"},
     {"#TS1:1:1", "@status", kOk, kStatus, "@status", ""},
     {"#TC1:1:1", "@STATUS", kOk, kStatus, "@STATUS", ""},
     {"#TT1:1:1", "@rtt scale=0.001", kOk, kRtt, "@rtt", "scale=0.001"},
@@ -103,9 +103,11 @@ TEST(PointSourceTest, ReadsSourcesModifiersAndMistakes) {
   EXPECT_EQ(row.row->column, "1.3.6.1.2.1.2.2.1.8");
   EXPECT_EQ(row.row->key_column, "1.3.6.1.2.1.31.1.1.1.18");
   EXPECT_EQ(row.row->key, "Uplink to \"core\"]");
-  const PointSource scaled = ParsePointSource("1.3.6.1 scale=-1e-3 offset=+40", PointKind::kAnalog);
+  const std::string value = "1.3.6.1 scale=-1e-3\t offset=+40";
+  const PointSource scaled = ParsePointSource(value, PointKind::kAnalog);
   EXPECT_DOUBLE_EQ(scaled.scale, -1e-3);
   EXPECT_DOUBLE_EQ(scaled.offset, 40);
+  EXPECT_EQ(ModifierWords(value, scaled), "scale=-1e-3 offset=+40");
 }
 
 // Loading: a mistaken line is named with section, line and key, kept (not polled) in its

@@ -69,7 +69,7 @@ void AddPointFindings(const PollConfig& config, std::vector<Finding>& findings) 
 
 std::string ModifiersCell(const PointLine& line) {
   if (line.Source().bare) return "";
-  const std::string modifiers = DescribeModifiers(line.Source());
+  const std::string modifiers = ModifierWords(line.Value(), line.Source());
   return modifiers.empty() ? "" : "  " + modifiers;
 }
 
