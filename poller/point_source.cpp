@@ -203,6 +203,25 @@ bool IsDottedOid(std::string_view text) {
   }
 }
 
+PointKind PointKindOf(std::string_view key) {
+  constexpr std::size_t kMostDigits = 9;  // far from the 32-bit limits of the scanner's %d
+  bool plain = key.size() > 3 && key[0] == '#' && key[1] == 'T';
+  const PointKind kind = !plain          ? PointKind::kNone
+                         : key[2] == 'C' ? PointKind::kStatusOneBased
+                         : key[2] == 'S' ? PointKind::kStatus
+                         : key[2] == 'T' ? PointKind::kAnalog
+                                         : PointKind::kNone;
+  plain = plain && kind != PointKind::kNone;
+  std::size_t at = 3;
+  for (int number = 0; plain && number < 3; ++number) {
+    const std::size_t begin = at;
+    while (at < key.size() && IsDigit(key[at])) ++at;
+    plain = at > begin && at - begin <= kMostDigits &&
+            (number == 2 ? at == key.size() : at < key.size() && key[at++] == ':');
+  }
+  return plain ? kind : ScanPointAddress(key).kind;
+}
+
 const PointSource& BareSource() {
   static const PointSource bare;
   return bare;

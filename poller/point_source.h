@@ -83,6 +83,10 @@ struct PointSource {
   }
 };
 
+// The kind ScanPointAddress gives `key`, found without the scanner for the plain form
+// "#TC12:3:45" (at most nine digits per number), by the scanner otherwise.
+PointKind PointKindOf(std::string_view key);
+
 // The source of a line of one OID and nothing else.
 const PointSource& BareSource();
 

@@ -96,6 +96,11 @@ TEST(PointSourceTest, ReadsSourcesModifiersAndMistakes) {
       EXPECT_EQ(mistaken_word, c.word);
     }
   }
+  // The kind without the scanner agrees with the scanner's.
+  for (const char* key : {"#TC12:3:45", "#TS1:1:1", "#TT65535:0:7", "#TT1:1:1x", "#TT1:1", "#TX1:1:1",
+                          "#TC-1:2:3", "#TS 1:2:3", "#TT1234567890:1:1", "#TC1::1", "", "#T"}) {
+    EXPECT_EQ(PointKindOf(key), ScanPointAddress(key).kind) << key;
+  }
   // The key of a quoted row, with its quotes undone; the numbers of the modifiers.
   const PointSource row = ParsePointSource(
       "1.3.6.1.2.1.2.2.1.8[1.3.6.1.2.1.31.1.1.1.18=\"Uplink to \"\"core\"\"]\"]", PointKind::kStatus);

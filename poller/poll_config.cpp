@@ -41,7 +41,7 @@ std::vector<OptionLine> ReadSection(const ProfileReader& reader, std::size_t s,
     if (!IsBareSource(entry.value)) {
       std::string word;
       auto source = std::make_shared<const PointSource>(
-          ParsePointSource(entry.value, ScanPointAddress(entry.key).kind, &word));
+          ParsePointSource(entry.value, PointKindOf(entry.key), &word));
       if (source->Mistaken()) {
         point_mistakes->push_back(PointMistake{std::string(reader.SectionName(s)), line,
                                                std::string(entry.key), source->problem,
