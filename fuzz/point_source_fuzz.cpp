@@ -158,14 +158,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (model.bare) return 0;
   Require(source.kind == model.kind);
   Require(source.problem == model.problem);
-  Require(source.word == model.word);
+  Require(source.Word(value) == model.word);
   if (source.Mistaken()) return 0;
   Require(source.rate == model.rate && source.has_scale == model.scale &&
           source.has_offset == model.offset);
   // Written back, it reads the same.
   const std::string modifiers = zelsnmp::DescribeModifiers(source);
   const PointSource again =
-      zelsnmp::ParsePointSource(source.word + (modifiers.empty() ? "" : " " + modifiers), kind);
+      zelsnmp::ParsePointSource(std::string(source.Word(value)) +
+                                    (modifiers.empty() ? "" : " " + modifiers), kind);
   Require(again.kind == source.kind && again.rate == source.rate &&
           again.scale == source.scale && again.offset == source.offset && !again.Mistaken());
   return 0;

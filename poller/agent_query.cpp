@@ -27,7 +27,7 @@ void FillAgentRequest(TSNMPRec& query, const AgentEntry& agent, std::size_t firs
     }
     device_point = device_point || point.Source().DevicePoint();
     if (!point.Source().OnWire() || (!skipped.empty() && skipped[line])) continue;
-    query.AddBinding(point.Source().word, "", TagNull);
+    query.AddBinding(point.Oid(), "", TagNull);
     rate = rate || point.Source().rate;
     ++added;
   }

@@ -59,9 +59,10 @@ void AgentPoller::WriteSourceLine(const RequestPlan& plan, const RequestPart& pa
     return;
   }
   const PollTexts& texts = PollMessages();
+  const std::string oid = line.Oid();
   const TSNMPMib* binding =
-      plan.Asked(part.agent, index) ? FindReplyBinding(reply, source.word) : nullptr;
-  Trace(source.word + "(" + address + ")=" +
+      plan.Asked(part.agent, index) ? FindReplyBinding(reply, oid) : nullptr;
+  Trace(oid + "(" + address + ")=" +
         std::string(TextUpToZero(binding != nullptr ? binding->ValueText : std::string())) +
         texts.line_end);
   if (CarriesNoValue(binding) || !source.HasModifiers() || at.kind == PointKind::kNone) {
@@ -83,7 +84,7 @@ void AgentPoller::WriteSourceLine(const RequestPlan& plan, const RequestPart& pa
   const ModifiedValue value =
       ApplyModifiers(source, at.kind, binding->ValueTag, binding->ValueText, base, time);
   const PointTexts& point_texts = PointMessages();
-  const std::string named = source.word + "(" + address + ")";
+  const std::string named = oid + "(" + address + ")";
   switch (value.step) {
     case ValueStep::kWritten:
       Trace(named + " " + DescribeModifiers(source) + ": " + ShowNumber(value.number) +
@@ -139,7 +140,7 @@ void AgentPoller::WriteDevicePoints(const PollConfig& config, std::size_t agent)
     const PointAddress at = ScanPointAddress(address);
     std::optional<double> shown;
     const ModifiedValue value = DecideDeviceWrite(line.Source(), at.kind, pass, shown);
-    const std::string named = line.Source().word + "(" + address + ")";
+    const std::string named = line.Oid() + "(" + address + ")";
     if (value.step == ValueStep::kOutOfRange) {
       Trace(named + PointMessages().out_of_range + ShowNumber(value.number) + texts.line_end);
       continue;

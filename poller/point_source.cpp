@@ -253,11 +253,15 @@ PointSource ParsePointSource(std::string_view value, PointKind kind, std::string
     RowRead read = ReadRow(value, begin, begin + open);
     end = read.end;
     source.kind = SourceKind::kRow;
-    source.word = std::string(value.substr(begin, end - begin));
-    if (read.problem != SourceProblem::kNone) Fail(source, read.problem, source.word, mistaken_word);
+    source.word_begin = static_cast<std::uint32_t>(begin);
+    source.word_length = static_cast<std::uint32_t>(end - begin);
+    if (read.problem != SourceProblem::kNone) {
+      Fail(source, read.problem, source.Word(value), mistaken_word);
+    }
     source.row = std::make_shared<const RowKey>(std::move(read.row));
   } else {
-    source.word = std::string(first);
+    source.word_begin = static_cast<std::uint32_t>(begin);
+    source.word_length = static_cast<std::uint32_t>(first.size());
     if (EqualsFolded(first, kStatusSource)) {
       source.kind = SourceKind::kStatus;
     } else if (EqualsFolded(first, kRttSource)) {
@@ -272,7 +276,7 @@ PointSource ParsePointSource(std::string_view value, PointKind kind, std::string
   }
   CheckAgainstKind(source, kind, mistaken_word);
   if (source.kind == SourceKind::kRow) {
-    Fail(source, SourceProblem::kRowsNotSupported, source.word, mistaken_word);
+    Fail(source, SourceProblem::kRowsNotSupported, source.Word(value), mistaken_word);
   }
   return source;
 }
@@ -297,8 +301,7 @@ std::string ShowDecimal(double value) {
 
 std::string ModifierWords(std::string_view value, const PointSource& source) {
   std::string words;
-  std::size_t at = value.find(source.word);
-  at = at == std::string_view::npos ? value.size() : at + source.word.size();
+  std::size_t at = std::min<std::size_t>(value.size(), source.word_begin + source.word_length);
   for (at = SkipBlanks(value, at); at < value.size(); at = SkipBlanks(value, at)) {
     const std::size_t end = WordEnd(value, at);
     if (!words.empty()) words += ' ';

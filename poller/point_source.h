@@ -20,6 +20,8 @@
 #ifndef ZELSNMP_POLLER_POINT_SOURCE_H_
 #define ZELSNMP_POLLER_POINT_SOURCE_H_
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -69,10 +71,15 @@ struct PointSource {
   double scale = 1;
   double offset = 0;
   SourceProblem problem = SourceProblem::kNone;
-  // The source word when the line is not bare (for kOid the OID asked).
-  std::string word = {};
+  // Where the source word lies in the value (for kOid the OID asked), when the line is not
+  // bare; kept as a place rather than a copy, so that a line costs one text.
+  std::uint32_t word_begin = 0;
+  std::uint32_t word_length = 0;
   std::shared_ptr<const RowKey> row = {};
 
+  std::string_view Word(std::string_view value) const {
+    return value.substr(std::min<std::size_t>(word_begin, value.size()), word_length);
+  }
   bool Mistaken() const { return problem != SourceProblem::kNone; }
   bool HasModifiers() const { return rate || has_scale || has_offset; }
   // Asked of the device: a fixed OID without a mistake.

@@ -90,7 +90,7 @@ TEST(PointSourceTest, ReadsSourcesModifiersAndMistakes) {
     EXPECT_EQ(source.kind, c.kind);
     EXPECT_EQ(source.bare, IsBareSource(c.value));
     if (c.problem == kOk) {
-      EXPECT_EQ(source.word, c.word);
+      EXPECT_EQ(source.Word(c.value), c.word);
       EXPECT_EQ(DescribeModifiers(source), c.modifiers);
     } else if (*c.word != '\0') {
       EXPECT_EQ(mistaken_word, c.word);

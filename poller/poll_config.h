@@ -41,7 +41,9 @@ struct PointLine {
   // The text after the first "=" (empty when it has none).
   std::string Value() const;
   // The OID the line asks of the device: the whole value of a bare line, else the source word.
-  std::string Oid() const { return parsed ? parsed->word : Value(); }
+  std::string Oid() const {
+    return parsed ? std::string(parsed->Word(Value())) : Value();
+  }
 };
 
 // One agent: its section name and its point lines in file order. A section without lines is

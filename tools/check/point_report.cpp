@@ -90,7 +90,7 @@ void ApplyProbedSources(const AgentEntry& agent, ProbeResult& probe) {
       const ModifiedValue value = DecideDeviceWrite(source, kind, pass, shown);
       probed.has_binding = false;
       probed.write = value.write;
-      probed.note = source.word + " " + (shown ? ShowNumber(*shown) : "(no answer)");
+      probed.note = agent.lines[i].Oid() + " " + (shown ? ShowNumber(*shown) : "(no answer)");
       continue;
     }
     const bool values = probe.answered && probe.error_status == 0;
