@@ -2,8 +2,8 @@
 // beside the floor of reading the same file into memory; and 1000 SNMPv3 agents that share one
 // user (authPriv), loaded with their sessions made and keys derived, as the poll cycle loads
 // them, to be compared with the 1000 v2c agents; and 1000 agents whose lines all carry a source
-// with modifiers or a device point, to be compared with bare lines. The file is written again before
-// every load (outside the timed part), since loading deletes it.
+// with modifiers or a device point, to be compared with bare lines. The file is written again
+// before every load (outside the timed part), since loading deletes it.
 
 #include <cstdio>
 #include <unistd.h>
