@@ -3,7 +3,7 @@
 
 Usage: make_table.py OUT.md MACHINE_TEXT MEMORY_TEXT JSON...
 Rows pair BM_<op>_Ours/<arg> with BM_<op>_NetSnmp/<arg>, BM_<op>_RawUdp/<arg> or
-BM_<op>_Floor/<arg> or BM_<op>_V2c/<arg>; the figure is the median over the repetitions (CPU time, real time for
+BM_<op>_Floor/<arg>, BM_<op>_V2c/<arg> or BM_<op>_Bare/<arg>; the figure is the median over the repetitions (CPU time, real time for
 the exchange, beside the client's CPU time); the spread is (max - min) / median of ours.
 A "PerAgent" benchmark's CPU time is divided by its "agents" counter.
 """
@@ -11,7 +11,7 @@ import json
 import statistics
 import sys
 
-REFERENCES = ("NetSnmp", "RawUdp", "Floor", "V2c")
+REFERENCES = ("NetSnmp", "RawUdp", "Floor", "V2c", "Bare")
 
 
 def load(paths):
@@ -65,7 +65,7 @@ def main():
             if ref_values:
                 ref_med = statistics.median(v for v, _ in ref_values)
                 ref_name = {"NetSnmp": "net-snmp", "RawUdp": "raw UDP", "Floor": "floor",
-                            "V2c": "v2c"}[ref]
+                            "V2c": "v2c", "Bare": "bare lines"}[ref]
                 lines.append(f"| {op[3:]}{rest} | {fmt(med, unit)} | {ref_name} {fmt(ref_med, unit)} "
                              f"| {med / ref_med:.2f} | {spread * 100:.0f}% |")
     lines += ["", memory, ""]

@@ -1,6 +1,7 @@
 #include "poller/agent_poller.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <optional>
 #include <string>
@@ -73,6 +74,7 @@ void AgentPoller::RunPass(const PollConfig& config) {
     Trace(PollMessages().pass_started);
     security_.Prepare(config);
     RequestPlan plan(config, fits_, passes_++, client_defaults_.retries);
+    device_passes_.assign(config.agents.size(), DevicePass());
     if (requests_in_flight_ > 1) return RunWindowedPass(plan);
     for (std::size_t agent = 0; agent < config.agents.size(); ++agent) {
       if (!PollAgent(plan, agent)) return;
@@ -101,6 +103,8 @@ bool AgentPoller::PollAgent(RequestPlan& plan, std::size_t agent) {
   plan.Plan(agent, parts);
   if (entry.options.mistaken) {
     ApplyNotPolled(entry);
+    device_passes_[agent].Note(kDeviceNotPolled);
+    WriteDevicePoints(plan.Config(), agent);
     return true;
   }
   // Depth first: the requests that replace one go before the ones after it.
@@ -120,21 +124,34 @@ bool AgentPoller::PollAgent(RequestPlan& plan, std::size_t agent) {
       client_->Security = target.security;
       plan.FillQuery(client_->Query(), part);
       bool answered = false;
+      const auto sent_at = std::chrono::steady_clock::now();
       try {
         answered = client_->SendQuery();
       } catch (const std::exception& error) {
         LogError(PollMessages().send_query_failed + error.what());
         ReplaceClient();
+        device_passes_[agent].Note(kDeviceUnanswered);
+        WriteDevicePoints(plan.Config(), agent);
         return false;
       }
       const UsmStatus status = target.security != nullptr ? target.security->status() : UsmStatus{};
       if (target.security != nullptr) security_.NoteOutcome(plan.Config(), agent, status);
-      follow_ups = ApplyOutcome(plan, part, AskedOutcome(answered, target.security, status),
+      const Outcome outcome = AskedOutcome(answered, target.security, status);
+      // A request too long for the engine was not sent: its parts go instead.
+      if (outcome != Outcome::kTooLarge) {
+        NoteRequest(agent, answered,
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                              sent_at)
+                        .count(),
+                    target.security != nullptr ? &status : nullptr);
+      }
+      follow_ups = ApplyOutcome(plan, part, outcome,
                                 client_->Reply());
     }
     parts.insert(parts.end(), follow_ups.rbegin(), follow_ups.rend());
   }
   FinishAgent(plan, agent);
+  WriteDevicePoints(plan.Config(), agent);
   return true;
 }
 
@@ -155,6 +172,7 @@ std::vector<RequestPart> AgentPoller::ApplyOutcome(RequestPlan& plan, const Requ
     case Outcome::kNotAsked:
       // Every line of the request was left out: values the device does not report.
       for (std::size_t line = part.first; line < part.end; ++line) {
+        if (!TakesPartOutcome(agent, part.agent, line, true)) continue;
         const PointAddress at = ScanPointAddress(agent.lines[line].Name());
         CarryOut(tm_connection_, at, DecideAnswerWrite(at, nullptr));
       }
@@ -173,7 +191,10 @@ std::vector<RequestPart> AgentPoller::ApplyOutcome(RequestPlan& plan, const Requ
           agent.section_name + texts.line_end);
     // An answer refusing the request carries no values to write; parts of it may go again.
     RequestPlan::Refusal refusal = plan.React(part, status, too_large ? 0 : reply.ErrorIndex);
-    if (refusal.flag_lines) FlagLines(agent, part.first, part.end);
+    if (refusal.flag_lines) {
+      device_passes_[part.agent].Note(kDeviceRefused);
+      FlagLines(agent, part.first, part.end);
+    }
     return std::move(refusal.follow_ups);
   }
   Trace(texts.answer_from + agent.section_name + texts.line_end);
@@ -187,6 +208,10 @@ void AgentPoller::WriteAnswer(const RequestPlan& plan, const RequestPart& part,
   const AgentEntry& agent = plan.Agent(part.agent);
   for (std::size_t index = part.first; index < part.end; ++index) {
     const PointLine& line = agent.lines[index];
+    if (!line.Source().bare) {
+      WriteSourceLine(plan, part, index, reply);
+      continue;
+    }
     const std::string oid = line.Value();
     const std::string address = line.Name();
     // A line left out of the request is a value the device does not report.
@@ -200,6 +225,7 @@ void AgentPoller::WriteAnswer(const RequestPlan& plan, const RequestPart& part,
 
 void AgentPoller::FlagLines(const AgentEntry& agent, std::size_t first, std::size_t end) {
   for (std::size_t line = first; line < end; ++line) {
+    if (agent.lines[line].Source().DevicePoint()) continue;
     const PointAddress at = ScanPointAddress(agent.lines[line].Name());
     CarryOut(tm_connection_, at, DecideSilentWrite(at));
   }
@@ -219,6 +245,10 @@ void AgentPoller::FinishAgent(RequestPlan& plan, std::size_t agent) {
                            texts.request_size_oids + std::to_string(*kept) + " OID" +
                            texts.line_end;
   m_printf("%s", line.c_str(), 0, 0, 0, 0);
+}
+
+void AgentPoller::Write(const PointAddress& at, const PointWrite& write) {
+  CarryOut(tm_connection_, at, write);
 }
 
 void AgentPoller::ReplaceClient() {

@@ -49,8 +49,10 @@
 #include <vector>
 
 #include "poller/agent_security.h"
+#include "poller/device_points.h"
 #include "poller/poll_config.h"
 #include "poller/request_plan.h"
+#include "poller/value_rules.h"
 #include "snmp/request_window.h"
 #include "snmp/snmp_client.h"
 
@@ -101,6 +103,23 @@ class AgentPoller {
   // SNMPv3 session when it has one.
   RequestTarget TargetOf(const RequestPlan& plan, std::size_t agent) const;
   void ReplaceClient();
+  void Write(const PointAddress& at, const PointWrite& write);
+
+  // What a point shows beyond a bare OID (point_pass.cpp). A line that is not bare, from an
+  // answer with values: its value through the value rules, device points left for the end.
+  void WriteSourceLine(const RequestPlan& plan, const RequestPart& part, std::size_t line,
+                       const TSNMPRec& reply);
+  // A line left out of a request, or of a request without an answer: false for a device
+  // point, which is written at the end of the agent; a rate line without a value starts
+  // again from a new base when `no_value`.
+  bool TakesPartOutcome(const AgentEntry& entry, std::size_t agent, std::size_t line,
+                        bool no_value);
+  // A request to `agent` ended, answered or not, after `elapsed_ms`; `security` is a v3
+  // request's outcome (null for v2c).
+  void NoteRequest(std::size_t agent, bool answered, double elapsed_ms,
+                   const UsmStatus* security);
+  // The agent's last request of the pass is applied: its device points are written.
+  void WriteDevicePoints(const PollConfig& config, std::size_t agent);
   // RunPass with several requests in flight (windowed_pass.cpp).
   void RunWindowedPass(RequestPlan& plan);
   // At the end of a windowed pass: a narrowed window and dropped answers to the logs.
@@ -123,6 +142,8 @@ class AgentPoller {
   std::size_t logged_limit_ = 0;  // the narrowed window last said in the message log
   std::int64_t dropped_seen_ = 0;
   const TSNMPSend* dropped_client_ = nullptr;  // whose socket dropped_seen_ counts
+  std::vector<DevicePass> device_passes_;  // per agent, this pass
+  RateBook rate_bases_;
 };
 
 }  // namespace zelsnmp

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "poller/value_rules.h"
 #include "snmp/ber.h"
 #include "snmp/snmp_message.h"
 
@@ -12,10 +13,33 @@ void FillAgentRequest(TSNMPRec& query, const AgentEntry& agent, std::size_t firs
   query.ResetMessage();
   query.Community = agent.Community();
   query.Version = kSnmpVersion2c;
+  bool rate = false;
+  bool device_point = false;
+  std::size_t added = 0;
   for (std::size_t line = first; line < end; ++line) {
-    if (skipped.empty() || !skipped[line]) {
-      query.AddBinding(agent.lines[line].Value(), "", TagNull);
+    const PointLine& point = agent.lines[line];
+    if (point.Source().bare) {
+      if (skipped.empty() || !skipped[line]) {
+        query.AddBinding(point.Value(), "", TagNull);
+        ++added;
+      }
+      continue;
     }
+    device_point = device_point || point.Source().DevicePoint();
+    if (!point.Source().OnWire() || (!skipped.empty() && skipped[line])) continue;
+    query.AddBinding(point.Oid(), "", TagNull);
+    rate = rate || point.Source().rate;
+    ++added;
+  }
+  // A rate's time base is the device's own clock, asked in the same request unless a line
+  // asks for it already; a device with only device points is asked for it too, so that it is
+  // asked at all.
+  if (rate || (added == 0 && device_point)) {
+    bool asked = false;
+    for (const TSNMPMib& binding : query.Bindings()) {
+      asked = asked || binding.OidText == kSysUpTimeOid;
+    }
+    if (!asked) query.AddBinding(std::string(kSysUpTimeOid), "", TagNull);
   }
   query.PDUType = PduGetRequest;
 }

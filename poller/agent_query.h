@@ -15,7 +15,9 @@ namespace zelsnmp {
 
 // Resets `query` and fills it for lines [first, end) of `agent`: its community, version 2c, a
 // GetRequest with one NULL binding per line in order, the lines `skipped` marks left out (an
-// empty `skipped` leaves out none).
+// empty `skipped` leaves out none). Lines that ask the device nothing (device points, lines
+// with a mistake) get no binding; sysUpTime.0 is added at the end when a rate line is asked
+// and no line asks for it, or when only device points would have been asked.
 void FillAgentRequest(TSNMPRec& query, const AgentEntry& agent, std::size_t first,
                       std::size_t end, const std::vector<bool>& skipped);
 

@@ -1,6 +1,8 @@
 #include "poller/poll_config.h"
 
 #include <algorithm>
+#include <deque>
+#include <memory>
 
 #include "poller/profile_reader.h"
 #include "sys/file.h"
@@ -17,8 +19,14 @@ void DeleteConfigFile(const std::string& path) {
 }
 
 // The option lines of section `s`, and its point lines when `points` is given.
+// The sources of the lines that are not bare, kept in one store that the lines share; a deque,
+// so that a source stays where it is as more are added.
+using SourceStore = std::deque<PointSource>;
+
 std::vector<OptionLine> ReadSection(const ProfileReader& reader, std::size_t s,
-                                    std::vector<PointLine>* points) {
+                                    std::vector<PointLine>* points,
+                                    std::vector<PointMistake>* point_mistakes,
+                                    const std::shared_ptr<SourceStore>& sources) {
   std::vector<OptionLine> options;
   const std::size_t count = reader.EntryCount(s);
   if (points != nullptr) points->reserve(count);
@@ -37,6 +45,18 @@ std::vector<OptionLine> ReadSection(const ProfileReader& reader, std::size_t s,
     point.text += entry.key;
     point.text += '=';
     point.text += entry.value;
+    if (!IsBareSource(entry.value)) {
+      std::string word;
+      sources->push_back(ParsePointSource(entry.value, PointKindOf(entry.key), &word));
+      const PointSource& source = sources->back();
+      if (source.Mistaken()) {
+        point_mistakes->push_back(PointMistake{std::string(reader.SectionName(s)), line,
+                                               std::string(entry.key), source.problem,
+                                               std::move(word)});
+      }
+      // Shares the ownership of the whole store: one allocation per many lines, not per line.
+      point.parsed = std::shared_ptr<const PointSource>(sources, &source);
+    }
   }
   return options;
 }
@@ -51,7 +71,7 @@ std::vector<OptionLine> ReadDefaults(const ProfileReader& reader, std::size_t s,
                                      static_cast<int>(entry.line), std::string(entry.key),
                                      OptionProblem::kPointLineInDefaults});
   }
-  std::vector<OptionLine> defaults = ReadSection(reader, s, nullptr);
+  std::vector<OptionLine> defaults = ReadSection(reader, s, nullptr, nullptr, nullptr);
   ParseAgentOptions(kDefaultsSectionName, defaults, {}, &mistakes);
   return defaults;
 }
@@ -80,6 +100,7 @@ PollConfig LoadPollConfig(const std::string& path) {
   PollConfig config;
   {
     ProfileReader reader = ProfileReader::FromFile(path);
+    const auto sources = std::make_shared<SourceStore>();
     std::vector<OptionLine> defaults;
     std::size_t defaults_section = reader.SectionCount();
     for (std::size_t s = 0; s < reader.SectionCount(); ++s) {
@@ -94,7 +115,8 @@ PollConfig LoadPollConfig(const std::string& path) {
       if (s == defaults_section) continue;
       AgentEntry& agent = config.agents.emplace_back();
       agent.section_name = reader.SectionName(s);
-      std::vector<OptionLine> own = ReadSection(reader, s, &agent.lines);
+      std::vector<OptionLine> own =
+          ReadSection(reader, s, &agent.lines, &config.point_mistakes, sources);
       if (!own.empty() || !defaults.empty()) {
         agent.options =
             ParseAgentOptions(agent.section_name, own, defaults, &config.option_mistakes);

@@ -5,7 +5,8 @@
 // cycle works only from the in-memory copy. Loading never fails: an empty path, a missing or
 // unreadable file or a file without sections all give an empty list.
 //
-// A section name is "host" or "host:community"; a section line is "point address = OID", or
+// A section name is "host" or "host:community"; a section line is "point address = SOURCE
+// [MODIFIER ...]" (poller/point_source.h, read here once), or
 // an agent option ("@key = value", poller/agent_options.h), which is parsed at load into the
 // agent's options and is no point line. The section "*" holds options for every agent and is
 // no agent itself. Texts are Windows-1251 byte strings, kept as they are.
@@ -13,11 +14,13 @@
 #ifndef ZELSNMP_POLLER_POLL_CONFIG_H_
 #define ZELSNMP_POLLER_POLL_CONFIG_H_
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "poller/agent_options.h"
+#include "poller/point_source.h"
 // kDefaultCommunity: the community of an agent whose section name gives none.
 #include "snmp/snmp_message.h"
 
@@ -27,11 +30,20 @@ namespace zelsnmp {
 // address and the value the OID text.
 struct PointLine {
   std::string text;
+  // What the value asks for, read at load (poller/point_source.h); null for a bare OID line,
+  // so that such a line costs what it always did.
+  std::shared_ptr<const PointSource> parsed = {};
+
+  const PointSource& Source() const { return parsed ? *parsed : BareSource(); }
 
   // The text before the first "=" (the whole text when it has none).
   std::string Name() const;
   // The text after the first "=" (empty when it has none).
   std::string Value() const;
+  // The OID the line asks of the device: the whole value of a bare line, else the source word.
+  std::string Oid() const {
+    return parsed ? std::string(parsed->Word(Value())) : Value();
+  }
 };
 
 // One agent: its section name and its point lines in file order. A section without lines is
@@ -55,6 +67,8 @@ struct AgentEntry {
 struct PollConfig {
   std::vector<AgentEntry> agents;
   std::vector<OptionMistake> option_mistakes = {};
+  // The point lines that hold a mistake (not polled), in file order.
+  std::vector<PointMistake> point_mistakes = {};
 };
 
 // Reads the configuration file at `path` and deletes the file in every case (a failed deletion

@@ -8,6 +8,7 @@
 #include "poller/agent_poller.h"
 #include "poller/crypto_availability.h"
 #include "poller/poll_config.h"
+#include "poller/point_messages.h"
 #include "poller/poll_messages.h"
 #include "sys/console.h"
 
@@ -27,6 +28,10 @@ void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
   PollConfig config = LoadPollConfig(config_path);
   for (const OptionMistake& mistake : config.option_mistakes) {
     const std::string line = OptionMistakeLine(mistake);
+    e_printf("%s", line.c_str(), 0, 0, 0, 0);
+  }
+  for (const PointMistake& mistake : config.point_mistakes) {
+    const std::string line = PointMistakeLine(mistake);
     e_printf("%s", line.c_str(), 0, 0, 0, 0);
   }
   // Before the keys are derived: without its cryptography a v3 agent is not polled.

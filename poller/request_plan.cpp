@@ -39,6 +39,20 @@ void RequestPlan::Plan(std::size_t agent, std::vector<RequestPart>& parts) {
   const std::size_t lines = entry.lines.size();
   const std::int32_t retries = entry.options.retries.value_or(default_retries_);
   state.requests_left = 2 * static_cast<std::int64_t>(lines) + std::max(retries, 0);
+  bool rate = false;
+  bool device_point = false;
+  bool on_wire = false;
+  for (const PointLine& line : entry.lines) {
+    if (line.Source().bare) {
+      on_wire = true;
+      continue;
+    }
+    if (!line.Source().OnWire()) state.some_not_on_wire = true;
+    on_wire = on_wire || line.Source().OnWire();
+    rate = rate || (line.Source().OnWire() && line.Source().rate);
+    device_point = device_point || line.Source().DevicePoint();
+  }
+  state.ping = device_point && !on_wire;
 
   if (!fit.left_out_since.empty()) {
     state.skipped.assign(lines, false);
@@ -50,6 +64,8 @@ void RequestPlan::Plan(std::size_t agent, std::vector<RequestPart>& parts) {
   std::size_t limit = lines;
   if (entry.options.max_oids > 0) limit = static_cast<std::size_t>(entry.options.max_oids);
   if (fit.kept_size > 0) limit = std::min(limit, static_cast<std::size_t>(fit.kept_size));
+  // Room for the sysUpTime.0 that requests carrying a rate line add.
+  if (rate && limit > 1 && limit < lines) --limit;
 
   RequestPart part{agent, 0, 0};
   std::size_t asked = 0;
@@ -70,12 +86,14 @@ void RequestPlan::Plan(std::size_t agent, std::vector<RequestPart>& parts) {
 }
 
 bool RequestPlan::Asked(std::size_t agent, std::size_t line) const {
-  const std::vector<bool>& skipped = agents_[agent].skipped;
-  return skipped.empty() || !skipped[line];
+  const AgentPass& state = agents_[agent];
+  if (state.some_not_on_wire && !config_.agents[agent].lines[line].Source().OnWire()) return false;
+  return state.skipped.empty() || !state.skipped[line];
 }
 
 std::size_t RequestPlan::AskedCount(const RequestPart& part) const {
-  if (agents_[part.agent].skipped.empty()) return part.end - part.first;
+  const AgentPass& state = agents_[part.agent];
+  if (state.skipped.empty() && !state.some_not_on_wire) return part.end - part.first;
   std::size_t count = 0;
   for (std::size_t line = part.first; line < part.end; ++line) {
     if (Asked(part.agent, line)) ++count;
@@ -84,7 +102,8 @@ std::size_t RequestPlan::AskedCount(const RequestPart& part) const {
 }
 
 bool RequestPlan::AsksNothing(const RequestPart& part) const {
-  return !config_.agents[part.agent].lines.empty() && AskedCount(part) == 0;
+  return !config_.agents[part.agent].lines.empty() && AskedCount(part) == 0 &&
+         !agents_[part.agent].ping;
 }
 
 std::size_t RequestPlan::AskedLine(const RequestPart& part, std::size_t index) const {

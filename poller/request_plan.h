@@ -75,7 +75,8 @@ class RequestPlan {
   // The number of bindings `part` asks for.
   std::size_t AskedCount(const RequestPart& part) const;
   bool Asked(std::size_t agent, std::size_t line) const;
-  // True when `part` needs no request: its agent has lines but none of them is asked.
+  // True when `part` needs no request: its agent has lines but none of them is asked (and it
+  // is not the one request of an agent with device points only).
   bool AsksNothing(const RequestPart& part) const;
 
   // Fills `query` (reset first) with the agent's community, version 2c, a GetRequest and a NULL
@@ -101,6 +102,10 @@ class RequestPlan {
  private:
   struct AgentPass {
     std::vector<bool> skipped;  // lines not asked in this pass; empty when all are
+    // Some line asks the device nothing (a device point, a mistake): Asked looks at each.
+    bool some_not_on_wire = false;
+    // Only device points would be asked: one request goes for sysUpTime.0 alone.
+    bool ping = false;
     std::int64_t requests_left = 0;
     std::size_t largest_worked = 0;
     bool too_big = false;

@@ -25,6 +25,7 @@
 // "SendQuery " + its message goes to the error log, the client is replaced and the requests not
 // yet sent get nothing.
 
+#include <chrono>
 #include <deque>
 #include <exception>
 #include <list>
@@ -53,6 +54,8 @@ struct Slot {
   TSNMPRec reply = TSNMPRec();
   UsmSession* security = nullptr;           // of a v3 request
   UsmStatus security_status = UsmStatus();  // the session's, when the request settled
+  std::chrono::steady_clock::time_point sent_at = {};
+  std::chrono::steady_clock::time_point settled_at = {};
 };
 
 }  // namespace
@@ -99,12 +102,20 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
       std::vector<RequestPart> follow_ups;
       if (slot.not_polled) {
         ApplyNotPolled(plan.Agent(agent));
+        device_passes_[agent].Note(kDeviceNotPolled);
       } else {
         const Outcome outcome =
             !slot.asked ? Outcome::kNotAsked
                         : AskedOutcome(slot.answered, slot.security, slot.security_status);
         if (slot.security != nullptr && slot.asked) {
           security_.NoteOutcome(plan.Config(), agent, slot.security_status);
+        }
+        // A request too long for the engine was not sent: its parts go instead.
+        if (slot.asked && outcome != Outcome::kTooLarge) {
+          NoteRequest(agent, slot.answered,
+                      std::chrono::duration<double, std::milli>(slot.settled_at - slot.sent_at)
+                          .count(),
+                      slot.security != nullptr ? &slot.security_status : nullptr);
         }
         follow_ups = ApplyOutcome(plan, slot.part, outcome, slot.reply);
       }
@@ -118,7 +129,10 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
       }
       unsent.insert(unsent.begin(), added.begin(), added.end());
       slots.pop_front();
-      if (--open[agent] == 0 && !plan.Agent(agent).options.mistaken) FinishAgent(plan, agent);
+      if (--open[agent] == 0) {
+        if (!plan.Agent(agent).options.mistaken) FinishAgent(plan, agent);
+        WriteDevicePoints(plan.Config(), agent);
+      }
     }
   };
   RequestWindow window(*client_, static_cast<std::size_t>(requests_in_flight_));
@@ -128,6 +142,7 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
     for (SettledRequest& outcome : settled) {
       Slot& slot = *sent[outcome.tag];
       slot.settled = true;
+      slot.settled_at = std::chrono::steady_clock::now();
       slot.answered = outcome.answered;
       likely_silent_[slot.part.agent] = outcome.answered ? 0 : 1;
       slot.reply = std::move(outcome.reply);
@@ -175,9 +190,11 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
       slot->security = target.security;
       const std::size_t tag = sent.size();
       sent.push_back(slot);
+      slot->sent_at = std::chrono::steady_clock::now();
       const bool went = exchange([&] {
         if (!window.Send(client_->Query(), target, tag)) {
           slot->settled = true;  // no answer
+          slot->settled_at = slot->sent_at;
           if (slot->security != nullptr) slot->security_status = slot->security->status();
         }
       });

@@ -115,6 +115,7 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
     result.error = message;
     return result;
   };
+  bool colon_failed = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& name = arguments[i];
     auto value = [&]() -> std::optional<std::string> {
@@ -230,6 +231,28 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
         (name == "--reboot-after" ? options.reboot_after : options.new_engine_after) =
             static_cast<std::uint32_t>(*number);
       }
+    } else if (name == "--counter") {
+      auto text = value();
+      const std::size_t colon = text ? text->rfind(':') : std::string::npos;
+      CounterStep counter;
+      if (colon != std::string::npos) {
+        counter.oid = text->substr(0, colon);
+        const std::string step = text->substr(colon + 1);
+        const auto [stop, error] =
+            std::from_chars(step.data(), step.data() + step.size(), counter.step);
+        if (step.empty() || error != std::errc() || stop != step.data() + step.size()) {
+          colon_failed = true;
+        }
+      }
+      if (colon == std::string::npos || colon_failed || !IsCanonicalOid(counter.oid)) {
+        return fail("--counter needs OID:STEP, STEP from 0 to 18446744073709551615");
+      }
+      options.counters.push_back(std::move(counter));
+    } else if (name == "--restart-after") {
+      auto text = value();
+      auto number = text ? ParseDecimal(*text, kMaxSigned) : std::nullopt;
+      if (!number) return fail(name + " needs a number from 0 to 2147483647");
+      options.restart_after = static_cast<std::uint32_t>(*number);
     } else if (name == "--clock-skew") {
       auto text = value();
       auto seconds = text ? ParseWhole<std::int32_t>(*text) : std::nullopt;
@@ -296,6 +319,10 @@ std::string AgentUsage() {
          "                        port other than 161\n"
          "  --lenient             skip malformed data lines (counted on standard error)\n"
          "                        instead of refusing the file\n"
+         "  --counter OID:STEP    grow OID by STEP with every answer, wrapping at its type's\n"
+         "                        width; sysUpTime.0 goes on by 1 s per answer (repeatable)\n"
+         "  --restart-after N     restart after every N answers: sysUpTime.0 and the\n"
+         "                        counters start again\n"
          "SNMPv3 (the agent is the authoritative engine):\n"
          "  --v3-user NAME        the user it knows\n"
          "  --auth PROTO:PASS     its authentication: MD5, SHA, SHA-224, SHA-256, SHA-384,\n"

@@ -23,6 +23,12 @@
 
 namespace zelsnmp::agentsim {
 
+// --counter OID:STEP (tools/agentsim/device_counters.h).
+struct CounterStep {
+  std::string oid;
+  std::uint64_t step = 0;
+};
+
 struct AgentOptions {
   std::string listen_address;
   std::string listen_port = "161";
@@ -48,6 +54,10 @@ struct AgentOptions {
   int loss_percent = 0;    // share of requests left unanswered
   std::uint32_t seed = 0;  // of the draws that decide which requests are lost
   bool port_only = false;  // refuse to listen on port 161
+  // A device whose counters grow and whose sysUpTime.0 goes on by one second per answer, and
+  // which restarts after every `restart_after` answers (0: never).
+  std::vector<CounterStep> counters;
+  std::uint32_t restart_after = 0;
 
   // SNMPv3: the one user the agent's engine knows (none when `v3_user` is empty: every
   // version-3 request then meets an unknown user) and the engine itself. The passphrases are

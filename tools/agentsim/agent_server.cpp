@@ -8,6 +8,7 @@
 
 #include "net/block_socket.h"
 #include "snmp/snmp_message.h"
+#include "tools/agentsim/device_counters.h"
 #include "snmp/v3_message.h"
 #include "tools/agentsim/agent_engine.h"
 #include "tools/agentsim/agent_responder.h"
@@ -123,6 +124,7 @@ class Agent {
         const std::function<bool()>& stop_requested, TUDPBlockSocket& answer_socket)
       : options_(options),
         data_(data),
+        device_(data, options.counters, options.restart_after),
         stop_requested_(stop_requested),
         answer_socket_(answer_socket),
         random_(std::random_device{}()),
@@ -158,10 +160,12 @@ class Agent {
       if (v3_request->refusal_status != 0) {
         answer = BuildErrorAnswer(request, v3_request->refusal_status);
       } else {
-        answer = BuildAnswer(request, data_, std::nullopt, answer_options.omit_missing);
+        answer = BuildAnswer(request, AnswerData(request), std::nullopt,
+                             answer_options.omit_missing);
       }
     } else {
-      answer = BuildAnswer(request, data_, answer_options.community, answer_options.omit_missing);
+      answer = BuildAnswer(request, AnswerData(request), answer_options.community,
+                           answer_options.omit_missing);
     }
     if (!answer) return true;
     if (LostOrSilent(answer_options)) return true;
@@ -208,6 +212,17 @@ class Agent {
   }
 
  private:
+  // The data the answer to `request` shows: with --counter or --restart-after, the device one
+  // answer older for every GetRequest it answers from its data.
+  const SnmprecData& AnswerData(const TSNMPRec& request) {
+    if (!device_.Moving() || request.PDUType != PduGetRequest) return data_;
+    if (options_.community && request.Version != kSnmpVersion3 &&
+        request.Community != *options_.community) {
+      return data_;
+    }
+    return device_.NextAnswer();
+  }
+
   // One --loss draw per request the agent would answer, so that a seed gives the same losses
   // for the same requests whatever the other faults; then --silent.
   bool LostOrSilent(const AgentOptions& answer_options) {
@@ -220,6 +235,7 @@ class Agent {
 
   const AgentOptions& options_;
   const SnmprecData& data_;
+  DeviceCounters device_;
   const std::function<bool()>& stop_requested_;
   TUDPBlockSocket& answer_socket_;
   std::mt19937 random_;

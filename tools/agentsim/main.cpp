@@ -8,6 +8,7 @@
 
 #include "tools/agentsim/agent_options.h"
 #include "tools/agentsim/agent_server.h"
+#include "tools/agentsim/device_counters.h"
 #include "tools/agentsim/snmprec.h"
 #include "tools/agentsim/stop_signal.h"
 
@@ -47,6 +48,11 @@ int main(int argc, char** argv) {
     }
     std::cerr << "agentsim: " << parsed.options.data_path << ": " << data.skipped.size()
               << " malformed line(s) skipped" << std::endl;
+  }
+  if (const std::string wrong = DeviceCounters::Check(data.data, parsed.options.counters);
+      !wrong.empty()) {
+    std::cerr << "agentsim: " << wrong << std::endl;
+    return kExitUsage;
   }
   InstallStopSignalHandlers();
   return RunAgent(parsed.options, data.data, StopRequested);

@@ -7,6 +7,7 @@
 #include "snmp/snmp_client.h"
 #include "tools/check/config_check.h"
 #include "tools/check/display_text.h"
+#include "tools/check/point_report.h"
 #include "tools/check/probe.h"
 #include "tools/check/report_printer.h"
 
@@ -75,6 +76,7 @@ int CheckAndPrint(const CheckOptions& options, std::ostream& out, std::ostream& 
     // Resolution failed in the check already; the task's client would send nothing either.
     probes.push_back(agent.resolved.empty() ? NotSent(agent.entry)
                                             : ProbeAgent(agent.entry, options.timeout_ms));
+    ApplyProbedSources(agent.entry, probes.back());
     PrintReportAgent(out, agent, &probes.back(), width);
     out.flush();
   }

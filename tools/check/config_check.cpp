@@ -16,6 +16,7 @@
 #include "tools/check/config_lines.h"
 #include "tools/check/display_text.h"
 #include "tools/check/option_report.h"
+#include "tools/check/point_report.h"
 
 namespace zelsnmp::check {
 
@@ -207,6 +208,7 @@ void ReportBuilder::CheckPoint(CheckedPoint& point) {
               std::to_string(first->second) + ": each pass overwrites the other");
     }
   }
+  if (!point.config_line.Source().OnWire()) return;
   if (point.oid.empty()) {
     Add(point.line, Severity::kError, "no OID after \"=\"");
   } else if (point.oid_sent != point.oid) {
@@ -264,8 +266,10 @@ void ReportBuilder::CheckAgent(const AgentEntry& entry,
     point.line = numbered ? entry_lines[i]->number : 0;
     point.config_line = entry.lines[i];
     point.address = ScanPointAddress(point.config_line.Name());
-    point.oid = point.config_line.Value();
-    point.oid_sent = BerToOidText(OidTextToBer(point.oid));
+    point.oid = point.config_line.Oid();
+    // A device point or a line with a mistake asks the device nothing.
+    point.oid_sent = point.config_line.Source().OnWire() ? BerToOidText(OidTextToBer(point.oid))
+                                                       : point.oid;
     CheckPoint(point);
     agent.points.push_back(std::move(point));
   }
@@ -377,6 +381,7 @@ std::optional<CheckReport> CheckConfigFile(const std::string& path, std::string&
   }
   AddOptionFindings(config, header_lines, report.findings);
   AddCryptoFinding(config, header_lines, builder);
+  AddPointFindings(config, report.findings);
   if (config.agents.empty()) {
     builder.Add(0, Severity::kError,
                 "no agent: the task would stop at once (no address to poll)");

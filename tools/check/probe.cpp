@@ -178,7 +178,7 @@ ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
     ProbedLine probed;
     const PointAddress address = ScanPointAddress(line.Name());
     if (values) {
-      const TSNMPMib* binding = FindReplyBinding(answers, line.Value());
+      const TSNMPMib* binding = FindReplyBinding(answers, line.Oid());
       if (binding != nullptr) {
         probed.has_binding = true;
         probed.binding = *binding;

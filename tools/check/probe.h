@@ -34,6 +34,8 @@ struct ProbedLine {
   bool has_binding = false;
   TSNMPMib binding;  // the reply binding of the line's OID, when there is one
   PointWrite write;
+  // What the line's source and modifiers made of it, when the line is not a bare OID.
+  std::string note = {};
 };
 
 // What the probe of a v3 agent learnt.

@@ -4,6 +4,7 @@
 
 #include "tools/check/display_text.h"
 #include "tools/check/option_report.h"
+#include "tools/check/point_report.h"
 
 namespace zelsnmp::check {
 
@@ -30,6 +31,7 @@ std::string TmPointCell(const PointAddress& address) {
 std::string OidCell(const CheckedPoint& point) {
   std::string cell = Displayable(point.oid);
   if (point.oid_sent != point.oid) cell += "  (sent as " + point.oid_sent + ")";
+  cell += ModifiersCell(point.config_line);
   return cell;
 }
 
@@ -136,8 +138,11 @@ void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult*
   const bool values = probe->answered && probe->error_status == 0;
   for (std::size_t i = 0; i < agent.points.size() && i < probe->lines.size(); ++i) {
     const ProbedLine& probed = probe->lines[i];
-    answers.AddRow({LineCell(agent.points[i].line), values ? DescribeBinding(probed) : "-",
-                    DescribeWrite(probed.write), DescribeReason(probed.write)});
+    const bool asked = agent.points[i].config_line.Source().OnWire();
+    answers.AddRow({LineCell(agent.points[i].line),
+                    values && asked ? DescribeBinding(probed) : "-",
+                    DescribeWrite(probed.write),
+                    probed.note.empty() ? DescribeReason(probed.write) : probed.note});
   }
   out << "\n";
   answers.Print(out, "  ", width);
