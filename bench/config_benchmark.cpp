@@ -29,8 +29,7 @@ void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-void BM_LoadConfig_Ours(benchmark::State& state) {
-  const std::string text = ConfigText(static_cast<int>(state.range(0)), kLinesPerSection);
+void LoadRepeatedly(benchmark::State& state, const std::string& text) {
   const std::string path = ConfigPath();
   for (auto _ : state) {
     state.PauseTiming();
@@ -43,6 +42,10 @@ void BM_LoadConfig_Ours(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.counters["sections"] = static_cast<double>(state.range(0));
+}
+
+void BM_LoadConfig_Ours(benchmark::State& state) {
+  LoadRepeatedly(state, ConfigText(static_cast<int>(state.range(0)), kLinesPerSection));
 }
 
 // Every section with the same v3 user's options after its header.
@@ -111,26 +114,8 @@ std::string ModifiedConfigText(int sections) {
   return text;
 }
 
-void LoadRepeatedly(benchmark::State& state, const std::string& text) {
-  const std::string path = ConfigPath();
-  for (auto _ : state) {
-    state.PauseTiming();
-    WriteFile(path, text);
-    state.ResumeTiming();
-    PollConfig config = LoadPollConfig(path);
-    benchmark::DoNotOptimize(config.agents.data());
-    state.PauseTiming();
-    config = PollConfig();
-    state.ResumeTiming();
-  }
-  state.counters["sections"] = static_cast<double>(state.range(0));
-}
-
 void BM_LoadModified_Ours(benchmark::State& state) {
   LoadRepeatedly(state, ModifiedConfigText(static_cast<int>(state.range(0))));
-}
-void BM_LoadModified_Bare(benchmark::State& state) {
-  LoadRepeatedly(state, ConfigText(static_cast<int>(state.range(0)), kLinesPerSection));
 }
 
 // The floor: the file's bytes into memory, nothing parsed.
@@ -148,7 +133,6 @@ void BM_LoadConfig_Floor(benchmark::State& state) {
 
 BENCHMARK(BM_LoadConfig_Ours)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadModified_Ours)->Arg(1000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadModified_Bare)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadConfig_V3SharedUser)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadConfig_Floor)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
