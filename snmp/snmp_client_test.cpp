@@ -475,7 +475,9 @@ INSTANTIATE_TEST_SUITE_P(
         RetryCase{"ThirdTryAnswered", "127.0.0.1", 2, 150, 2, 0, true, 3},
         RetryCase{"EveryTryDropped", "127.0.0.1", 1, 150, 9, 0, false, 2},
         RetryCase{"FirstTryAnsweredDuringTheSecond", "127.0.0.1", 1, 300, 0, 0, true, 2, 2},
-        RetryCase{"AnswerAfterTheLastDeadline", "127.0.0.1", 1, 150, 0, 150, false, 2, 2},
+        // The answer goes out long after the last deadline: a platform wait may end a little
+        // past its time-out (seen under Wine), and an answer already there is then taken.
+        RetryCase{"AnswerAfterTheLastDeadline", "127.0.0.1", 1, 150, 0, 2000, false, 2, 2},
         RetryCase{"IPv6ThirdTryAnswered", "::1", 2, 150, 2, 0, true, 3},
         RetryCase{"IPv6InBracketsSecondTryAnswered", "[::1]", 1, 150, 1, 0, true, 2}),
     [](const ::testing::TestParamInfo<RetryCase>& param) { return std::string(param.param.name); });
