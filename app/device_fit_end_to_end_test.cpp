@@ -26,12 +26,14 @@
 #include "testing/journal.h"
 #include "testing/peer_programs.h"
 #include "testing/private_network.h"
+#include "testing/text_count.h"
 
 namespace zelsnmp {
 namespace {
 
 using namespace std::chrono_literals;
 using testing_support::AgentProcess;
+using testing_support::Count;
 using testing_support::LogField;
 using testing_support::WritesTo;
 using Sizes = std::vector<std::size_t>;
@@ -89,14 +91,6 @@ Sizes AnsweredSizes(const std::vector<std::string>& answers) {
     sizes.push_back(oids.empty() ? 0 : std::count(oids.begin(), oids.end(), ',') + 1);
   }
   return sizes;
-}
-
-std::size_t Count(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
 }
 
 class DeviceFitEndToEndTest : public testing::Test {

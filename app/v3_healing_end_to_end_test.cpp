@@ -28,12 +28,14 @@
 #include "testing/agent_process.h"
 #include "testing/journal.h"
 #include "testing/private_network.h"
+#include "testing/text_count.h"
 
 namespace zelsnmp {
 namespace {
 
 using namespace std::chrono_literals;
 using testing_support::AgentProcess;
+using testing_support::Count;
 using testing_support::ReadJournal;
 using testing_support::WritesTo;
 
@@ -98,14 +100,6 @@ std::string Refusal(Mistake mistake) {
     default:
       return "";
   }
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
 }
 
 class V3HealingTest : public testing::TestWithParam<HealingCase> {

@@ -4,8 +4,6 @@
 // private network of private_network_main.cpp; the agents share a few agentsim processes, one
 // section per agent ("host:community"), since agentsim answers any community.
 
-#include <signal.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -22,25 +20,19 @@
 #include "testing/agent_process.h"
 #include "testing/journal.h"
 #include "testing/private_network.h"
+#include "testing/text_count.h"
 
 namespace zelsnmp {
 namespace {
 
 using namespace std::chrono_literals;
 using testing_support::AgentProcess;
+using testing_support::Count;
 using testing_support::LogField;
-using testing_support::TestSite;
+using testing_support::SiteTask;
 
 const std::string kOid = "1.3.6.1.4.1.7.1";
 const std::string kPassStarted = "Начинаем цикл опроса";
-
-std::size_t Count(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
-}
 
 // The arrival times (agentsim's "at=", one clock for every agent) of the agent's requests.
 std::vector<long long> Arrivals(const AgentProcess& agent, std::size_t at_least = 0) {
@@ -51,43 +43,16 @@ std::vector<long long> Arrivals(const AgentProcess& agent, std::size_t at_least 
   return times;
 }
 
-// The task against a configuration, with its own site.
-class Task {
- public:
-  Task(const std::string& config, const std::vector<std::string>& switches) {
-    site_.AddTmServer("TMS");
-    site_.AddConfigFile("TMS", "poll.ini", config);
-    std::vector<std::string> arguments = {"TMS", ".", "/fpoll.ini"};
-    arguments.insert(arguments.end(), switches.begin(), switches.end());
-    pid_ = testing_support::StartTask(testing_support::ProgramPath(), arguments,
-                                      site_.Environment(), site_.work());
+// Waits until the task's debug log holds `line` `times` times.
+bool WaitForCount(const SiteTask& task, const std::string& line, std::size_t times,
+                  std::chrono::seconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (Count(task.Log("debug.log"), line) < times) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(50ms);
   }
-  ~Task() { Stop(); }
-  // Waits until the debug log holds `line` `times` times.
-  bool WaitFor(const std::string& line, std::size_t times, std::chrono::seconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (Count(site_.Log("debug.log"), line) < times) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(50ms);
-    }
-    return true;
-  }
-  // SIGTERM; the pass under way is finished first.
-  void Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    EXPECT_EQ(testing_support::WaitForTask(pid_, 60s), 0);
-    pid_ = -1;
-  }
-  const TestSite& site() const { return site_; }
-  std::vector<testing_support::JournalEntry> Journal() const {
-    return testing_support::ReadJournal(site_.site() / "tm" / "TMS" / "journal.tsv");
-  }
-
- private:
-  TestSite site_;
-  pid_t pid_ = -1;
-};
+  return true;
+}
 
 class WindowScaleEndToEndTest : public testing::Test {
  protected:
@@ -120,21 +85,22 @@ TEST_F(WindowScaleEndToEndTest, DeadDevicesCostAPassOneTimeOutTogether) {
     if (i % 2 == 1 && i != 1) dead_points.push_back(n + ":1:1");
     config += "[" + section + "]\n#TC" + n + ":1:1=" + kOid + "\n#TT" + n + ":1:2=" + kOid + "\n";
   }
-  Task task(config, {"/p32"});
+  SiteTask task;
+  ASSERT_TRUE(task.Start(config, {"/p32"}));
   const std::string last = "Нет ответа от 127.0.0.3:dead200\r\n";
-  ASSERT_TRUE(task.WaitFor(last, 2, 60s)) << task.site().Log("debug.log");
+  ASSERT_TRUE(WaitForCount(task, last, 2, 60s)) << task.Log("debug.log");
   // Back during the waits after the second pass, or, on a slow machine, later: the passes
   // begun before it came back flag it, those begun after write it (one that began meanwhile
   // may do either).
-  const std::size_t passes_before_back = Count(task.site().Log("debug.log"), kPassStarted);
+  const std::size_t passes_before_back = Count(task.Log("debug.log"), kPassStarted);
   back.reset();
   back = std::make_unique<AgentProcess>("127.0.0.4", kOid + "|2|7\n");
   ASSERT_TRUE(back->listening());
-  const std::size_t passes_after_back = Count(task.site().Log("debug.log"), kPassStarted);
-  ASSERT_TRUE(task.WaitFor(last, passes_after_back + 2, 60s)) << task.site().Log("debug.log");
-  task.Stop();
+  const std::size_t passes_after_back = Count(task.Log("debug.log"), kPassStarted);
+  ASSERT_TRUE(WaitForCount(task, last, passes_after_back + 2, 60s)) << task.Log("debug.log");
+  EXPECT_EQ(task.Stop(), 0);
 
-  const std::string debug = task.site().Log("debug.log");
+  const std::string debug = task.Log("debug.log");
   const std::size_t passes = Count(debug, kPassStarted);
   ASSERT_GE(passes, 4u);
   // Each pass sends each agent one request: the pass's requests are the next ones per agent.
@@ -156,7 +122,7 @@ TEST_F(WindowScaleEndToEndTest, DeadDevicesCostAPassOneTimeOutTogether) {
         << "pass " << pass + 1 << " (live work " << live_work << " ms)";
   }
 
-  const auto journal = task.Journal();
+  const auto journal = testing_support::ReadJournal(task.JournalFile());
   for (const std::string& point : dead_points) {
     const std::vector<std::string> writes = testing_support::WritesTo(journal, point);
     EXPECT_EQ(static_cast<std::size_t>(
@@ -181,7 +147,7 @@ TEST_F(WindowScaleEndToEndTest, DeadDevicesCostAPassOneTimeOutTogether) {
       EXPECT_TRUE(answered) << "pass " << pass + 1;
     }
   }
-  EXPECT_EQ(task.site().Log("error.log"), "");
+  EXPECT_EQ(task.Log("error.log"), "");
 }
 
 // /p1000 runs at /p256, says so once in the error log, and never has more than 256 requests in
@@ -196,15 +162,15 @@ TEST_F(WindowScaleEndToEndTest, WindowAboveTheLargestRunsAtTheLargest) {
     config +=
         "[127.0.0.5:a" + std::to_string(i) + "]\n#TC" + std::to_string(i) + ":1:1=" + kOid + "\n";
   }
-  Task task(config, {"/p1000"});
-  ASSERT_TRUE(task.WaitFor("Нет ответа от 127.0.0.5:a300\r\n", 1, 60s));
-  task.Stop();
+  SiteTask task;
+  ASSERT_TRUE(task.Start(config, {"/p1000"}));
+  ASSERT_TRUE(WaitForCount(task, "Нет ответа от 127.0.0.5:a300\r\n", 1, 60s));
+  EXPECT_EQ(task.Stop(), 0);
 
-  EXPECT_EQ(task.site().Log("error.log"),
-            "Ключ /p1000 больше наибольшего: опрос идёт с окном /p256\n");
+  EXPECT_EQ(task.Log("error.log"), "Ключ /p1000 больше наибольшего: опрос идёт с окном /p256\n");
   // A receive queue too small for 256 answers narrows the window further, and says so.
   std::size_t expected = 256;
-  const std::string message = task.site().Log("message.log");
+  const std::string message = task.Log("message.log");
   if (const std::size_t at = message.find("сужено до "); at != std::string::npos) {
     expected = std::stoul(message.substr(at + std::strlen("сужено до ")));
   }
@@ -255,17 +221,18 @@ TEST_F(WindowScaleEndToEndTest, SmallReceiveQueueNarrowsTheWindowAndLosesNoAnswe
                 std::to_string(l) + "=" + kOid + "." + std::to_string(l) + "\n";
     }
   }
-  Task task(config, {"/p256"});
-  const bool done = task.WaitFor("Ответ от 127.0.0.9:c2000\r\n", 1, 60s);
-  task.Stop();
+  SiteTask task;
+  ASSERT_TRUE(task.Start(config, {"/p256"}));
+  const bool done = WaitForCount(task, "Ответ от 127.0.0.9:c2000\r\n", 1, 60s);
+  EXPECT_EQ(task.Stop(), 0);
   std::ofstream(kRmemMax) << before << "\n";
   ASSERT_TRUE(done);
-  const std::string debug = task.site().Log("debug.log");
+  const std::string debug = task.Log("debug.log");
   EXPECT_EQ(Count(debug, "Ответ от "), 2000u);
   EXPECT_EQ(Count(debug, "Нет ответа от "), 0u);
-  EXPECT_EQ(task.site().Log("error.log"), "");
-  EXPECT_NE(task.site().Log("message.log").find("Окно /p256 сужено до "), std::string::npos)
-      << task.site().Log("message.log");
+  EXPECT_EQ(task.Log("error.log"), "");
+  EXPECT_NE(task.Log("message.log").find("Окно /p256 сужено до "), std::string::npos)
+      << task.Log("message.log");
 }
 
 }  // namespace

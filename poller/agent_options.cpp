@@ -5,6 +5,7 @@
 
 #include "net/ip_literal.h"
 #include "snmp/usm_protocol_names.h"
+#include "util/ascii_case.h"
 #include "util/secret_bytes.h"
 
 namespace zelsnmp {
@@ -200,15 +201,7 @@ constexpr std::size_t kNoKey = kOptionKeys.size();
 
 std::size_t FindKey(std::string_view key) {
   for (std::size_t k = 0; k < kOptionKeys.size(); ++k) {
-    const std::string_view name = kOptionKeys[k].name;
-    if (name.size() != key.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < key.size() && same; ++i) {
-      char c = key[i];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      same = c == name[i];
-    }
-    if (same) return k;
+    if (SameIgnoringAsciiCase(key, kOptionKeys[k].name)) return k;
   }
   return kNoKey;
 }

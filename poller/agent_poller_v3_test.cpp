@@ -22,11 +22,13 @@
 #include "testing/journal.h"
 #include "testing/peer_programs.h"
 #include "testing/temp_directory.h"
+#include "testing/text_count.h"
 #include "tools/check/check_run.h"
 
 namespace zelsnmp {
 namespace {
 
+using testing_support::Count;
 using testing_support::ReadFile;
 using testing_support::WritesTo;
 
@@ -34,14 +36,6 @@ const std::string kAuthPass = "auth-Phrase-4Rw";
 const std::string kPrivPass = "priv-Phrase-8Tz";
 const std::string kWrongPass = "wrong-Phrase-1Qa";
 const std::string kSysServices = "1.3.6.1.2.1.1.7.0";
-
-std::size_t Count(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
-}
 
 class AgentPollerV3Test : public ::testing::Test {
  protected:

@@ -3,19 +3,16 @@
 // answer, stay silent, refuse an SNMPv3 user or are not polled, each with its @status and @rtt
 // points; read back from the stand-in TM server's journal.
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "host/scadalink.h"
 #include "poller/agent_poller.h"
+#include "poller/pass_test_site.h"
 #include "testing/agent_process.h"
 #include "testing/environment.h"
-#include "testing/journal.h"
-#include "testing/temp_directory.h"
 
 namespace zelsnmp {
 namespace {
@@ -32,14 +29,7 @@ class PointPassTest : public testing::Test {
     if (!testing_support::DistinctLoopbackAgents()) {
       GTEST_SKIP() << "agents at distinct loopback addresses cannot be told apart here (Wine)";
     }
-    site_ = dir_.PathOf("site");
-    testing_support::SetEnv("ZELSNMP_SITE", site_.string());
-    std::filesystem::create_directories(site_ / "tm" / "S");
-    tm_ = slConnect(".", "S", 0, nullptr, 0);
-    ASSERT_GT(tm_, 0);
-  }
-  void TearDown() override {
-    if (tm_ > 0) slDisconnect(tm_);
+    ASSERT_GT(site_.tm(), 0);
   }
 
   // An agent on `address`; the first one takes any free port, later ones that same port.
@@ -51,10 +41,12 @@ class PointPassTest : public testing::Test {
     if (port_.empty()) port_ = agents_.back()->port();
   }
 
-  PollConfig Load(const std::string& ini) { return LoadPollConfig(dir_.Write("poll.ini", ini)); }
+  PollConfig Load(const std::string& ini) {
+    return LoadPollConfig(site_.directory().Write("poll.ini", ini));
+  }
 
   std::unique_ptr<AgentPoller> MakePoller(int requests_in_flight) {
-    auto poller = std::make_unique<AgentPoller>(tm_, [port = port_] {
+    auto poller = std::make_unique<AgentPoller>(site_.tm(), [port = port_] {
       auto client = std::make_unique<TSNMPSend>();
       client->TargetPort = port;
       client->Timeout = kTestTimeoutMs;
@@ -64,16 +56,9 @@ class PointPassTest : public testing::Test {
     return poller;
   }
 
-  std::vector<JournalEntry> Journal() const {
-    return testing_support::ReadJournal(site_ / "tm" / "S" / "journal.tsv");
-  }
-  std::string DebugLog() const {
-    return testing_support::ReadFile(site_ / "log" / "debug.log");
-  }
+  std::vector<JournalEntry> Journal() const { return site_.Journal(); }
 
-  testing_support::TempDirectory dir_;
-  std::filesystem::path site_;
-  std::int32_t tm_ = 0;
+  testing_support::PassTestSite site_;
   std::string port_;
   std::vector<std::unique_ptr<AgentProcess>> agents_;
 };
@@ -125,7 +110,7 @@ TEST_F(PointPassTest, RatesFollowTheDeviceClockAcrossWrapsAndRestarts) {
   // Restarted at the fourth answer: no value in that pass, then rates again.
   EXPECT_EQ(WritesTo(journal, "2:1:1"),
             std::vector<std::string>(kPasses - 2, "slSetAnalogFloatCodeUT 50"));
-  const std::string debug = DebugLog();
+  const std::string debug = site_.Log("debug.log");
   EXPECT_NE(debug.find("1.3.6.1.2.1.2.2.1.10.1(#TT2:1:1): агент перезапущен, значение "
                        "запомнено для скорости\r\n"),
             std::string::npos)

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "util/ascii_case.h"
 #include "util/parse_float.h"
 
 namespace zelsnmp {
@@ -17,20 +18,6 @@ constexpr std::string_view kOffsetModifier = "offset=";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsFolded(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (LowerAscii(text[i]) != lower[i]) return false;
-  }
-  return true;
-}
-
-bool StartsFolded(std::string_view text, std::string_view lower) {
-  return text.size() >= lower.size() && EqualsFolded(text.substr(0, lower.size()), lower);
-}
 
 std::size_t SkipBlanks(std::string_view text, std::size_t at) {
   while (at < text.size() && IsBlank(text[at])) ++at;
@@ -150,12 +137,12 @@ void ReadModifier(PointSource& source, std::string_view word, std::string* mista
       Fail(source, SourceProblem::kNotANumber, word, mistaken_word);
     }
   };
-  if (EqualsFolded(word, kRateModifier)) {
+  if (SameIgnoringAsciiCase(word, kRateModifier)) {
     if (source.rate) Fail(source, SourceProblem::kRepeatedModifier, kRateModifier, mistaken_word);
     source.rate = true;
-  } else if (StartsFolded(word, kScaleModifier)) {
+  } else if (StartsIgnoringAsciiCase(word, kScaleModifier)) {
     read_number("scale", source.has_scale, source.scale);
-  } else if (StartsFolded(word, kOffsetModifier)) {
+  } else if (StartsIgnoringAsciiCase(word, kOffsetModifier)) {
     read_number("offset", source.has_offset, source.offset);
   } else {
     Fail(source, SourceProblem::kUnknownModifier, word, mistaken_word);
@@ -262,9 +249,9 @@ PointSource ParsePointSource(std::string_view value, PointKind kind, std::string
   } else {
     source.word_begin = static_cast<std::uint32_t>(begin);
     source.word_length = static_cast<std::uint32_t>(first.size());
-    if (EqualsFolded(first, kStatusSource)) {
+    if (SameIgnoringAsciiCase(first, kStatusSource)) {
       source.kind = SourceKind::kStatus;
-    } else if (EqualsFolded(first, kRttSource)) {
+    } else if (SameIgnoringAsciiCase(first, kRttSource)) {
       source.kind = SourceKind::kRtt;
     } else if (device) {
       Fail(source, SourceProblem::kUnknownSource, first, mistaken_word);

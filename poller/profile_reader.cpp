@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "sys/file.h"
+#include "util/ascii_case.h"
 #include "util/cp1251.h"
 #include "util/text_end.h"
 
@@ -24,18 +25,8 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-// Only ASCII letters are folded: the names are Windows-1251 bytes, and the Windows functions
-// compare Cyrillic letters as they are.
-std::string FoldCase(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
-
 // A name asked for is compared the way a stored one was made: up to its first zero, trimmed.
-std::string LookupKey(std::string_view name) { return FoldCase(Trim(TextUpToZero(name))); }
+std::string LookupKey(std::string_view name) { return FoldAsciiCase(Trim(TextUpToZero(name))); }
 
 std::string_view StripMatchingQuotes(std::string_view value) {
   if (value.size() >= 2 && value.front() == value.back() &&
@@ -161,7 +152,7 @@ void ProfileReader::Parse() {
         current = nullptr;
         continue;
       }
-      const auto [found, inserted] = section_index_.try_emplace(FoldCase(name), sections_.size());
+      const auto [found, inserted] = section_index_.try_emplace(FoldAsciiCase(name), sections_.size());
       if (inserted) sections_.push_back(Section{SpanOf(name), {}});
       current = &sections_[found->second];
       continue;
@@ -204,7 +195,7 @@ std::string ProfileReader::Value(std::string_view section, std::string_view key)
   if (found == nullptr) return std::string();
   const std::string wanted = LookupKey(key);
   for (const StoredEntry& entry : found->entries) {
-    if (FoldCase(TextOf(entry.key)) == wanted) return std::string(TextOf(entry.value));
+    if (FoldAsciiCase(TextOf(entry.key)) == wanted) return std::string(TextOf(entry.value));
   }
   return std::string();
 }

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+#include "util/ascii_case.h"
+
 namespace zelsnmp {
 namespace {
 
@@ -39,23 +41,13 @@ std::string_view WithoutBlanksAround(std::string_view text) {
   return text;
 }
 
-char UpperCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperCase(a[i]) != UpperCase(b[i])) return false;
-  }
-  return true;
-}
-
 template <typename Protocol, std::size_t kCount>
 std::optional<Protocol> ByName(std::string_view name,
                                const std::array<std::string_view, kCount>& spellings,
                                const std::array<Protocol, kCount>& meanings) {
   name = WithoutBlanksAround(name);
   for (std::size_t i = 0; i < kCount; ++i) {
-    if (SameIgnoringCase(name, spellings[i])) return meanings[i];
+    if (SameIgnoringAsciiCase(name, spellings[i])) return meanings[i];
   }
   return std::nullopt;
 }

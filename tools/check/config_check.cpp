@@ -17,6 +17,7 @@
 #include "tools/check/display_text.h"
 #include "tools/check/option_report.h"
 #include "tools/check/point_report.h"
+#include "util/ascii_case.h"
 
 namespace zelsnmp::check {
 
@@ -133,7 +134,7 @@ void ReportBuilder::CheckLines(const ConfigLines& lines) {
         if (line.name.empty()) {
           Add(line.number, Severity::kWarning,
               "a section without a name: the task ignores it and its lines");
-        } else if (auto [at, inserted] = first_header.emplace(FoldCase(line.name), line.number);
+        } else if (auto [at, inserted] = first_header.emplace(FoldAsciiCase(line.name), line.number);
                    !inserted) {
           Add(line.number, Severity::kNote,
               "section [" + Displayable(line.name) + "] again (first at line " +
@@ -366,16 +367,16 @@ std::optional<CheckReport> CheckConfigFile(const std::string& path, std::string&
   std::map<std::string, int> header_by_section;
   for (const ConfigLine& line : lines.lines) {
     if (line.kind == LineKind::kSection) {
-      header_by_section.emplace(FoldCase(line.name), line.number);
+      header_by_section.emplace(FoldAsciiCase(line.name), line.number);
     }
     // Option lines are no point lines: the agent's points are numbered without them.
     if (line.kind == LineKind::kEntry && line.in_section && !IsOptionKey(line.key)) {
-      entries_by_section[FoldCase(line.section)].push_back(&line);
+      entries_by_section[FoldAsciiCase(line.section)].push_back(&line);
     }
   }
   std::vector<int> header_lines;
   for (const AgentEntry& agent : config.agents) {
-    const std::string folded = FoldCase(agent.section_name);
+    const std::string folded = FoldAsciiCase(agent.section_name);
     header_lines.push_back(header_by_section[folded]);
     builder.CheckAgent(agent, entries_by_section[folded], header_by_section[folded], resolve);
   }

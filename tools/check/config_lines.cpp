@@ -115,14 +115,6 @@ bool LooksLikeUtf16(std::string_view bytes) {
 
 }  // namespace
 
-std::string FoldCase(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
-
 ConfigLines SplitConfigLines(std::string_view file_bytes) {
   ConfigLines result;
   if (file_bytes.starts_with("\xFF\xFE") || file_bytes.starts_with("\xFE\xFF")) {

@@ -56,9 +56,6 @@ struct ConfigLines {
 
 ConfigLines SplitConfigLines(std::string_view file_bytes);
 
-// ASCII letters folded to lower case, as the reader compares section names.
-std::string FoldCase(std::string_view text);
-
 }  // namespace zelsnmp::check
 
 #endif  // ZELSNMP_TOOLS_CHECK_CONFIG_LINES_H_
