@@ -15,7 +15,6 @@
 #include <memory>
 #include <set>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -103,11 +102,9 @@ class DeviceFitEndToEndTest : public testing::Test {
   // Runs the task with `config` until the debug log holds `last_line` `passes` times.
   void PollPasses(const std::string& config, const std::string& last_line, int passes) {
     ASSERT_TRUE(task_.Start(config));
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (Count(task_.Log("debug.log"), last_line) < static_cast<std::size_t>(passes)) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << task_.Log("debug.log");
-      std::this_thread::sleep_for(50ms);
-    }
+    ASSERT_TRUE(testing_support::WaitForLogText(task_.site(), "debug.log", last_line, 60s,
+                                                static_cast<std::size_t>(passes)))
+        << task_.Log("debug.log");
     EXPECT_EQ(task_.Stop(), 0);
   }
   std::vector<testing_support::JournalEntry> Journal() const {

@@ -8,6 +8,8 @@
 
 #include <thread>
 
+#include "testing/text_count.h"
+
 namespace zelsnmp::testing_support {
 
 namespace {
@@ -131,9 +133,9 @@ std::filesystem::path SiteTask::JournalFile() const {
 }
 
 bool WaitForLogText(const TestSite& site, const std::string& name, const std::string& text,
-                    std::chrono::milliseconds limit) {
+                    std::chrono::milliseconds limit, std::size_t times) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (site.Log(name).find(text) == std::string::npos) {
+  while (Count(site.Log(name), text) < times) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }

@@ -86,9 +86,10 @@ class SiteTask {
   pid_t pid_ = -1;
 };
 
-// Polls until the site log `name` contains `text`; false after `limit`.
+// Polls until the site log `name` contains `text` (`times` times); false after `limit`.
 bool WaitForLogText(const TestSite& site, const std::string& name, const std::string& text,
-                    std::chrono::milliseconds limit = std::chrono::seconds(20));
+                    std::chrono::milliseconds limit = std::chrono::seconds(20),
+                    std::size_t times = 1);
 
 std::vector<std::string> SplitLines(const std::string& text);
 

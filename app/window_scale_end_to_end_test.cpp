@@ -11,7 +11,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -46,12 +45,7 @@ std::vector<long long> Arrivals(const AgentProcess& agent, std::size_t at_least 
 // Waits until the task's debug log holds `line` `times` times.
 bool WaitForCount(const SiteTask& task, const std::string& line, std::size_t times,
                   std::chrono::seconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (Count(task.Log("debug.log"), line) < times) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(50ms);
-  }
-  return true;
+  return testing_support::WaitForLogText(task.site(), "debug.log", line, limit, times);
 }
 
 class WindowScaleEndToEndTest : public testing::Test {
