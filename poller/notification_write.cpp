@@ -8,7 +8,9 @@
 //
 // Then the section can be polled out of turn, as in a pass: the poll cycle decides when.
 
+#include <exception>
 #include <string>
+#include <utility>
 
 #include "host/nodehub.h"
 #include "poller/agent_poller.h"

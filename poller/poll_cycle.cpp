@@ -4,8 +4,8 @@
 #include <chrono>
 #include <memory>
 #include <string>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "host/nodehub.h"
 #include "poller/agent_poller.h"
@@ -86,12 +86,9 @@ class Notifications {
       }
       due_[agent] = 0;
       last_poll_[agent] = Clock::now();
+      // Notifications that come during the poll are written at once; Take() sets when their
+      // sections are due.
       poller_.PollOutOfTurn(config_, agent);
-      // Notifications that came during the poll have been written; their sections wait.
-      for (std::size_t other = 0; other < due_.size(); ++other) {
-        if (due_[other] == 0 || last_poll_[other] == Clock::time_point::min()) continue;
-        next_due_ = std::min(next_due_, last_poll_[other] + std::chrono::seconds(1));
-      }
     }
   }
 
