@@ -5,7 +5,7 @@ an agentsim it polls on 127.0.0.1, and v2c traps sent to it from 127.0.0.1 by th
   latency  each trap carries its own value; its latency is the time from its send to the
            journal line of that value (the journal's millisecond stamp). Measured with no pass
            under way (the agent answers at once) and during a pass (a silent agent listed first
-           keeps the serial pass waiting for its answer for the whole run).
+           keeps the serial pass, or the /p8 window, waiting for its answer for the whole run).
   flood    RATE traps per second for SECONDS from the configured agent: the task's CPU
            (utime + stime over the flood), its VmHWM at the start, middle and end of the flood,
            the out-of-turn polls (the agent's requests) against the seconds of flood.
@@ -69,7 +69,7 @@ def free_port():
 class Run:
     """agentsim processes and the task with a stand-in site in a temporary directory."""
 
-    def __init__(self, build, config, trap_port, agents):
+    def __init__(self, build, config, trap_port, agents, switches=()):
         self.root = tempfile.TemporaryDirectory()
         site = os.path.join(self.root.name, "site")
         work = os.path.join(self.root.name, "work")
@@ -92,7 +92,8 @@ class Run:
         time.sleep(0.5)
         env = {"ZELSNMP_SITE": site, "PATH": "/usr/bin:/bin"}
         self.task = subprocess.Popen(
-            [os.path.join(build, "app/zelSNMP"), "TMS", ".", "/fpoll.ini", "/t%d" % trap_port],
+            [os.path.join(build, "app/zelSNMP"), "TMS", ".", "/fpoll.ini", "/t%d" % trap_port] +
+            list(switches),
             cwd=work, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
         self.wait_for("Начинаем цикл опроса")
@@ -157,7 +158,7 @@ def percentile(values, p):
     return ordered[min(len(ordered) - 1, int(round(p / 100 * (len(ordered) - 1))))]
 
 
-def latency(build, during_pass, count):
+def latency(build, during_pass, count, switches=()):
     agent_port = free_port()
     trap_port = free_port()
     config = ""
@@ -170,7 +171,7 @@ def latency(build, during_pass, count):
         agents.append(("127.0.0.1:%d" % silent_port, ["--silent"]))
     config += "[device]\n@host=127.0.0.1\n@community=public\n@port=%d\n#TT1:1:1=%s\n" % (
         agent_port, OID)
-    run = Run(build, config, trap_port, agents)
+    run = Run(build, config, trap_port, agents, switches)
     try:
         sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         sent = {}
@@ -232,9 +233,11 @@ def main():
     rate, seconds = (1000, 2) if smoke else (10000, 60)
     print("| run | figure | value |")
     print("|---|---|---|")
-    for during_pass in (False, True):
-        samples, sent = latency(build, during_pass, count)
+    for during_pass, switches in ((False, ()), (True, ()), (True, ("/p8",))):
+        samples, sent = latency(build, during_pass, count, switches)
         name = "trap to journal, during a pass" if during_pass else "trap to journal, no pass"
+        if switches:
+            name += " (" + " ".join(switches) + ")"
         print("| %s | median / 99th percentile | %.0f ms / %.0f ms (%d of %d written) |" %
               (name, percentile(samples, 50), percentile(samples, 99), len(samples), sent))
     sent, wall, cpu, hwm, requests = flood(build, rate, seconds)
