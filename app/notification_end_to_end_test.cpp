@@ -197,5 +197,39 @@ TEST_F(NotificationEndToEndTest, RepeatedInformActsOnceAndAFloodPollsAtMostOnceP
   EXPECT_EQ(task_.Stop(), 0);
 }
 
+// A port that cannot be bound, or a "/t" not understood, is said once in the error log, and the
+// agents are polled all the same.
+TEST(NotificationStartTest, AnUnusablePortIsNamedOnceAndPollingGoesOn) {
+  const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
+  if (!reason.empty()) GTEST_SKIP() << reason;
+  struct Case {
+    std::string switch_text;
+    bool hold_port;
+    std::string error_log;
+  };
+  const std::vector<Case> cases = {
+      {"/t", true,
+       "Уведомления не принимаются: порт UDP 162 (IPv4) не открыт, ошибка 10048 Address already "
+       "in use; опрос идёт без уведомлений\r\n"},
+      {"/t0x", false,
+       "Ключ /t0x не понят (нужно /t или /tPORT, PORT от 1 до 65535): уведомления не "
+       "принимаются\n"},
+  };
+  testing_support::AgentProcess agent("127.0.0.2", kOid + "|2|5\n");
+  ASSERT_TRUE(agent.listening()) << agent.Output();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.switch_text);
+    TUDPBlockSocket holder;  // another trap receiver of the machine
+    if (c.hold_port) holder.BindLocal("0.0.0.0", "162");
+    ASSERT_EQ(holder.LastErrorCode(), 0);
+    testing_support::SiteTask task;
+    ASSERT_TRUE(task.Start(kConfig, {c.switch_text}));
+    ASSERT_TRUE(testing_support::WaitForLogText(task.site(), "debug.log",
+                                                "Ответ от 127.0.0.2:public\r\n", 20s, 2));
+    EXPECT_EQ(task.Log("error.log"), c.error_log);
+    EXPECT_EQ(task.Stop(), 0);
+  }
+}
+
 }  // namespace
 }  // namespace zelsnmp
