@@ -51,6 +51,36 @@ WindowArgument ReadWindowArgument(const std::vector<std::string>& arguments) {
   return WindowArgument{};
 }
 
+NotificationArgument ReadNotificationArgument(const std::vector<std::string>& arguments) {
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument.size() < 2 || argument[0] != '/' || (argument[1] != 't' && argument[1] != 'T')) {
+      continue;
+    }
+    NotificationArgument notification{0, false, argument};
+    const std::string_view digits = std::string_view(argument).substr(2);
+    if (digits.empty()) {
+      notification.port = kNotificationPortWhenUnnamed;
+      return notification;
+    }
+    long port = 0;
+    for (const char digit : digits) {
+      if (digit < '0' || digit > '9' || port > 65535) {
+        notification.malformed = true;
+        return notification;
+      }
+      port = port * 10 + (digit - '0');
+    }
+    if (port < 1 || port > 65535) {
+      notification.malformed = true;
+    } else {
+      notification.port = static_cast<int>(port);
+    }
+    return notification;
+  }
+  return NotificationArgument{};
+}
+
 std::string DefaultConfigFileName(std::string_view program_path, std::string_view separators) {
   std::string_view file_name = program_path;
   const size_t separator = file_name.find_last_of(separators);

@@ -42,6 +42,18 @@ inline int RequestsInFlightArgument(const std::vector<std::string>& arguments) {
   return ReadWindowArgument(arguments).requests_in_flight;
 }
 
+// The UDP port to take notifications on, from the first of arguments 1 onwards that begins
+// with "/t" or "/T": 162 for "/t" alone, else the decimal number after those two characters
+// (1 to 65535). 0 (no listening) when there is no such argument, or, with `malformed` set,
+// when its rest is no such number; the scan stops at the first such argument either way.
+inline constexpr int kNotificationPortWhenUnnamed = 162;
+struct NotificationArgument {
+  int port = 0;
+  bool malformed = false;
+  std::string argument;  // the "/t" argument as given; empty when there is none
+};
+NotificationArgument ReadNotificationArgument(const std::vector<std::string>& arguments);
+
 // "_" + the file-name part of the program path (after its last separator) with its extension
 // (from its last point on) replaced by ".cfg", or ".cfg" appended when it has none.
 std::string DefaultConfigFileName(std::string_view program_path, std::string_view separators);

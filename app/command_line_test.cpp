@@ -87,6 +87,37 @@ INSTANTIATE_TEST_SUITE_P(
                     WindowCase{{"p", "1", "2", "3", "4", "5", "6", "7", "8", "/p9"}, 9},
                     WindowCase{{"p", "1", "2", "3", "4", "5", "6", "7", "8", "9", "/p10"}, 1}));
 
+struct NotificationCase {
+  std::vector<std::string> arguments;
+  int port;
+  bool malformed = false;
+};
+
+class NotificationArgumentTest : public testing::TestWithParam<NotificationCase> {};
+
+TEST_P(NotificationArgumentTest, FirstSlashTArgumentWins) {
+  const NotificationArgument notification =
+      ReadNotificationArgument(SeenArguments(GetParam().arguments));
+  EXPECT_EQ(notification.port, GetParam().port);
+  EXPECT_EQ(notification.malformed, GetParam().malformed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, NotificationArgumentTest,
+    testing::Values(NotificationCase{{"/t"}, 0},  // element 0 is never looked at
+                    NotificationCase{{"p", "TMS", ".", "/p8"}, 0},
+                    NotificationCase{{"p", "TMS", ".", "/t"}, 162},
+                    NotificationCase{{"p", "TMS", ".", "/p", "/T10162"}, 10162},
+                    NotificationCase{{"p", "TMS", ".", "/t1"}, 1},
+                    NotificationCase{{"p", "TMS", ".", "/t65535"}, 65535},
+                    NotificationCase{{"p", "TMS", ".", "/t65536"}, 0, true},
+                    NotificationCase{{"p", "TMS", ".", "/t0"}, 0, true},
+                    NotificationCase{{"p", "TMS", ".", "/t99999999999999"}, 0, true},
+                    NotificationCase{{"p", "TMS", ".", "/t-1"}, 0, true},
+                    NotificationCase{{"p", "TMS", ".", "/tx", "/t"}, 0, true},
+                    NotificationCase{{"p", "1", "2", "3", "4", "5", "6", "7", "8", "9", "/t"},
+                                     0}));
+
 TEST(SeenArgumentsTest, KeepsAtMostTen) {
   EXPECT_EQ(SeenArguments(std::vector<std::string>(12, "x")).size(), 10u);
   EXPECT_EQ(SeenArguments({"p", "a"}).size(), 2u);

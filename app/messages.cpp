@@ -14,7 +14,8 @@ StartupTexts ToCp1251(StartupTexts texts) {
         &texts.config_server_unreachable, &texts.file_get_enter, &texts.file_not_fetched,
         &texts.file_get_exit, &texts.task_stopped, &texts.window_above_largest,
         &texts.window_above_largest_rest, &texts.window_not_understood,
-        &texts.window_not_understood_rest}) {
+        &texts.window_not_understood_rest, &texts.notification_not_understood,
+        &texts.notification_not_understood_rest}) {
     *text = Utf8ToCp1251(*text);
   }
   return texts;
@@ -45,6 +46,9 @@ const StartupTexts& Texts() {
       .window_not_understood = "Ключ ",
       .window_not_understood_rest =
           " не понят (нужно /p или /pN, N от 1 до 256): агенты опрашиваются по одному\n",
+      .notification_not_understood = "Ключ ",
+      .notification_not_understood_rest =
+          " не понят (нужно /t или /tPORT, PORT от 1 до 65535): уведомления не принимаются\n",
   });
   return texts;
 }

@@ -33,6 +33,9 @@ struct StartupTexts {
   std::string window_above_largest_rest;
   std::string window_not_understood;     // + argument + window_not_understood_rest
   std::string window_not_understood_rest;
+  // Error line about a malformed "/t" argument: + argument + notification_not_understood_rest.
+  std::string notification_not_understood;
+  std::string notification_not_understood_rest;
 };
 
 // The texts in Windows-1251.

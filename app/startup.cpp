@@ -186,8 +186,15 @@ void RunTask(const std::vector<std::string>& all_arguments) {
     e_printf("%s", line.c_str(), 0, 0, 0, 0);
   }
 
+  const NotificationArgument notification = ReadNotificationArgument(arguments);
+  if (notification.malformed) {
+    const std::string line = Texts().notification_not_understood + notification.argument +
+                             Texts().notification_not_understood_rest;
+    e_printf("%s", line.c_str(), 0, 0, 0, 0);
+  }
+
   strac_SetServerState(&trace_record, kStatePolling);
-  RunPollCycle(stop_event, tm.id, config_path, window.requests_in_flight);
+  RunPollCycle(stop_event, tm.id, config_path, window.requests_in_flight, notification.port);
   m_printf(Texts().task_stopped.c_str(), 0, 0, 0, 0, 0);
   strac_SetServerState(&trace_record, kStateStopped);
   slDisconnect(tm.id);

@@ -302,13 +302,17 @@ bool TBlockSocket::SelectReadable(int timeout_ms) {
 bool TBlockSocket::WaitReadable(int timeout_ms) {
   int slices = 0;
   int first_ms = timeout_ms;
-  if (HeartbeatRate > 0 && timeout_ms != kNoTimeLimit) {
+  // Sliced, the wait lasts what was asked in all: the rest first, then whole slices, so that a
+  // poll (0) stays a poll and a time-out is not stretched by a slice.
+  const bool sliced = HeartbeatRate > 0 && timeout_ms != kNoTimeLimit;
+  if (sliced) {
     slices = timeout_ms / HeartbeatRate;
     first_ms = timeout_ms % HeartbeatRate;
   }
   bool ready = SelectReadable(first_ms);
   if (!ready) {
-    for (int slice = 0; slice <= slices; ++slice) {
+    const int rounds = sliced ? slices : 1;
+    for (int slice = 0; slice < rounds; ++slice) {
       NotifyHeartbeat();
       if (StopFlag) {
         StopFlag = false;

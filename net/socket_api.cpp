@@ -27,6 +27,7 @@ int UnloadedPendingBytes(SocketHandle, std::uint32_t&) { return -1; }
 int UnloadedCloseSocket(SocketHandle) { return -1; }
 int UnloadedSetReceiveBuffer(SocketHandle, int) { return -1; }
 int UnloadedReceiveBuffer(SocketHandle, int&) { return -1; }
+int UnloadedSetIPv6Only(SocketHandle) { return -1; }
 int UnloadedDroppedDatagrams(SocketHandle, std::uint32_t&) { return -1; }
 int UnloadedLocalName(SocketHandle, SocketAddress& address) {
   address = SocketAddress{};
@@ -49,6 +50,7 @@ void FillMissingCoreEntries(SocketInterface& table) {
   if (!table.close_socket) table.close_socket = UnloadedCloseSocket;
   if (!table.set_receive_buffer) table.set_receive_buffer = UnloadedSetReceiveBuffer;
   if (!table.receive_buffer) table.receive_buffer = UnloadedReceiveBuffer;
+  if (!table.set_ipv6_only) table.set_ipv6_only = UnloadedSetIPv6Only;
   if (!table.dropped_datagrams) table.dropped_datagrams = UnloadedDroppedDatagrams;
   if (table.receive_buffer_limit == nullptr) table.receive_buffer_limit = "";
   if (!table.local_name) table.local_name = UnloadedLocalName;

@@ -93,6 +93,9 @@ struct SocketInterface {
   // setsockopt SOL_SOCKET SO_RCVBUF: asks for room for `bytes` of received datagrams; 0 or -1.
   // The platform may grant less (Linux caps it at net.core.rmem_max).
   int (*set_receive_buffer)(SocketHandle handle, int bytes) = nullptr;
+  // setsockopt IPPROTO_IPV6 IPV6_V6ONLY 1: an IPv6 socket takes IPv6 datagrams only, so that an
+  // IPv4 socket can be bound to the same port beside it; 0 or -1.
+  int (*set_ipv6_only)(SocketHandle handle) = nullptr;
   // getsockopt SOL_SOCKET SO_RCVBUF: 0 and the room granted for received datagrams, or -1.
   // Linux reports twice what it granted (the other half is for its bookkeeping) and counts
   // each queued datagram's bookkeeping against that figure.

@@ -255,6 +255,14 @@ int SetReceiveBuffer(SocketHandle handle, int bytes) {
   return 0;
 }
 
+int SetIPv6Only(SocketHandle handle) {
+  const int on = 1;
+  if (::setsockopt(Descriptor(handle), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on) != 0) {
+    return FailWithErrno();
+  }
+  return 0;
+}
+
 int ReceiveBuffer(SocketHandle handle, int& bytes) {
   int granted = 0;
   socklen_t length = sizeof granted;
@@ -401,6 +409,7 @@ bool LoadLibrary(std::string_view, SocketInterface& table) {
   table.close_socket = CloseSocket;
   table.set_receive_buffer = SetReceiveBuffer;
   table.receive_buffer = ReceiveBuffer;
+  table.set_ipv6_only = SetIPv6Only;
   table.dropped_datagrams = DroppedDatagrams;
 #if defined(__linux__)
   table.receive_buffer_limit = "net.core.rmem_max";

@@ -234,6 +234,14 @@ int SetReceiveBuffer(SocketHandle handle, int bytes) {
              : -1;
 }
 
+int SetIPv6Only(SocketHandle handle) {
+  const DWORD on = 1;
+  return Api().setsockopt(AsSocket(handle), IPPROTO_IPV6, IPV6_V6ONLY,
+                          reinterpret_cast<const char*>(&on), sizeof on) == 0
+             ? 0
+             : -1;
+}
+
 int ReceiveBuffer(SocketHandle handle, int& bytes) {
   int granted = 0;
   int length = sizeof granted;
@@ -374,6 +382,7 @@ bool LoadSocketLibrary(std::string_view library_name, SocketInterface& table) {
   BindCore(table.pending_bytes, PendingBytes, e.ioctlsocket);
   BindCore(table.close_socket, CloseSocket, e.closesocket);
   BindCore(table.set_receive_buffer, SetReceiveBuffer, e.setsockopt);
+  BindCore(table.set_ipv6_only, SetIPv6Only, e.setsockopt);
   // Windows grants what is asked and keeps no drop count a program can read: dropped_datagrams
   // and receive_buffer_limit stay empty.
   BindCore(table.receive_buffer, ReceiveBuffer, e.getsockopt);

@@ -256,6 +256,7 @@ void AgentPoller::ReplaceClient() {
   std::unique_ptr<TSNMPSend> fresh = make_client_();
   client_defaults_ = SettingsOf(*fresh);
   client_ = std::move(fresh);
+  if (wait_hook_) HookClient();
 }
 
 }  // namespace zelsnmp

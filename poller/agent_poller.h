@@ -53,6 +53,7 @@
 #include "poller/poll_config.h"
 #include "poller/request_plan.h"
 #include "poller/value_rules.h"
+#include "snmp/notification_message.h"
 #include "snmp/request_window.h"
 #include "snmp/snmp_client.h"
 
@@ -80,6 +81,16 @@ class AgentPoller {
   // after the other.
   void SetRequestsInFlight(int count) { requests_in_flight_ = count; }
 
+  // Notifications (poller/notification_write.cpp). `hook` runs every `slice_ms` while the
+  // exchange waits for an answer, so that notifications are taken during a pass too.
+  void SetWaitHook(std::function<void()> hook, int slice_ms);
+  // Writes the bindings of `notification` whose OID a point line of `agent` asks, traced under
+  // a line that names the notification and the section.
+  void WriteNotification(const PollConfig& config, std::size_t agent,
+                         const Notification& notification);
+  // Polls the one section `agent` as a pass would, out of turn.
+  void PollOutOfTurn(const PollConfig& config, std::size_t agent);
+
  private:
   // How one request of the pass ended. kTooLarge: a v3 request longer than the agent's engine
   // takes (its msgMaxSize) was not sent; it is refused as the engine would, with tooBig.
@@ -103,6 +114,8 @@ class AgentPoller {
   // SNMPv3 session when it has one.
   RequestTarget TargetOf(const RequestPlan& plan, std::size_t agent) const;
   void ReplaceClient();
+  // Gives the client's sockets the wait hook.
+  void HookClient();
   void Write(const PointAddress& at, const PointWrite& write);
 
   // What a point shows beyond a bare OID (point_pass.cpp). A line that is not bare, from an
@@ -144,6 +157,8 @@ class AgentPoller {
   const TSNMPSend* dropped_client_ = nullptr;  // whose socket dropped_seen_ counts
   std::vector<DevicePass> device_passes_;  // per agent, this pass
   RateBook rate_bases_;
+  std::function<void()> wait_hook_;
+  int wait_hook_slice_ms_ = 0;
 };
 
 }  // namespace zelsnmp

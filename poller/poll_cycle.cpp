@@ -1,12 +1,16 @@
 #include "poller/poll_cycle.h"
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "host/nodehub.h"
 #include "poller/agent_poller.h"
 #include "poller/crypto_availability.h"
+#include "poller/notification_receiver.h"
 #include "poller/poll_config.h"
 #include "poller/point_messages.h"
 #include "poller/poll_messages.h"
@@ -19,10 +23,88 @@ namespace {
 constexpr std::uint32_t kStopWaitMs = 1000;
 constexpr std::int32_t kWaitsPerPollPass = 5;
 
+// The notifications of the cycle: taken whenever the cycle or a pass waits, their sections
+// polled out of turn when no pass is under way, each at most once per second.
+class Notifications {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  Notifications(AgentPoller& poller, const PollConfig& config, int port)
+      : poller_(poller),
+        config_(config),
+        receiver_(config, port),
+        due_(config.agents.size(), 0),
+        last_poll_(config.agents.size(), Clock::time_point::min()) {
+    if (!receiver_.listening()) return;
+    poller_.SetWaitHook([this] { Take(); }, kNotificationSliceMs);
+  }
+
+  bool listening() const { return receiver_.listening(); }
+
+  // One wait of the cycle: `timeout_ms` unless the stop event comes first; taking the
+  // notifications as they arrive and polling their sections out of turn.
+  EventWaitResult WaitForStop(EventHandle stop_event, std::uint32_t timeout_ms) {
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+      const EventWaitResult stop = WaitForEvent(stop_event, 0);
+      if (stop != EventWaitResult::kTimedOut) return stop;
+      const Clock::time_point now = Clock::now();
+      if (now >= end) return EventWaitResult::kTimedOut;
+      PollDue(now);
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now).count();
+      int wait_ms = static_cast<int>(std::min<long long>(left, kNotificationSliceMs));
+      if (next_due_ != Clock::time_point::max()) {
+        const auto until_due =
+            std::chrono::ceil<std::chrono::milliseconds>(next_due_ - now).count();
+        wait_ms = static_cast<int>(std::max<long long>(0, std::min<long long>(wait_ms, until_due)));
+      }
+      if (receiver_.Wait(wait_ms)) Take();
+    }
+  }
+
+ private:
+  void Take() {
+    receiver_.Take([this](std::size_t agent, const Notification& notification) {
+      poller_.WriteNotification(config_, agent, notification);
+      due_[agent] = 1;
+      next_due_ = std::min(next_due_, last_poll_[agent] == Clock::time_point::min()
+                                          ? Clock::now()
+                                          : last_poll_[agent] + std::chrono::seconds(1));
+    });
+  }
+
+  // The sections a notification asked to poll whose last out-of-turn poll is a second ago.
+  void PollDue(Clock::time_point now) {
+    if (now < next_due_) return;
+    next_due_ = Clock::time_point::max();
+    for (std::size_t agent = 0; agent < due_.size(); ++agent) {
+      if (due_[agent] == 0) continue;
+      if (last_poll_[agent] != Clock::time_point::min() &&
+          now < last_poll_[agent] + std::chrono::seconds(1)) {
+        next_due_ = std::min(next_due_, last_poll_[agent] + std::chrono::seconds(1));
+        continue;
+      }
+      due_[agent] = 0;
+      last_poll_[agent] = Clock::now();
+      // Notifications that come during the poll are written at once; Take() sets when their
+      // sections are due.
+      poller_.PollOutOfTurn(config_, agent);
+    }
+  }
+
+  AgentPoller& poller_;
+  const PollConfig& config_;
+  NotificationReceiver receiver_;
+  std::vector<char> due_;
+  std::vector<Clock::time_point> last_poll_;
+  Clock::time_point next_due_ = Clock::time_point::max();
+};
+
 }  // namespace
 
 void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
-                  const std::string& config_path, int requests_in_flight) {
+                  const std::string& config_path, int requests_in_flight,
+                  int notification_port) {
   AgentPoller poller(tm_connection);
   poller.SetRequestsInFlight(requests_in_flight);
   PollConfig config = LoadPollConfig(config_path);
@@ -42,11 +124,18 @@ void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
   }
   // The v3 users' keys are derived now, once per distinct passphrase, not in the first pass.
   poller.PrepareSecurity(config);
+  std::unique_ptr<Notifications> notifications;
+  if (notification_port > 0) {
+    notifications = std::make_unique<Notifications>(poller, config, notification_port);
+    if (!notifications->listening()) notifications.reset();
+  }
   std::int32_t pass = 0;
   for (;;) {
     if (PollConsoleKey() != 0) break;
     if (pass % kWaitsPerPollPass == 0) poller.RunPass(config);
-    const EventWaitResult waited = WaitForEvent(stop_event, kStopWaitMs);
+    const EventWaitResult waited = notifications
+                                       ? notifications->WaitForStop(stop_event, kStopWaitMs)
+                                       : WaitForEvent(stop_event, kStopWaitMs);
     if (waited == EventWaitResult::kSignalled) break;
     // A wait that fails at once would otherwise turn the cycle into a busy loop that polls
     // the agents without pause.

@@ -7,6 +7,13 @@
 // derived; without a usable cryptographic library the v3 agents are set aside then
 // (poller/crypto_availability.h). With no agent configured it logs that no address
 // is configured and returns at once.
+//
+// With a notification port (the "/t" argument) the cycle also listens for the agents' traps and
+// informs (poller/notification_receiver.h). Its one-second waits then wake on a datagram as on
+// the stop event, and so does a pass while it waits for answers (every kNotificationSliceMs):
+// a notification's bindings reach their points at once, and its section is polled out of turn
+// as soon as no pass is under way, at most once per second per section however many
+// notifications come. Without the port nothing of this runs and the cycle is as before.
 
 #ifndef ZELSNMP_POLLER_POLL_CYCLE_H_
 #define ZELSNMP_POLLER_POLL_CYCLE_H_
@@ -21,9 +28,13 @@ namespace zelsnmp {
 // `stop_event`: the process monitor's stop event; `tm_connection`: the TM connection id (> 0);
 // `config_path`: the fetched configuration file, empty when there is none;
 // `requests_in_flight`: how many agents' requests a pass keeps in flight at once (1: one after
-// the other).
+// the other); `notification_port`: the UDP port to take notifications on, 0 for none.
 void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
-                  const std::string& config_path, int requests_in_flight = 1);
+                  const std::string& config_path, int requests_in_flight = 1,
+                  int notification_port = 0);
+
+// How often a wait looks at the stop event and at the notifications while it listens.
+inline constexpr int kNotificationSliceMs = 20;
 
 }  // namespace zelsnmp
 

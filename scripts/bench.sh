@@ -6,6 +6,10 @@
 #   scripts/bench.sh --scale    only the scale rows (root): 10,000 agents x 10 OIDs at /p256
 #                               with the null host, then with 10 % of them silent, beside the
 #                               raw UDP floor; the table goes to build/release/bench_scale.md
+#   scripts/bench.sh --notifications   only the notification rows: trap-to-journal latency with
+#                               no pass under way and during a pass, and a flood of 10,000
+#                               traps per second for 60 s (CPU, VmHWM, polls out of turn); the
+#                               table goes to build/release/bench_notifications.md
 # Figures are medians of the repetitions; the table names the machine it ran on.
 # ZELSNMP_BENCH_CPU picks the CPU every program is pinned to (default 0), so that a run can
 # keep off a CPU that something else is using.
@@ -57,6 +61,16 @@ if [[ ${1:-} == --scale ]]; then
       kill "${agents[@]}"' _ "$PWD/$build" "$data"
   } | tee "$build/bench_scale.md"
   rm -f "$data"
+  exit 0
+fi
+# The notification rows: the real program with a stand-in site, agentsim and traps on
+# 127.0.0.1 (bench/notification_benchmark.py).
+if [[ ${1:-} == --notifications ]]; then
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j "$(nproc)" --target zelSNMP agentsim >/dev/null
+  machine="$(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC')"
+  { echo "Machine: $machine"; echo; python3 bench/notification_benchmark.py "$build" "${@:2}"; } |
+    tee "$build/bench_notifications.md"
   exit 0
 fi
 cmake --preset release >/dev/null

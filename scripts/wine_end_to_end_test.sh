@@ -9,6 +9,11 @@
 #              DLLs once, the v3 agent's points are flagged, the v2c agents are polled;
 #   with-dlls  zelSNMP.exe with libgcrypt-20.dll and libgpg-error-0.dll beside it (taken from
 #              beside the build's program): the v3 agent is read too (needs snmpd).
+#   traps      zelSNMP.exe alone with /t10162: after a pass, the native snmptrap sends a v2c
+#              trap and snmpinform a v2c inform from 127.0.0.2, the answering agent's address;
+#              both values reach their point, and snmpinform gets its Response;
+#   port-taken zelSNMP.exe alone with /t10163 while a native program holds that port: the error
+#              log names the port and the reason once, and the agents are polled all the same.
 # Given zelsnmp-check.exe, the test also runs it alone in a folder on the v3 configuration: it
 # must name the missing DLLs too.
 #
@@ -114,9 +119,11 @@ run_task() {
   local run=$1 run_dir=$WORK_DIR/$1
   # The site as a Windows path on Wine's drive Z: (the whole Unix file system).
   local site_windows=Z:${run_dir//\//\\}\\$SITE_NAME
-  say "$run: starting wine zelSNMP.exe $TM_SERVER . /f$CONFIG_NAME"
+  local switches=()
+  [[ -f $run_dir/switches ]] && read -ra switches <"$run_dir/switches"
+  say "$run: starting wine zelSNMP.exe $TM_SERVER . /f$CONFIG_NAME ${switches[*]}"
   (cd "$run_dir/run" && ZELSNMP_SITE=$site_windows ZELSNMP_DEBUG=0 \
-     exec wine "$run_dir/program/zelSNMP.exe" "$TM_SERVER" . "/f$CONFIG_NAME") \
+     exec wine "$run_dir/program/zelSNMP.exe" "$TM_SERVER" . "/f$CONFIG_NAME" "${switches[@]}") \
     </dev/null >"$run_dir/console.log" 2>&1 &
   local task=$!
   started_pids+=("$task")
@@ -136,6 +143,7 @@ run_task() {
     fi
     sleep 0.5
   done
+  if [[ $run == traps ]]; then send_notifications "$run_dir" "$journal" || return 1; fi
   say "$run: one pass done; stopping zelSNMP.exe with SIGINT"
   kill -INT "$task"
   if ! wait_for_end "$task" "$STOP_TIMEOUT_S"; then
@@ -143,6 +151,35 @@ run_task() {
     return 1
   fi
   echo "$ended_status" >"$run_dir/task-exit-status"
+}
+
+# The native net-snmp tools, keeping to a folder of their own, send from 127.0.0.2 to the task.
+net_snmp_tool() {
+  HOME=$WORK_DIR/netsnmp SNMPCONFPATH=$WORK_DIR/netsnmp SNMP_PERSISTENT_DIR=$WORK_DIR/netsnmp \
+    MIBS= "$@" </dev/null >>"$WORK_DIR/netsnmp/tools.log" 2>&1
+}
+
+# Until the journal $1 holds a write of value $2 into the analog point 1:1:1.
+wait_for_analog() {
+  local deadline=$((SECONDS + LISTEN_TIMEOUT_S))
+  until awk -F'\t' -v value="$2" '$2 == "slSetAnalogFloatCodeUT" && $3 ":" $4 ":" $5 == "1:1:1" &&
+                                   $6 == value { found = 1 } END { exit !found }' "$1"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.2
+  done
+}
+
+# A v2c trap and a v2c inform to the task on port 10162, each writing its value into 1:1:1.
+send_notifications() {
+  local run_dir=$1 journal=$2 oid=1.3.6.1.2.1.2.2.1.5.3
+  mkdir -p "$WORK_DIR/netsnmp"
+  net_snmp_tool snmptrap --clientaddr=127.0.0.2 -v2c -c public 127.0.0.1:10162 '' \
+    1.3.6.1.6.3.1.1.5.3 "$oid" u 777
+  wait_for_analog "$journal" 777 || { echo "wine-e2e: the trap's value was not written" >&2; return 1; }
+  net_snmp_tool snmpinform --clientaddr=127.0.0.2 -r 3 -t 2 -v2c -c public 127.0.0.1:10162 '' \
+    1.3.6.1.6.3.1.1.5.3 "$oid" u 778
+  echo "$?" >"$run_dir/snmpinform-exit-status"
+  wait_for_analog "$journal" 778 || { echo "wine-e2e: the inform's value was not written" >&2; return 1; }
 }
 
 run_inside() {
@@ -153,6 +190,10 @@ run_inside() {
   ip link set lo up || { echo "wine-e2e: cannot bring loopback up" >&2; return 1; }
   start_agent 127.0.0.2 "$WORK_DIR/agent-answering.log" || return 1
   start_agent 127.0.0.3 "$WORK_DIR/agent-silent.log" --silent || return 1
+  # A native program holding the port the run port-taken asks for.
+  "$AGENTSIM" --listen 0.0.0.0:10163 --data "$DATA_FILE" </dev/null \
+    >"$WORK_DIR/agent-port-holder.log" 2>&1 &
+  started_pids+=("$!")
   if [[ -d $WORK_DIR/snmpd ]]; then
     # Its configuration, state and home its own: nothing of /var/lib/snmp or ~/.snmp.
     HOME=$WORK_DIR/snmpd SNMPCONFPATH=$WORK_DIR/snmpd:$WORK_DIR/snmpd/persist \
@@ -237,6 +278,12 @@ else
   say "snmpd is not installed ($SNMPD): the run that reads the SNMPv3 agent is left out"
   runs=(alone-v2c alone-v3)
 fi
+if command -v snmptrap >/dev/null && command -v snmpinform >/dev/null; then
+  runs+=(traps)
+else
+  say "net-snmp's snmptrap/snmpinform are not installed: the run with notifications is left out"
+fi
+runs+=(port-taken)
 
 # Run $1's program folder (zelSNMP.exe, with the DLLs when $2 is "with-dlls"), working
 # directory and site with its configuration (the v3 agent's section when $3 is "v3").
@@ -254,7 +301,7 @@ make_run() {
   local config_file=$site/config/TM_SERVER/$TM_SERVER/$CONFIG_NAME
   cat >"$config_file" <<'EOF'
 ; answering switch: status, uptime and an analog value past 2^31
-[127.0.0.2]
+[127.0.0.2:public]
 #TC1:1:1=1.3.6.1.2.1.2.2.1.8.1
 #TC1:1:2=1.3.6.1.2.1.2.2.1.8.2
 #TS1:1:10=1.3.6.1.2.1.1.3.0
@@ -286,6 +333,10 @@ EOF
 make_run alone-v2c alone v2c
 make_run alone-v3 alone v3
 make_run with-dlls with-dlls v3
+make_run traps alone v2c
+echo /t10162 >"$WORK_DIR/traps/switches"
+make_run port-taken alone v2c
+echo /t10163 >"$WORK_DIR/port-taken/switches"
 if [[ -n $CHECK_EXE ]]; then
   mkdir -p "$WORK_DIR/check"
   cp "$CHECK_EXE" "$WORK_DIR/check/"
@@ -363,6 +414,20 @@ for run in "${runs[@]}"; do
       check "the missing DLLs named once, nothing else logged" error_log_is "$MISSING_DLLS_LINE"
       check "v3 agent: #TT flagged 0x0001" journal_has slSetAnalogFlags 3:1:1 0x0001
       check "v3 agent: #TS untouched" journal_lacks_point 3:1:10
+      ;;
+    traps)
+      check "no error logged" error_log_is ""
+      check "listening said in the message log" log_has message "принимаются на порту UDP 10162"
+      check "the trap's value written" journal_has slSetAnalogFloatCodeUT 1:1:1 777
+      check "the inform's value written" journal_has slSetAnalogFloatCodeUT 1:1:1 778
+      check "snmpinform got its Response (exit 0)" \
+        grep -qx 0 "$WORK_DIR/$run/snmpinform-exit-status"
+      check "the trace names the trap" log_has debug "Уведомление SNMPv2-Trap от 127.0.0.2:public"
+      ;;
+    port-taken)
+      check "the taken port named once with its reason" error_log_is \
+        "Уведомления не принимаются: порт UDP 10163 (IPv4) не открыт, ошибка 10048 $(
+          )Address already in use; опрос идёт без уведомлений"
       ;;
     with-dlls)
       check "no error logged" error_log_is ""

@@ -82,6 +82,8 @@ TEST(OptionReportTest, Version3OptionsShownMaskedAndTheirMistakesNamed) {
   const std::string text = Squeezed(out.str());
   const char* expected[] = {
       "SNMPv3 user ro, authPriv\n",
+      "notifications: not yet: SNMPv3 traps and informs are dropped\n",
+      "notifications: none: the options hold a mistake\n",
       "option @priv = AES-256-C:******** (line 6)\n",
       "option @auth = SHA-512:******** (from [*], line 2)\n",
       "option @priv = ******** (line 11)\n",

@@ -86,6 +86,15 @@ std::string ProbeLine(const ProbeResult& probe) {
   return "answered from " + probe.from + " in " + elapsed;
 }
 
+// What a device must carry for the task (started with /t) to take its traps and informs.
+std::string DescribeNotificationSender(const CheckedAgent& agent) {
+  const AgentOptions& options = agent.entry.options;
+  if (options.mistaken) return "none: the options hold a mistake";
+  if (agent.resolved.empty()) return "none: no address to know a sender by";
+  if (options.version == 3) return "not yet: SNMPv3 traps and informs are dropped";
+  return "with /t from " + agent.resolved + ", community " + Displayable(agent.community);
+}
+
 void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult* probe,
                 std::size_t width) {
   out << "[" << Displayable(agent.entry.section_name) << "]  line " << LineCell(agent.line)
@@ -105,6 +114,9 @@ void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult*
     out << "\n  community " << Displayable(agent.community)
         << (agent.default_community ? "  (the default)" : "") << "\n";
   }
+  Table notification_line;
+  notification_line.AddRow({"notifications:", DescribeNotificationSender(agent)});
+  notification_line.Print(out, "  ", width);
   PrintAgentOptions(out, agent.entry);
   if (probe != nullptr) {
     Table probe_line;
