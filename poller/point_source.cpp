@@ -262,9 +262,6 @@ PointSource ParsePointSource(std::string_view value, PointKind kind, std::string
     ReadModifier(source, value.substr(at, end - at), mistaken_word);
   }
   CheckAgainstKind(source, kind, mistaken_word);
-  if (source.kind == SourceKind::kRow) {
-    Fail(source, SourceProblem::kRowsNotSupported, source.Word(value), mistaken_word);
-  }
   return source;
 }
 

@@ -6,8 +6,7 @@
 //     pass has always sent, whatever its text);
 //   - COLUMN[KEYCOLUMN=KEY]: the column's instance in the table row whose KEYCOLUMN holds KEY;
 //     KEY in double quotes may hold blanks and "]", and "" inside quotes stands for one quote.
-//     Such a line is read and checked in full, but rows found by name are not polled yet: a
-//     well-formed one is the mistake kRowsNotSupported, so that nothing half-built is polled;
+//     the pass finds the row by walking KEYCOLUMN (poller/row_book.h);
 //   - @status or @rtt (any ASCII case): the device's state or response time in the pass, never
 //     sent to the device.
 // The other words are modifiers, each at most once, in any order (names in any ASCII case):
@@ -51,7 +50,6 @@ enum class SourceProblem {
   kBadKeyColumn,        // KEYCOLUMN is no dotted OID
   kBadRow,              // no "[", "=" or "]" where COLUMN[KEYCOLUMN=KEY] needs it
   kUnclosedQuote,       // a quoted KEY without its closing quote
-  kRowsNotSupported,    // a well-formed COLUMN[KEYCOLUMN=KEY]: not polled yet
 };
 
 // The row of a COLUMN[KEYCOLUMN=KEY] source, as read.

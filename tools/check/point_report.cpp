@@ -26,7 +26,6 @@ std::string Why(SourceProblem problem) {
     case SourceProblem::kBadKeyColumn: return "the key column is no dotted OID";
     case SourceProblem::kBadRow: return "COLUMN[KEYCOLUMN=KEY] needed";
     case SourceProblem::kUnclosedQuote: return "the key's quote is not closed";
-    case SourceProblem::kRowsNotSupported: return "rows found by their key are not polled yet";
   }
   return "";
 }
@@ -57,8 +56,7 @@ DevicePass PassOf(const ProbeResult& probe) {
 std::string DescribePointMistake(const PointMistake& mistake) {
   return Displayable(mistake.key) + ": " + Why(mistake.problem) +
          (mistake.word.empty() ? "" : " (\"" + Displayable(mistake.word) + "\")") +
-         "; the line is not polled" +
-         (mistake.problem == SourceProblem::kRowsNotSupported ? "" : ", its point is flagged");
+         "; the line is not polled, its point is flagged";
 }
 
 void AddPointFindings(const PollConfig& config, std::vector<Finding>& findings) {
