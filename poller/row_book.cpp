@@ -50,13 +50,14 @@ void RowBook::Fit(const PollConfig& config) {
       const PointSource& source = entry.lines[line].Source();
       if (source.kind != SourceKind::kRow || source.Mistaken()) continue;
       if (rows.lines.empty()) rows.lines.resize(entry.lines.size());
+      rows.lines[line].row = true;
     }
   }
 }
 
 const RowLine* RowBook::Line(std::size_t agent, std::size_t line) const {
   const AgentRows* rows = AgentOrNull(agent);
-  if (rows == nullptr || line >= rows->lines.size()) return nullptr;
+  if (rows == nullptr || line >= rows->lines.size() || !rows->lines[line].row) return nullptr;
   return &rows->lines[line];
 }
 

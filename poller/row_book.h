@@ -44,6 +44,7 @@ enum class RowState : std::uint8_t {
 
 // One row line of an agent.
 struct RowLine {
+  bool row = false;  // the line is a well-formed row; the rest of this is unused otherwise
   RowState state = RowState::kUnknown;
   std::string index;    // the instance suffix found, "3" or "1.4.10.0.0.1"
   std::string oid;      // COLUMN.index, the OID asked
