@@ -1,6 +1,7 @@
 #include "poller/request_plan.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "poller/agent_query.h"
 
@@ -65,7 +66,8 @@ void RequestPlan::Plan(std::size_t agent, std::vector<RequestPart>& parts) {
       state.skipped[line] = since != 0 && pass_ - (since - 1) < kRetryLeftOutPasses;
     }
   }
-  std::size_t limit = lines;
+  // Without a limit, one request however many bindings the rows' keys add.
+  std::size_t limit = row ? SIZE_MAX : lines;
   if (entry.options.max_oids > 0) limit = static_cast<std::size_t>(entry.options.max_oids);
   if (fit.kept_size > 0) limit = std::min(limit, static_cast<std::size_t>(fit.kept_size));
   // Room for the sysUpTime.0 that requests carrying a rate line add.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "snmp/ber.h"
+#include "snmp/oid_order.h"
 
 namespace zelsnmp {
 
@@ -11,31 +12,7 @@ namespace {
 
 constexpr std::int32_t kErrorStatusNoSuchName = 2;
 
-// The next arc of `oid` from `at` as a number (saturating), `at` moved past it and its dot.
-std::uint64_t NextArc(std::string_view oid, std::size_t& at) {
-  std::uint64_t value = 0;
-  while (at < oid.size() && oid[at] != '.') {
-    const char c = oid[at++];
-    if (c >= '0' && c <= '9' && value < (UINT64_MAX - 9) / 10) value = value * 10 + (c - '0');
-  }
-  if (at < oid.size()) ++at;
-  return value;
-}
-
 }  // namespace
-
-int CompareOids(std::string_view a, std::string_view b) {
-  std::size_t at_a = 0;
-  std::size_t at_b = 0;
-  while (at_a < a.size() && at_b < b.size()) {
-    const std::uint64_t arc_a = NextArc(a, at_a);
-    const std::uint64_t arc_b = NextArc(b, at_b);
-    if (arc_a != arc_b) return arc_a < arc_b ? -1 : 1;
-  }
-  if (at_a < a.size()) return 1;
-  if (at_b < b.size()) return -1;
-  return 0;
-}
 
 void RowBook::Fit(const PollConfig& config) {
   agents_.resize(config.agents.size());
@@ -98,7 +75,6 @@ bool RowBook::NoteClock(std::size_t agent, std::optional<std::uint32_t> uptime,
 ColumnWalk::ColumnWalk(std::string column, std::vector<std::string> keys,
                        std::int32_t repetitions, bool bulk)
     : column_(std::move(column)),
-      prefix_(column_ + "."),
       last_oid_(column_),
       repetitions_(std::max<std::int32_t>(repetitions, 1)),
       bulk_(bulk) {
@@ -141,8 +117,7 @@ void ColumnWalk::Take(const TSNMPRec* reply) {
   for (const TSNMPMib& binding : reply->Bindings()) {
     if (binding.ValueTag == TagEndOfMibView || binding.ValueTag == TagNoSuchObject ||
         binding.ValueTag == TagNoSuchInstance ||
-        binding.OidText.compare(0, prefix_.size(), prefix_) != 0 ||
-        binding.OidText.size() == prefix_.size()) {
+        !OidUnder(binding.OidText, column_)) {
       return End(false);
     }
     // A device that does not go forward would be walked for ever.
@@ -152,7 +127,7 @@ void ColumnWalk::Take(const TSNMPRec* reply) {
     bool matched = false;
     for (KeyMatch& match : matches_) {
       if (binding.ValueText != match.key) continue;
-      if (match.rows++ == 0) match.first_index = binding.OidText.substr(prefix_.size());
+      if (match.rows++ == 0) match.first_index = binding.OidText.substr(column_.size() + 1);
       matched = true;
     }
     if (matched) ++rows_matched_;

@@ -133,7 +133,6 @@ class ColumnWalk {
   }
 
   std::string column_;
-  std::string prefix_;  // column + "."
   std::string last_oid_;
   std::vector<KeyMatch> matches_;
   std::int32_t repetitions_;
@@ -145,9 +144,6 @@ class ColumnWalk {
   std::size_t rows_matched_ = 0;
   std::size_t requests_ = 0;
 };
-
-// -1, 0 or 1 as dotted OID `a` orders before, equal to or after `b`, arc by arc as numbers.
-int CompareOids(std::string_view a, std::string_view b);
 
 }  // namespace zelsnmp
 

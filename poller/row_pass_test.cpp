@@ -3,7 +3,9 @@
 // --renumber-after) or refuse GetBulk, polled one request after the other and in a window;
 // read back from the stand-in TM server's journal and the logs.
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -80,6 +82,95 @@ TEST_F(RowPassTest, SnmpdInterfaceFoundByItsName) {
       << debug;
   EXPECT_EQ(Count(debug, ", совпало 1\r\n"), 2u) << debug;
   EXPECT_EQ(Count(debug, "1.3.6.1.2.1.2.2.1.4.1(#TT1:1:1)="), 4u) << debug;
+}
+
+// A table of `rows` interfaces: ifDescr "port<i>", ifMtu 1000 + i.
+std::string InterfaceTable(int rows) {
+  std::string data = "1.3.6.1.2.1.1.3.0|67|100\n";
+  for (int row = 1; row <= rows; ++row) {
+    data += "1.3.6.1.2.1.2.2.1.2." + std::to_string(row) + "|4|port" + std::to_string(row) + "\n";
+  }
+  for (int row = 1; row <= rows; ++row) {
+    data += "1.3.6.1.2.1.2.2.1.4." + std::to_string(row) + "|2|" + std::to_string(1000 + row) +
+            "\n";
+  }
+  return data;
+}
+
+std::string MtuLine(int point, int row) {
+  return "#TT1:1:" + std::to_string(point) + " = 1.3.6.1.2.1.2.2.1.4[1.3.6.1.2.1.2.2.1.2=port" +
+         std::to_string(row) + "]\n";
+}
+
+// A device that moves every table row to the next index every few answers: the point shows
+// its own row's value or is flagged, never another row's; serial and windowed passes write the
+// same journal.
+TEST_F(RowPassTest, RenumberedRowIsNeverWrittenWithAnotherRowsValue) {
+  constexpr int kPasses = 12;
+  std::vector<std::vector<testing_support::JournalEntry>> journals;
+  std::vector<std::string> debugs;
+  for (int window : {1, 3}) {
+    SCOPED_TRACE(window);
+    testing_support::AgentProcess agent("127.0.0.1:0", InterfaceTable(6),
+                                        {"--renumber-after", "5"});
+    ASSERT_TRUE(agent.listening()) << agent.Output();
+    std::unique_ptr<AgentPoller> poller = MakePoller(agent.port(), window);
+    const PollConfig loaded = Load("[127.0.0.1]\n" + MtuLine(1, 3) + MtuLine(2, 6));
+    const std::size_t before = site_.Journal().size();
+    for (int pass = 0; pass < kPasses; ++pass) poller->RunPass(loaded);
+    const auto all = site_.Journal();
+    journals.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+  }
+  ASSERT_EQ(journals[0].size(), journals[1].size());
+  for (std::size_t i = 0; i < journals[0].size(); ++i) {
+    EXPECT_EQ(journals[0][i].operation + " " + journals[0][i].point + " " + journals[0][i].value,
+              journals[1][i].operation + " " + journals[1][i].point + " " + journals[1][i].value)
+        << i;
+  }
+  for (const auto& [point, value] : {std::pair{"1:1:1", "1003"}, std::pair{"1:1:2", "1006"}}) {
+    const std::vector<std::string> writes = WritesTo(journals[0], point);
+    EXPECT_EQ(writes.size(), static_cast<std::size_t>(kPasses)) << point;
+    const auto flagged = std::count(writes.begin(), writes.end(), "slSetAnalogFlags 0x0001");
+    const auto own = std::count(writes.begin(), writes.end(),
+                                std::string("slSetAnalogFloatCodeUT ") + value);
+    EXPECT_EQ(flagged + own, kPasses) << point;
+    EXPECT_GT(flagged, 0) << point;
+    EXPECT_GT(own, kPasses / 2) << point;
+  }
+}
+
+// Requests per pass: a walk at the first pass (GetBulk of 25 rows, or GetNext where GetBulk
+// is refused), then one request of the rows' columns and their keys, as fixed OIDs would be
+// plus one key binding per row.
+TEST_F(RowPassTest, FiftyRowsCostOneRequestPerPassAfterTheWalk) {
+  struct Case {
+    const char* device;
+    std::vector<std::string> options;
+    std::size_t walk_requests;
+  };
+  const Case cases[] = {
+      {"GetBulk", {}, 3},
+      {"no GetBulk", {"--no-getbulk"}, 52},
+  };
+  constexpr int kRows = 50;
+  std::string config = "[127.0.0.1]\n";
+  for (int row = 1; row <= kRows; ++row) config += MtuLine(row, row);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.device);
+    testing_support::AgentProcess agent("127.0.0.1:0", InterfaceTable(kRows), c.options);
+    ASSERT_TRUE(agent.listening()) << agent.Output();
+    std::unique_ptr<AgentPoller> poller = MakePoller(agent.port(), 1);
+    const PollConfig loaded = Load(config);
+    poller->RunPass(loaded);
+    EXPECT_EQ(agent.Answers(c.walk_requests + 1).size(), c.walk_requests + 1) << agent.Output();
+    poller->RunPass(loaded);
+    const std::vector<std::string> answers = agent.Answers(c.walk_requests + 2);
+    ASSERT_EQ(answers.size(), c.walk_requests + 2) << agent.Output();
+    const std::string oids = testing_support::LogField(answers.back(), "oids");
+    EXPECT_EQ(std::count(oids.begin(), oids.end(), ',') + 1, 2 * kRows + 1) << oids;
+    const auto journal = site_.Journal();
+    EXPECT_EQ(WritesTo(journal, "1:1:50").back(), "slSetAnalogFloatCodeUT 1050");
+  }
 }
 
 }  // namespace
