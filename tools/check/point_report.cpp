@@ -77,6 +77,8 @@ void ApplyProbedSources(const AgentEntry& agent, ProbeResult& probe) {
     const PointSource& source = agent.lines[i].Source();
     if (source.bare) continue;
     ProbedLine& probed = probe.lines[i];
+    // What the walk found for a row goes before what the modifiers make of its value.
+    const std::string row_note = probed.note;
     const PointKind kind = ScanPointAddress(agent.lines[i].Name()).kind;
     if (source.Mistaken()) {
       probed.write = DecideSilentWrite(PointAddress{kind});
@@ -115,6 +117,7 @@ void ApplyProbedSources(const AgentEntry& agent, ProbeResult& probe) {
         probed.note = "a rate's first value is only its base";
         break;
     }
+    if (!row_note.empty()) probed.note = row_note + "; " + probed.note;
   }
 }
 
