@@ -74,14 +74,14 @@ std::string RowWalkFailedLine(const std::string& section, const std::string& col
 std::string RowNotFoundLine(const std::string& section, const std::string& address,
                             const RowKey& row) {
   return Utf8ToCp1251("Строка таблицы не найдена [") + section + "], " + address +
-         Utf8ToCp1251(": ни одна строка столбца ") + row.key_column +
-         Utf8ToCp1251(" не равна ") + row.key + "\r\n";
+         Utf8ToCp1251(": ни одна строка столбца ") + std::string(row.key_column) +
+         Utf8ToCp1251(" не равна ") + std::string(row.key) + "\r\n";
 }
 
 std::string RowSeveralLine(const std::string& section, const std::string& address,
                            const RowKey& row, std::size_t rows, const std::string& index) {
   return Utf8ToCp1251("Несколько строк таблицы [") + section + "], " + address + ": " +
-         row.key_column + "=" + row.key +
+         std::string(row.key_column) + "=" + std::string(row.key) +
          Utf8ToCp1251(" в " + std::to_string(rows) + " строках, взята строка ") + index +
          "\r\n";
 }

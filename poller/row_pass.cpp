@@ -41,7 +41,7 @@ bool AgentPoller::WalkRows(const RequestPlan& plan, std::size_t agent) {
       entry.options.max_oids > 0 ? entry.options.max_oids : kWalkRepetitions;
   while (!due.empty()) {
     // One walk per key column, for every due row of it.
-    const std::string column = entry.lines[due.front()].Source().row->key_column;
+    const std::string column(entry.lines[due.front()].Source().row->key_column);
     std::vector<std::size_t> group;
     std::vector<std::string> keys;
     std::vector<std::size_t> rest;
@@ -52,7 +52,7 @@ bool AgentPoller::WalkRows(const RequestPlan& plan, std::size_t agent) {
         continue;
       }
       group.push_back(line);
-      if (std::find(keys.begin(), keys.end(), key.key) == keys.end()) keys.push_back(key.key);
+      if (std::find(keys.begin(), keys.end(), key.key) == keys.end()) keys.emplace_back(key.key);
     }
     due.swap(rest);
 
@@ -116,8 +116,8 @@ bool AgentPoller::WalkRows(const RequestPlan& plan, std::size_t agent) {
       }
       row.state = RowState::kFound;
       row.index = match.first_index;
-      row.oid = key.column + "." + row.index;
-      row.key_oid = key.key_column + "." + row.index;
+      row.oid = std::string(key.column) + "." + row.index;
+      row.key_oid = std::string(key.key_column) + "." + row.index;
       row.said_not_found = false;
       if (match.rows > 1 && !row.said_several) {
         m_printf("%s",

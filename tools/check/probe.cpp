@@ -115,7 +115,7 @@ std::vector<std::string> ResolveRows(TSNMPSend& client, const AgentEntry& agent,
       agent.options.max_oids > 0 ? agent.options.max_oids : kWalkRepetitions;
   bool bulk = true;
   while (!due.empty()) {
-    const std::string column = agent.lines[due.front()].Source().row->key_column;
+    const std::string column(agent.lines[due.front()].Source().row->key_column);
     std::vector<std::size_t> group;
     std::vector<std::size_t> rest;
     std::vector<std::string> keys;
@@ -126,7 +126,7 @@ std::vector<std::string> ResolveRows(TSNMPSend& client, const AgentEntry& agent,
         continue;
       }
       group.push_back(line);
-      if (std::find(keys.begin(), keys.end(), key.key) == keys.end()) keys.push_back(key.key);
+      if (std::find(keys.begin(), keys.end(), key.key) == keys.end()) keys.emplace_back(key.key);
     }
     due.swap(rest);
     ColumnWalk walk(column, keys, repetitions, bulk);
@@ -151,8 +151,8 @@ std::vector<std::string> ResolveRows(TSNMPSend& client, const AgentEntry& agent,
       row.row = true;
       row.state = RowState::kFound;
       row.index = match.first_index;
-      row.oid = key.column + "." + row.index;
-      row.key_oid = key.key_column + "." + row.index;
+      row.oid = std::string(key.column) + "." + row.index;
+      row.key_oid = std::string(key.key_column) + "." + row.index;
       notes[line] = match.rows == 1 ? "row " + row.index + ", asked " + row.oid
                                     : std::to_string(match.rows) + " rows hold the key, the first (row " +
                                           row.index + ") taken, asked " + row.oid;
