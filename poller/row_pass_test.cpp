@@ -3,7 +3,11 @@
 // --renumber-after) or refuse GetBulk, polled one request after the other and in a window;
 // read back from the stand-in TM server's journal and the logs.
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <utility>
 #include <string>
@@ -170,6 +174,56 @@ TEST_F(RowPassTest, FiftyRowsCostOneRequestPerPassAfterTheWalk) {
     EXPECT_EQ(std::count(oids.begin(), oids.end(), ',') + 1, 2 * kRows + 1) << oids;
     const auto journal = site_.Journal();
     EXPECT_EQ(WritesTo(journal, "1:1:50").back(), "slSetAnalogFloatCodeUT 1050");
+  }
+}
+
+// A real switch's recording, served by snmpsimd: each interface found by its name (one of them
+// recorded as hex) shows its ifIndex as snmpget reads it at the index the walk found.
+TEST_F(RowPassTest, RecordedSwitchRowsEqualWhatSnmpgetReads) {
+  const std::string missing = testing_support::PeersUnavailable({"snmpsimd", "snmpget"});
+  if (!missing.empty()) GTEST_SKIP() << missing;
+  // It refuses to run as root and drops to nobody, whom only the machine's own root has.
+  std::ifstream uid_map("/proc/self/uid_map");
+  std::string inside, outside;
+  uid_map >> inside >> outside;
+  if (getuid() == 0 && outside != "0") {
+    GTEST_SKIP() << "snmpsimd must drop root to nobody, whom this user namespace lacks";
+  }
+  const std::string recording = "/usr/share/doc/snmpsim/examples/data/cisco_16_switch.snmprec.gz";
+  const std::string data_file = site_.directory().PathOf("switch.snmprec");
+  if (testing_support::RunShell("zcat " + recording + " > " + data_file + " 2>/dev/null") != 0) {
+    GTEST_SKIP() << "no device recording at " << recording << " (Debian's snmpsim examples)";
+  }
+  std::ifstream file(data_file, std::ios::binary);
+  const std::string data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  testing_support::SnmpsimdProcess simulator(site_.directory().PathOf("snmpsim"), "127.0.0.1", "",
+                                             {{"public.snmprec", data}}, {"--v2c-arch"});
+  ASSERT_TRUE(simulator.listening()) << "snmpsimd did not start: " << simulator.Log();
+  const char* const kNames[] = {"Vlan60", "StackPort3", "StackSub-St3-1", "FastEthernet3/0/7"};
+  std::string config = "[127.0.0.1:public]\n";
+  for (std::size_t i = 0; i < std::size(kNames); ++i) {
+    config += "#TS1:1:" + std::to_string(i + 1) + " = 1.3.6.1.2.1.2.2.1.1[1.3.6.1.2.1.2.2.1.2=" +
+              kNames[i] + "]\n";
+  }
+  MakePoller(simulator.port(), 1)->RunPass(Load(config));
+  const auto journal = site_.Journal();
+  const std::string debug = site_.Log("debug.log");
+  for (std::size_t i = 0; i < std::size(kNames); ++i) {
+    SCOPED_TRACE(kNames[i]);
+    // The OID the pass asked, as traced: "OID(#TT1:1:N)=value".
+    const std::string traced = "(#TS1:1:" + std::to_string(i + 1) + ")=";
+    const std::size_t at = debug.find(traced);
+    ASSERT_NE(at, std::string::npos) << debug;
+    const std::size_t begin = debug.rfind('\n', at) + 1;
+    const std::string oid = debug.substr(begin, at - begin);
+    const testing_support::ToolRun read = testing_support::RunNetSnmpTool(
+        site_.directory().PathOf("tools"), "snmpget -v2c -c public -Oqv 127.0.0.1:" +
+                                               simulator.port() + " " + oid);
+    ASSERT_EQ(read.status, 0) << read.errors;
+    EXPECT_EQ(WritesTo(journal, "1:1:" + std::to_string(i + 1)),
+              std::vector<std::string>{"slSetStatus " +
+                                       read.output.substr(0, read.output.find('\n'))})
+        << oid;
   }
 }
 
