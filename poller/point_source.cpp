@@ -108,7 +108,9 @@ RowRead ReadRow(std::string_view text, std::size_t at, std::size_t open) {
       read.key += text[i++];
     }
   } else {
-    while (i < text.size() && text[i] != ']' && !IsBlank(text[i])) read.key += text[i++];
+    const std::size_t key_begin = i;
+    while (i < text.size() && text[i] != ']' && !IsBlank(text[i])) ++i;
+    read.key.assign(text.substr(key_begin, i - key_begin));
   }
   read.end = WordEnd(text, i);
   if (i == text.size() || text[i] != ']' || read.end != i + 1) {
@@ -229,7 +231,8 @@ bool IsBareSource(std::string_view value) {
   return value.empty() || value.front() != '@';
 }
 
-PointSource ParsePointSource(std::string_view value, PointKind kind, std::string* mistaken_word) {
+PointSource ParsePointSource(std::string_view value, PointKind kind, std::string* mistaken_word,
+                             RowKeyCache* rows) {
   PointSource source;
   if (IsBareSource(value)) return source;
   const std::size_t begin = SkipBlanks(value, 0);
@@ -247,7 +250,12 @@ PointSource ParsePointSource(std::string_view value, PointKind kind, std::string
     if (read.problem != SourceProblem::kNone) {
       Fail(source, read.problem, source.Word(value), mistaken_word);
     }
-    source.row = std::make_shared<const RowKey>(read.column, read.key_column, read.key);
+    const std::string_view word = source.Word(value);
+    source.row = rows != nullptr ? rows->Find(word) : nullptr;
+    if (source.row == nullptr) {
+      source.row = std::make_shared<const RowKey>(read.column, read.key_column, read.key);
+      if (rows != nullptr) rows->Add(word, source.row);
+    }
   } else {
     source.word_begin = static_cast<std::uint32_t>(begin);
     source.word_length = static_cast<std::uint32_t>(first.size());
