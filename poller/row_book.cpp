@@ -60,6 +60,7 @@ void RowBook::WalkAgain(std::size_t agent) {
 bool RowBook::NoteClock(std::size_t agent, std::optional<std::uint32_t> uptime,
                         std::optional<std::int32_t> engine_boots) {
   AgentRows& rows = agents_[agent];
+  rows.walk_unanswered = false;
   bool restarted = false;
   if (uptime) {
     restarted = rows.uptime && *uptime < *rows.uptime;
@@ -102,7 +103,10 @@ bool ColumnWalk::Next(TSNMPRec& query, const std::string& community) {
 
 void ColumnWalk::Take(const TSNMPRec* reply) {
   if (done_) return;
-  if (reply == nullptr) return End(true);
+  if (reply == nullptr) {
+    unanswered_ = true;
+    return End(true);
+  }
   if (reply->ErrorStatus != 0) {
     if (bulk_) {
       // A device without GetBulk: the same row again with GetNext.

@@ -62,6 +62,9 @@ struct AgentRows {
   std::size_t line_count = 0;
   std::vector<RowLine> lines;  // per line of the agent; empty when it has no row line
   bool no_bulk = false;        // the device refused GetBulk: walked with GetNext
+  // A walk got no answer: no walk goes to the device until another of its requests is
+  // answered, so that a dead device costs a pass one time-out rather than two.
+  bool walk_unanswered = false;
   std::optional<std::uint32_t> uptime;        // its sysUpTime.0 at the last answer
   std::optional<std::int32_t> engine_boots;  // its v3 engine's boots at the last answer
 };
@@ -120,6 +123,8 @@ class ColumnWalk {
   bool Failed() const { return failed_; }
   // The device answered GetBulk with an error: it is walked with GetNext from where it was.
   bool BulkRefused() const { return bulk_refused_; }
+  // The walk ended because a request got no answer.
+  bool Unanswered() const { return unanswered_; }
   std::size_t RowsRead() const { return rows_read_; }
   std::size_t RowsMatched() const { return rows_matched_; }
   std::size_t Requests() const { return requests_; }
@@ -138,6 +143,7 @@ class ColumnWalk {
   std::int32_t repetitions_;
   bool bulk_;
   bool bulk_refused_ = false;
+  bool unanswered_ = false;
   bool done_ = false;
   bool failed_ = false;
   std::size_t rows_read_ = 0;

@@ -33,6 +33,14 @@ bool AgentPoller::WalkRows(const RequestPlan& plan, std::size_t agent) {
   const AgentEntry& entry = plan.Agent(agent);
   if (entry.options.mistaken || rows_.AgentOrNull(agent) == nullptr) return true;
   AgentRows& rows = rows_.Agent(agent);
+  if (rows.walk_unanswered) {
+    // Walked again once another request of the agent is answered; an agent that sends no other
+    // request is walked every pass.
+    for (std::size_t line = 0; line < entry.lines.size(); ++line) {
+      const PointSource& source = entry.lines[line].Source();
+      if (source.OnWire() || source.DevicePoint() || rows_.Found(agent, line)) return true;
+    }
+  }
   std::vector<std::size_t> due;
   for (std::size_t line = 0; line < rows.lines.size(); ++line) {
     if (rows_.WalkDue(agent, line, pass_)) due.push_back(line);
@@ -84,6 +92,7 @@ bool AgentPoller::WalkRows(const RequestPlan& plan, std::size_t agent) {
       walk.Take(answered ? &client_->Reply() : nullptr);
     }
     if (walk.BulkRefused()) rows.no_bulk = true;
+    if (walk.Unanswered()) rows.walk_unanswered = true;
     if (walk.Failed()) {
       // The rows stay as they were, and are walked for again at the next pass.
       Trace(RowWalkFailedLine(entry.section_name, column, walk.RowsRead()));

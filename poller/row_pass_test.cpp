@@ -175,6 +175,21 @@ TEST_F(RowPassTest, FiftyRowsCostOneRequestPerPassAfterTheWalk) {
   }
 }
 
+// A dead device: its walk goes unanswered once; after that only its other request goes each
+// pass, so that it costs one time-out per pass; the row's point is flagged every pass.
+TEST_F(RowPassTest, DeadDeviceIsWalkedOnceUntilItAnswers) {
+  testing_support::AgentProcess agent("127.0.0.1:0", InterfaceTable(2), {"--silent"});
+  ASSERT_TRUE(agent.listening()) << agent.Output();
+  std::unique_ptr<AgentPoller> poller = MakePoller(agent.port(), 1);
+  const PollConfig loaded =
+      Load("[127.0.0.1]\n" + MtuLine(1, 2) + "#TT1:1:2 = 1.3.6.1.2.1.1.3.0\n");
+  for (int pass = 0; pass < 3; ++pass) poller->RunPass(loaded);
+  const std::vector<std::string> requests = agent.Requests(4);
+  EXPECT_EQ(requests.size(), 4u) << agent.Output();
+  EXPECT_EQ(WritesTo(site_.Journal(), "1:1:1"),
+            std::vector<std::string>(3, "slSetAnalogFlags 0x0001"));
+}
+
 // A real switch's recording, served by snmpsimd: each interface found by its name (one of them
 // recorded as hex) shows its ifIndex as snmpget reads it at the index the walk found.
 TEST_F(RowPassTest, RecordedSwitchRowsEqualWhatSnmpgetReads) {
