@@ -37,6 +37,12 @@
 // the socket's receive queue cannot hold is narrowed, and said once in the message log; answers
 // the platform dropped all the same are said in the error log.
 //
+// Lines bound to a table row by a key column's value (poller/row_book.h) are asked once the
+// pass has walked the key column for them (row_pass.cpp: before the agent's requests in the
+// serial pass, before the window opens in the windowed one); every request of row lines asks
+// their rows' key instances too, and a row whose key instance no longer holds its key is not
+// written but walked again at the next pass.
+//
 // Single-threaded; each SendQuery blocks for at most the client's time-out.
 
 #ifndef ZELSNMP_POLLER_AGENT_POLLER_H_
