@@ -150,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(source.bare == zelsnmp::IsBareSource(value));
   const std::vector<std::string> words = Words(value);
   if (!words.empty() && words[0].find('[') != std::string::npos && words[0][0] != '@') {
-    Require(source.kind == SourceKind::kRow && source.Mistaken() && source.row != nullptr);
+    Require(source.kind == SourceKind::kRow && source.row != nullptr);
     return 0;
   }
   const Model model = Read(value, kind);

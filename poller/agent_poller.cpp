@@ -73,10 +73,22 @@ void AgentPoller::RunPass(const PollConfig& config) {
   try {
     Trace(PollMessages().pass_started);
     security_.Prepare(config);
+    pass_ = passes_;
     RequestPlan plan(config, fits_, passes_++, client_defaults_.retries);
+    rows_.Fit(config);
+    plan.UseRows(&rows_);
     device_passes_.assign(config.agents.size(), DevicePass());
-    if (requests_in_flight_ > 1) return RunWindowedPass(plan);
+    if (requests_in_flight_ > 1) {
+      // The walks go first, one request at a time, while no request of the window is in
+      // flight; an agent that left its last request unanswered is walked once it answers.
+      for (std::size_t agent = 0; agent < config.agents.size(); ++agent) {
+        if (agent < likely_silent_.size() && likely_silent_[agent] != 0) continue;
+        if (!WalkRows(plan, agent)) return;
+      }
+      return RunWindowedPass(plan);
+    }
     for (std::size_t agent = 0; agent < config.agents.size(); ++agent) {
+      if (!WalkRows(plan, agent)) return;
       if (!PollAgent(plan, agent)) return;
     }
   } catch (const std::exception& error) {
@@ -198,6 +210,7 @@ std::vector<RequestPart> AgentPoller::ApplyOutcome(RequestPlan& plan, const Requ
     return std::move(refusal.follow_ups);
   }
   Trace(texts.answer_from + agent.section_name + texts.line_end);
+  if (rows_.AgentOrNull(part.agent) != nullptr) NoteRowClock(part.agent, reply);
   plan.Answered(part);
   WriteAnswer(plan, part, reply);
   return {};

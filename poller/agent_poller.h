@@ -37,6 +37,12 @@
 // the socket's receive queue cannot hold is narrowed, and said once in the message log; answers
 // the platform dropped all the same are said in the error log.
 //
+// Lines bound to a table row by a key column's value (poller/row_book.h) are asked once the
+// pass has walked the key column for them (row_pass.cpp: before the agent's requests in the
+// serial pass, before the window opens in the windowed one); every request of row lines asks
+// their rows' key instances too, and a row whose key instance no longer holds its key is not
+// written but walked again at the next pass.
+//
 // Single-threaded; each SendQuery blocks for at most the client's time-out.
 
 #ifndef ZELSNMP_POLLER_AGENT_POLLER_H_
@@ -52,6 +58,7 @@
 #include "poller/device_points.h"
 #include "poller/poll_config.h"
 #include "poller/request_plan.h"
+#include "poller/row_book.h"
 #include "poller/value_rules.h"
 #include "snmp/notification_message.h"
 #include "snmp/request_window.h"
@@ -133,6 +140,16 @@ class AgentPoller {
                    const UsmStatus* security);
   // The agent's last request of the pass is applied: its device points are written.
   void WriteDevicePoints(const PollConfig& config, std::size_t agent);
+  // Rows found by their name (row_pass.cpp). Walks the key columns of the agent's rows that are
+  // due in this pass, request after request through the client, before its requests are
+  // planned; false when SendQuery raised.
+  bool WalkRows(const RequestPlan& plan, std::size_t agent);
+  // A row line of an answer: true when its key instance still holds the key, so that its value
+  // may be written; else the row is walked again next pass and the line is flagged here.
+  bool RowStillHolds(const AgentEntry& entry, std::size_t agent, std::size_t line,
+                     const TSNMPRec& reply);
+  // The device's clock in an answer to a request with row lines: a restart walks them again.
+  void NoteRowClock(std::size_t agent, const TSNMPRec& reply);
   // RunPass with several requests in flight (windowed_pass.cpp).
   void RunWindowedPass(RequestPlan& plan);
   // At the end of a windowed pass: a narrowed window and dropped answers to the logs.
@@ -157,6 +174,8 @@ class AgentPoller {
   const TSNMPSend* dropped_client_ = nullptr;  // whose socket dropped_seen_ counts
   std::vector<DevicePass> device_passes_;  // per agent, this pass
   RateBook rate_bases_;
+  RowBook rows_;
+  std::uint32_t pass_ = 0;  // this pass's number
   std::function<void()> wait_hook_;
   int wait_hook_slice_ms_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "poller/agent_query.h"
 
+#include <algorithm>
 #include <string>
 
 #include "poller/value_rules.h"
@@ -9,13 +10,15 @@
 namespace zelsnmp {
 
 void FillAgentRequest(TSNMPRec& query, const AgentEntry& agent, std::size_t first,
-                      std::size_t end, const std::vector<bool>& skipped) {
+                      std::size_t end, const std::vector<bool>& skipped, const AgentRows* rows) {
   query.ResetMessage();
   query.Community = agent.Community();
   query.Version = kSnmpVersion2c;
   bool rate = false;
   bool device_point = false;
   std::size_t added = 0;
+  // The key instances of the rows asked, each once.
+  std::vector<const std::string*> key_oids;
   for (std::size_t line = first; line < end; ++line) {
     const PointLine& point = agent.lines[line];
     if (point.Source().bare) {
@@ -26,11 +29,26 @@ void FillAgentRequest(TSNMPRec& query, const AgentEntry& agent, std::size_t firs
       continue;
     }
     device_point = device_point || point.Source().DevicePoint();
-    if (!point.Source().OnWire() || (!skipped.empty() && skipped[line])) continue;
+    if (!skipped.empty() && skipped[line]) continue;
+    if (rows != nullptr && line < rows->lines.size() && rows->lines[line].state == RowState::kFound) {
+      const RowLine& row = rows->lines[line];
+      query.AddBinding(row.oid, "", TagNull);
+      if (std::find_if(key_oids.begin(), key_oids.end(), [&](const std::string* oid) {
+            return *oid == row.key_oid;
+          }) == key_oids.end()) {
+        key_oids.push_back(&row.key_oid);
+      }
+      // The device's clock comes along, so that a restart is seen and the rows walked again.
+      rate = true;
+      ++added;
+      continue;
+    }
+    if (!point.Source().OnWire()) continue;
     query.AddBinding(point.Oid(), "", TagNull);
     rate = rate || point.Source().rate;
     ++added;
   }
+  for (const std::string* key_oid : key_oids) query.AddBinding(*key_oid, "", TagNull);
   // A rate's time base is the device's own clock, asked in the same request unless a line
   // asks for it already; a device with only device points is asked for it too, so that it is
   // asked at all.

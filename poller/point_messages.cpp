@@ -30,8 +30,6 @@ std::string Why(SourceProblem problem) {
     case SourceProblem::kBadKeyColumn: return "ключевой столбец не OID: ";
     case SourceProblem::kBadRow: return "нужно СТОЛБЕЦ[КЛЮЧЕВОЙ_СТОЛБЕЦ=КЛЮЧ]: ";
     case SourceProblem::kUnclosedQuote: return "не закрыта кавычка: ";
-    case SourceProblem::kRowsNotSupported:
-      return "поиск строки таблицы по ключу пока не поддерживается: ";
   }
   return "";
 }
@@ -57,5 +55,42 @@ std::string PointMistakeLine(const PointMistake& mistake) {
 }
 
 std::string ShowNumber(double value) { return ShowDecimal(value); }
+
+std::string RowWalkLine(const std::string& section, const std::string& column,
+                        std::size_t rows_read, std::size_t rows_matched) {
+  return Utf8ToCp1251("Обход столбца ") + column + " [" + section +
+         Utf8ToCp1251("]: прочитано строк " + std::to_string(rows_read) + ", совпало " +
+                      std::to_string(rows_matched)) +
+         "\r\n";
+}
+
+std::string RowWalkFailedLine(const std::string& section, const std::string& column,
+                              std::size_t rows_read) {
+  return Utf8ToCp1251("Обход столбца ") + column + " [" + section +
+         Utf8ToCp1251("]: прочитано строк " + std::to_string(rows_read) + ", обход не завершён") +
+         "\r\n";
+}
+
+std::string RowNotFoundLine(const std::string& section, const std::string& address,
+                            const RowKey& row) {
+  return Utf8ToCp1251("Строка таблицы не найдена [") + section + "], " + address +
+         Utf8ToCp1251(": ни одна строка столбца ") + std::string(row.key_column) +
+         Utf8ToCp1251(" не равна ") + std::string(row.key) + "\r\n";
+}
+
+std::string RowSeveralLine(const std::string& section, const std::string& address,
+                           const RowKey& row, std::size_t rows, const std::string& index) {
+  return Utf8ToCp1251("Несколько строк таблицы [") + section + "], " + address + ": " +
+         std::string(row.key_column) + "=" + std::string(row.key) +
+         Utf8ToCp1251(" в " + std::to_string(rows) + " строках, взята строка ") + index +
+         "\r\n";
+}
+
+std::string RowMovedLine(const std::string& oid, const std::string& address,
+                         const std::string& key_oid) {
+  return oid + "(" + address + ")" +
+         Utf8ToCp1251(": строка таблицы сменила ключ (" ) + key_oid +
+         Utf8ToCp1251("), значение не записано, строка будет найдена заново") + "\r\n";
+}
 
 }  // namespace zelsnmp

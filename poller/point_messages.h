@@ -33,6 +33,24 @@ const PointTexts& PointMessages();
 // точки [SECTION], строка N, KEY: WHY", the section, key and word verbatim.
 std::string PointMistakeLine(const PointMistake& mistake);
 
+// The lines of rows found by their name, in Windows-1251 with their CR LF; section, address,
+// OIDs and key verbatim.
+// Debug, one per walk: "Обход столбца KEYCOLUMN [SECTION]: прочитано строк N, совпало M".
+std::string RowWalkLine(const std::string& section, const std::string& column,
+                        std::size_t rows_read, std::size_t rows_matched);
+// Debug, the walk ended without reading the column through: "... : обход не завершён".
+std::string RowWalkFailedLine(const std::string& section, const std::string& column,
+                              std::size_t rows_read);
+// Error, once: no row holds the key.
+std::string RowNotFoundLine(const std::string& section, const std::string& address,
+                            const RowKey& row);
+// Message, once: several rows hold the key; the first is taken.
+std::string RowSeveralLine(const std::string& section, const std::string& address,
+                           const RowKey& row, std::size_t rows, const std::string& index);
+// Debug: the row's key instance no longer holds the key; nothing written, walked again.
+std::string RowMovedLine(const std::string& oid, const std::string& address,
+                         const std::string& key_oid);
+
 // A number as the debug lines show it: up to 9 significant digits, "." as decimal point.
 std::string ShowNumber(double value);
 

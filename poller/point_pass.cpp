@@ -33,15 +33,6 @@ std::int64_t MonotonicMs() {
       .count();
 }
 
-// The device's sysUpTime.0 from the same answer, when it gave one.
-std::optional<std::uint32_t> UptimeOf(const TSNMPRec& reply) {
-  const TSNMPMib* binding = FindReplyBinding(reply, kSysUpTimeOid);
-  if (binding == nullptr || binding->ValueTag != TagTimeTicks) return std::nullopt;
-  const std::optional<ReportedNumber> ticks =
-      ReadReportedNumber(binding->ValueTag, binding->ValueText);
-  if (!ticks) return std::nullopt;
-  return static_cast<std::uint32_t>(ticks->integer);
-}
 
 }  // namespace
 
@@ -59,9 +50,17 @@ void AgentPoller::WriteSourceLine(const RequestPlan& plan, const RequestPart& pa
     return;
   }
   const PollTexts& texts = PollMessages();
-  const std::string oid = line.Oid();
-  const TSNMPMib* binding =
-      plan.Asked(part.agent, index) ? FindReplyBinding(reply, oid) : nullptr;
+  const bool row = source.kind == SourceKind::kRow;
+  if (row && !rows_.Found(part.agent, index)) {
+    // Not found: flagged as a value the device does not report; "#TS" keeps what it had.
+    Write(at, DecideSilentWrite(at));
+    return;
+  }
+  // A row line asks its column at the row's index: that OID is traced.
+  const std::string oid = row ? rows_.Line(part.agent, index)->oid : line.Oid();
+  const bool asked = plan.Asked(part.agent, index);
+  if (row && asked && !RowStillHolds(agent, part.agent, index, reply)) return;
+  const TSNMPMib* binding = asked ? FindReplyBinding(reply, oid) : nullptr;
   Trace(oid + "(" + address + ")=" +
         std::string(TextUpToZero(binding != nullptr ? binding->ValueText : std::string())) +
         texts.line_end);
@@ -74,7 +73,7 @@ void AgentPoller::WriteSourceLine(const RequestPlan& plan, const RequestPart& pa
   ValueTime time;
   if (source.rate) {
     base = &rate_bases_.BaseOf(agent.section_name, part.agent, agent.lines.size(), index);
-    time.uptime_ticks = UptimeOf(reply);
+    time.uptime_ticks = ReplyUptime(reply);
     time.clock_ms = MonotonicMs();
     if (const UsmSession* session = security_.SessionOf(part.agent); session != nullptr) {
       const std::int32_t boots = session->engine().engine_boots();
@@ -117,7 +116,7 @@ bool AgentPoller::TakesPartOutcome(const AgentEntry& entry, std::size_t agent,
   const PointSource& source = entry.lines[line].Source();
   if (source.DevicePoint()) return false;
   // The device reported no value: the next one is only a base.
-  if (no_value && source.rate && source.OnWire()) {
+  if (no_value && source.rate && (source.OnWire() || source.kind == SourceKind::kRow)) {
     rate_bases_.BaseOf(entry.section_name, agent, entry.lines.size(), line).set = false;
   }
   return true;

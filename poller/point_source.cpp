@@ -69,13 +69,15 @@ std::string ShowExactly(double value) {
 struct RowRead {
   SourceProblem problem = SourceProblem::kNone;
   std::size_t end = 0;  // one past the source word
-  RowKey row;
+  std::string_view column;
+  std::string_view key_column;
+  std::string key;
 };
 
 // COLUMN[KEYCOLUMN=KEY] from `at`, where `open` is the position of "[".
 RowRead ReadRow(std::string_view text, std::size_t at, std::size_t open) {
   RowRead read;
-  read.row.column = std::string(text.substr(at, open - at));
+  read.column = text.substr(at, open - at);
   std::size_t i = open + 1;
   const std::size_t key_column_begin = i;
   while (i < text.size() && text[i] != '=' && text[i] != ']' && !IsBlank(text[i])) ++i;
@@ -84,7 +86,7 @@ RowRead ReadRow(std::string_view text, std::size_t at, std::size_t open) {
     read.problem = SourceProblem::kBadRow;
     return read;
   }
-  read.row.key_column = std::string(text.substr(key_column_begin, i - key_column_begin));
+  read.key_column = text.substr(key_column_begin, i - key_column_begin);
   ++i;
   if (i < text.size() && text[i] == '"') {
     ++i;
@@ -96,26 +98,28 @@ RowRead ReadRow(std::string_view text, std::size_t at, std::size_t open) {
       }
       if (text[i] == '"') {
         if (i + 1 < text.size() && text[i + 1] == '"') {
-          read.row.key += '"';
+          read.key += '"';
           i += 2;
           continue;
         }
         ++i;
         break;
       }
-      read.row.key += text[i++];
+      read.key += text[i++];
     }
   } else {
-    while (i < text.size() && text[i] != ']' && !IsBlank(text[i])) read.row.key += text[i++];
+    const std::size_t key_begin = i;
+    while (i < text.size() && text[i] != ']' && !IsBlank(text[i])) ++i;
+    read.key.assign(text.substr(key_begin, i - key_begin));
   }
   read.end = WordEnd(text, i);
   if (i == text.size() || text[i] != ']' || read.end != i + 1) {
     read.problem = SourceProblem::kBadRow;
     return read;
   }
-  if (!IsDottedOid(read.row.column)) {
+  if (!IsDottedOid(read.column)) {
     read.problem = SourceProblem::kBadColumn;
-  } else if (!IsDottedOid(read.row.key_column)) {
+  } else if (!IsDottedOid(read.key_column)) {
     read.problem = SourceProblem::kBadKeyColumn;
   }
   return read;
@@ -227,7 +231,8 @@ bool IsBareSource(std::string_view value) {
   return value.empty() || value.front() != '@';
 }
 
-PointSource ParsePointSource(std::string_view value, PointKind kind, std::string* mistaken_word) {
+PointSource ParsePointSource(std::string_view value, PointKind kind, std::string* mistaken_word,
+                             RowKeyCache* rows) {
   PointSource source;
   if (IsBareSource(value)) return source;
   const std::size_t begin = SkipBlanks(value, 0);
@@ -245,7 +250,12 @@ PointSource ParsePointSource(std::string_view value, PointKind kind, std::string
     if (read.problem != SourceProblem::kNone) {
       Fail(source, read.problem, source.Word(value), mistaken_word);
     }
-    source.row = std::make_shared<const RowKey>(std::move(read.row));
+    const std::string_view word = source.Word(value);
+    source.row = rows != nullptr ? rows->Find(word) : nullptr;
+    if (source.row == nullptr) {
+      source.row = std::make_shared<const RowKey>(read.column, read.key_column, read.key);
+      if (rows != nullptr) rows->Add(word, source.row);
+    }
   } else {
     source.word_begin = static_cast<std::uint32_t>(begin);
     source.word_length = static_cast<std::uint32_t>(first.size());
@@ -262,9 +272,6 @@ PointSource ParsePointSource(std::string_view value, PointKind kind, std::string
     ReadModifier(source, value.substr(at, end - at), mistaken_word);
   }
   CheckAgainstKind(source, kind, mistaken_word);
-  if (source.kind == SourceKind::kRow) {
-    Fail(source, SourceProblem::kRowsNotSupported, source.Word(value), mistaken_word);
-  }
   return source;
 }
 

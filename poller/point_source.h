@@ -6,8 +6,7 @@
 //     pass has always sent, whatever its text);
 //   - COLUMN[KEYCOLUMN=KEY]: the column's instance in the table row whose KEYCOLUMN holds KEY;
 //     KEY in double quotes may hold blanks and "]", and "" inside quotes stands for one quote.
-//     Such a line is read and checked in full, but rows found by name are not polled yet: a
-//     well-formed one is the mistake kRowsNotSupported, so that nothing half-built is polled;
+//     the pass finds the row by walking KEYCOLUMN (poller/row_book.h);
 //   - @status or @rtt (any ASCII case): the device's state or response time in the pass, never
 //     sent to the device.
 // The other words are modifiers, each at most once, in any order (names in any ASCII case):
@@ -21,10 +20,14 @@
 #define ZELSNMP_POLLER_POINT_SOURCE_H_
 
 #include <algorithm>
+#include <cstddef>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 
 #include "poller/point_write.h"
 
@@ -51,14 +54,33 @@ enum class SourceProblem {
   kBadKeyColumn,        // KEYCOLUMN is no dotted OID
   kBadRow,              // no "[", "=" or "]" where COLUMN[KEYCOLUMN=KEY] needs it
   kUnclosedQuote,       // a quoted KEY without its closing quote
-  kRowsNotSupported,    // a well-formed COLUMN[KEYCOLUMN=KEY]: not polled yet
 };
 
-// The row of a COLUMN[KEYCOLUMN=KEY] source, as read.
+// The row of a COLUMN[KEYCOLUMN=KEY] source, as read: the three texts in one piece of storage,
+// so that a row line costs one allocation more than a plain one. Neither copied nor moved.
 struct RowKey {
-  std::string column;
-  std::string key_column;
-  std::string key;  // quotes removed, "" read as one quote
+  RowKey(std::string_view column_text, std::string_view key_column_text, std::string_view key_text)
+      : storage_(Joined(column_text, key_column_text, key_text)),
+        column(std::string_view(storage_).substr(0, column_text.size())),
+        key_column(std::string_view(storage_).substr(column_text.size(), key_column_text.size())),
+        key(std::string_view(storage_).substr(column_text.size() + key_column_text.size())) {}
+  RowKey(const RowKey&) = delete;
+  RowKey& operator=(const RowKey&) = delete;
+
+ private:
+  static std::string Joined(std::string_view a, std::string_view b, std::string_view c) {
+    std::string joined;
+    joined.reserve(a.size() + b.size() + c.size());
+    joined.append(a).append(b).append(c);
+    return joined;
+  }
+
+  std::string storage_;
+
+ public:
+  std::string_view column;
+  std::string_view key_column;
+  std::string_view key;  // quotes removed, "" read as one quote
 };
 
 struct PointSource {
@@ -111,10 +133,33 @@ struct PointMistake {
 // what it did.
 bool IsBareSource(std::string_view value);
 
+// The rows a configuration's lines have read, by their source word: lines with the same row
+// word (the same interface name on many devices of one kind) share one RowKey, so that loading
+// them allocates it once.
+class RowKeyCache {
+ public:
+  std::shared_ptr<const RowKey> Find(std::string_view word) const {
+    const auto found = rows_.find(word);
+    return found == rows_.end() ? nullptr : found->second;
+  }
+  void Add(std::string_view word, std::shared_ptr<const RowKey> row) {
+    rows_.emplace(std::string(word), std::move(row));
+  }
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  std::unordered_map<std::string, std::shared_ptr<const RowKey>, Hash, std::equal_to<>> rows_;
+};
+
 // Reads the value of a point line whose point address is of kind `kind`. `mistaken_word`, when
-// given, receives the word a mistake concerns.
+// given, receives the word a mistake concerns; `rows`, when given, keeps the rows read.
 PointSource ParsePointSource(std::string_view value, PointKind kind,
-                             std::string* mistaken_word = nullptr);
+                             std::string* mistaken_word = nullptr, RowKeyCache* rows = nullptr);
 
 // The modifiers as a line shows them again: "rate scale=0.008 offset=-40" (empty when none),
 // each number in nine significant digits or as many more as read back the same number.

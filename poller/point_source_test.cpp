@@ -61,12 +61,11 @@ const SourceCase kSourceCases[] = {
     {"#TT1:1:1", "@rtt rate", SourceProblem::kRateOnDeviceStatus, kRtt, "@rtt", ""},
     {"comment", "@status", SourceProblem::kDevicePointNoPoint, kStatus, "@status", ""},
     {"#TT1:1:1", "@uptime", SourceProblem::kUnknownSource, kOid, "@uptime", ""},
-    // Rows: read and checked in full, not polled yet.
-    {"#TT1:1:1", "1.3.6.1.2.1.2.2.1.10[1.3.6.1.2.1.2.2.1.2=Gi0/1] rate",
-     SourceProblem::kRowsNotSupported, kRow, "1.3.6.1.2.1.2.2.1.10[1.3.6.1.2.1.2.2.1.2=Gi0/1]",
-     "rate"},
-    {"#TS1:1:1", "1.3.6.1.2.1.2.2.1.8[1.3.6.1.2.1.31.1.1.1.18=\"Uplink to \"\"core\"\"]\"]",
-     SourceProblem::kRowsNotSupported, kRow, "", ""},
+    // Rows: read and checked in full.
+    {"#TT1:1:1", "1.3.6.1.2.1.2.2.1.10[1.3.6.1.2.1.2.2.1.2=Gi0/1] rate", kOk, kRow,
+     "1.3.6.1.2.1.2.2.1.10[1.3.6.1.2.1.2.2.1.2=Gi0/1]", "rate"},
+    {"#TS1:1:1", "1.3.6.1.2.1.2.2.1.8[1.3.6.1.2.1.31.1.1.1.18=\"Uplink to \"\"core\"\"]\"]", kOk,
+     kRow, "1.3.6.1.2.1.2.2.1.8[1.3.6.1.2.1.31.1.1.1.18=\"Uplink to \"\"core\"\"]\"]", ""},
     {"#TS1:1:1", "1.3.6.1.2.1.2.2.1.8[1.3.6.1.2.1.2.2.1.2=\"eth 0]", SourceProblem::kUnclosedQuote,
      kRow, "", ""},
     {"#TS1:1:1", "1.3.6.01[1.3.6.1=x]", SourceProblem::kBadColumn, kRow, "", ""},

@@ -26,7 +26,8 @@ using SourceStore = std::deque<PointSource>;
 std::vector<OptionLine> ReadSection(const ProfileReader& reader, std::size_t s,
                                     std::vector<PointLine>* points,
                                     std::vector<PointMistake>* point_mistakes,
-                                    const std::shared_ptr<SourceStore>& sources) {
+                                    const std::shared_ptr<SourceStore>& sources,
+                                    RowKeyCache* rows = nullptr) {
   std::vector<OptionLine> options;
   const std::size_t count = reader.EntryCount(s);
   if (points != nullptr) points->reserve(count);
@@ -47,7 +48,7 @@ std::vector<OptionLine> ReadSection(const ProfileReader& reader, std::size_t s,
     point.text += entry.value;
     if (!IsBareSource(entry.value)) {
       std::string word;
-      sources->push_back(ParsePointSource(entry.value, PointKindOf(entry.key), &word));
+      sources->push_back(ParsePointSource(entry.value, PointKindOf(entry.key), &word, rows));
       const PointSource& source = sources->back();
       if (source.Mistaken()) {
         point_mistakes->push_back(PointMistake{std::string(reader.SectionName(s)), line,
@@ -101,6 +102,7 @@ PollConfig LoadPollConfig(const std::string& path) {
   {
     ProfileReader reader = ProfileReader::FromFile(path);
     const auto sources = std::make_shared<SourceStore>();
+    RowKeyCache rows;
     std::vector<OptionLine> defaults;
     std::size_t defaults_section = reader.SectionCount();
     for (std::size_t s = 0; s < reader.SectionCount(); ++s) {
@@ -116,7 +118,7 @@ PollConfig LoadPollConfig(const std::string& path) {
       AgentEntry& agent = config.agents.emplace_back();
       agent.section_name = reader.SectionName(s);
       std::vector<OptionLine> own =
-          ReadSection(reader, s, &agent.lines, &config.point_mistakes, sources);
+          ReadSection(reader, s, &agent.lines, &config.point_mistakes, sources, &rows);
       if (!own.empty() || !defaults.empty()) {
         agent.options =
             ParseAgentOptions(agent.section_name, own, defaults, &config.option_mistakes);

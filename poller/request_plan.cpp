@@ -1,6 +1,7 @@
 #include "poller/request_plan.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "poller/agent_query.h"
 
@@ -42,14 +43,18 @@ void RequestPlan::Plan(std::size_t agent, std::vector<RequestPart>& parts) {
   bool rate = false;
   bool device_point = false;
   bool on_wire = false;
-  for (const PointLine& line : entry.lines) {
+  bool row = false;
+  for (std::size_t index = 0; index < lines; ++index) {
+    const PointLine& line = entry.lines[index];
     if (line.Source().bare) {
       on_wire = true;
       continue;
     }
+    const bool asks = OnWire(agent, index);
     if (!line.Source().OnWire()) state.some_not_on_wire = true;
-    on_wire = on_wire || line.Source().OnWire();
-    rate = rate || (line.Source().OnWire() && line.Source().rate);
+    on_wire = on_wire || asks;
+    row = row || (asks && line.Source().kind == SourceKind::kRow);
+    rate = rate || (asks && (line.Source().rate || line.Source().kind == SourceKind::kRow));
     device_point = device_point || line.Source().DevicePoint();
   }
   state.ping = device_point && !on_wire;
@@ -61,7 +66,8 @@ void RequestPlan::Plan(std::size_t agent, std::vector<RequestPart>& parts) {
       state.skipped[line] = since != 0 && pass_ - (since - 1) < kRetryLeftOutPasses;
     }
   }
-  std::size_t limit = lines;
+  // Without a limit, one request however many bindings the rows' keys add.
+  std::size_t limit = row ? SIZE_MAX : lines;
   if (entry.options.max_oids > 0) limit = static_cast<std::size_t>(entry.options.max_oids);
   if (fit.kept_size > 0) limit = std::min(limit, static_cast<std::size_t>(fit.kept_size));
   // Room for the sysUpTime.0 that requests carrying a rate line add.
@@ -69,15 +75,27 @@ void RequestPlan::Plan(std::size_t agent, std::vector<RequestPart>& parts) {
 
   RequestPart part{agent, 0, 0};
   std::size_t asked = 0;
+  // The key instances the current request asks beside its row lines; each takes a binding.
+  std::vector<const std::string*> keys;
   for (std::size_t line = 0; line < lines; ++line) {
     if (!Asked(agent, line)) continue;
-    if (asked == limit) {
+    std::size_t cost = 1;
+    const RowLine* found = row && rows_->Found(agent, line) ? rows_->Line(agent, line) : nullptr;
+    const auto new_key = [&] {
+      return std::none_of(keys.begin(), keys.end(),
+                          [&](const std::string* key) { return *key == found->key_oid; });
+    };
+    if (found != nullptr && new_key()) cost = 2;
+    if (asked > 0 && asked + cost > limit) {
       part.end = line;
       parts.push_back(part);
       part.first = line;
       asked = 0;
+      keys.clear();
+      cost = found != nullptr ? 2 : 1;
     }
-    ++asked;
+    if (found != nullptr && cost == 2) keys.push_back(&found->key_oid);
+    asked += cost;
   }
   // The last request also takes the lines left out after its last asked one.
   part.end = lines;
@@ -85,9 +103,15 @@ void RequestPlan::Plan(std::size_t agent, std::vector<RequestPart>& parts) {
   state.requests_left -= static_cast<std::int64_t>(parts.size());
 }
 
+bool RequestPlan::OnWire(std::size_t agent, std::size_t line) const {
+  const PointSource& source = config_.agents[agent].lines[line].Source();
+  if (source.OnWire()) return true;
+  return source.kind == SourceKind::kRow && rows_ != nullptr && rows_->Found(agent, line);
+}
+
 bool RequestPlan::Asked(std::size_t agent, std::size_t line) const {
   const AgentPass& state = agents_[agent];
-  if (state.some_not_on_wire && !config_.agents[agent].lines[line].Source().OnWire()) return false;
+  if (state.some_not_on_wire && !OnWire(agent, line)) return false;
   return state.skipped.empty() || !state.skipped[line];
 }
 
@@ -117,7 +141,8 @@ std::size_t RequestPlan::AskedLine(const RequestPart& part, std::size_t index) c
 
 void RequestPlan::FillQuery(TSNMPRec& query, const RequestPart& part) const {
   FillAgentRequest(query, config_.agents[part.agent], part.first, part.end,
-                   agents_[part.agent].skipped);
+                   agents_[part.agent].skipped,
+                   rows_ != nullptr ? rows_->AgentOrNull(part.agent) : nullptr);
 }
 
 bool RequestPlan::TakeRequests(std::size_t agent, std::size_t count) {

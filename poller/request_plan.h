@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "poller/poll_config.h"
+#include "poller/row_book.h"
 #include "snmp/snmp_message.h"
 
 namespace zelsnmp {
@@ -64,6 +65,9 @@ class RequestPlan {
   // poller's passes; `default_retries` is the client's own setting.
   RequestPlan(const PollConfig& config, std::vector<AgentFit>& fits, std::uint32_t pass,
               std::int32_t default_retries);
+
+  // The rows found by their name that the pass asks for; without it no row line is asked.
+  void UseRows(const RowBook* rows) { rows_ = rows; }
 
   const PollConfig& Config() const { return config_; }
   const AgentEntry& Agent(std::size_t agent) const { return config_.agents[agent]; }
@@ -117,7 +121,11 @@ class RequestPlan {
   // The part's `index`-th asked line (0-based).
   std::size_t AskedLine(const RequestPart& part, std::size_t index) const;
 
+  // A line that asks the device: a fixed OID, or a row that is found.
+  bool OnWire(std::size_t agent, std::size_t line) const;
+
   const PollConfig& config_;
+  const RowBook* rows_ = nullptr;
   std::vector<AgentFit>& fits_;
   std::uint32_t pass_;
   std::int32_t default_retries_;

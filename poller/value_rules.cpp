@@ -5,9 +5,19 @@
 #include <limits>
 
 #include "snmp/ber.h"
+#include "snmp/snmp_message.h"
 #include "util/parse_float.h"
 
 namespace zelsnmp {
+
+std::optional<std::uint32_t> ReplyUptime(const TSNMPRec& reply) {
+  const TSNMPMib* binding = FindReplyBinding(reply, kSysUpTimeOid);
+  if (binding == nullptr || binding->ValueTag != TagTimeTicks) return std::nullopt;
+  const std::optional<ReportedNumber> ticks =
+      ReadReportedNumber(binding->ValueTag, binding->ValueText);
+  if (!ticks) return std::nullopt;
+  return static_cast<std::uint32_t>(ticks->integer);
+}
 
 namespace {
 

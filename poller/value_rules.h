@@ -38,6 +38,9 @@ namespace zelsnmp {
 // request asks for it.
 inline constexpr std::string_view kSysUpTimeOid = "1.3.6.1.2.1.1.3.0";
 
+// The device's sysUpTime.0 in `reply`, when it answered it as TimeTicks.
+std::optional<std::uint32_t> ReplyUptime(const TSNMPRec& reply);
+
 // A reported value as a number whose differences can be taken.
 struct ReportedNumber {
   enum class Type { kInteger, kCounter32, kCounter64, kDecimal };

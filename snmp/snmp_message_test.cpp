@@ -127,6 +127,43 @@ TEST(TSNMPRec, GetBulkNamesShareStorage) {
   EXPECT_EQ(message.ErrorIndex, 25);
 }
 
+// The walk's requests, byte for byte as the protocol lays them out by hand: a GetNext and a
+// GetBulk (non-repeaters 0, max-repetitions 25) of ifDescr, and back again.
+TEST(TSNMPRec, WalkRequestsEncodeByteForByte) {
+  struct WalkCase {
+    int pdu;
+    std::int32_t non_repeaters;
+    std::int32_t repetitions;
+    std::string bytes;
+  };
+  // Request ID 1, the two counts, one binding of ifDescr with NULL.
+  const auto pdu = [](int tag, int repetitions) {
+    return Bytes({tag, 0x1A, 0x02, 0x01, 0x01, 0x02, 0x01, 0x00, 0x02, 0x01, repetitions, 0x30,
+                  0x0F, 0x30, 0x0D, 0x06, 0x09, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x02, 0x02, 0x01,
+                  0x02, 0x05, 0x00});
+  };
+  const std::string head = Bytes({0x30, 0x27, 0x02, 0x01, 0x01, 0x04, 0x06}) + "public";
+  const WalkCase cases[] = {
+      {PduGetBulkRequest, 0, 25, head + pdu(0xA5, 0x19)},
+      {PduGetNextRequest, 0, 0, head + pdu(0xA1, 0x00)},
+  };
+  for (const WalkCase& c : cases) {
+    TSNMPRec message;
+    message.Version = kSnmpVersion2c;
+    message.Community = "public";
+    message.PDUType = c.pdu;
+    message.NonRepeaters() = c.non_repeaters;
+    message.MaxRepetitions() = c.repetitions;
+    message.AddBinding("1.3.6.1.2.1.2.2.1.2", "", TagNull);
+    EXPECT_EQ(message.EncodeMessage(), c.bytes) << c.pdu;
+    TSNMPRec decoded;
+    ASSERT_TRUE(decoded.DecodeMessage(c.bytes));
+    EXPECT_EQ(decoded.PDUType, c.pdu);
+    EXPECT_EQ(decoded.MaxRepetitions(), c.repetitions);
+    EXPECT_EQ(decoded.BindingValue("1.3.6.1.2.1.2.2.1.2"), "");
+  }
+}
+
 // --- Value items by value tag ---------------------------------------------------------------
 
 struct ValueCase {

@@ -1,6 +1,7 @@
 #include "testing/environment.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include "testing/peer_programs.h"
 
@@ -14,5 +15,7 @@ void UnsetEnv(const std::string& name) { unsetenv(name.c_str()); }
 
 // The peers are programs of this system.
 bool NativePeersRunnable() { return true; }
+
+bool RunsAsRoot() { return getuid() == 0; }
 
 }  // namespace zelsnmp::testing_support

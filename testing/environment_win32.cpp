@@ -17,4 +17,6 @@ void UnsetEnv(const std::string& name) { _putenv_s(name.c_str(), ""); }
 // The peers are Linux programs, which a Windows program cannot start, under Wine neither.
 bool NativePeersRunnable() { return false; }
 
+bool RunsAsRoot() { return false; }
+
 }  // namespace zelsnmp::testing_support

@@ -32,6 +32,8 @@ int FreeUdpPort(const std::string& address);
 
 // False in a Windows test program, which cannot start the peers.
 bool NativePeersRunnable();
+// True when the test program runs as the user root (never in a Windows test program).
+bool RunsAsRoot();
 
 // Why the peer `programs` ("snmpd", "snmpget", "snmpsimd", ...) cannot be run here; empty when
 // they can. Names the first one missing with its Debian package.

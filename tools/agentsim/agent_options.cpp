@@ -253,6 +253,13 @@ AgentOptionsResult ParseAgentOptions(const std::vector<std::string>& arguments) 
       auto number = text ? ParseDecimal(*text, kMaxSigned) : std::nullopt;
       if (!number) return fail(name + " needs a number from 0 to 2147483647");
       options.restart_after = static_cast<std::uint32_t>(*number);
+    } else if (name == "--no-getbulk") {
+      options.no_getbulk = true;
+    } else if (name == "--renumber-after") {
+      auto text = value();
+      auto number = text ? ParseDecimal(*text, kMaxSigned) : std::nullopt;
+      if (!number) return fail(name + " needs a number from 0 to 2147483647");
+      options.renumber_after = static_cast<std::uint32_t>(*number);
     } else if (name == "--clock-skew") {
       auto text = value();
       auto seconds = text ? ParseWhole<std::int32_t>(*text) : std::nullopt;
@@ -323,6 +330,9 @@ std::string AgentUsage() {
          "                        width; sysUpTime.0 goes on by 1 s per answer (repeatable)\n"
          "  --restart-after N     restart after every N answers: sysUpTime.0 and the\n"
          "                        counters start again\n"
+         "  --no-getbulk          answer GetBulk with genErr (5)\n"
+         "  --renumber-after N    after every N answers from the data, every table\n"
+         "                        instance moves to the next index\n"
          "SNMPv3 (the agent is the authoritative engine):\n"
          "  --v3-user NAME        the user it knows\n"
          "  --auth PROTO:PASS     its authentication: MD5, SHA, SHA-224, SHA-256, SHA-384,\n"

@@ -58,6 +58,12 @@ struct AgentOptions {
   // which restarts after every `restart_after` answers (0: never).
   std::vector<CounterStep> counters;
   std::uint32_t restart_after = 0;
+  // Every instance of the data's tables (an OID whose last arc is not 0) moves to the next
+  // index, its last arc one higher, after every `renumber_after` requests answered from the
+  // data (0: never).
+  std::uint32_t renumber_after = 0;
+  // GetBulk answered with genErr (5), as by a device that does not know it.
+  bool no_getbulk = false;
 
   // SNMPv3: the one user the agent's engine knows (none when `v3_user` is empty: every
   // version-3 request then meets an unknown user) and the engine itself. The passphrases are

@@ -2,7 +2,11 @@
 
 #include <cstdio>
 
+#include <algorithm>
+#include <vector>
+
 #include "snmp/ber.h"
+#include "snmp/oid_order.h"
 
 namespace zelsnmp::agentsim {
 namespace {
@@ -53,12 +57,89 @@ TSNMPRec BlamingAnswer(const TSNMPRec& request, std::int32_t error_status, std::
 
 }  // namespace
 
+namespace {
+
+// The data's entry after `oid` in OID order; end() past the last.
+SnmprecData::const_iterator NextInOrder(const SnmprecData& data, std::string_view oid) {
+  SnmprecData::const_iterator next = data.end();
+  for (auto entry = data.begin(); entry != data.end(); ++entry) {
+    if (CompareOids(entry->first, oid) <= 0) continue;
+    if (next == data.end() || CompareOids(entry->first, next->first) < 0) next = entry;
+  }
+  return next;
+}
+
+// Adds the entry after `oid` to `answer`; false when there is none (endOfMibView added).
+bool AddNext(TSNMPRec& answer, const SnmprecData& data, std::string& oid) {
+  const auto next = NextInOrder(data, oid);
+  if (next == data.end()) {
+    answer.AddBinding(oid, "", TagEndOfMibView);
+    return false;
+  }
+  oid = next->first;
+  answer.AddBinding(next->first, next->second.text, next->second.tag);
+  return true;
+}
+
+std::optional<TSNMPRec> BuildNextAnswer(const TSNMPRec& request, const SnmprecData& data) {
+  TSNMPRec answer = ResponseHeaderFor(request);
+  std::int32_t index = 0;
+  for (const TSNMPMib& binding : request.Bindings()) {
+    ++index;
+    std::string oid = binding.OidText;
+    if (request.Version == kSnmpVersion2c) {
+      AddNext(answer, data, oid);
+      continue;
+    }
+    auto next = NextInOrder(data, oid);
+    // A v1 agent steps over what v1 cannot carry.
+    while (next != data.end() && !V1CanCarry(next->second.tag)) {
+      next = NextInOrder(data, next->first);
+    }
+    if (next == data.end()) return BlamingAnswer(request, kErrorStatusNoSuchName, index);
+    answer.AddBinding(next->first, next->second.text, next->second.tag);
+  }
+  return answer;
+}
+
+std::optional<TSNMPRec> BuildBulkAnswer(const TSNMPRec& request, const SnmprecData& data) {
+  if (request.Version != kSnmpVersion2c) return std::nullopt;
+  TSNMPRec answer = ResponseHeaderFor(request);
+  const std::span<const TSNMPMib> bindings = request.Bindings();
+  const std::size_t non_repeaters = static_cast<std::size_t>(
+      std::clamp<std::int32_t>(request.NonRepeaters(), 0, request.BindingCount()));
+  std::vector<std::string> repeaters;
+  for (std::size_t i = 0; i < bindings.size(); ++i) {
+    std::string oid = bindings[i].OidText;
+    if (i < non_repeaters) {
+      AddNext(answer, data, oid);
+    } else {
+      repeaters.push_back(std::move(oid));
+    }
+  }
+  if (repeaters.empty()) return answer;
+  const std::size_t room = (kMaxBulkBindings - std::min(kMaxBulkBindings, non_repeaters)) /
+                           repeaters.size();
+  const std::size_t rounds = std::min<std::size_t>(
+      static_cast<std::size_t>(std::max<std::int32_t>(request.MaxRepetitions(), 0)), room);
+  for (std::size_t round = 0; round < rounds; ++round) {
+    bool any = false;
+    for (std::string& oid : repeaters) any = AddNext(answer, data, oid) || any;
+    if (!any) break;
+  }
+  return answer;
+}
+
+}  // namespace
+
 std::optional<TSNMPRec> BuildAnswer(const TSNMPRec& request, const SnmprecData& data,
                                     const std::optional<std::string>& community,
                                     bool omit_missing) {
-  if (request.PDUType != PduGetRequest) return std::nullopt;
   if (request.Version != kSnmpVersion1 && request.Version != kSnmpVersion2c) return std::nullopt;
   if (community && request.Community != *community) return std::nullopt;
+  if (request.PDUType == PduGetNextRequest) return BuildNextAnswer(request, data);
+  if (request.PDUType == PduGetBulkRequest) return BuildBulkAnswer(request, data);
+  if (request.PDUType != PduGetRequest) return std::nullopt;
 
   TSNMPRec answer = ResponseHeaderFor(request);
   std::int32_t index = 0;
@@ -100,9 +181,21 @@ std::optional<TSNMPRec> BuildErrorIndexAnswer(const TSNMPRec& request, const std
 std::optional<TSNMPRec> ApplyAnswerFaults(const TSNMPRec& request, TSNMPRec answer,
                                           const AgentOptions& options) {
   const auto bindings = static_cast<std::size_t>(request.BindingCount());
+  if (options.no_getbulk && request.PDUType == PduGetBulkRequest) {
+    return BuildErrorAnswer(request, kErrorStatusGenErr);
+  }
   if (options.drop_above && bindings > *options.drop_above) return std::nullopt;
   if (options.max_oids && bindings > *options.max_oids) {
     return BuildErrorAnswer(request, kErrorStatusTooBig);
+  }
+  // A GetBulk answer fills the buffer and no more.
+  if (options.max_oids && request.PDUType == PduGetBulkRequest &&
+      static_cast<std::size_t>(answer.BindingCount()) > *options.max_oids) {
+    TSNMPRec cut = ResponseHeaderFor(request);
+    for (const TSNMPMib& binding : answer.Bindings().first(*options.max_oids)) {
+      cut.AddBinding(binding.OidText, binding.ValueText, binding.ValueTag);
+    }
+    answer = std::move(cut);
   }
   if (options.error_index_for) {
     auto blamed =

@@ -94,16 +94,76 @@ TEST(AgentResponderTest, V1AnswersKnownOids) {
 }
 
 TEST(AgentResponderTest, UnansweredRequests) {
-  TSNMPRec get_next = Request(kSnmpVersion2c, {kSysDescr});
-  get_next.PDUType = PduGetNextRequest;
+  // SNMPv1 has no GetBulk.
+  TSNMPRec v1_bulk = Request(kSnmpVersion1, {kSysDescr});
+  v1_bulk.PDUType = PduGetBulkRequest;
+  TSNMPRec set = Request(kSnmpVersion2c, {kSysDescr});
+  set.PDUType = PduSetRequest;
   TSNMPRec version3 = Request(kSnmpVersion3, {kSysDescr});
   TSNMPRec response = Request(kSnmpVersion2c, {kSysDescr});
   response.PDUType = PduResponse;
-  for (const TSNMPRec& request : {get_next, version3, response}) {
+  for (const TSNMPRec& request : {v1_bulk, set, version3, response}) {
     EXPECT_FALSE(BuildAnswer(request, SampleData(), std::nullopt));
   }
   EXPECT_FALSE(BuildAnswer(Request(kSnmpVersion2c, {kSysDescr}), SampleData(), "private"));
   EXPECT_TRUE(BuildAnswer(Request(kSnmpVersion2c, {kSysDescr}), SampleData(), "public"));
+}
+
+// GetNext and GetBulk walk the data in OID order (numbers, not text: .1.3 before .1.10).
+TEST(AgentResponderTest, WalksTheDataInOidOrder) {
+  const SnmprecData data = ParseSnmprec(
+                               "1.3.6.1.2.1.2.2.1.2.10|4|eth1\n"
+                               "1.3.6.1.2.1.2.2.1.2.3|4|eth0\n"
+                               "1.3.6.1.2.1.2.2.1.4.3|2|1500\n"
+                               "1.3.6.1.2.1.1.3.0|67|4711\n"
+                               "1.3.6.1.2.1.31.1.1.1.6.1|70|5000000000\n")
+                               .data;
+  struct WalkCase {
+    const char* name;
+    std::int32_t version;
+    int pdu;
+    std::int32_t non_repeaters;
+    std::int32_t repetitions;
+    std::vector<std::string> oids;
+    std::int32_t error_status;
+    std::vector<std::string> answered;  // OID=tag:value, in order
+  };
+  const WalkCase cases[] = {
+      {"GetNext from a column", kSnmpVersion2c, PduGetNextRequest, 0, 0,
+       {"1.3.6.1.2.1.2.2.1.2", "1.3.6.1.2.1.2.2.1.2.3"}, 0,
+       {"1.3.6.1.2.1.2.2.1.2.3=4:eth0", "1.3.6.1.2.1.2.2.1.2.10=4:eth1"}},
+      {"GetNext past the end", kSnmpVersion2c, PduGetNextRequest, 0, 0,
+       {"1.3.6.1.2.1.31.1.1.1.6.1"}, 0, {"1.3.6.1.2.1.31.1.1.1.6.1=130:"}},
+      {"v1 steps over Counter64 to the end", kSnmpVersion1, PduGetNextRequest, 0, 0,
+       {"1.3.6.1.2.1.2.2.1.4.3"}, kErrorStatusNoSuchName, {"1.3.6.1.2.1.2.2.1.4.3=5:"}},
+      {"GetBulk of three rows", kSnmpVersion2c, PduGetBulkRequest, 1, 3,
+       {"1.3.6.1.2.1.1.3.0", "1.3.6.1.2.1.2.2.1.2"}, 0,
+       {"1.3.6.1.2.1.2.2.1.2.3=4:eth0", "1.3.6.1.2.1.2.2.1.2.3=4:eth0",
+        "1.3.6.1.2.1.2.2.1.2.10=4:eth1", "1.3.6.1.2.1.2.2.1.4.3=2:1500"}},
+      {"GetBulk ends at the end of the view", kSnmpVersion2c, PduGetBulkRequest, 0, 50,
+       {"1.3.6.1.2.1.2.2.1.4.3"}, 0,
+       {"1.3.6.1.2.1.31.1.1.1.6.1=70:5000000000", "1.3.6.1.2.1.31.1.1.1.6.1=130:"}},
+      {"GetBulk with negative counts", kSnmpVersion2c, PduGetBulkRequest, -1, -1,
+       {"1.3.6.1.2.1.1.3.0"}, 0, {}},
+  };
+  for (const WalkCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TSNMPRec request = Request(c.version, {});
+    for (const std::string& oid : c.oids) request.AddBinding(oid, "", TagNull);
+    request.PDUType = c.pdu;
+    request.NonRepeaters() = c.non_repeaters;
+    request.MaxRepetitions() = c.repetitions;
+    auto answer = BuildAnswer(OverTheWire(request), data, std::nullopt);
+    ASSERT_TRUE(answer);
+    const TSNMPRec decoded = OverTheWire(*answer);
+    EXPECT_EQ(decoded.ErrorStatus, c.error_status);
+    std::vector<std::string> answered;
+    for (const TSNMPMib& binding : decoded.Bindings()) {
+      answered.push_back(binding.OidText + "=" + std::to_string(binding.ValueTag) + ":" +
+                         binding.ValueText);
+    }
+    EXPECT_EQ(answered, c.answered);
+  }
 }
 
 TEST(AgentResponderTest, ErrorAnswerCarriesTheStatusAndNoBindings) {

@@ -214,13 +214,20 @@ class Agent {
  private:
   // The data the answer to `request` shows: with --counter or --restart-after, the device one
   // answer older for every GetRequest it answers from its data.
+  // With --renumber-after, every table instance one index further for every N requests
+  // answered from the data.
   const SnmprecData& AnswerData(const TSNMPRec& request) {
-    if (!device_.Moving() || request.PDUType != PduGetRequest) return data_;
     if (options_.community && request.Version != kSnmpVersion3 &&
         request.Community != *options_.community) {
       return data_;
     }
-    return device_.NextAnswer();
+    const SnmprecData& data =
+        device_.Moving() && request.PDUType == PduGetRequest ? device_.NextAnswer() : data_;
+    if (options_.renumber_after == 0) return data;
+    const std::uint64_t shift = answered_from_data_++ / options_.renumber_after;
+    if (shift == 0) return data;
+    renumbered_ = RenumberTables(data, shift);
+    return renumbered_;
   }
 
   // One --loss draw per request the agent would answer, so that a seed gives the same losses
@@ -242,6 +249,8 @@ class Agent {
   std::mt19937 loss_draws_;
   AgentEngine engine_;
   std::string last_v3_answer_;  // for --replay
+  std::uint64_t answered_from_data_ = 0;  // for --renumber-after
+  SnmprecData renumbered_;
 };
 
 }  // namespace

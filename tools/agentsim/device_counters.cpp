@@ -67,6 +67,22 @@ DeviceCounters::DeviceCounters(const SnmprecData& data, const std::vector<Counte
   }
 }
 
+SnmprecData RenumberTables(const SnmprecData& data, std::uint64_t shift) {
+  SnmprecData moved;
+  for (const auto& [oid, value] : data) {
+    const std::size_t dot = oid.rfind('.');
+    const std::string last = oid.substr(dot + 1);
+    if (dot == std::string::npos || last == "0") {
+      moved.emplace(oid, value);
+      continue;
+    }
+    std::uint64_t index = 0;
+    std::from_chars(last.data(), last.data() + last.size(), index);
+    moved.emplace(oid.substr(0, dot + 1) + std::to_string(index + shift), value);
+  }
+  return moved;
+}
+
 const SnmprecData& DeviceCounters::NextAnswer() {
   if (restart_after_ > 0 && answers_since_restart_ == restart_after_) answers_since_restart_ = 0;
   ++answers_since_restart_;

@@ -7,6 +7,9 @@
 // from their beginning.
 //
 // Without either option the data is answered as loaded.
+//
+// --renumber-after N plays a device that re-indexes its tables: RenumberTables gives the data
+// with every table instance (an OID whose last arc is not 0) moved `shift` indexes further.
 
 #ifndef ZELSNMP_TOOLS_AGENTSIM_DEVICE_COUNTERS_H_
 #define ZELSNMP_TOOLS_AGENTSIM_DEVICE_COUNTERS_H_
@@ -19,6 +22,9 @@
 #include "tools/agentsim/snmprec.h"
 
 namespace zelsnmp::agentsim {
+
+// `data` with the last arc of every OID not ending in .0 raised by `shift`; scalars as they are.
+SnmprecData RenumberTables(const SnmprecData& data, std::uint64_t shift);
 
 class DeviceCounters {
  public:

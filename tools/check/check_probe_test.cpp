@@ -82,5 +82,40 @@ TEST(CheckProbeTest, ShowsWhatTheTaskWouldWriteAndWhy) {
   EXPECT_EQ(answering.Answers(1).size(), 1u);
 }
 
+// Rows found by their name: the index found, none, or how many rows hold the key.
+TEST(CheckProbeTest, ResolvesEachRow) {
+  const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
+  if (!reason.empty()) GTEST_SKIP() << reason;
+  AgentProcess table("127.0.0.4",
+                     "1.3.6.1.2.1.2.2.1.2.2|4|eth0\n1.3.6.1.2.1.2.2.1.2.3|4|eth0\n"
+                     "1.3.6.1.2.1.2.2.1.2.10|4|uplink\n1.3.6.1.2.1.2.2.1.4.2|2|1500\n"
+                     "1.3.6.1.2.1.2.2.1.4.3|2|1501\n1.3.6.1.2.1.2.2.1.4.10|2|9000\n");
+  ASSERT_TRUE(table.listening()) << table.Output();
+  testing_support::TempDirectory directory;
+  const std::string mtu = "1.3.6.1.2.1.2.2.1.4[1.3.6.1.2.1.2.2.1.2=";
+  const std::string path = directory.Write(
+      "probe.cfg", "[127.0.0.4]\n#TT1:1:1=" + mtu + "uplink]\n#TT1:1:2=" + mtu + "eth0]\n" +
+                       "#TT1:1:3=" + mtu + "eth9]\n");
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunCheck({"--probe", "--wide", path}, out, err), 0) << out.str() << err.str();
+  std::string text;
+  for (char c : out.str()) {
+    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
+  }
+  for (const std::string& part : {
+           std::string("\n 2 \"9000\" (INTEGER) slSetAnalogFloatCodeUT 9000 row 10, asked "
+                       "1.3.6.1.2.1.2.2.1.4.10\n"),
+           std::string("\n 3 \"1500\" (INTEGER) slSetAnalogFloatCodeUT 1500 2 rows hold the "
+                       "key, the first (row 2) taken, asked 1.3.6.1.2.1.2.2.1.4.2\n"),
+           std::string("\n 4 - slSetAnalogFlags 0x0001 row not found: no row holds the key (3 "
+                       "rows of 1.3.6.1.2.1.2.2.1.2 read)\n"),
+       }) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
+  // One GetBulk walks the column, one request asks the rows and their keys.
+  EXPECT_EQ(table.Answers(2).size(), 2u) << table.Output();
+}
+
 }  // namespace
 }  // namespace zelsnmp::check

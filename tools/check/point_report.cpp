@@ -26,7 +26,6 @@ std::string Why(SourceProblem problem) {
     case SourceProblem::kBadKeyColumn: return "the key column is no dotted OID";
     case SourceProblem::kBadRow: return "COLUMN[KEYCOLUMN=KEY] needed";
     case SourceProblem::kUnclosedQuote: return "the key's quote is not closed";
-    case SourceProblem::kRowsNotSupported: return "rows found by their key are not polled yet";
   }
   return "";
 }
@@ -57,8 +56,7 @@ DevicePass PassOf(const ProbeResult& probe) {
 std::string DescribePointMistake(const PointMistake& mistake) {
   return Displayable(mistake.key) + ": " + Why(mistake.problem) +
          (mistake.word.empty() ? "" : " (\"" + Displayable(mistake.word) + "\")") +
-         "; the line is not polled" +
-         (mistake.problem == SourceProblem::kRowsNotSupported ? "" : ", its point is flagged");
+         "; the line is not polled, its point is flagged";
 }
 
 void AddPointFindings(const PollConfig& config, std::vector<Finding>& findings) {
@@ -79,6 +77,8 @@ void ApplyProbedSources(const AgentEntry& agent, ProbeResult& probe) {
     const PointSource& source = agent.lines[i].Source();
     if (source.bare) continue;
     ProbedLine& probed = probe.lines[i];
+    // What the walk found for a row goes before what the modifiers make of its value.
+    const std::string row_note = probed.note;
     const PointKind kind = ScanPointAddress(agent.lines[i].Name()).kind;
     if (source.Mistaken()) {
       probed.write = DecideSilentWrite(PointAddress{kind});
@@ -117,6 +117,7 @@ void ApplyProbedSources(const AgentEntry& agent, ProbeResult& probe) {
         probed.note = "a rate's first value is only its base";
         break;
     }
+    if (!row_note.empty()) probed.note = row_note + "; " + probed.note;
   }
 }
 

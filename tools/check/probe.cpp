@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "poller/agent_query.h"
+#include "poller/row_book.h"
 #include "snmp/ber.h"
 #include "snmp/snmp_client.h"
 #include "snmp/v3_message.h"
@@ -98,6 +99,68 @@ std::string OutcomeText(const UsmStatus& status) {
   return "a Report that names no counter of the security model";
 }
 
+// Walks the key columns of the agent's rows as the pass does, one walk per column, and fills
+// `rows` with the rows found; per line, what the walk found ("row 13", "not found", "3 rows
+// hold the key, the first (row 2) taken"), or why it ended.
+std::vector<std::string> ResolveRows(TSNMPSend& client, const AgentEntry& agent, AgentRows& rows) {
+  std::vector<std::string> notes(agent.lines.size());
+  std::vector<std::size_t> due;
+  for (std::size_t line = 0; line < agent.lines.size(); ++line) {
+    const PointSource& source = agent.lines[line].Source();
+    if (source.kind == SourceKind::kRow && !source.Mistaken()) due.push_back(line);
+  }
+  if (due.empty()) return notes;
+  rows.lines.resize(agent.lines.size());
+  const std::int32_t repetitions =
+      agent.options.max_oids > 0 ? agent.options.max_oids : kWalkRepetitions;
+  bool bulk = true;
+  while (!due.empty()) {
+    const std::string column(agent.lines[due.front()].Source().row->key_column);
+    std::vector<std::size_t> group;
+    std::vector<std::size_t> rest;
+    std::vector<std::string> keys;
+    for (std::size_t line : due) {
+      const RowKey& key = *agent.lines[line].Source().row;
+      if (key.key_column != column) {
+        rest.push_back(line);
+        continue;
+      }
+      group.push_back(line);
+      if (std::find(keys.begin(), keys.end(), key.key) == keys.end()) keys.emplace_back(key.key);
+    }
+    due.swap(rest);
+    ColumnWalk walk(column, keys, repetitions, bulk);
+    while (walk.Next(client.Query(), agent.Community())) {
+      walk.Take(client.SendQuery() ? &client.Reply() : nullptr);
+    }
+    bulk = !walk.BulkRefused();
+    const std::string read = std::to_string(walk.RowsRead()) + " rows of " + column + " read";
+    for (std::size_t line : group) {
+      const RowKey& key = *agent.lines[line].Source().row;
+      if (walk.Failed()) {
+        notes[line] = "row not found: the walk ended early (" + read + ")";
+        continue;
+      }
+      const KeyMatch& match = *std::find_if(walk.Matches().begin(), walk.Matches().end(),
+                                            [&](const KeyMatch& m) { return m.key == key.key; });
+      if (match.rows == 0) {
+        notes[line] = "row not found: no row holds the key (" + read + ")";
+        continue;
+      }
+      RowLine& row = rows.lines[line];
+      row.row = true;
+      row.state = RowState::kFound;
+      row.index = match.first_index;
+      row.oid = std::string(key.column) + "." + row.index;
+      row.key_oid = std::string(key.key_column) + "." + row.index;
+      notes[line] = match.rows == 1 ? "row " + row.index + ", asked " + row.oid
+                                    : std::to_string(match.rows) + " rows hold the key, the first (row " +
+                                          row.index + ") taken, asked " + row.oid;
+    }
+  }
+  return notes;
+}
+
 }  // namespace
 
 std::string DescribeProbedEngine(const ProbedEngine& engine, bool answered) {
@@ -136,6 +199,8 @@ ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
     session->PrepareKeys();
     client->Security = session.get();
   }
+  AgentRows rows;
+  const std::vector<std::string> row_notes = ResolveRows(*client, agent, rows);
   const std::size_t lines = agent.lines.size();
   const std::size_t per_request =
       agent.options.max_oids > 0 ? static_cast<std::size_t>(agent.options.max_oids) : lines;
@@ -146,7 +211,7 @@ ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
   std::size_t first = 0;
   do {
     const std::size_t end = std::min(lines, first + per_request);
-    FillAgentRequest(client->Query(), agent, first, end, {});
+    FillAgentRequest(client->Query(), agent, first, end, {}, &rows);
     if (!client->SendQuery()) {
       result.answered = false;
       break;
@@ -174,11 +239,23 @@ ProbeResult ProbeAgent(const AgentEntry& agent, std::int32_t timeout_ms) {
     result.size = ProbeRequestSize(agent, timeout_ms, per_request, session.get());
   }
   const bool values = result.answered && result.error_status == 0;
-  for (const PointLine& line : agent.lines) {
+  for (std::size_t index = 0; index < lines; ++index) {
+    const PointLine& line = agent.lines[index];
     ProbedLine probed;
+    probed.note = row_notes[index];
     const PointAddress address = ScanPointAddress(line.Name());
-    if (values) {
-      const TSNMPMib* binding = FindReplyBinding(answers, line.Oid());
+    const bool row = line.Source().kind == SourceKind::kRow && !line.Source().Mistaken();
+    const RowLine* found =
+        row && index < rows.lines.size() && rows.lines[index].row ? &rows.lines[index] : nullptr;
+    if (row && found == nullptr) {
+      probed.write = DecideSilentWrite(address);
+    } else if (values) {
+      const TSNMPMib* binding = FindReplyBinding(answers, found != nullptr ? found->oid : line.Oid());
+      if (found != nullptr) {
+        // The pass writes a row's value only while its key instance still holds the key.
+        const TSNMPMib* key = FindReplyBinding(answers, found->key_oid);
+        if (key == nullptr || key->ValueText != line.Source().row->key) binding = nullptr;
+      }
       if (binding != nullptr) {
         probed.has_binding = true;
         probed.binding = *binding;

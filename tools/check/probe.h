@@ -7,7 +7,9 @@
 // client waits `timeout_ms` for each answer (the agent's @timeout when it has one), as the task
 // waits 5000 ms. When a request is refused with tooBig or gets no answer, the largest request
 // the device answers is looked for (size_probe.h). An agent whose options hold a mistake is
-// not asked, as the task does not ask it.
+// not asked, as the task does not ask it. A line bound to a table row by a key column's value
+// is resolved first by the pass's own walk of that column (poller/row_book.h); its note tells
+// the index found, that none was, or how many rows hold the key.
 //
 // A v3 agent is asked through a session of its own, made from its options as the task makes
 // it; the result tells what the exchange learnt of the agent's engine (ID, boots, time), the

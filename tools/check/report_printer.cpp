@@ -150,7 +150,9 @@ void PrintAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult*
   const bool values = probe->answered && probe->error_status == 0;
   for (std::size_t i = 0; i < agent.points.size() && i < probe->lines.size(); ++i) {
     const ProbedLine& probed = probe->lines[i];
-    const bool asked = agent.points[i].config_line.Source().OnWire();
+    const PointSource& source = agent.points[i].config_line.Source();
+    // A row is asked when the probe found it.
+    const bool asked = source.OnWire() || (source.kind == SourceKind::kRow && probed.has_binding);
     answers.AddRow({LineCell(agent.points[i].line),
                     values && asked ? DescribeBinding(probed) : "-",
                     DescribeWrite(probed.write),
