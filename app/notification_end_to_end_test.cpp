@@ -36,6 +36,8 @@ const std::string kConfig =
     "[127.0.0.2:public]\n"
     "#TT1:3:1=1.3.6.1.4.1.7.1\n"
     "#TT1:3:2=1.3.6.1.4.1.7.2 rate\n";
+// A row found by its name, in the table the fixture's agent serves.
+const std::string kRowLine = "#TT1:3:3=1.3.6.1.4.1.7.3.1.8[1.3.6.1.4.1.7.3.1.2=d2]\n";
 
 class NotificationEndToEndTest : public testing::Test {
  protected:
@@ -45,9 +47,11 @@ class NotificationEndToEndTest : public testing::Test {
     const std::string peers = testing_support::PeersUnavailable({"snmptrap", "snmpinform"});
     if (!peers.empty()) GTEST_SKIP() << peers;
     agent_ = std::make_unique<testing_support::AgentProcess>(
-        "127.0.0.2", kOid + "|2|5\n1.3.6.1.4.1.7.2|65|100\n");
+        "127.0.0.2", kOid + "|2|5\n1.3.6.1.4.1.7.2|65|100\n1.3.6.1.4.1.7.3.1.2.4|4|d1\n"
+                         "1.3.6.1.4.1.7.3.1.2.5|4|d2\n1.3.6.1.4.1.7.3.1.8.4|2|1\n"
+                         "1.3.6.1.4.1.7.3.1.8.5|2|2\n");
     ASSERT_TRUE(agent_->listening()) << agent_->Output();
-    ASSERT_TRUE(task_.Start(kConfig, {"/t"}));
+    ASSERT_TRUE(task_.Start(kConfig + kRowLine, {"/t"}));
     ASSERT_TRUE(WaitForDebug("Ответ от 127.0.0.2:public\r\n")) << task_.Log("error.log");
   }
 
@@ -229,6 +233,19 @@ TEST(NotificationStartTest, AnUnusablePortIsNamedOnceAndPollingGoesOn) {
     EXPECT_EQ(task.Log("error.log"), c.error_log);
     EXPECT_EQ(task.Stop(), 0);
   }
+}
+
+// A row found by its name takes a notification's binding at the instance found, and only there:
+// the other row's instance writes nothing.
+TEST_F(NotificationEndToEndTest, RowFoundByNameTakesItsInstance) {
+  ASSERT_TRUE(WaitForDebug("(#TT1:3:3)=2\r\n"));
+  const std::string trap = "-v2c -c public 127.0.0.1:162 '' 1.3.6.1.6.3.1.1.5.3 ";
+  EXPECT_EQ(Send("snmptrap", "127.0.0.2", trap + "1.3.6.1.4.1.7.3.1.8.4 i 61").status, 0);
+  EXPECT_EQ(Send("snmptrap", "127.0.0.2", trap + "1.3.6.1.4.1.7.3.1.8.5 i 62").status, 0);
+  // Both come from one address to one socket: the first is handled before the second.
+  ASSERT_TRUE(WaitForDebug("1.3.6.1.4.1.7.3.1.8.5(#TT1:3:3)=62\r\n")) << task_.Log("debug.log");
+  EXPECT_EQ(Count(task_.Log("debug.log"), "=61\r\n"), 0u);
+  EXPECT_EQ(task_.Stop(), 0);
 }
 
 }  // namespace

@@ -123,6 +123,9 @@ class AgentPoller {
   void ReplaceClient();
   // Gives the client's sockets the wait hook.
   void HookClient();
+  // The OID that line `index` of `agent` asks now: a fixed OID, a found row's instance, or
+  // empty (a row not found, or to be found again; a device point).
+  std::string AskedOid(std::size_t agent, std::size_t index, const PointLine& line) const;
   void Write(const PointAddress& at, const PointWrite& write);
 
   // What a point shows beyond a bare OID (point_pass.cpp). A line that is not bare, from an

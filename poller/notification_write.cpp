@@ -1,6 +1,7 @@
 // What a notification does to the points of a section: its bindings whose OID a point line
-// asks are written at once by the rules of an answer to a poll (a bare line as it is, a line
-// with scale or offset through the value rules), each traced as a poll's value is, under a line
+// asks (a fixed OID, or the instance of a row already found by its name) are written at once
+// by the rules of an answer to a poll (a bare line as it is, a line with scale or offset
+// through the value rules), each traced as a poll's value is, under a line
 // naming the notification. Rate lines and device points (@status, @rtt) are left to the poll:
 // one value between two passes says nothing of a rate, and a notification is no request. A
 // binding without a value (NULL, noSuchObject) writes nothing: a notification that names an
@@ -44,6 +45,17 @@ void AgentPoller::HookClient() {
   }
 }
 
+std::string AgentPoller::AskedOid(std::size_t agent, std::size_t index,
+                                  const PointLine& line) const {
+  const PointSource& source = line.Source();
+  if (source.OnWire()) return line.Oid();
+  // A row line only once its row is found, and not while it waits to be found again: a
+  // renumbered row's instance may hold another row's value by now.
+  const RowLine* row = rows_.Line(agent, index);
+  if (row == nullptr || row->state != RowState::kFound || row->walk_next) return {};
+  return row->oid;
+}
+
 void AgentPoller::WriteNotification(const PollConfig& config, std::size_t agent,
                                     const Notification& notification) {
   const AgentEntry& entry = config.agents[agent];
@@ -51,11 +63,12 @@ void AgentPoller::WriteNotification(const PollConfig& config, std::size_t agent,
   Trace(NotificationTakenLine(notification, entry.section_name));
   for (const TSNMPMib& binding : notification.bindings) {
     if (CarriesNoValue(&binding)) continue;
-    for (const PointLine& line : entry.lines) {
+    for (std::size_t index = 0; index < entry.lines.size(); ++index) {
+      const PointLine& line = entry.lines[index];
       const PointSource& source = line.Source();
-      if (!source.OnWire() || source.rate) continue;
-      const std::string oid = line.Oid();
-      if (oid != binding.OidText) continue;
+      if (source.rate) continue;
+      const std::string oid = AskedOid(agent, index, line);
+      if (oid.empty() || oid != binding.OidText) continue;
       const std::string address = line.Name();
       const PointAddress at = ScanPointAddress(address);
       const std::string named = oid + "(" + address + ")";
