@@ -73,6 +73,26 @@ bool RowBook::NoteClock(std::size_t agent, std::optional<std::uint32_t> uptime,
   return restarted;
 }
 
+KeyColumnGroup TakeKeyColumnGroup(const AgentEntry& entry, std::vector<std::size_t>& due) {
+  KeyColumnGroup group;
+  if (due.empty()) return group;
+  group.column = std::string(entry.lines[due.front()].Source().row->key_column);
+  std::vector<std::size_t> rest;
+  for (std::size_t line : due) {
+    const RowKey& key = *entry.lines[line].Source().row;
+    if (key.key_column != group.column) {
+      rest.push_back(line);
+      continue;
+    }
+    group.lines.push_back(line);
+    if (std::find(group.keys.begin(), group.keys.end(), key.key) == group.keys.end()) {
+      group.keys.emplace_back(key.key);
+    }
+  }
+  due.swap(rest);
+  return group;
+}
+
 ColumnWalk::ColumnWalk(std::string column, std::vector<std::string> keys,
                        std::int32_t repetitions, bool bulk)
     : column_(std::move(column)),

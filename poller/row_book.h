@@ -105,6 +105,22 @@ struct KeyMatch {
   std::size_t rows = 0;     // how many rows hold it
 };
 
+// The row lines that one walk serves: those bound to the same key column.
+struct KeyColumnGroup {
+  std::string column;
+  std::vector<std::size_t> lines;  // indexes into the agent's lines
+  std::vector<std::string> keys;   // each key once
+};
+
+// Takes out of `due` (indexes of row lines of `entry`) those that share the first one's key
+// column; the rest stay in `due`, in their order.
+KeyColumnGroup TakeKeyColumnGroup(const AgentEntry& entry, std::vector<std::size_t>& due);
+
+// Rows a GetBulk of a walk asks for: the agent's @max-oids, or kWalkRepetitions.
+inline std::int32_t WalkRepetitions(const AgentEntry& entry) {
+  return entry.options.max_oids > 0 ? entry.options.max_oids : kWalkRepetitions;
+}
+
 class ColumnWalk {
  public:
   // Walks `column` for `keys`; GetBulk with `repetitions` rows per request unless `bulk` is

@@ -45,26 +45,11 @@ bool AgentPoller::WalkRows(const RequestPlan& plan, std::size_t agent) {
   for (std::size_t line = 0; line < rows.lines.size(); ++line) {
     if (rows_.WalkDue(agent, line, pass_)) due.push_back(line);
   }
-  const std::int32_t repetitions =
-      entry.options.max_oids > 0 ? entry.options.max_oids : kWalkRepetitions;
   while (!due.empty()) {
     // One walk per key column, for every due row of it.
-    const std::string column(entry.lines[due.front()].Source().row->key_column);
-    std::vector<std::size_t> group;
-    std::vector<std::string> keys;
-    std::vector<std::size_t> rest;
-    for (std::size_t line : due) {
-      const RowKey& key = *entry.lines[line].Source().row;
-      if (key.key_column != column) {
-        rest.push_back(line);
-        continue;
-      }
-      group.push_back(line);
-      if (std::find(keys.begin(), keys.end(), key.key) == keys.end()) keys.emplace_back(key.key);
-    }
-    due.swap(rest);
-
-    ColumnWalk walk(column, keys, repetitions, !rows.no_bulk);
+    const KeyColumnGroup group = TakeKeyColumnGroup(entry, due);
+    const std::string& column = group.column;
+    ColumnWalk walk(column, group.keys, WalkRepetitions(entry), !rows.no_bulk);
     const RequestTarget target = TargetOf(plan, agent);
     client_->TargetHost = target.host;
     client_->TargetPort = target.port;
@@ -99,7 +84,7 @@ bool AgentPoller::WalkRows(const RequestPlan& plan, std::size_t agent) {
       continue;
     }
     Trace(RowWalkLine(entry.section_name, column, walk.RowsRead(), walk.RowsMatched()));
-    for (std::size_t line : group) {
+    for (std::size_t line : group.lines) {
       const PointLine& point = entry.lines[line];
       const RowKey& key = *point.Source().row;
       RowLine& row = rows.lines[line];

@@ -111,31 +111,17 @@ std::vector<std::string> ResolveRows(TSNMPSend& client, const AgentEntry& agent,
   }
   if (due.empty()) return notes;
   rows.lines.resize(agent.lines.size());
-  const std::int32_t repetitions =
-      agent.options.max_oids > 0 ? agent.options.max_oids : kWalkRepetitions;
   bool bulk = true;
   while (!due.empty()) {
-    const std::string column(agent.lines[due.front()].Source().row->key_column);
-    std::vector<std::size_t> group;
-    std::vector<std::size_t> rest;
-    std::vector<std::string> keys;
-    for (std::size_t line : due) {
-      const RowKey& key = *agent.lines[line].Source().row;
-      if (key.key_column != column) {
-        rest.push_back(line);
-        continue;
-      }
-      group.push_back(line);
-      if (std::find(keys.begin(), keys.end(), key.key) == keys.end()) keys.emplace_back(key.key);
-    }
-    due.swap(rest);
-    ColumnWalk walk(column, keys, repetitions, bulk);
+    const KeyColumnGroup group = TakeKeyColumnGroup(agent, due);
+    const std::string& column = group.column;
+    ColumnWalk walk(column, group.keys, WalkRepetitions(agent), bulk);
     while (walk.Next(client.Query(), agent.Community())) {
       walk.Take(client.SendQuery() ? &client.Reply() : nullptr);
     }
     bulk = !walk.BulkRefused();
     const std::string read = std::to_string(walk.RowsRead()) + " rows of " + column + " read";
-    for (std::size_t line : group) {
+    for (std::size_t line : group.lines) {
       const RowKey& key = *agent.lines[line].Source().row;
       if (walk.Failed()) {
         notes[line] = "row not found: the walk ended early (" + read + ")";
