@@ -43,9 +43,11 @@ std::string NotificationDroppedLine(const std::string& source, NotificationDrop 
 }
 
 std::string NotificationTakenLine(const Notification& notification, const std::string& section) {
-  std::string line = "Уведомление " + std::string(NotificationKindName(notification.pdu_type));
+  std::string line = "Уведомление ";
+  line += NotificationKindName(notification.pdu_type);
   if (notification.pdu_type == PduInformRequest) {
-    line += " " + std::to_string(notification.request_id);
+    line += ' ';
+    line += std::to_string(notification.request_id);
   }
   // The section name is Windows-1251 already; the rest is ASCII.
   line = Utf8ToCp1251(line + " от ") + section;
