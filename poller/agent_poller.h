@@ -151,6 +151,9 @@ class AgentPoller {
   // The agent's row lines whose key column is to be walked in this pass; none for an agent
   // whose walk went unanswered and that sends other requests.
   std::vector<std::size_t> DueRowLines(const RequestPlan& plan, std::size_t agent);
+  // True when a line of the agent is asked, or answered for, beside its walks: a fixed OID, a
+  // device point or a row found.
+  bool AsksBesideWalks(const AgentEntry& entry, std::size_t agent) const;
   // The walk of `group`'s key column, with GetNext where the device refused GetBulk.
   ColumnWalk StartWalk(const RequestPlan& plan, std::size_t agent, const KeyColumnGroup& group);
   // A request of a walk ended, answered or not, after `elapsed_ms`; `security` as NoteRequest's.

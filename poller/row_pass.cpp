@@ -33,19 +33,22 @@ std::vector<std::size_t> AgentPoller::DueRowLines(const RequestPlan& plan, std::
   const AgentEntry& entry = plan.Agent(agent);
   if (entry.options.mistaken || rows_.AgentOrNull(agent) == nullptr) return {};
   AgentRows& rows = rows_.Agent(agent);
-  if (rows.walk_unanswered) {
-    // Walked again once another request of the agent is answered; an agent that sends no other
-    // request is walked every pass.
-    for (std::size_t line = 0; line < entry.lines.size(); ++line) {
-      const PointSource& source = entry.lines[line].Source();
-      if (source.OnWire() || source.DevicePoint() || rows_.Found(agent, line)) return {};
-    }
-  }
+  // Walked again once another request of the agent is answered; an agent that sends no other
+  // request is walked every pass.
+  if (rows.walk_unanswered && AsksBesideWalks(entry, agent)) return {};
   std::vector<std::size_t> due;
   for (std::size_t line = 0; line < rows.lines.size(); ++line) {
     if (rows_.WalkDue(agent, line, pass_)) due.push_back(line);
   }
   return due;
+}
+
+bool AgentPoller::AsksBesideWalks(const AgentEntry& entry, std::size_t agent) const {
+  for (std::size_t line = 0; line < entry.lines.size(); ++line) {
+    const PointSource& source = entry.lines[line].Source();
+    if (source.OnWire() || source.DevicePoint() || rows_.Found(agent, line)) return true;
+  }
+  return false;
 }
 
 ColumnWalk AgentPoller::StartWalk(const RequestPlan& plan, std::size_t agent,

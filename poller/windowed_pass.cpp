@@ -17,9 +17,9 @@
 // only the pass in which they died waits for them in the window. An answer clears the mark.
 //
 // The walks of key columns due in the pass go first, through the same window, every agent's
-// at once (windowed_walks.cpp); an agent's requests are planned after its walks have ended, so
-// that they ask the rows found. Their effects and trace lines come before the first request's,
-// in agent order; the other requests' journal and trace are those of the serial pass.
+// at once (windowed_walks.cpp); the agents' requests are planned once every walk has ended, so
+// that they ask the rows found. The walks' trace lines come before the first request's, in
+// agent order, and write no point: the journal is the serial pass's for the same answers.
 //
 // At the end of the pass the window's bound from the granted receive queue goes to the message
 // log when it narrowed the window below what was asked (again only when it narrows further),

@@ -7,8 +7,9 @@
 // one request per agent is in flight while up to the window's number of agents walk together.
 // A dead device's walk then costs the pass one time-out (x tries) however many devices are
 // dead, not one each. An agent that left its last request unanswered is not walked (it is
-// walked once it answers again); a walk request without an answer marks its agent likely
-// silent, so that its other requests of the pass hold no place in the window either.
+// walked once it answers again), unless it has nothing else to be asked: its walk then holds
+// no place in the window. A walk request without an answer marks its agent likely silent, so
+// that its other requests of the pass hold no place in the window either.
 //
 // What the walks found, the requests they made (the device points' status and response time,
 // a v3 refusal) and their trace lines are applied when every walk has ended, agent after agent
@@ -68,13 +69,14 @@ bool AgentPoller::RunWindowedWalks(const RequestPlan& plan, RequestWindow& windo
   likely_silent_.resize(agent_count, 0);
   std::vector<AgentWalks> walks;
   for (std::size_t agent = 0; agent < agent_count; ++agent) {
-    if (likely_silent_[agent] != 0) continue;
+    const bool silent = likely_silent_[agent] != 0;
+    if (silent && AsksBesideWalks(plan.Agent(agent), agent)) continue;
     std::vector<std::size_t> due = DueRowLines(plan, agent);
     if (due.empty()) continue;
     AgentWalks& walking = walks.emplace_back();
     walking.agent = agent;
     walking.target = TargetOf(plan, agent);
-    walking.target.likely_silent = false;
+    walking.target.likely_silent = silent;
     walking.due = std::move(due);
   }
   if (walks.empty()) return true;
@@ -127,6 +129,7 @@ bool AgentPoller::RunWindowedWalks(const RequestPlan& plan, RequestWindow& windo
           walking.requests.clear();
         }
         if (!walking.walk) {
+          walking.target.likely_silent = likely_silent_[walking.agent] != 0;
           if (walking.due.empty()) continue;
           // One walk per key column, for every due row of it.
           walking.group = TakeKeyColumnGroup(entry, walking.due);
