@@ -110,12 +110,15 @@ bool AgentPoller::RunWindowedWalks(const RequestPlan& plan, RequestWindow& windo
     }
     walking.requests.push_back(request);
     likely_silent_[walking.agent] = reply != nullptr ? 0 : 1;
+    walking.target.likely_silent = reply == nullptr;
     walking.walk->Take(reply);
   };
 
   try {
     for (;;) {
-      if (!ready.empty() && (!window.full() || window.in_flight() == 0)) {
+      // A likely silent agent's walk needs no place: it goes out even when the window is full.
+      if (!ready.empty() && (!window.full() || window.in_flight() == 0 ||
+                             walks[ready.front()].target.likely_silent)) {
         const std::size_t tag = ready.front();
         ready.pop_front();
         AgentWalks& walking = walks[tag];
@@ -129,7 +132,6 @@ bool AgentPoller::RunWindowedWalks(const RequestPlan& plan, RequestWindow& windo
           walking.requests.clear();
         }
         if (!walking.walk) {
-          walking.target.likely_silent = likely_silent_[walking.agent] != 0;
           if (walking.due.empty()) continue;
           // One walk per key column, for every due row of it.
           walking.group = TakeKeyColumnGroup(entry, walking.due);
