@@ -78,15 +78,7 @@ void AgentPoller::RunPass(const PollConfig& config) {
     rows_.Fit(config);
     plan.UseRows(&rows_);
     device_passes_.assign(config.agents.size(), DevicePass());
-    if (requests_in_flight_ > 1) {
-      // The walks go first, one request at a time, while no request of the window is in
-      // flight; an agent that left its last request unanswered is walked once it answers.
-      for (std::size_t agent = 0; agent < config.agents.size(); ++agent) {
-        if (agent < likely_silent_.size() && likely_silent_[agent] != 0) continue;
-        if (!WalkRows(plan, agent)) return;
-      }
-      return RunWindowedPass(plan);
-    }
+    if (requests_in_flight_ > 1) return RunWindowedPass(plan);
     for (std::size_t agent = 0; agent < config.agents.size(); ++agent) {
       if (!WalkRows(plan, agent)) return;
       if (!PollAgent(plan, agent)) return;

@@ -39,7 +39,8 @@
 //
 // Lines bound to a table row by a key column's value (poller/row_book.h) are asked once the
 // pass has walked the key column for them (row_pass.cpp: before the agent's requests in the
-// serial pass, before the window opens in the windowed one); every request of row lines asks
+// serial pass; in the windowed one, all agents' walks at once through the window before its
+// other requests, windowed_walks.cpp); every request of row lines asks
 // their rows' key instances too, and a row whose key instance no longer holds its key is not
 // written but walked again at the next pass.
 //
@@ -147,6 +148,23 @@ class AgentPoller {
   // due in this pass, request after request through the client, before its requests are
   // planned; false when SendQuery raised.
   bool WalkRows(const RequestPlan& plan, std::size_t agent);
+  // The agent's row lines whose key column is to be walked in this pass; none for an agent
+  // whose walk went unanswered and that sends other requests.
+  std::vector<std::size_t> DueRowLines(const RequestPlan& plan, std::size_t agent);
+  // True when a line of the agent is asked, or answered for, beside its walks: a fixed OID, a
+  // device point or a row found.
+  bool AsksBesideWalks(const AgentEntry& entry, std::size_t agent) const;
+  // The walk of `group`'s key column, with GetNext where the device refused GetBulk.
+  ColumnWalk StartWalk(const RequestPlan& plan, std::size_t agent, const KeyColumnGroup& group);
+  // A request of a walk ended, answered or not, after `elapsed_ms`; `security` as NoteRequest's.
+  void NoteWalkRequest(const RequestPlan& plan, std::size_t agent, bool answered,
+                       double elapsed_ms, const UsmStatus* security);
+  // What the ended `walk` found for `group`'s rows: traced, and their indexes kept.
+  void EndWalk(const RequestPlan& plan, std::size_t agent, const KeyColumnGroup& group,
+               const ColumnWalk& walk);
+  // The due walks of a windowed pass, all agents' at once through `window`, before its other
+  // requests (windowed_walks.cpp); false when the exchange raised: the pass ends there.
+  bool RunWindowedWalks(const RequestPlan& plan, RequestWindow& window);
   // A row line of an answer: true when its key instance still holds the key, so that its value
   // may be written; else the row is walked again next pass and the line is flagged here.
   bool RowStillHolds(const AgentEntry& entry, std::size_t agent, std::size_t line,

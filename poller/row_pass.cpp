@@ -29,27 +29,47 @@ void Trace(const std::string& text) { d_printf("%s", text.c_str(), 0, 0, 0, 0); 
 
 }  // namespace
 
-bool AgentPoller::WalkRows(const RequestPlan& plan, std::size_t agent) {
+std::vector<std::size_t> AgentPoller::DueRowLines(const RequestPlan& plan, std::size_t agent) {
   const AgentEntry& entry = plan.Agent(agent);
-  if (entry.options.mistaken || rows_.AgentOrNull(agent) == nullptr) return true;
+  if (entry.options.mistaken || rows_.AgentOrNull(agent) == nullptr) return {};
   AgentRows& rows = rows_.Agent(agent);
-  if (rows.walk_unanswered) {
-    // Walked again once another request of the agent is answered; an agent that sends no other
-    // request is walked every pass.
-    for (std::size_t line = 0; line < entry.lines.size(); ++line) {
-      const PointSource& source = entry.lines[line].Source();
-      if (source.OnWire() || source.DevicePoint() || rows_.Found(agent, line)) return true;
-    }
-  }
+  // Walked again once another request of the agent is answered; an agent that sends no other
+  // request is walked every pass.
+  if (rows.walk_unanswered && AsksBesideWalks(entry, agent)) return {};
   std::vector<std::size_t> due;
   for (std::size_t line = 0; line < rows.lines.size(); ++line) {
     if (rows_.WalkDue(agent, line, pass_)) due.push_back(line);
   }
+  return due;
+}
+
+bool AgentPoller::AsksBesideWalks(const AgentEntry& entry, std::size_t agent) const {
+  for (std::size_t line = 0; line < entry.lines.size(); ++line) {
+    const PointSource& source = entry.lines[line].Source();
+    if (source.OnWire() || source.DevicePoint() || rows_.Found(agent, line)) return true;
+  }
+  return false;
+}
+
+ColumnWalk AgentPoller::StartWalk(const RequestPlan& plan, std::size_t agent,
+                                  const KeyColumnGroup& group) {
+  return ColumnWalk(group.column, group.keys, WalkRepetitions(plan.Agent(agent)),
+                    !rows_.Agent(agent).no_bulk);
+}
+
+void AgentPoller::NoteWalkRequest(const RequestPlan& plan, std::size_t agent, bool answered,
+                                  double elapsed_ms, const UsmStatus* security) {
+  if (security != nullptr) security_.NoteOutcome(plan.Config(), agent, *security);
+  NoteRequest(agent, answered, elapsed_ms, security);
+}
+
+bool AgentPoller::WalkRows(const RequestPlan& plan, std::size_t agent) {
+  std::vector<std::size_t> due = DueRowLines(plan, agent);
+  const AgentEntry& entry = plan.Agent(agent);
   while (!due.empty()) {
     // One walk per key column, for every due row of it.
     const KeyColumnGroup group = TakeKeyColumnGroup(entry, due);
-    const std::string& column = group.column;
-    ColumnWalk walk(column, group.keys, WalkRepetitions(entry), !rows.no_bulk);
+    ColumnWalk walk = StartWalk(plan, agent, group);
     const RequestTarget target = TargetOf(plan, agent);
     client_->TargetHost = target.host;
     client_->TargetPort = target.port;
@@ -68,63 +88,70 @@ bool AgentPoller::WalkRows(const RequestPlan& plan, std::size_t agent) {
       }
       const UsmStatus status =
           target.security != nullptr ? target.security->status() : UsmStatus{};
-      if (target.security != nullptr) security_.NoteOutcome(plan.Config(), agent, status);
-      NoteRequest(agent, answered,
-                  std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                            sent_at)
-                      .count(),
-                  target.security != nullptr ? &status : nullptr);
+      NoteWalkRequest(plan, agent, answered,
+                      std::chrono::duration<double, std::milli>(
+                          std::chrono::steady_clock::now() - sent_at)
+                          .count(),
+                      target.security != nullptr ? &status : nullptr);
       walk.Take(answered ? &client_->Reply() : nullptr);
     }
-    if (walk.BulkRefused()) rows.no_bulk = true;
-    if (walk.Unanswered()) rows.walk_unanswered = true;
-    if (walk.Failed()) {
-      // The rows stay as they were, and are walked for again at the next pass.
-      Trace(RowWalkFailedLine(entry.section_name, column, walk.RowsRead()));
-      continue;
-    }
-    Trace(RowWalkLine(entry.section_name, column, walk.RowsRead(), walk.RowsMatched()));
-    for (std::size_t line : group.lines) {
-      const PointLine& point = entry.lines[line];
-      const RowKey& key = *point.Source().row;
-      RowLine& row = rows.lines[line];
-      const KeyMatch& match = *std::find_if(
-          walk.Matches().begin(), walk.Matches().end(),
-          [&](const KeyMatch& m) { return m.key == key.key; });
-      row.walked_pass = pass_;
-      row.walk_next = false;
-      if (match.rows == 0) {
-        row.state = RowState::kNotFound;
-        row.index.clear();
-        row.said_several = false;
-        if (!row.said_not_found) {
-          e_printf("%s", RowNotFoundLine(entry.section_name, point.Name(), key).c_str(), 0, 0,
-                   0, 0);
-          row.said_not_found = true;
-        }
-        continue;
-      }
-      if (row.state != RowState::kFound || row.index != match.first_index) {
-        // Another row: its values start a rate afresh.
-        rate_bases_.BaseOf(entry.section_name, agent, entry.lines.size(), line).set = false;
-      }
-      row.state = RowState::kFound;
-      row.index = match.first_index;
-      row.oid = std::string(key.column) + "." + row.index;
-      row.key_oid = std::string(key.key_column) + "." + row.index;
-      row.said_not_found = false;
-      if (match.rows > 1 && !row.said_several) {
-        m_printf("%s",
-                 RowSeveralLine(entry.section_name, point.Name(), key, match.rows, row.index)
-                     .c_str(),
-                 0, 0, 0, 0);
-        row.said_several = true;
-      } else if (match.rows == 1) {
-        row.said_several = false;
-      }
-    }
+    EndWalk(plan, agent, group, walk);
   }
   return true;
+}
+
+void AgentPoller::EndWalk(const RequestPlan& plan, std::size_t agent, const KeyColumnGroup& group,
+                          const ColumnWalk& walk) {
+  const AgentEntry& entry = plan.Agent(agent);
+  AgentRows& rows = rows_.Agent(agent);
+  const std::string& column = group.column;
+  if (walk.BulkRefused()) rows.no_bulk = true;
+  if (walk.Unanswered()) rows.walk_unanswered = true;
+  if (walk.Failed()) {
+    // The rows stay as they were, and are walked for again at the next pass.
+    Trace(RowWalkFailedLine(entry.section_name, column, walk.RowsRead()));
+    return;
+  }
+  Trace(RowWalkLine(entry.section_name, column, walk.RowsRead(), walk.RowsMatched()));
+  for (std::size_t line : group.lines) {
+    const PointLine& point = entry.lines[line];
+    const RowKey& key = *point.Source().row;
+    RowLine& row = rows.lines[line];
+    const KeyMatch& match =
+        *std::find_if(walk.Matches().begin(), walk.Matches().end(),
+                      [&](const KeyMatch& m) { return m.key == key.key; });
+    row.walked_pass = pass_;
+    row.walk_next = false;
+    if (match.rows == 0) {
+      row.state = RowState::kNotFound;
+      row.index.clear();
+      row.said_several = false;
+      if (!row.said_not_found) {
+        e_printf("%s", RowNotFoundLine(entry.section_name, point.Name(), key).c_str(), 0, 0, 0,
+                 0);
+        row.said_not_found = true;
+      }
+      continue;
+    }
+    if (row.state != RowState::kFound || row.index != match.first_index) {
+      // Another row: its values start a rate afresh.
+      rate_bases_.BaseOf(entry.section_name, agent, entry.lines.size(), line).set = false;
+    }
+    row.state = RowState::kFound;
+    row.index = match.first_index;
+    row.oid = std::string(key.column) + "." + row.index;
+    row.key_oid = std::string(key.key_column) + "." + row.index;
+    row.said_not_found = false;
+    if (match.rows > 1 && !row.said_several) {
+      m_printf("%s",
+               RowSeveralLine(entry.section_name, point.Name(), key, match.rows, row.index)
+                   .c_str(),
+               0, 0, 0, 0);
+      row.said_several = true;
+    } else if (match.rows == 1) {
+      row.said_several = false;
+    }
+  }
 }
 
 bool AgentPoller::RowStillHolds(const AgentEntry& entry, std::size_t agent, std::size_t line,

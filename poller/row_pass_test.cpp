@@ -1,12 +1,13 @@
 // Rows found by their name, through the real pass: net-snmp's snmpd on loopback walked for its
 // real interface table, and agent simulators that renumber their tables (agentsim
-// --renumber-after) or refuse GetBulk, polled one request after the other and in a window;
-// read back from the stand-in TM server's journal and the logs.
+// --renumber-after), refuse GetBulk or answer nothing, polled one request after the other and
+// in a window; read back from the stand-in TM server's journal and the logs.
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <utility>
 #include <string>
 #include <vector>
@@ -188,6 +189,68 @@ TEST_F(RowPassTest, DeadDeviceIsWalkedOnceUntilItAnswers) {
   EXPECT_EQ(requests.size(), 4u) << agent.Output();
   EXPECT_EQ(WritesTo(site_.Journal(), "1:1:1"),
             std::vector<std::string>(3, "slSetAnalogFlags 0x0001"));
+}
+
+// Six silent devices (sections of one silent simulator) and two live ones, with row lines, in
+// a window of 8: every silent device's walk goes out before any of them is tried again, so
+// that the walks cost the pass one time-out (x tries), not one per device; the live devices'
+// rows are found and written, the silent ones' flagged, and a silent device is not walked
+// again while it answers nothing.
+TEST_F(RowPassTest, WindowedWalksOfSilentDevicesAreInFlightTogether) {
+  constexpr int kSilent = 6;
+  constexpr int kDevices = kSilent + 2;
+  testing_support::AgentProcess silent("127.0.0.1:0", InterfaceTable(3), {"--silent"});
+  testing_support::AgentProcess live1("127.0.0.1:0", InterfaceTable(3));
+  testing_support::AgentProcess live2("127.0.0.1:0", InterfaceTable(3));
+  const testing_support::AgentProcess* const device_agents[] = {&live1, &live2};
+  std::string config;
+  for (int device = 0; device < kDevices; ++device) {
+    const bool dead = device < kSilent;
+    const testing_support::AgentProcess& agent = dead ? silent : *device_agents[device - kSilent];
+    ASSERT_TRUE(agent.listening()) << agent.Output();
+    const std::string rtu = std::to_string(device + 1);
+    config += "[device" + rtu + "]\n@host = 127.0.0.1\n@port = " + agent.port() +
+              "\n@timeout = 500\n@retries = 1\n#TT1:" + rtu +
+              ":1 = 1.3.6.1.2.1.2.2.1.4[1.3.6.1.2.1.2.2.1.2=port2]\n#TT1:" + rtu +
+              ":2 = 1.3.6.1.2.1.1.3.0\n";
+  }
+  std::unique_ptr<AgentPoller> poller = MakePoller("161", 8);
+  const PollConfig loaded = Load(config);
+  for (int pass = 0; pass < 2; ++pass) poller->RunPass(loaded);
+
+  // Per silent device: a walk and a request in the first pass, a request in the second; two
+  // tries each. The first tries of the walks come before any second one.
+  const std::vector<std::string> requests = silent.Requests(6 * kSilent + 1);
+  ASSERT_EQ(requests.size(), 6u * kSilent) << silent.Output();
+  std::vector<std::string> first_tries, second_tries;
+  for (int i = 0; i < kSilent; ++i) {
+    first_tries.push_back(testing_support::LogField(requests[i], "id"));
+    second_tries.push_back(testing_support::LogField(requests[kSilent + i], "id"));
+  }
+  std::sort(first_tries.begin(), first_tries.end());
+  std::sort(second_tries.begin(), second_tries.end());
+  EXPECT_EQ(std::set<std::string>(first_tries.begin(), first_tries.end()).size(),
+            static_cast<std::size_t>(kSilent))
+      << silent.Output();
+  EXPECT_EQ(first_tries, second_tries) << silent.Output();
+
+  const auto journal = site_.Journal();
+  const std::string debug = site_.Log("debug.log");
+  for (int device = 0; device < kDevices; ++device) {
+    SCOPED_TRACE(device);
+    const bool dead = device < kSilent;
+    const std::string rtu = std::to_string(device + 1);
+    EXPECT_EQ(WritesTo(journal, "1:" + rtu + ":1"),
+              std::vector<std::string>(2, dead ? "slSetAnalogFlags 0x0001"
+                                               : "slSetAnalogFloatCodeUT 1002"));
+    EXPECT_EQ(WritesTo(journal, "1:" + rtu + ":2"),
+              std::vector<std::string>(2, dead ? "slSetAnalogFlags 0x0001"
+                                               : "slSetAnalogFloatCodeUT 100"));
+    const std::string walked = "Обход столбца 1.3.6.1.2.1.2.2.1.2 [device" + rtu +
+                               "]: прочитано строк " +
+                               (dead ? "0, обход не завершён" : "3, совпало 1");
+    EXPECT_EQ(Count(debug, walked), 1u) << debug;
+  }
 }
 
 // A real switch's recording, served by snmpsimd: each interface found by its name (one of them

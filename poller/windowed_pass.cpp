@@ -16,6 +16,11 @@
 // dead, the pass then lasts at most their time-out (x tries) beyond the live agents' work;
 // only the pass in which they died waits for them in the window. An answer clears the mark.
 //
+// The walks of key columns due in the pass go first, through the same window, every agent's
+// at once (windowed_walks.cpp); the agents' requests are planned once every walk has ended, so
+// that they ask the rows found. The walks' trace lines come before the first request's, in
+// agent order, and write no point: the journal is the serial pass's for the same answers.
+//
 // At the end of the pass the window's bound from the granted receive queue goes to the message
 // log when it narrowed the window below what was asked (again only when it narrows further),
 // and datagrams the platform dropped since the last pass go to the error log.
@@ -138,6 +143,7 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
   RequestWindow window(*client_, static_cast<std::size_t>(requests_in_flight_));
   window.set_largest_answer(largest_answer_);
   likely_silent_.resize(agent_count, 0);
+  if (!RunWindowedWalks(plan, window)) return;
   auto store = [&](std::vector<SettledRequest> settled) {
     for (SettledRequest& outcome : settled) {
       Slot& slot = *sent[outcome.tag];
