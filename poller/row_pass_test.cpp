@@ -142,6 +142,34 @@ TEST_F(RowPassTest, RenumberedRowIsNeverWrittenWithAnotherRowsValue) {
   }
 }
 
+// Over SNMPv3 at authPriv the walk (GetBulk, and GetNext for a device that refuses GetBulk)
+// and the rows' requests go through the user's session as any request: serial and windowed.
+TEST_F(RowPassTest, RowsFoundOverV3) {
+  for (const bool no_bulk : {false, true}) {
+    for (int window : {1, 3}) {
+      SCOPED_TRACE(testing::Message() << "no GetBulk " << no_bulk << ", window " << window);
+      std::vector<std::string> options = {"--v3-user", "ops", "--auth", "SHA-256:row auth phrase",
+                                          "--priv", "AES:row priv phrase"};
+      if (no_bulk) options.push_back("--no-getbulk");
+      testing_support::AgentProcess agent("127.0.0.1:0", InterfaceTable(30), options);
+      ASSERT_TRUE(agent.listening()) << agent.Output();
+      std::unique_ptr<AgentPoller> poller = MakePoller(agent.port(), window);
+      const PollConfig loaded = Load(
+          "[127.0.0.1]\n@version = 3\n@user = ops\n@auth = SHA-256:row auth phrase\n"
+          "@priv = AES:row priv phrase\n" + MtuLine(1, 27));
+      const std::size_t before = site_.Journal().size();
+      for (int pass = 0; pass < 2; ++pass) poller->RunPass(loaded);
+      const auto all = site_.Journal();
+      const std::vector<testing_support::JournalEntry> journal(
+          all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+      EXPECT_EQ(WritesTo(journal, "1:1:1"),
+                std::vector<std::string>(2, "slSetAnalogFloatCodeUT 1027"));
+    }
+  }
+  const std::string debug = site_.Log("debug.log");
+  EXPECT_EQ(Count(debug, "прочитано строк 30, совпало 1\r\n"), 4u) << debug;
+}
+
 // Requests per pass: a walk at the first pass (GetBulk of 25 rows, or GetNext where GetBulk
 // is refused), then one request of the rows' columns and their keys, as fixed OIDs would be
 // plus one key binding per row.
