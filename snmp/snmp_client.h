@@ -42,6 +42,10 @@
 //                   Reply reset.
 // An exception can only come from exhausted resources; the object is then to be replaced.
 //
+// Every message goes through the seam of how it is secured (snmp/message_security.h): the
+// community above while Security is null, or the agent's SNMPv3 session; one loop runs the
+// steps, tries and time-outs of both.
+//
 // Version 3: with Security set, SendQuery and Exchange send Query's PDU (its type, a request ID
 // drawn as above, its bindings) in a version-3 message of the session's user, level and
 // context, under a fresh random msgID per step, and run the session's steps (discovery when the
