@@ -1,6 +1,7 @@
 #include "snmp/snmp_client.h"
 
 #include <chrono>
+#include <utility>
 
 #include "net/ip_literal.h"
 #include "net/socket_api.h"
@@ -131,7 +132,9 @@ bool TSNMPSend::TransmitMessage(TSNMPRec& message) {
     return false;
   }
   securing_ = &security;
-  Buffer = request_.datagram;
+  // The step's datagram stays with the request only while tries may repeat it.
+  Buffer = std::move(request_.datagram);
+  if (Retries > 0) request_.datagram = Buffer;
   if (route_.error_code != 0) {
     // Nowhere to send it: the socket still points at the previous target.
     security.StepNotSent();
@@ -171,7 +174,7 @@ bool TSNMPSend::ReceiveReply(TSNMPRec& reply) {
   // repeat is not the end: an answer to an earlier try may still come, and this try waits its
   // Timeout like any other.
   auto next_try = [&] {
-    if (tries_left == 0 || !step_sent_) return false;
+    if (tries_left == 0 || !step_sent_ || request_.datagram.empty()) return false;
     --tries_left;
     sock.SendDatagramTo(request_.datagram, sent_to_);
     deadline = Clock::now() + try_time;
@@ -179,8 +182,9 @@ bool TSNMPSend::ReceiveReply(TSNMPRec& reply) {
   };
   // The security asks for a next step: it goes out at once, with fresh tries.
   auto next_step = [&] {
-    Buffer = request_.datagram;
-    sock.SendDatagramTo(request_.datagram, sent_to_);
+    Buffer = std::move(request_.datagram);
+    if (retries > 0) request_.datagram = Buffer;
+    sock.SendDatagramTo(Buffer, sent_to_);
     step_sent_ = true;
     tries_left = retries;
     deadline = Clock::now() + try_time;

@@ -185,8 +185,8 @@ class TSNMPSend : public TIPClient {
   // The route of the last Exchange, which TransmitMessage and ReceiveReply use.
   Route route_;
   // The security of the last transmitted message (null before any) and the request's state,
-  // whose datagram is the current step's; where its steps go, and whether the current step
-  // went out (so that its tries may repeat it).
+  // whose datagram is the current step's, kept only while Retries ask for it; where its steps
+  // go, and whether the current step went out (so that its tries may repeat it).
   MessageSecurity* securing_ = nullptr;
   SecuredRequest request_;
   SocketAddress sent_to_;
