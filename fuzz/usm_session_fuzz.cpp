@@ -68,12 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   query.PDUType = PduGetRequest;
   query.ID = 4242;
   query.AddBinding("1.3.6.1.2.1.1.5.0", "", 0x05);
-  UsmRequest request;
+  SecuredRequest request;
   if (!session.BeginRequest(query, request, now)) return 0;
   TSNMPRec reply;
 
   // As it stands.
-  if (session.TakeDatagram(request, input, reply, now) == UsmStep::kAnswered) {
+  if (session.TakeDatagram(request, input, reply, now) == SecuredStep::kAnswered) {
     Require(reply.ID == 4242);
   }
 
@@ -96,13 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     encrypted = input;
   }
   const std::uint8_t flags = as_report_level ? kV3FlagAuth : kV3FlagAuth | kV3FlagPriv;
-  const V3Header header{request.message_id, kV3MaxMessageSizeBytes, flags, kUserSecurityModel};
+  const V3Header header{request.step_id, kV3MaxMessageSizeBytes, flags, kUserSecurityModel};
   EncodedV3Message message = EncodeV3Message(
       header, security, AuthParameterLength(AuthProtocol::kSha1),
       as_report_level ? std::string_view(input) : std::string_view(encrypted));
   Require(PlaceAuthenticationCode(message,
                                   AuthenticationCode(AuthProtocol::kSha1, auth_key, message.bytes)));
-  if (session.TakeDatagram(request, message.bytes, reply, now) == UsmStep::kAnswered) {
+  if (session.TakeDatagram(request, message.bytes, reply, now) == SecuredStep::kAnswered) {
     Require(reply.ID == 4242 && reply.Version == kSnmpVersion3);
   }
   return 0;

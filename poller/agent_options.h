@@ -35,7 +35,7 @@
 #include <string_view>
 #include <vector>
 
-#include "snmp/usm_crypto.h"
+#include "snmp/usm_protocol_names.h"
 #include "util/secret_bytes.h"
 
 namespace zelsnmp {

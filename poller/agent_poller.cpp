@@ -138,16 +138,17 @@ bool AgentPoller::PollAgent(RequestPlan& plan, std::size_t agent) {
         WriteDevicePoints(plan.Config(), agent);
         return false;
       }
-      const UsmStatus status = target.security != nullptr ? target.security->status() : UsmStatus{};
-      if (target.security != nullptr) security_.NoteOutcome(plan.Config(), agent, status);
-      const Outcome outcome = AskedOutcome(answered, target.security, status);
+      const UsmSession* const session = security_.SessionOf(agent);
+      const UsmStatus status = session != nullptr ? session->status() : UsmStatus{};
+      if (session != nullptr) security_.NoteOutcome(plan.Config(), agent, status);
+      const Outcome outcome = AskedOutcome(answered, session, status);
       // A request too long for the engine was not sent: its parts go instead.
       if (outcome != Outcome::kTooLarge) {
         NoteRequest(agent, answered,
                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
                                                               sent_at)
                         .count(),
-                    target.security != nullptr ? &status : nullptr);
+                    session != nullptr ? &status : nullptr);
       }
       follow_ups = ApplyOutcome(plan, part, outcome,
                                 client_->Reply());

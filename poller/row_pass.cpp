@@ -86,13 +86,13 @@ bool AgentPoller::WalkRows(const RequestPlan& plan, std::size_t agent) {
         ReplaceClient();
         return false;
       }
-      const UsmStatus status =
-          target.security != nullptr ? target.security->status() : UsmStatus{};
+      const UsmSession* const session = security_.SessionOf(agent);
+      const UsmStatus status = session != nullptr ? session->status() : UsmStatus{};
       NoteWalkRequest(plan, agent, answered,
                       std::chrono::duration<double, std::milli>(
                           std::chrono::steady_clock::now() - sent_at)
                           .count(),
-                      target.security != nullptr ? &status : nullptr);
+                      session != nullptr ? &status : nullptr);
       walk.Take(answered ? &client_->Reply() : nullptr);
     }
     EndWalk(plan, agent, group, walk);

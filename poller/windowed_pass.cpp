@@ -193,7 +193,7 @@ void AgentPoller::RunWindowedPass(RequestPlan& plan) {
       RequestTarget target = TargetOf(plan, slot->part.agent);
       target.likely_silent = likely_silent_[slot->part.agent] != 0;
       slot->asked = true;
-      slot->security = target.security;
+      slot->security = security_.SessionOf(slot->part.agent);
       const std::size_t tag = sent.size();
       sent.push_back(slot);
       slot->sent_at = std::chrono::steady_clock::now();

@@ -104,9 +104,9 @@ bool AgentPoller::RunWindowedWalks(const RequestPlan& plan, RequestWindow& windo
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
                                                   walking.sent_at)
             .count();
-    if (walking.target.security != nullptr) {
+    if (const UsmSession* session = security_.SessionOf(walking.agent); session != nullptr) {
       request.v3 = true;
-      request.status = walking.target.security->status();
+      request.status = session->status();
     }
     walking.requests.push_back(request);
     likely_silent_[walking.agent] = reply != nullptr ? 0 : 1;

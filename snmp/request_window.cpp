@@ -6,8 +6,8 @@
 #include "net/block_socket.h"
 #include "net/socket_api.h"
 #include "net/socket_error.h"
+#include "snmp/community_security.h"
 #include "snmp/request_id.h"
-#include "snmp/v3_message.h"
 
 namespace zelsnmp {
 namespace {
@@ -41,7 +41,7 @@ RequestWindow::RequestWindow(TSNMPSend& client, std::size_t capacity)
 std::int32_t RequestWindow::DistinctRequestId(std::int32_t fallback) const {
   auto in_flight = [this](std::int32_t id) {
     return std::any_of(in_flight_.begin(), in_flight_.end(),
-                       [id](const Request& request) { return request.id == id; });
+                       [id](const Request& request) { return request.secured.request_id == id; });
   };
   std::int32_t id = DrawRequestId(fallback);
   // Ends: fewer IDs are in flight than there are; without a random source the fallback counts
@@ -107,29 +107,25 @@ bool RequestWindow::Send(TSNMPRec& query, const RequestTarget& target, std::size
   TUDPBlockSocket& sock = *route.socket;
   if (!InFlightOn(sock)) DropQueuedDatagrams(sock);
   query.ID = DistinctRequestId(query.ID);
-  const std::int32_t id = query.ID;
-  UsmRequest usm;
-  std::string datagram;
-  if (target.security == nullptr) {
-    datagram = query.EncodeMessage();
-  } else if (target.security->BeginRequest(query, usm, Clock::now())) {
-    datagram = usm.datagram;
-  } else {
+  MessageSecurity& security =
+      target.security != nullptr ? *target.security : CommunitySecurity::Shared();
+  SecuredRequest secured;
+  if (!security.BeginRequest(query, secured, Clock::now())) {
     last_error_code_ = 0;
     return false;
   }
   if (route.error_code != 0) {
-    if (target.security != nullptr) target.security->StepNotSent();
+    security.StepNotSent();
     last_error_code_ = route.error_code;
     return false;
   }
   // After the drop, whose receives overwrite the target of the send.
   sock.ConnectTo(route.host, target.port);
   SizeReceiveQueue(sock);
-  sock.SendDatagram(datagram);
+  sock.SendDatagram(secured.datagram);
   last_error_code_ = sock.LastErrorCode();
   if (last_error_code_ != 0) {
-    if (target.security != nullptr) target.security->StepNotSent();
+    security.StepNotSent();
     return false;
   }
   const std::int32_t tries_left = target.retries > 0 ? target.retries : 0;
@@ -140,16 +136,12 @@ bool RequestWindow::Send(TSNMPRec& query, const RequestTarget& target, std::size
   if (largest_answer_ == 0) {
     const auto bindings = static_cast<std::size_t>(query.BindingCount());
     estimated_answer_ =
-        std::max(estimated_answer_, datagram.size() + kEstimatedValueBytes * bindings);
-  }
-  if (tries_left == 0 || deadline == Clock::time_point::max() || target.security != nullptr) {
-    datagram.clear();
+        std::max(estimated_answer_, secured.datagram.size() + kEstimatedValueBytes * bindings);
   }
   const bool holds_place = !target.likely_silent;
   if (holds_place) ++holding_;
-  in_flight_.push_back({tag, id, deadline, &sock, tries_left, try_time, std::move(datagram),
-                        sock.RemoteAddress(), target.security, std::move(usm), tries_left,
-                        holds_place});
+  in_flight_.push_back({tag, deadline, &sock, tries_left, try_time, sock.RemoteAddress(),
+                        &security, std::move(secured), tries_left, holds_place});
   return true;
 }
 
@@ -209,52 +201,29 @@ void RequestWindow::ReceiveOn(TUDPBlockSocket& sock, int wait_ms,
 
 void RequestWindow::TakeAnswer(TUDPBlockSocket& sock, const std::string& datagram,
                                std::vector<SettledRequest>& settled) {
-  TSNMPRec reply;
-  // The header first: nothing is spent on the bindings of a datagram that answers nothing.
-  if (!reply.DecodeHeader(datagram)) return;
-  if (reply.Version == kSnmpVersion3) return TakeV3Answer(sock, datagram, settled);
-  if (reply.PDUType != PduResponse) return;
+  // The headers first: nothing is spent on the bindings of a datagram that answers nothing.
+  StepMark mark;
+  if (!ReadStepMark(datagram, mark)) return;
   auto request = std::find_if(in_flight_.begin(), in_flight_.end(), [&](const Request& r) {
-    return r.id == reply.ID && r.security == nullptr && r.socket == &sock;
+    return r.secured.step_id == mark.step_id && r.socket == &sock &&
+           r.security->model() == mark.model;
   });
   if (request == in_flight_.end()) return;
   // With tries left the last deadline is still ahead, whatever the current try's.
-  if (request->tries_left == 0 && Clock::now() >= request->deadline) return;
-  if (!reply.DecodeMessage(datagram)) return;
-  largest_answer_ = std::max(largest_answer_, datagram.size());
-  settled.push_back({request->tag, true, std::move(reply), sock.RemoteAddressText()});
-  Forget(*request);
-  in_flight_.erase(request);
-}
-
-void RequestWindow::TakeV3Answer(TUDPBlockSocket& sock, const std::string& datagram,
-                                 std::vector<SettledRequest>& settled) {
-  DecodedV3Message message;
-  if (!DecodeV3Message(datagram, message)) return;
-  auto request = std::find_if(in_flight_.begin(), in_flight_.end(), [&](const Request& r) {
-    return r.security != nullptr && r.usm.message_id == message.header.message_id &&
-           r.socket == &sock;
-  });
-  if (request == in_flight_.end()) return;
   const Clock::time_point now = Clock::now();
   if (request->tries_left == 0 && now >= request->deadline) return;
   TSNMPRec reply;
-  switch (request->security->TakeDatagram(request->usm, datagram, reply, now)) {
-    case UsmStep::kDrop:
+  switch (request->security->TakeDatagram(request->secured, datagram, reply, now)) {
+    case SecuredStep::kDrop:
       return;
-    case UsmStep::kSend:
-      // The next step, with the target's tries afresh.
-      request->socket->SendDatagramTo(request->usm.datagram, request->sent_to);
-      request->tries_left = request->retries;
-      if (request->deadline != Clock::time_point::max()) {
-        request->deadline = Clock::now() + request->try_time;
-      }
+    case SecuredStep::kSend:
+      SendStep(*request);
       return;
-    case UsmStep::kAnswered:
+    case SecuredStep::kAnswered:
       largest_answer_ = std::max(largest_answer_, datagram.size());
       settled.push_back({request->tag, true, std::move(reply), sock.RemoteAddressText()});
       break;
-    case UsmStep::kFailed:
+    case SecuredStep::kFailed:
       settled.push_back({request->tag, false, TSNMPRec(), std::string()});
       break;
   }
@@ -262,8 +231,16 @@ void RequestWindow::TakeV3Answer(TUDPBlockSocket& sock, const std::string& datag
   in_flight_.erase(request);
 }
 
+void RequestWindow::SendStep(Request& request) {
+  request.socket->SendDatagramTo(request.secured.datagram, request.sent_to);
+  request.tries_left = request.retries;
+  if (request.deadline != Clock::time_point::max()) {
+    request.deadline = Clock::now() + request.try_time;
+  }
+}
+
 SettledRequest RequestWindow::Unanswered(const Request& request) {
-  if (request.security != nullptr) request.security->StepFailed(request.usm);
+  request.security->StepFailed(request.secured);
   return {request.tag, false, TSNMPRec(), std::string()};
 }
 
@@ -273,27 +250,18 @@ void RequestWindow::ExpireDue(std::vector<SettledRequest>& settled) {
     if (now < request.deadline || request.tries_left == 0) continue;
     // A failed repeat is not the end: an answer to an earlier try may still come, and this
     // try waits its time like any other.
-    request.socket->SendDatagramTo(
-        request.security != nullptr ? request.usm.datagram : request.datagram, request.sent_to);
+    request.socket->SendDatagramTo(request.secured.datagram, request.sent_to);
     --request.tries_left;
     request.deadline = Clock::now() + request.try_time;
-    if (request.tries_left == 0) std::string().swap(request.datagram);
   }
   std::erase_if(in_flight_, [&](Request& request) {
     if (now < request.deadline) return false;
-    if (request.security != nullptr) {
-      // A Report that came unauthenticated during the step may ask for one more.
-      if (request.security->StepTimedOut(request.usm, now) == UsmStep::kSend) {
-        request.socket->SendDatagramTo(request.usm.datagram, request.sent_to);
-        request.tries_left = request.retries;
-        request.deadline = Clock::now() + request.try_time;
-        return false;
-      }
-      settled.push_back({request.tag, false, TSNMPRec(), std::string()});
-      Forget(request);
-      return true;
+    // Something that came during the step (an unauthenticated Report) may ask for one more.
+    if (request.security->StepTimedOut(request.secured, now) == SecuredStep::kSend) {
+      SendStep(request);
+      return false;
     }
-    settled.push_back(Unanswered(request));
+    settled.push_back({request.tag, false, TSNMPRec(), std::string()});
     Forget(request);
     return true;
   });

@@ -31,14 +31,16 @@
 // Used by one thread; the client must not run exchanges of its own while requests are in
 // flight.
 //
-// A request to a target with a security session goes as version 3 (see usm_session.h): each of
-// its steps (discovery, the request, a rediscovery or resend the engine asks for) is a datagram
-// of the window like any other, with the target's time-out and tries, matched by its msgID on
-// the socket it went out on; a step answered by the need of the next starts that one at once
-// with fresh tries. The request is settled when answered, refused (the session's status() says
-// why) or when a step's last try times out. Requests of several sessions, and v2c requests,
-// interleave freely, and several requests of one session may be in flight together (each has
-// its own allowance to discover and to be sent again once).
+// Every request's messages are secured by its target's `security` (snmp/message_security.h),
+// or, when that is null, by the query's community as above. A request with an SNMPv3 session
+// goes as version 3 (see usm_session.h): each of its steps (discovery, the request, a
+// rediscovery or resend the engine asks for) is a datagram of the window like any other, with
+// the target's time-out and tries, matched by its msgID on the socket it went out on; a step
+// answered by the need of the next starts that one at once with fresh tries. The request is
+// settled when answered, refused (the session's status() says why) or when a step's last try
+// times out. Requests of several sessions, and v2c requests, interleave freely, and several
+// requests of one session may be in flight together (each has its own allowance to discover
+// and to be sent again once).
 
 #ifndef ZELSNMP_SNMP_REQUEST_WINDOW_H_
 #define ZELSNMP_SNMP_REQUEST_WINDOW_H_
@@ -49,9 +51,9 @@
 #include <string>
 #include <vector>
 
+#include "snmp/message_security.h"
 #include "snmp/snmp_client.h"
 #include "snmp/snmp_message.h"
-#include "snmp/usm_session.h"
 
 namespace zelsnmp {
 
@@ -64,8 +66,9 @@ struct RequestTarget {
   std::string port{kSnmpAgentPort};
   std::int32_t timeout_ms = kDefaultReceiveTimeoutMs;
   std::int32_t retries = 0;
-  // The agent's SNMPv3 session (owned by the caller), or null for v1/v2c as the query says.
-  UsmSession* security = nullptr;
+  // How the agent's messages are secured (owned by the caller: its SNMPv3 session), or null
+  // for v1/v2c as the query says.
+  MessageSecurity* security = nullptr;
   // The agent left its last request unanswered: the request holds no place in the window.
   bool likely_silent = false;
 };
@@ -124,15 +127,13 @@ class RequestWindow {
   using Clock = std::chrono::steady_clock;
   struct Request {
     std::size_t tag;
-    std::int32_t id;
     Clock::time_point deadline;  // of the current try
     TUDPBlockSocket* socket;
     std::int32_t tries_left;
     std::chrono::milliseconds try_time;
-    std::string datagram;  // kept only while tries are left (v2c)
     SocketAddress sent_to;
-    UsmSession* security;  // null for v1/v2c
-    UsmRequest usm;        // the version-3 request's state; its datagram is the current step's
+    MessageSecurity* security;  // never null: the community's for v1/v2c
+    SecuredRequest secured;     // its datagram is the current step's
     std::int32_t retries;
     bool holds_place;  // not sent as likely silent
   };
@@ -145,11 +146,12 @@ class RequestWindow {
   void SizeReceiveQueue(TUDPBlockSocket& sock);
   // Takes one datagram off `sock`, waiting up to `wait_ms`, and settles what it answers.
   void ReceiveOn(TUDPBlockSocket& sock, int wait_ms, std::vector<SettledRequest>& settled);
-  // Settles the request `datagram`, received on `sock`, answers, if any.
+  // Settles the request `datagram`, received on `sock`, answers, if any, or sends the next
+  // step it asks for.
   void TakeAnswer(TUDPBlockSocket& sock, const std::string& datagram,
                   std::vector<SettledRequest>& settled);
-  void TakeV3Answer(TUDPBlockSocket& sock, const std::string& datagram,
-                    std::vector<SettledRequest>& settled);
+  // Sends the current step of `request` with fresh tries.
+  static void SendStep(Request& request);
   // Settles `request` (an element of in_flight_) unanswered, telling its session.
   static SettledRequest Unanswered(const Request& request);
   // Sends again every request whose try has timed out with tries left, and settles every one

@@ -1,12 +1,13 @@
 #include "snmp/snmp_client.h"
 
 #include <chrono>
+#include <utility>
 
 #include "net/ip_literal.h"
 #include "net/socket_api.h"
 #include "net/socket_error.h"
+#include "snmp/community_security.h"
 #include "snmp/request_id.h"
-#include "snmp/usm_session.h"
 
 namespace zelsnmp {
 namespace {
@@ -109,7 +110,6 @@ bool TSNMPSend::Exchange(TSNMPRec& query, TSNMPRec& reply) {
   // Before ConnectTo, which sets the target of the send that a receive overwrites.
   DropQueuedDatagrams(*route_.socket);
   if (route_.error_code == 0) route_.socket->ConnectTo(route_.host, TargetPort);
-  if (Security != nullptr) return ExchangeV3(query, reply);
   if (!TransmitMessage(query)) return false;
   return ReceiveReply(reply);
 }
@@ -122,31 +122,35 @@ void TSNMPSend::DropQueuedDatagrams(TUDPBlockSocket& sock) {
 }
 
 bool TSNMPSend::TransmitMessage(TSNMPRec& message) {
+  MessageSecurity& security = Security != nullptr ? *Security : CommunitySecurity::Shared();
   message.ID = DrawRequestId(message.ID);
   sent_request_id_ = message.ID;
-  Buffer = message.EncodeMessage();
-  sent_datagram_.clear();
+  step_sent_ = false;
+  securing_ = nullptr;
+  if (!security.BeginRequest(message, request_, Clock::now())) {
+    last_error_code_ = 0;
+    return false;
+  }
+  securing_ = &security;
+  // The step's datagram stays with the request only while tries may repeat it.
+  Buffer = std::move(request_.datagram);
+  if (Retries > 0) request_.datagram = Buffer;
   if (route_.error_code != 0) {
     // Nowhere to send it: the socket still points at the previous target.
+    security.StepNotSent();
     last_error_code_ = route_.error_code;
     return false;
   }
   TUDPBlockSocket& sock = *route_.socket;
   sock.SendDatagram(Buffer);
   last_error_code_ = sock.LastErrorCode();
-  if (last_error_code_ != 0) return false;
-  if (Retries > 0) {
-    sent_datagram_ = Buffer;
-    sent_to_ = sock.RemoteAddress();
+  if (last_error_code_ != 0) {
+    security.StepNotSent();
+    return false;
   }
-  return true;
-}
-
-bool TSNMPSend::SendAgain() {
-  if (sent_datagram_.empty()) return false;
-  // A failed repeat is not the end: an answer to an earlier try may still come, and this try
-  // waits its Timeout like any other.
-  route_.socket->SendDatagramTo(sent_datagram_, sent_to_);
+  // Every step and try goes to the target: a receive overwrites the socket's remote address.
+  sent_to_ = sock.RemoteAddress();
+  step_sent_ = true;
   return true;
 }
 
@@ -157,61 +161,60 @@ bool TSNMPSend::FailReceive(TSNMPRec& reply, std::int32_t error_code) {
   return false;
 }
 
-bool TSNMPSend::ExchangeV3(TSNMPRec& query, TSNMPRec& reply) {
-  UsmSession& session = *Security;
-  query.ID = DrawRequestId(query.ID);
-  sent_request_id_ = query.ID;
-  sent_datagram_.clear();
+bool TSNMPSend::ReceiveReply(TSNMPRec& reply) {
+  reply.ResetMessage();
   host_ip_ = kNoHostIP;
-  UsmRequest request;
-  if (!session.BeginRequest(query, request, Clock::now())) {
-    last_error_code_ = 0;
-    return false;
-  }
-  Buffer = request.datagram;
-  if (route_.error_code != 0) {
-    session.StepNotSent();
-    last_error_code_ = route_.error_code;
-    return false;
-  }
   TUDPBlockSocket& sock = *route_.socket;
-  // Every step goes to the target: a receive overwrites the socket's remote address.
-  const SocketAddress target = sock.RemoteAddress();
   const bool unlimited = Timeout == kNoTimeLimitMs;
   const auto try_time = std::chrono::milliseconds(Timeout > 0 ? Timeout : 0);
-  Clock::time_point deadline;
-  std::int32_t tries_left = 0;
-  // Sends the current step's datagram; `fresh` starts the step, else it is a further try.
-  auto send = [&](bool fresh) {
-    sock.SendDatagramTo(request.datagram, target);
-    if (fresh) tries_left = Retries > 0 ? Retries : 0;
+  const std::int32_t retries = Retries > 0 ? Retries : 0;
+  Clock::time_point deadline = Clock::now() + try_time;
+  std::int32_t tries_left = retries;
+  // Past the deadline of a try: the step's datagram goes out again, or the step ends. A failed
+  // repeat is not the end: an answer to an earlier try may still come, and this try waits its
+  // Timeout like any other.
+  auto next_try = [&] {
+    if (tries_left == 0 || !step_sent_ || request_.datagram.empty()) return false;
+    --tries_left;
+    sock.SendDatagramTo(request_.datagram, sent_to_);
     deadline = Clock::now() + try_time;
-    return sock.LastErrorCode();
+    return true;
   };
-  if (const std::int32_t error = send(true); error != 0) {
-    session.StepNotSent();
-    last_error_code_ = error;
-    return false;
-  }
+  // The security asks for a next step: it goes out at once, with fresh tries.
+  auto next_step = [&] {
+    Buffer = std::move(request_.datagram);
+    if (retries > 0) request_.datagram = Buffer;
+    sock.SendDatagramTo(Buffer, sent_to_);
+    step_sent_ = true;
+    tries_left = retries;
+    deadline = Clock::now() + try_time;
+    const std::int32_t error = sock.LastErrorCode();
+    if (error != 0) securing_->StepNotSent();
+    return error;
+  };
   for (;;) {
     Buffer = sock.ReceiveDatagram(unlimited ? kNoTimeLimitMs : MillisecondsUntil(deadline));
     std::int32_t error = sock.LastErrorCode();
     if (error == 0) {
-      switch (session.TakeDatagram(request, Buffer, reply, Clock::now())) {
-        case UsmStep::kAnswered:
+      // Before any transmit no datagram answers anything.
+      const SecuredStep step = securing_ != nullptr
+                                   ? securing_->TakeDatagram(request_, Buffer, reply, Clock::now())
+                                   : SecuredStep::kDrop;
+      switch (step) {
+        case SecuredStep::kAnswered:
           last_error_code_ = 0;
           host_ip_ = sock.RemoteAddressText();
           return true;
-        case UsmStep::kFailed:
+        case SecuredStep::kFailed:
           return FailReceive(reply, 0);
-        case UsmStep::kSend:
-          Buffer = request.datagram;
-          if (const std::int32_t send_error = send(true); send_error != 0) {
-            session.StepNotSent();
+        case SecuredStep::kSend:
+          if (const std::int32_t send_error = next_step(); send_error != 0) {
             return FailReceive(reply, send_error);
           }
           continue;
-        case UsmStep::kDrop:
+        case SecuredStep::kDrop:
+          // Not the answer to this request's step: taking it would write another request's
+          // values into this one's points.
           reply.ResetMessage();
           if (unlimited || Clock::now() < deadline) continue;
           error = kSocketErrorTimedOut;
@@ -219,64 +222,18 @@ bool TSNMPSend::ExchangeV3(TSNMPRec& query, TSNMPRec& reply) {
           break;
       }
     }
-    if (error == kSocketErrorTimedOut && tries_left > 0) {
-      --tries_left;
-      // A failed repeat is not the end, as in v2c: the try waits its time.
-      send(false);
-      continue;
-    }
-    if (error != kSocketErrorTimedOut) {
-      session.StepFailed(request);
-      return FailReceive(reply, error);
-    }
-    // A Report that came unauthenticated during the step may ask for one more.
-    if (session.StepTimedOut(request, Clock::now()) != UsmStep::kSend) {
-      return FailReceive(reply, error);
-    }
-    Buffer = request.datagram;
-    if (const std::int32_t send_error = send(true); send_error != 0) {
-      session.StepNotSent();
-      return FailReceive(reply, send_error);
-    }
-  }
-}
-
-bool TSNMPSend::ReceiveReply(TSNMPRec& reply) {
-  reply.ResetMessage();
-  host_ip_ = kNoHostIP;
-  TUDPBlockSocket& sock = *route_.socket;
-  const bool unlimited = Timeout == kNoTimeLimitMs;
-  const auto try_time = std::chrono::milliseconds(Timeout > 0 ? Timeout : 0);
-  Clock::time_point deadline = Clock::now() + try_time;
-  std::int32_t tries_left = Retries > 0 ? Retries : 0;
-  // Past the deadline of a try: the next try goes out, or the exchange ends without answer.
-  auto next_try = [&] {
-    if (tries_left == 0 || !SendAgain()) return false;
-    --tries_left;
-    deadline = Clock::now() + try_time;
-    return true;
-  };
-  for (;;) {
-    Buffer = sock.ReceiveDatagram(unlimited ? kNoTimeLimitMs : MillisecondsUntil(deadline));
-    const std::int32_t error = sock.LastErrorCode();
     if (error == kSocketErrorTimedOut && next_try()) continue;
-    if (error != 0) return FailReceive(reply, error);
-    // The header first: nothing is spent on the bindings of a datagram that is not the
-    // answer.
-    if (reply.DecodeHeader(Buffer) && reply.PDUType == PduResponse && sent_request_id_ &&
-        reply.ID == *sent_request_id_ && reply.DecodeMessage(Buffer)) {
-      last_error_code_ = 0;
-      host_ip_ = sock.RemoteAddressText();
-      return true;
+    if (securing_ == nullptr) return FailReceive(reply, error);
+    if (error != kSocketErrorTimedOut) {
+      securing_->StepFailed(request_);
+      return FailReceive(reply, error);
     }
-    // Not the answer to this request: an answer that came after an earlier request had
-    // timed out, a repeated answer, a forgery that guessed wrong, the request itself echoed
-    // back (not a Response), or bytes that are no message. Taking it would write
-    // another request's values into this one's points.
-    reply.ResetMessage();
-    if (!unlimited && Clock::now() >= deadline && !next_try()) {
-      Buffer.clear();
-      return FailReceive(reply, kSocketErrorTimedOut);
+    // Something that came during the step (an unauthenticated Report) may ask for one more.
+    if (securing_->StepTimedOut(request_, Clock::now()) != SecuredStep::kSend) {
+      return FailReceive(reply, error);
+    }
+    if (const std::int32_t send_error = next_step(); send_error != 0) {
+      return FailReceive(reply, send_error);
     }
   }
 }

@@ -42,6 +42,10 @@
 //                   Reply reset.
 // An exception can only come from exhausted resources; the object is then to be replaced.
 //
+// Every message goes through the seam of how it is secured (snmp/message_security.h): the
+// community above while Security is null, or the agent's SNMPv3 session; one loop runs the
+// steps, tries and time-outs of both.
+//
 // Version 3: with Security set, SendQuery and Exchange send Query's PDU (its type, a request ID
 // drawn as above, its bindings) in a version-3 message of the session's user, level and
 // context, under a fresh random msgID per step, and run the session's steps (discovery when the
@@ -71,11 +75,10 @@
 #include <string_view>
 
 #include "net/block_socket.h"
+#include "snmp/message_security.h"
 #include "snmp/snmp_message.h"
 
 namespace zelsnmp {
-
-class UsmSession;
 
 inline constexpr std::string_view kSnmpAgentPort = "161";
 inline constexpr std::int32_t kDefaultReceiveTimeoutMs = 5000;
@@ -94,9 +97,10 @@ class TIPClient {
   std::int32_t Retries = 0;
   std::string UserName;  // not used by the SNMP exchange
   std::string Password;  // not used by the SNMP exchange
-  // The agent's SNMPv3 session, owned by the caller: null speaks v1/v2c as Query says;
-  // set, the exchange speaks version 3 through it (see "Version 3" above).
-  UsmSession* Security = nullptr;
+  // How the agent's messages are secured, owned by the caller: null speaks v1/v2c as Query
+  // says (CommunitySecurity); an SNMPv3 session speaks version 3 through it (see "Version 3"
+  // above).
+  MessageSecurity* Security = nullptr;
 };
 
 class TSNMPSend : public TIPClient {
@@ -131,14 +135,16 @@ class TSNMPSend : public TIPClient {
   // queued on it, points it at the target, then TransmitMessage and ReceiveReply.
   bool Exchange(TSNMPRec& query, TSNMPRec& reply);
 
-  // Gives `message` a fresh request ID, encodes it into Buffer (raising its ID), records the
-  // ID it went out with and sends Buffer as one datagram to the target of the last Exchange;
-  // true when the send reported no error.
+  // Gives `message` a fresh request ID, secures it (Security, or its community when null) into
+  // the first step's datagram, copied to Buffer (raising its ID as an encoding does), records
+  // the ID it went out with and sends the datagram to the target of the last Exchange; true
+  // when the send reported no error.
   bool TransmitMessage(TSNMPRec& message);
 
   // Waits up to Timeout ms for the answer to the last transmitted message and decodes it
   // into `reply`, sending that message again after each try that timed out while Retries
-  // allow. Before any transmit no datagram can be that answer.
+  // allow, and running the further steps its security asks for. Before any transmit no
+  // datagram can be that answer.
   bool ReceiveReply(TSNMPRec& reply);
 
   // Where requests to one host go: the socket of the host's address family and the text that
@@ -167,10 +173,6 @@ class TSNMPSend : public TIPClient {
   // Reads and drops every datagram already queued on an open socket (bounded in count).
   static void DropQueuedDatagrams(TUDPBlockSocket& sock);
   bool FailReceive(TSNMPRec& reply, std::int32_t error_code);
-  // Exchange through Security, once the route is prepared.
-  bool ExchangeV3(TSNMPRec& query, TSNMPRec& reply);
-  // Sends the last transmitted message again, if one was kept for that; false when not.
-  bool SendAgain();
 
   // Declared in reverse of the destruction order; the destructor also releases them
   // explicitly so that the order does not hang on this list.
@@ -182,9 +184,13 @@ class TSNMPSend : public TIPClient {
   std::optional<std::int32_t> sent_request_id_;
   // The route of the last Exchange, which TransmitMessage and ReceiveReply use.
   Route route_;
-  // The last transmitted datagram and where it went, kept only while Retries ask for it.
-  std::string sent_datagram_;
+  // The security of the last transmitted message (null before any) and the request's state,
+  // whose datagram is the current step's, kept only while Retries ask for it; where its steps
+  // go, and whether the current step went out (so that its tries may repeat it).
+  MessageSecurity* securing_ = nullptr;
+  SecuredRequest request_;
   SocketAddress sent_to_;
+  bool step_sent_ = false;
   std::int32_t last_error_code_ = 0;
 };
 

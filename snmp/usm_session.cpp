@@ -65,24 +65,24 @@ bool UsmSession::KeysForEngine() {
   return true;
 }
 
-UsmStep UsmSession::Fail(UsmStatus status) {
+SecuredStep UsmSession::Fail(UsmStatus status) {
   status_ = status;
-  return UsmStep::kFailed;
+  return SecuredStep::kFailed;
 }
 
-bool UsmSession::BeginRequest(TSNMPRec& query, UsmRequest& request, Clock::time_point now) {
-  request = UsmRequest{};
+bool UsmSession::BeginRequest(TSNMPRec& query, SecuredRequest& request, Clock::time_point now) {
+  request = SecuredRequest{};
   request.request_id = query.ID;
   request.pdu = query.EncodePdu();
-  if (engine_.discovered()) return SendRequest(request, now) == UsmStep::kSend;
+  if (engine_.discovered()) return SendRequest(request, now) == SecuredStep::kSend;
   if (!security_.pinned_engine_id.empty()) {
     PinEngine();
-    return SendRequest(request, now) == UsmStep::kSend;
+    return SendRequest(request, now) == SecuredStep::kSend;
   }
-  return StartDiscovery(request) == UsmStep::kSend;
+  return StartDiscovery(request) == SecuredStep::kSend;
 }
 
-bool UsmSession::BeginDiscovery(UsmRequest& request) {
+bool UsmSession::BeginDiscovery(SecuredRequest& request) {
   // The allowance is the request's own, so that requests of one session in flight together
   // each have theirs; the engine state is asked afresh each time.
   if (request.rediscovered) return false;
@@ -91,24 +91,24 @@ bool UsmSession::BeginDiscovery(UsmRequest& request) {
   return engine_.BeginDiscovery();
 }
 
-UsmStep UsmSession::StartDiscovery(UsmRequest& request) {
+SecuredStep UsmSession::StartDiscovery(SecuredRequest& request) {
   if (!BeginDiscovery(request)) return Fail({UsmOutcome::kDiscoveryFailed, UsmReport::kNone});
   return DiscoveryStep(request);
 }
 
-UsmStep UsmSession::DiscoveryStep(UsmRequest& request) {
+SecuredStep UsmSession::DiscoveryStep(SecuredRequest& request) {
   request.discovery_step = true;
   request.has_pending_report = false;
-  request.message_id = DrawRequestId(request.message_id + 1);
-  request.datagram = EncodeDiscoveryRequest(request.message_id, DrawRequestId(1));
-  return UsmStep::kSend;
+  request.step_id = DrawRequestId(request.step_id + 1);
+  request.datagram = EncodeDiscoveryRequest(request.step_id, DrawRequestId(1));
+  return SecuredStep::kSend;
 }
 
-UsmStep UsmSession::SendRequest(UsmRequest& request, Clock::time_point now) {
+SecuredStep UsmSession::SendRequest(SecuredRequest& request, Clock::time_point now) {
   if (!KeysForEngine()) return Fail({UsmOutcome::kNoKeys, UsmReport::kNone});
   request.discovery_step = false;
   request.has_pending_report = false;
-  request.message_id = DrawRequestId(request.message_id + 1);
+  request.step_id = DrawRequestId(request.step_id + 1);
   const EngineClock clock = engine_.ClockToSend(now);
   request.sent_without_clock = !engine_.synchronized();
   UsmSecurityParameters parameters{engine_.engine_id(), clock.boots, clock.time,
@@ -123,7 +123,7 @@ UsmStep UsmSession::SendRequest(UsmRequest& request, Clock::time_point now) {
     }
     data = std::move(encrypted);
   }
-  const V3Header header{request.message_id, kV3MaxMessageSizeBytes, RequestFlags(level_),
+  const V3Header header{request.step_id, kV3MaxMessageSizeBytes, RequestFlags(level_),
                         kUserSecurityModel};
   EncodedV3Message message =
       EncodeV3Message(header, parameters, AuthParameterLength(security_.auth), data);
@@ -137,10 +137,10 @@ UsmStep UsmSession::SendRequest(UsmRequest& request, Clock::time_point now) {
     return Fail({UsmOutcome::kRequestTooLarge, UsmReport::kNone});
   }
   request.datagram = std::move(message.bytes);
-  return UsmStep::kSend;
+  return SecuredStep::kSend;
 }
 
-UsmStep UsmSession::Rediscover(UsmRequest& request, Clock::time_point now, UsmStatus failure) {
+SecuredStep UsmSession::Rediscover(SecuredRequest& request, Clock::time_point now, UsmStatus failure) {
   if (!BeginDiscovery(request)) return Fail(failure);
   if (security_.pinned_engine_id.empty()) return DiscoveryStep(request);
   // A pinned engine keeps its ID: only its clock is forgotten and learnt again.
@@ -148,19 +148,19 @@ UsmStep UsmSession::Rediscover(UsmRequest& request, Clock::time_point now, UsmSt
   return SendRequest(request, now);
 }
 
-void UsmSession::StepFailed(const UsmRequest& request) {
+void UsmSession::StepFailed(const SecuredRequest& request) {
   if (request.discovery_step) engine_.AbandonDiscovery();
   status_ = {UsmOutcome::kNoAnswer, UsmReport::kNone};
 }
 
-UsmStep UsmSession::StepTimedOut(UsmRequest& request, Clock::time_point now) {
+SecuredStep UsmSession::StepTimedOut(SecuredRequest& request, Clock::time_point now) {
   if (request.discovery_step) {
     engine_.AbandonDiscovery();
     return Fail({UsmOutcome::kDiscoveryFailed, UsmReport::kNone});
   }
   if (request.has_pending_report) {
     request.has_pending_report = false;
-    return ActOnReport(request, request.pending_report, now);
+    return ActOnReport(request, static_cast<UsmReport>(request.pending_report), now);
   }
   if (request.saw_untimely) return Fail({UsmOutcome::kNotInTime, UsmReport::kNone});
   // The engine knows the user and its authentication key, yet the encrypted request got
@@ -172,32 +172,32 @@ UsmStep UsmSession::StepTimedOut(UsmRequest& request, Clock::time_point now) {
   return Fail({UsmOutcome::kNoAnswer, UsmReport::kNone});
 }
 
-UsmStep UsmSession::TakeDiscoveryAnswer(UsmRequest& request, std::string_view bytes,
+SecuredStep UsmSession::TakeDiscoveryAnswer(SecuredRequest& request, std::string_view bytes,
                                         Clock::time_point now) {
   DiscoveryReport report;
-  if (!DecodeDiscoveryReport(bytes, request.message_id, report)) return UsmStep::kDrop;
+  if (!DecodeDiscoveryReport(bytes, request.step_id, report)) return SecuredStep::kDrop;
   // Another request of the session may have learnt the same ID first.
   if (!engine_.AcceptDiscoveredEngineId(report.engine_id) &&
       !(engine_.discovered() && engine_.engine_id() == report.engine_id)) {
-    return UsmStep::kDrop;
+    return SecuredStep::kDrop;
   }
   engine_.NoteMaxMessageSize(report.max_message_size);
   return SendRequest(request, now);
 }
 
-UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TSNMPRec& reply,
+SecuredStep UsmSession::TakeDatagram(SecuredRequest& request, std::string_view bytes, TSNMPRec& reply,
                                  Clock::time_point now) {
   if (request.discovery_step) return TakeDiscoveryAnswer(request, bytes, now);
   // The cheapest checks first: the header, then the digest, and only then the content.
   DecodedV3Message message;
-  if (!DecodeV3Message(bytes, message)) return UsmStep::kDrop;
-  const AnswerFit fit = FitOfAnswer(message.header, request.message_id, level_);
-  if (fit == AnswerFit::kNotAnAnswer) return UsmStep::kDrop;
+  if (!DecodeV3Message(bytes, message)) return SecuredStep::kDrop;
+  const AnswerFit fit = FitOfAnswer(message.header, request.step_id, level_);
+  if (fit == AnswerFit::kNotAnAnswer) return SecuredStep::kDrop;
   const UsmSecurityParameters& security = message.security;
   const bool authenticated = (message.header.flags & kV3FlagAuth) != 0;
   EngineTimeliness timeliness = EngineTimeliness::kInTimeWindow;
   if (authenticated) {
-    if (security.user_name != security_.user_name || !KeysForEngine()) return UsmStep::kDrop;
+    if (security.user_name != security_.user_name || !KeysForEngine()) return SecuredStep::kDrop;
     const SecretBytes* key = &auth_key_;
     SecretBytes other_key;
     const bool other_engine = security.engine_id != engine_.engine_id();
@@ -206,7 +206,7 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
       // the task localize keys without end; the key is not kept.
       if (request.tried_other_engine || security.engine_id.empty() ||
           security.engine_id.size() > kV3MaxEngineIdBytes) {
-        return UsmStep::kDrop;
+        return SecuredStep::kDrop;
       }
       request.tried_other_engine = true;
       other_key = keys_.AuthenticationKeyNotKept(security_.auth, security_.auth_passphrase.view(),
@@ -216,7 +216,7 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
     if (!AuthenticationCodeMatches(security_.auth, *key,
                                    WithZeroedAuthParameters(bytes, message),
                                    security.auth_parameters)) {
-      return UsmStep::kDrop;
+      return SecuredStep::kDrop;
     }
     // The agent now speaks as another engine (it was replaced, or given a new ID).
     if (other_engine) return Rediscover(request, now, {UsmOutcome::kNoAnswer, UsmReport::kNone});
@@ -232,20 +232,20 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
         !DecryptScopedPdu(security_.priv, priv_key_, security.engine_boots,
                           security.engine_time, security.privacy_parameters, message.data,
                           plaintext)) {
-      return UsmStep::kDrop;
+      return SecuredStep::kDrop;
     }
     scoped_bytes = plaintext;
   }
   ScopedPdu scoped;
   if (!DecodeScopedPdu(scoped_bytes, scoped) || !reply.DecodePduHeader(scoped.pdu)) {
     reply.ResetMessage();
-    return UsmStep::kDrop;
+    return SecuredStep::kDrop;
   }
   // The privacy keys work, whatever becomes of the answer.
   if (!plaintext.empty()) request.decrypted_answer = true;
   if (reply.PDUType == PduReport) {
     TSNMPRec report;
-    if (!report.DecodePdu(scoped.pdu)) return UsmStep::kDrop;
+    if (!report.DecodePdu(scoped.pdu)) return SecuredStep::kDrop;
     reply.ResetMessage();
     return TakeReport(request, report, authenticated, timeliness, now);
   }
@@ -253,7 +253,7 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
       reply.ID != request.request_id || security.engine_id != engine_.engine_id() ||
       scoped.context_engine_id != engine_.engine_id()) {
     reply.ResetMessage();
-    return UsmStep::kDrop;
+    return SecuredStep::kDrop;
   }
   if (timeliness != EngineTimeliness::kInTimeWindow) {
     // Authentic and of this step's fresh msgID, so no replay: the engine's clock went back.
@@ -262,19 +262,19 @@ UsmStep UsmSession::TakeDatagram(UsmRequest& request, std::string_view bytes, TS
     reply.ResetMessage();
     return Rediscover(request, now, {UsmOutcome::kNotInTime, UsmReport::kNone});
   }
-  if (!reply.DecodePdu(scoped.pdu)) return UsmStep::kDrop;
+  if (!reply.DecodePdu(scoped.pdu)) return SecuredStep::kDrop;
   reply.Version = kSnmpVersion3;
   status_ = {UsmOutcome::kAnswered, UsmReport::kNone};
-  return UsmStep::kAnswered;
+  return SecuredStep::kAnswered;
 }
 
-UsmStep UsmSession::TakeReport(UsmRequest& request, const TSNMPRec& pdu, bool authenticated,
+SecuredStep UsmSession::TakeReport(SecuredRequest& request, const TSNMPRec& pdu, bool authenticated,
                                EngineTimeliness timeliness, Clock::time_point now) {
   const UsmReport report = UsmReportOf(pdu);
   if (authenticated) request.authenticated_answer = true;
   if (report == UsmReport::kNotInTimeWindow) {
     // Only the engine itself can teach its clock; an unauthenticated one teaches nothing.
-    if (!authenticated) return UsmStep::kDrop;
+    if (!authenticated) return SecuredStep::kDrop;
     if (timeliness != EngineTimeliness::kInTimeWindow) {
       // The engine's clock went back (it lost its boots count): forget it and learn anew.
       return Rediscover(request, now, {UsmOutcome::kNotInTime, UsmReport::kNone});
@@ -290,15 +290,15 @@ UsmStep UsmSession::TakeReport(UsmRequest& request, const TSNMPRec& pdu, bool au
   if (!authenticated && level_ != SecurityLevel::kNoAuthNoPriv) {
     // Anyone may send these; the authentic answer may still follow.
     if (!request.has_pending_report) {
-      request.pending_report = report;
+      request.pending_report = static_cast<int>(report);
       request.has_pending_report = true;
     }
-    return UsmStep::kDrop;
+    return SecuredStep::kDrop;
   }
   return ActOnReport(request, report, now);
 }
 
-UsmStep UsmSession::ActOnReport(UsmRequest& request, UsmReport report, Clock::time_point now) {
+SecuredStep UsmSession::ActOnReport(SecuredRequest& request, UsmReport report, Clock::time_point now) {
   const UsmStatus refused{UsmOutcome::kReport, report};
   switch (report) {
     case UsmReport::kUnknownEngineId:

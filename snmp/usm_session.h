@@ -3,7 +3,8 @@
 // (UsmEngineState), the keys localized to that engine (taken from a UsmKeyCache that all agents
 // share) and the outcome of its last exchange, for the caller's log.
 //
-// The exchange (TSNMPSend with Security set, or a RequestWindow target with `security` set)
+// It secures the messages of the agent's requests (a MessageSecurity, snmp/message_security.h):
+// the exchange (TSNMPSend with Security set, or a RequestWindow target with `security` set)
 // runs one request through the session as a series of steps, each one datagram sent and
 // waited for with the target's time-out and retries:
 //   - discovery, when the engine ID is not known (and not pinned);
@@ -44,6 +45,7 @@
 #include <string>
 #include <string_view>
 
+#include "snmp/message_security.h"
 #include "snmp/snmp_message.h"
 #include "snmp/usm_crypto.h"
 #include "snmp/usm_engine.h"
@@ -74,37 +76,8 @@ struct UsmStatus {
   friend bool operator==(const UsmStatus&, const UsmStatus&) = default;
 };
 
-// One request's way through the session, kept by the exchange that runs it.
-struct UsmRequest {
-  std::string pdu;               // the query's PDU as encoded once
-  std::int32_t request_id = 0;   // of the query
-  std::int32_t message_id = 0;   // of the current step
-  bool discovery_step = false;   // the current step is a discovery request
-  bool tried_other_engine = false;
-  bool rediscovered = false;     // the request has discovered (or re-pinned) once
-  bool resent = false;           // the request has been sent again once
-  bool sent_without_clock = false;  // the current step went out at boots and time 0
-  bool saw_untimely = false;     // an authenticated answer came outside the time window
-  bool authenticated_answer = false;  // the engine answered a step with an authentic Report
-  bool decrypted_answer = false;      // an encrypted answer decrypted (if not taken)
-  // An unauthenticated Report to an authenticated step, acted on only if no authentic answer
-  // follows before the step times out (a forger on the path cannot cut the exchange short).
-  UsmReport pending_report = UsmReport::kNone;
-  bool has_pending_report = false;
-  std::string datagram;          // of the current step, sent again by retries
-};
-
-// What a received datagram means to the request.
-enum class UsmStep {
-  kDrop,      // answers nothing: wait on
-  kSend,      // a new step: send request.datagram, with fresh tries
-  kAnswered,  // the reply is filled
-  kFailed,    // the request ends unanswered; status() says why
-};
-
-class UsmSession {
+class UsmSession final : public MessageSecurity {
  public:
-  using Clock = std::chrono::steady_clock;
 
   // `keys` is shared by every session and must outlive this one.
   UsmSession(UsmSecurity security, UsmKeyCache& keys);
@@ -131,36 +104,37 @@ class UsmSession {
   // Begins a request of `query`, whose request ID is already drawn; encodes its PDU (raising
   // query.ID by one, as an encoding does) and prepares the first step's datagram in
   // `request`. False, with the status set, when it cannot be sent (no keys).
-  bool BeginRequest(TSNMPRec& query, UsmRequest& request, Clock::time_point now);
+  MessageModel model() const override { return MessageModel::kUserBased; }
+  bool BeginRequest(TSNMPRec& query, SecuredRequest& request, Clock::time_point now) override;
 
   // Takes a datagram received while `request` waits; fills `reply` when answered.
-  UsmStep TakeDatagram(UsmRequest& request, std::string_view bytes, TSNMPRec& reply,
-                       Clock::time_point now);
+  SecuredStep TakeDatagram(SecuredRequest& request, std::string_view bytes, TSNMPRec& reply,
+                           Clock::time_point now) override;
 
   // The current step got no answer within its tries. kSend when an unauthenticated Report
   // that came meanwhile asks for a next step (discovery), else kFailed: the request ends.
-  UsmStep StepTimedOut(UsmRequest& request, Clock::time_point now);
+  SecuredStep StepTimedOut(SecuredRequest& request, Clock::time_point now) override;
   // The receive failed otherwise than by time-out: ends the request unanswered.
-  void StepFailed(const UsmRequest& request);
+  void StepFailed(const SecuredRequest& request) override;
   // The current step's datagram could not be sent: ends the request.
-  void StepNotSent() { status_ = {UsmOutcome::kSendFailed, UsmReport::kNone}; }
+  void StepNotSent() override { status_ = {UsmOutcome::kSendFailed, UsmReport::kNone}; }
 
  private:
   // Starts a discovery when the request has not yet had its one.
-  bool BeginDiscovery(UsmRequest& request);
-  UsmStep StartDiscovery(UsmRequest& request);
+  bool BeginDiscovery(SecuredRequest& request);
+  SecuredStep StartDiscovery(SecuredRequest& request);
   // The discovery request as the request's next step (the engine state already discovering).
-  UsmStep DiscoveryStep(UsmRequest& request);
-  UsmStep SendRequest(UsmRequest& request, Clock::time_point now);
+  SecuredStep DiscoveryStep(SecuredRequest& request);
+  SecuredStep SendRequest(SecuredRequest& request, Clock::time_point now);
   // Discovers again when the request still may (for a pinned engine: forgets the clock only).
-  UsmStep Rediscover(UsmRequest& request, Clock::time_point now, UsmStatus failure);
-  UsmStep TakeDiscoveryAnswer(UsmRequest& request, std::string_view bytes,
+  SecuredStep Rediscover(SecuredRequest& request, Clock::time_point now, UsmStatus failure);
+  SecuredStep TakeDiscoveryAnswer(SecuredRequest& request, std::string_view bytes,
                               Clock::time_point now);
-  UsmStep TakeReport(UsmRequest& request, const TSNMPRec& pdu, bool authenticated,
+  SecuredStep TakeReport(SecuredRequest& request, const TSNMPRec& pdu, bool authenticated,
                      EngineTimeliness timeliness, Clock::time_point now);
   // What an engine's refusal means to the request: heal once, or fail with it.
-  UsmStep ActOnReport(UsmRequest& request, UsmReport report, Clock::time_point now);
-  UsmStep Fail(UsmStatus status);
+  SecuredStep ActOnReport(SecuredRequest& request, UsmReport report, Clock::time_point now);
+  SecuredStep Fail(UsmStatus status);
   // Points the keys at those localized to the known engine; false when they cannot be had.
   bool KeysForEngine();
   void PinEngine();
