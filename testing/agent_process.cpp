@@ -41,6 +41,15 @@ std::vector<std::string> AgentProcess::Requests(std::size_t at_least) const {
   return LinesStartingWith(kReceivedPrefix, at_least);
 }
 
+bool AgentProcess::OutputShows(std::string_view text) const {
+  const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;
+  for (;;) {
+    if (Output().find(text) != std::string::npos) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+}
+
 std::vector<std::string> AgentProcess::LinesStartingWith(std::string_view prefix,
                                                          std::size_t at_least) const {
   const auto deadline = std::chrono::steady_clock::now() + kAnswerWait;

@@ -36,6 +36,9 @@ class AgentProcess {
   std::vector<std::string> Answers(std::size_t at_least = 0) const;
   // The lines of received requests ("received SENDER id=N at=MS"), likewise.
   std::vector<std::string> Requests(std::size_t at_least = 0) const;
+  // True when the output holds `text`, after waiting up to two seconds for it: the agent
+  // writes a line after its datagram went out, so a peer may see the datagram first.
+  bool OutputShows(std::string_view text) const;
 
  private:
   std::string ListeningPort() const;
