@@ -31,11 +31,19 @@ std::int32_t CountIn(std::string_view bytes) {
 }  // namespace
 
 std::string EngineBootsFileName(std::string_view tm_server) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string name = "zelSNMP_";
   for (const char c : tm_server) {
     const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '-' || c == '_';
-    name += plain ? c : '_';
+                       c == '-';
+    if (plain) {
+      name += c;
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    name += '_';
+    name += kDigits[byte >> 4];
+    name += kDigits[byte & 0x0F];
   }
   return name + ".boots";
 }

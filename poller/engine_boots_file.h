@@ -20,8 +20,9 @@
 
 namespace zelsnmp {
 
-// The file's name for the TM server `tm_server`: characters other than ASCII letters, digits,
-// '-' and '_' become '_', so that any server name gives a plain file name.
+// The file's name for the TM server `tm_server`: each byte other than an ASCII letter, digit
+// or '-' becomes '_' and its two hex digits, so that any server name (a Cyrillic one in
+// Windows-1251, one with '\\' or '{') gives a plain file name of its own.
 std::string EngineBootsFileName(std::string_view tm_server);
 
 struct EngineBootsStart {

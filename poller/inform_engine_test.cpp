@@ -78,7 +78,9 @@ TEST(EngineBootsFileTest, AFileThatCannotBeWrittenIsSaidAndTheOldOneKept) {
 
 TEST(EngineBootsFileTest, AnyServerNameGivesAPlainFileName) {
   EXPECT_EQ(EngineBootsFileName("TMS"), "zelSNMP_TMS.boots");
-  EXPECT_EQ(EngineBootsFileName("{tm}/..\\x y"), "zelSNMP__tm_____x_y.boots");
+  EXPECT_EQ(EngineBootsFileName("{tm}/..\\x_y"), "zelSNMP__7Btm_7D_2F_2E_2E_5Cx_5Fy.boots");
+  // Two Cyrillic names of one length stay apart (Windows-1251 bytes).
+  EXPECT_EQ(EngineBootsFileName("\xD1\xE5\xE2"), "zelSNMP__D1_E5_E2.boots");
 }
 
 TEST(InformEngineIdTest, StableForOneServerAndMachineDistinctForAnother) {
