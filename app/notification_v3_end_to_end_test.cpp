@@ -36,13 +36,23 @@ const std::string kPriv = "trap priv passphrase";
 const std::string kAuth512 = "trap auth512 passphrase";
 const std::string kPriv256 = "trap priv256 passphrase";
 const std::string kAgentEngine = "0x80007ed9046167656e7473696d";  // agentsim's own
+// A v3 section of `address` whose point `point` takes kOid; `options` after its version.
+std::string Section(const std::string& address, const std::string& options,
+                    const std::string& point) {
+  return "[" + address + "]\n@version = 3\n" + options + "#" + point + "=" + kOid + "\n";
+}
+// The polled device at authPriv; two not polled (nothing answers there) at authPriv and
+// authNoPriv.
 const std::string kConfig =
-    "[127.0.0.2]\n@version = 3\n@user = ops\n@auth = SHA-256:" + kAuth + "\n@priv = AES:" + kPriv +
-    "\n#TT1:3:1=" + kOid + "\n"
-    "[127.0.0.3]\n@version = 3\n@user = ops512\n@auth = SHA-512:" + kAuth512 +
-    "\n@priv = AES-256-C:" + kPriv256 + "\n@timeout = 200\n@retries = 0\n#TT1:3:4=" + kOid + "\n"
-    "[127.0.0.4]\n@version = 3\n@user = opsauth\n@auth = SHA-256:" + kAuth +
-    "\n@timeout = 200\n@retries = 0\n#TT1:3:5=" + kOid + "\n";
+    Section("127.0.0.2", "@user = ops\n@auth = SHA-256:" + kAuth + "\n@priv = AES:" + kPriv + "\n",
+            "TT1:3:1") +
+    Section("127.0.0.3",
+            "@user = ops512\n@auth = SHA-512:" + kAuth512 + "\n@priv = AES-256-C:" + kPriv256 +
+                "\n@timeout = 200\n@retries = 0\n",
+            "TT1:3:4") +
+    Section("127.0.0.4",
+            "@user = opsauth\n@auth = SHA-256:" + kAuth + "\n@timeout = 200\n@retries = 0\n",
+            "TT1:3:5");
 const std::string kBootsFile = "zelSNMP_TMS.boots";
 
 // net-snmp's options of each section's user.
@@ -95,7 +105,9 @@ class NotificationV3EndToEndTest : public testing::Test {
   // Every log of the site and the file of the work directory: no passphrase in any.
   void ExpectNoPassphrase() const {
     std::vector<std::string> texts;
-    for (const char* log : {"debug.log", "message.log", "error.log"}) texts.push_back(task_.Log(log));
+    for (const char* log : {"debug.log", "message.log", "error.log"}) {
+      texts.push_back(task_.Log(log));
+    }
     texts.push_back(BootsFile());
     for (const std::string& text : texts) {
       for (const std::string& secret : {kAuth, kPriv, kAuth512, kPriv256}) {
@@ -129,13 +141,12 @@ TEST_F(NotificationV3EndToEndTest, BelievedV3SendersWriteOthersAreDroppedWithThe
       {"snmptrap", "127.0.0.3", kUserOps512 + learnt + "-Z 3,1000 ", "32", "#TT1:3:4", ""},
       {"snmptrap", "127.0.0.3", kUserOps512 + learnt + "-Z 3,1001 ", "33", "#TT1:3:4", ""},
       // authNoPriv, a device not polled.
-      {"snmptrap", "127.0.0.4", kUserOpsAuth + "-e 0x80000000010203ff -Z 1,50 ", "34",
-       "#TT1:3:5", ""},
+      {"snmptrap", "127.0.0.4", kUserOpsAuth + "-e 0x80000000010203ff -Z 1,50 ", "34", "#TT1:3:5",
+       ""},
       // An inform: snmpinform discovers the task's engine and its clock by itself.
       {"snmpinform", "127.0.0.2", kUserOps, "35", "#TT1:3:1", ""},
       {"snmptrap", "127.0.0.2",
-       "-v3 -u ops -l authPriv -a SHA-256 -A 'not the passphrase' -x AES -X '" + kPriv +
-           "' POLLED",
+       "-v3 -u ops -l authPriv -a SHA-256 -A 'not the passphrase' -x AES -X '" + kPriv + "' POLLED",
        "41", "", "неверная подпись SNMPv3 (пароль или алгоритм аутентификации)"},
       {"snmptrap", "127.0.0.2", kUserOps + "-e 0x8000000001020305 -Z 1,1 ", "42", "",
        "engine ID отправителя не тот, что у опрашиваемого агента"},
@@ -143,9 +154,10 @@ TEST_F(NotificationV3EndToEndTest, BelievedV3SendersWriteOthersAreDroppedWithThe
        "уровень защиты SNMPv3 не тот, что задан для секции"},
       {"snmptrap", "127.0.0.3", kUserOps512 + learnt + "-Z 3,100 ", "44", "",
        "сообщение SNMPv3 вне временного окна"},
-      {"snmptrap", "127.0.0.3", "-v3 -u ops -l authPriv -a SHA-256 -A '" + kAuth +
-           "' -x AES -X '" + kPriv + "' " + learnt + "-Z 3,1002 ", "45", "",
-       "пользователь SNMPv3 не совпадает ни с одной секцией v3 этого адреса"},
+      {"snmptrap", "127.0.0.3",
+       "-v3 -u ops -l authPriv -a SHA-256 -A '" + kAuth + "' -x AES -X '" + kPriv + "' " + learnt +
+           "-Z 3,1002 ",
+       "45", "", "пользователь SNMPv3 не совпадает ни с одной секцией v3 этого адреса"},
   };
   for (const Case& c : cases) {
     std::string arguments = c.arguments;
@@ -186,9 +198,8 @@ TEST_F(NotificationV3EndToEndTest, ReplayedTrapIsDropped) {
   capture.BindLocal("127.0.0.1", std::to_string(port));
   ASSERT_EQ(capture.LastErrorCode(), 0);
   const testing_support::ToolRun run = testing_support::RunNetSnmpTool(
-      home_.path(), "snmptrap --clientaddr=127.0.0.2 " + kUserOps + PolledClock() +
-                        "127.0.0.1:" + std::to_string(port) +
-                        " '' 1.3.6.1.6.3.1.1.5.3 " + kOid + " i 51");
+      home_.path(), "snmptrap --clientaddr=127.0.0.2 " + kUserOps + PolledClock() + "127.0.0.1:" +
+                        std::to_string(port) + " '' 1.3.6.1.6.3.1.1.5.3 " + kOid + " i 51");
   ASSERT_EQ(run.status, 0) << run.errors;
   const std::string datagram = capture.ReceiveDatagram(5000);
   ASSERT_FALSE(datagram.empty());

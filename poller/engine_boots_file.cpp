@@ -34,8 +34,8 @@ std::string EngineBootsFileName(std::string_view tm_server) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string name = "zelSNMP_";
   for (const char c : tm_server) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '-';
+    const bool plain =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
     if (plain) {
       name += c;
       continue;

@@ -152,7 +152,9 @@ void NotificationReceiver::TakeOne(TUDPBlockSocket& socket, const std::string& d
   switch (DecodeNotification(datagram, notification)) {
     case NotificationFault::kNone: break;
     case NotificationFault::kVersion3:
-      if (!DecodeV3Message(datagram, v3_message_)) return Drop(source, NotificationDrop::kMalformed);
+      if (!DecodeV3Message(datagram, v3_message_)) {
+        return Drop(source, NotificationDrop::kMalformed);
+      }
       received.v3 = &v3_message_;
       break;
     case NotificationFault::kNotANotification:

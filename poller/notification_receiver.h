@@ -27,9 +27,9 @@
 // address the reason is that of the section whose checks came furthest.
 //
 // An InformRequest that passes the checks is answered at once with its Response (for v3
-// secured as it came), before anything else is done. The same inform again (same sender address and request ID within
-// 60 s, as a sender repeats it when the Response is lost) is answered again but handed on only
-// the first time; the table of recent informs is bounded.
+// secured as it came), before anything else is done. The same inform again (same sender
+// address and request ID within 60 s, as a sender repeats it when the Response is lost) is
+// answered again but handed on only the first time; the table of recent informs is bounded.
 //
 // Each believed notification is handed to the caller once per section it counts for. One
 // thread uses the receiver.

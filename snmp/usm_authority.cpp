@@ -85,10 +85,10 @@ std::string UsmAuthority::Report(const AuthorityAnswer& answer, UsmReport report
 std::string UsmAuthority::Secure(const AuthorityAnswer& answer, std::string_view pdu,
                                  Clock::time_point now) const {
   const std::int32_t time = EngineTime(now);
-  UsmSecurityParameters parameters{engine_id_, boots_, time, answer.user_name, std::string(),
-                                   std::string()};
-  std::string data = EncodeScopedPdu(
-      {answer.context_engine_id, answer.context_name, std::string(pdu)});
+  UsmSecurityParameters parameters{engine_id_,       boots_,        time,
+                                   answer.user_name, std::string(), std::string()};
+  std::string data =
+      EncodeScopedPdu({answer.context_engine_id, answer.context_name, std::string(pdu)});
   const bool authenticated = answer.level != SecurityLevel::kNoAuthNoPriv;
   if (authenticated && answer.auth_key == nullptr) return std::string();
   if (answer.level == SecurityLevel::kAuthPriv) {

@@ -124,8 +124,8 @@ IncomingFault UsmNotificationSecurity::CheckTrap(const ReceivedNotification& rec
   if (Replayed(parameters.auth_parameters, now)) return IncomingFault::kReplay;
   SecretBytes priv_key;
   if (level_ == SecurityLevel::kAuthPriv) {
-    priv_key = keys_.PrivacyKey(security_.auth, security_.priv,
-                                security_.priv_passphrase.view(), engine_id);
+    priv_key = keys_.PrivacyKey(security_.auth, security_.priv, security_.priv_passphrase.view(),
+                                engine_id);
   }
   const IncomingFault fault = ReadScopedPdu(message, priv_key, PduTrapV2, notification);
   if (fault == IncomingFault::kNone) Remember(parameters.auth_parameters, now);
@@ -133,8 +133,8 @@ IncomingFault UsmNotificationSecurity::CheckTrap(const ReceivedNotification& rec
 }
 
 IncomingFault UsmNotificationSecurity::CheckInform(const ReceivedNotification& received,
-                                                   Notification& notification,
-                                                   std::string& answer, Clock::time_point now) {
+                                                   Notification& notification, std::string& answer,
+                                                   Clock::time_point now) {
   const DecodedV3Message& message = *received.v3;
   const UsmSecurityParameters& parameters = message.security;
   if (authority_ == nullptr) return IncomingFault::kWrongEngineId;
@@ -151,8 +151,8 @@ IncomingFault UsmNotificationSecurity::CheckInform(const ReceivedNotification& r
   }
   SecretBytes auth_key;
   if (level_ != SecurityLevel::kNoAuthNoPriv) {
-    auth_key = keys_.AuthenticationKey(security_.auth, security_.auth_passphrase.view(),
-                                       our_engine);
+    auth_key =
+        keys_.AuthenticationKey(security_.auth, security_.auth_passphrase.view(), our_engine);
     if (!AuthenticationCodeMatches(security_.auth, auth_key,
                                    WithZeroedAuthParameters(received.bytes, message),
                                    parameters.auth_parameters)) {
@@ -162,8 +162,8 @@ IncomingFault UsmNotificationSecurity::CheckInform(const ReceivedNotification& r
       report.level = SecurityLevel::kAuthNoPriv;
       report.auth = security_.auth;
       report.auth_key = &auth_key;
-      answer = authority_->Report(report, UsmReport::kNotInTimeWindow, PlainRequestId(message),
-                                  now);
+      answer =
+          authority_->Report(report, UsmReport::kNotInTimeWindow, PlainRequestId(message), now);
       // Boots and time 0 are how a sender asks for the clock; anything else came too late.
       const bool synchronising = parameters.engine_boots == 0 && parameters.engine_time == 0;
       return synchronising ? IncomingFault::kAnswered : IncomingFault::kNotInTimeWindow;
@@ -171,8 +171,8 @@ IncomingFault UsmNotificationSecurity::CheckInform(const ReceivedNotification& r
   }
   SecretBytes priv_key;
   if (level_ == SecurityLevel::kAuthPriv) {
-    priv_key = keys_.PrivacyKey(security_.auth, security_.priv,
-                                security_.priv_passphrase.view(), our_engine);
+    priv_key = keys_.PrivacyKey(security_.auth, security_.priv, security_.priv_passphrase.view(),
+                                our_engine);
   }
   return ReadScopedPdu(message, priv_key, PduInformRequest, notification);
 }
@@ -187,9 +187,8 @@ IncomingFault UsmNotificationSecurity::ReadScopedPdu(const DecodedV3Message& mes
   std::string_view scoped_bytes = message.data;
   if (encrypted) {
     if (priv_key.empty() ||
-        !DecryptScopedPdu(security_.priv, priv_key, parameters.engine_boots,
-                          parameters.engine_time, parameters.privacy_parameters, message.data,
-                          plaintext)) {
+        !DecryptScopedPdu(security_.priv, priv_key, parameters.engine_boots, parameters.engine_time,
+                          parameters.privacy_parameters, message.data, plaintext)) {
       return IncomingFault::kDecryptionFailed;
     }
     scoped_bytes = plaintext;
@@ -201,9 +200,12 @@ IncomingFault UsmNotificationSecurity::ReadScopedPdu(const DecodedV3Message& mes
     return encrypted ? IncomingFault::kDecryptionFailed : IncomingFault::kMalformed;
   }
   switch (DecodeScopedNotificationPdu(scoped.pdu, notification)) {
-    case NotificationFault::kNone: break;
-    case NotificationFault::kNotANotification: return IncomingFault::kNotANotification;
-    default: return IncomingFault::kMalformed;
+    case NotificationFault::kNone:
+      break;
+    case NotificationFault::kNotANotification:
+      return IncomingFault::kNotANotification;
+    default:
+      return IncomingFault::kMalformed;
   }
   if (notification.pdu_type != pdu_type) return IncomingFault::kNotANotification;
   NoteOrigin(message, scoped, notification);
@@ -218,10 +220,9 @@ EngineTimeliness UsmNotificationSecurity::CheckLearntClock(std::string_view engi
   });
   if (learnt == learnt_.end()) {
     if (learnt_.size() >= kMaxLearntEngines) {
-      learnt = std::min_element(learnt_.begin(), learnt_.end(),
-                                [](const LearntEngine& a, const LearntEngine& b) {
-                                  return a.last_use < b.last_use;
-                                });
+      learnt = std::min_element(
+          learnt_.begin(), learnt_.end(),
+          [](const LearntEngine& a, const LearntEngine& b) { return a.last_use < b.last_use; });
       *learnt = LearntEngine{};
     } else {
       learnt = learnt_.emplace(learnt_.end());
@@ -267,8 +268,7 @@ std::string UsmNotificationSecurity::Response(const Notification& inform, Clock:
   SecretBytes auth_key;
   SecretBytes priv_key;
   if (answer.level != SecurityLevel::kNoAuthNoPriv) {
-    auth_key =
-        keys_.AuthenticationKey(security_.auth, security_.auth_passphrase.view(), engine_id);
+    auth_key = keys_.AuthenticationKey(security_.auth, security_.auth_passphrase.view(), engine_id);
     answer.auth = security_.auth;
     answer.auth_key = &auth_key;
   }

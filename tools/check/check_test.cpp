@@ -218,7 +218,8 @@ TEST(CheckRunTest, CommandLineAndExitStatus) {
   const std::string long_oid = "1.3.6.1.4.1.32473" + OidOfNumbers(60).substr(1);
   const std::string wide = directory.Write("wide.cfg", "[127.0.0.2]\n#TC1:1:1=" + long_oid + "\n");
   const std::string v3 = directory.Write(
-      "v3.cfg", "[127.0.0.2]\n@version = 3\n@user = ops\n@auth = SHA:pass-word\n#TC1:1:1=1.3.6.1\n");
+      "v3.cfg",
+      "[127.0.0.2]\n@version = 3\n@user = ops\n@auth = SHA:pass-word\n#TC1:1:1=1.3.6.1\n");
   const RunCase cases[] = {
       {{clean}, 0, "1 agent, 1 point, 0 warnings, 0 errors"},
       {{warned}, 1, "0 points, 1 warning, 0 errors"},
