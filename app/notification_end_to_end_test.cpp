@@ -123,7 +123,9 @@ TEST_F(NotificationEndToEndTest, BelievedSendersWriteAtOnceOthersAreDroppedWithT
        "-v3 -u device -l noAuthNoPriv -e 0x8000000001020304 127.0.0.1:162 '' "
        "1.3.6.1.6.3.1.1.5.3 " +
            kOid + " i VALUE",
-       "76", "", "Уведомление от 127.0.0.2 отброшено: уведомления SNMPv3 пока не принимаются"},
+       "76", "",
+       "Уведомление от 127.0.0.2 отброшено: пользователь SNMPv3 не совпадает ни с одной секцией "
+       "v3 этого адреса"},
   };
   const std::string out_of_turn = "Внеочередной опрос по уведомлению: 127.0.0.2:public\r\n";
   std::size_t polls_out_of_turn = 0;

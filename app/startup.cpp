@@ -194,7 +194,8 @@ void RunTask(const std::vector<std::string>& all_arguments) {
   }
 
   strac_SetServerState(&trace_record, kStatePolling);
-  RunPollCycle(stop_event, tm.id, config_path, window.requests_in_flight, notification.port);
+  RunPollCycle(stop_event, tm.id, config_path, window.requests_in_flight, notification.port,
+               tm.server, tm.machine);
   m_printf(Texts().task_stopped.c_str(), 0, 0, 0, 0, 0);
   strac_SetServerState(&trace_record, kStateStopped);
   slDisconnect(tm.id);

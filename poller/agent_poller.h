@@ -79,6 +79,8 @@ class AgentPoller {
   // pays for them rather than the first pass (RunPass does it too, for a configuration not
   // prepared).
   void PrepareSecurity(const PollConfig& config) { security_.Prepare(config); }
+  // The v3 sessions of the prepared configuration, for the notification receiver.
+  AgentSecurity& security() { return security_; }
   // Master keys derived so far: one per distinct passphrase and hash.
   std::size_t MasterKeyDerivations() const { return security_.MasterKeyDerivations(); }
 

@@ -48,6 +48,10 @@ class AgentSecurity {
   // The outcome `status` of a request to agent `agent` of `config`: logged when it changed.
   void NoteOutcome(const PollConfig& config, std::size_t agent, const UsmStatus& status);
 
+  // The key cache the sessions share; the notification receiver checks v3 notifications with
+  // the same master keys.
+  UsmKeyCache& keys() { return keys_; }
+
   // Master keys derived so far (for measuring that agents share them).
   std::size_t MasterKeyDerivations() const { return keys_.MasterKeyDerivations(); }
 

@@ -36,7 +36,23 @@ std::string NotificationDroppedLine(const std::string& source, NotificationDrop 
     case NotificationDrop::kNotANotification:
       why = "это не Trap, SNMPv2-Trap и не InformRequest";
       break;
-    case NotificationDrop::kVersion3: why = "уведомления SNMPv3 пока не принимаются"; break;
+    case NotificationDrop::kUnknownUser:
+      why = "пользователь SNMPv3 не совпадает ни с одной секцией v3 этого адреса";
+      break;
+    case NotificationDrop::kLevelTooLow:
+      why = "уровень защиты SNMPv3 не тот, что задан для секции";
+      break;
+    case NotificationDrop::kWrongDigest:
+      why = "неверная подпись SNMPv3 (пароль или алгоритм аутентификации)";
+      break;
+    case NotificationDrop::kWrongEngineId:
+      why = "engine ID отправителя не тот, что у опрашиваемого агента";
+      break;
+    case NotificationDrop::kNotInTimeWindow: why = "сообщение SNMPv3 вне временного окна"; break;
+    case NotificationDrop::kReplay: why = "повтор уже принятого уведомления SNMPv3"; break;
+    case NotificationDrop::kDecryptionFailed:
+      why = "не удалось расшифровать SNMPv3 (пароль или алгоритм шифрования)";
+      break;
   }
   return Utf8ToCp1251("Уведомление от " + source + " отброшено: " + why +
                       " (такие от этого адреса не чаще раза в час)\r\n");
@@ -69,6 +85,26 @@ std::string NotificationTakenLine(const Notification& notification, const std::s
 std::string InformRepeatedLine(const std::string& source, std::int32_t request_id) {
   return Utf8ToCp1251("Повтор InformRequest " + std::to_string(request_id) + " от " + source +
                       ": ответ отправлен снова, точки не пишутся\r\n");
+}
+
+std::string InformEngineLine(const std::string& engine_id_hex, std::int32_t boots) {
+  return Utf8ToCp1251("Inform SNMPv3 принимаются машиной задачи: engine ID " + engine_id_hex +
+                      ", engineBoots " + std::to_string(boots) + "\r\n");
+}
+
+std::string EngineBootsStartedOverLine(const std::string& file_name, bool missing) {
+  return Utf8ToCp1251("Файл " + file_name + (missing ? " не найден" : " не прочитан") +
+                      ": счёт engineBoots начат заново с 1\r\n");
+}
+
+std::string EngineBootsAtMaximumLine(const std::string& file_name) {
+  return Utf8ToCp1251("Счёт engineBoots в файле " + file_name +
+                      " достиг 2147483647: inform SNMPv3 с аутентификацией не принимаются\r\n");
+}
+
+std::string EngineBootsNotWrittenLine(const std::string& file_name, const std::string& reason) {
+  return Utf8ToCp1251("Файл " + file_name + " не записан (" + reason +
+                      "): при следующем запуске счёт engineBoots может повториться\r\n");
 }
 
 std::string OutOfTurnPollLine(const std::string& section) {

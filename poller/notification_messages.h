@@ -26,6 +26,14 @@ std::string NotificationDroppedLine(const std::string& source, NotificationDrop 
 std::string NotificationTakenLine(const Notification& notification, const std::string& section);
 // Debug: an inform answered again and not acted on.
 std::string InformRepeatedLine(const std::string& source, std::int32_t request_id);
+// Message: the task's own engine takes v3 informs, with its ID in hex and its boots count.
+std::string InformEngineLine(const std::string& engine_id_hex, std::int32_t boots);
+// Message: the boots file was missing (or held no count): the count starts over at 1.
+std::string EngineBootsStartedOverLine(const std::string& file_name, bool missing);
+// Error: the boots count is at its maximum and stays there.
+std::string EngineBootsAtMaximumLine(const std::string& file_name);
+// Error: the boots file could not be written, for `reason` (UTF-8).
+std::string EngineBootsNotWrittenLine(const std::string& file_name, const std::string& reason);
 // Debug: the section polled out of turn after a notification.
 std::string OutOfTurnPollLine(const std::string& section);
 

@@ -7,7 +7,10 @@
 #include "host/nodehub.h"
 #include "net/ip_literal.h"
 #include "net/socket_error.h"
+#include "poller/agent_query.h"
 #include "poller/notification_messages.h"
+#include "snmp/community_security.h"
+#include "snmp/usm_notification_security.h"
 
 namespace zelsnmp {
 
@@ -22,6 +25,21 @@ bool IsIPv6(const SocketAddress& address) {
   return AddressFamily(address) == SocketApi().family_ip6;
 }
 
+NotificationDrop DropOf(IncomingFault fault) {
+  switch (fault) {
+    case IncomingFault::kUnknownUser: return NotificationDrop::kUnknownUser;
+    case IncomingFault::kLevelTooLow: return NotificationDrop::kLevelTooLow;
+    case IncomingFault::kWrongDigest: return NotificationDrop::kWrongDigest;
+    case IncomingFault::kWrongEngineId: return NotificationDrop::kWrongEngineId;
+    case IncomingFault::kNotInTimeWindow: return NotificationDrop::kNotInTimeWindow;
+    case IncomingFault::kReplay: return NotificationDrop::kReplay;
+    case IncomingFault::kDecryptionFailed: return NotificationDrop::kDecryptionFailed;
+    case IncomingFault::kNotANotification: return NotificationDrop::kNotANotification;
+    case IncomingFault::kMalformed: return NotificationDrop::kMalformed;
+    default: return NotificationDrop::kWrongCommunity;
+  }
+}
+
 }  // namespace
 
 bool SameHostAddress(const SocketAddress& a, const SocketAddress& b) {
@@ -32,11 +50,24 @@ bool SameHostAddress(const SocketAddress& a, const SocketAddress& b) {
   return false;
 }
 
-NotificationReceiver::NotificationReceiver(const PollConfig& config, int port)
+NotificationReceiver::NotificationReceiver(const PollConfig& config, int port,
+                                           AgentSecurity* sessions, UsmAuthority* authority)
     : config_(config) {
   bool any_ipv6 = false;
   agents_.resize(config.agents.size());
+  securities_.resize(config.agents.size());
   for (std::size_t i = 0; i < config.agents.size(); ++i) {
+    const AgentEntry& entry = config.agents[i];
+    if (entry.options.mistaken) {
+      // Takes nothing.
+    } else if (entry.options.version == 2) {
+      securities_[i] = std::make_unique<CommunityNotificationSecurity>(entry.Community());
+    } else if (entry.options.version == 3 && sessions != nullptr) {
+      const UsmSession* session = sessions->SessionOf(i);
+      securities_[i] = std::make_unique<UsmNotificationSecurity>(
+          SecurityOf(entry.options), sessions->keys(),
+          session != nullptr ? &session->engine() : nullptr, authority);
+    }
     const std::string host(WithoutIPv6Brackets(config.agents[i].Host()));
     if (host.empty()) continue;
     AgentAddress& agent = agents_[i];
@@ -118,42 +149,53 @@ void NotificationReceiver::TakeOne(TUDPBlockSocket& socket, const std::string& d
   }
   if (!known) return Drop(source, NotificationDrop::kUnknownSource);
   Notification& notification = notification_;
+  ReceivedNotification received{datagram, nullptr};
   switch (DecodeNotification(datagram, notification)) {
     case NotificationFault::kNone: break;
-    case NotificationFault::kVersion3: return Drop(source, NotificationDrop::kVersion3);
+    case NotificationFault::kVersion3:
+      if (!DecodeV3Message(datagram, v3_message_)) {
+        return Drop(source, NotificationDrop::kMalformed);
+      }
+      received.v3 = &v3_message_;
+      break;
     case NotificationFault::kNotANotification:
       return Drop(source, NotificationDrop::kNotANotification);
     case NotificationFault::kTooLong:
     case NotificationFault::kMalformed: return Drop(source, NotificationDrop::kMalformed);
   }
-  // Every section of this address whose community the notification carries.
-  std::size_t first = agents_.size();
+  const bool version3 = received.v3 != nullptr;
+  const Clock::time_point now = Clock::now();
+  // Without a section of its kind at this address, the community or user is nobody's.
+  IncomingFault furthest = version3 ? IncomingFault::kUnknownUser : IncomingFault::kWrongCommunity;
+  bool believed = false;
   for (std::size_t i = 0; i < agents_.size(); ++i) {
-    const AgentEntry& entry = config_.agents[i];
-    if (!agents_[i].resolved || !SameHostAddress(agents_[i].address, source)) continue;
-    if (entry.options.mistaken || entry.options.version != 2) continue;
-    if (entry.Community() != notification.community) continue;
-    first = i;
-    break;
-  }
-  if (first == agents_.size()) return Drop(source, NotificationDrop::kWrongCommunity);
-  if (notification.pdu_type == PduInformRequest) {
-    // Answered before anything else, so that the sender stops repeating it.
-    socket.SendDatagramTo(EncodeInformResponse(notification), source);
-    if (SeenInform(source, notification.request_id)) {
-      const std::string line = InformRepeatedLine(AddressText(source), notification.request_id);
-      d_printf("%s", line.c_str(), 0, 0, 0, 0);
-      return;
+    if (securities_[i] == nullptr || !agents_[i].resolved ||
+        !SameHostAddress(agents_[i].address, source)) {
+      continue;
     }
-  }
-  for (std::size_t i = first; i < agents_.size(); ++i) {
-    const AgentEntry& entry = config_.agents[i];
-    if (!agents_[i].resolved || !SameHostAddress(agents_[i].address, source)) continue;
-    if (entry.options.mistaken || entry.options.version != 2) continue;
-    if (entry.Community() != notification.community) continue;
+    if ((config_.agents[i].options.version == 3) != version3) continue;
+    const IncomingFault fault = securities_[i]->Check(received, notification, answer_, now);
+    if (!answer_.empty()) socket.SendDatagramTo(answer_, source);
+    // A discovery or time synchronisation of an inform's sender: answered, nothing more.
+    if (fault == IncomingFault::kAnswered) return;
+    if (fault != IncomingFault::kNone) {
+      furthest = std::max(furthest, fault);
+      continue;
+    }
+    if (!believed && notification.pdu_type == PduInformRequest) {
+      // Answered before anything else, so that the sender stops repeating it.
+      socket.SendDatagramTo(securities_[i]->Response(notification, now), source);
+      if (SeenInform(source, notification.request_id)) {
+        const std::string line = InformRepeatedLine(AddressText(source), notification.request_id);
+        d_printf("%s", line.c_str(), 0, 0, 0, 0);
+        return;
+      }
+    }
+    believed = true;
     ++accepted_;
     handler(i, notification);
   }
+  if (!believed) Drop(source, DropOf(furthest));
 }
 
 void NotificationReceiver::Drop(const SocketAddress& source, NotificationDrop reason) {

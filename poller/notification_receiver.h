@@ -12,17 +12,24 @@
 //   - the source address equals a section's agent address (any source port; several sections
 //     may share an address, each is checked on its own);
 //   - a v1 Trap-PDU, SNMPv2-Trap or InformRequest (snmp/notification_message.h) whose community
-//     equals that of a v2c section of that address; a section whose options hold a mistake
-//     takes none.
+//     equals that of a v2c section of that address;
+//   - an SNMPv3 SNMPv2-Trap or InformRequest that passes the user-based security model's checks
+//     of a v3 section of that address (its user, its level, digest, engine and time window,
+//     decryption: snmp/usm_notification_security.h). A trap's engine is the device's, matched
+//     against what the section's polling session knows of it or learnt from its first
+//     authentic trap; an inform's is the task's own (snmp/usm_authority.h), whose discovery and
+//     time synchronisation are answered with a Report here;
+//   - a section whose options hold a mistake takes none.
+// Each section is reached only through its IncomingSecurity (snmp/message_security.h).
 // Everything else is dropped without effect; the debug log says so with the reason once per
 // source address, reason and hour, in a table of bounded size (a flood from ever new addresses
-// is dropped without a line rather than let the table grow). An SNMPv3 message is dropped with
-// its own reason: v3 notifications are not taken yet.
+// is dropped without a line rather than let the table grow). Of several sections of one
+// address the reason is that of the section whose checks came furthest.
 //
-// An InformRequest that passes the checks is answered at once with its Response, before
-// anything else is done. The same inform again (same sender address and request ID within
-// 60 s, as a sender repeats it when the Response is lost) is answered again but handed on only
-// the first time; the table of recent informs is bounded.
+// An InformRequest that passes the checks is answered at once with its Response (for v3
+// secured as it came), before anything else is done. The same inform again (same sender
+// address and request ID within 60 s, as a sender repeats it when the Response is lost) is
+// answered again but handed on only the first time; the table of recent informs is bounded.
 //
 // Each believed notification is handed to the caller once per section it counts for. One
 // thread uses the receiver.
@@ -39,8 +46,12 @@
 #include <vector>
 
 #include "net/block_socket.h"
+#include "poller/agent_security.h"
 #include "poller/poll_config.h"
+#include "snmp/message_security.h"
 #include "snmp/notification_message.h"
+#include "snmp/usm_authority.h"
+#include "snmp/v3_message.h"
 
 namespace zelsnmp {
 
@@ -53,7 +64,13 @@ enum class NotificationDrop {
   kWrongCommunity,
   kMalformed,
   kNotANotification,
-  kVersion3,
+  kUnknownUser,
+  kLevelTooLow,
+  kWrongDigest,
+  kWrongEngineId,
+  kNotInTimeWindow,
+  kReplay,
+  kDecryptionFailed,
 };
 
 class NotificationReceiver {
@@ -68,8 +85,12 @@ class NotificationReceiver {
   static constexpr std::size_t kMaxLoggedDrops = 256;
   static constexpr std::size_t kMaxRecentInforms = 1024;
 
-  // Binds the sockets for `config`'s agents on `port`; failures go to the error log.
-  NotificationReceiver(const PollConfig& config, int port);
+  // Binds the sockets for `config`'s agents on `port`; failures go to the error log. v3
+  // sections take notifications only with `sessions` (the polling sessions and their key
+  // cache, which must outlive the receiver); informs of v3 only with `authority`, the task's own
+  // engine.
+  NotificationReceiver(const PollConfig& config, int port, AgentSecurity* sessions = nullptr,
+                       UsmAuthority* authority = nullptr);
   ~NotificationReceiver();
   NotificationReceiver(const NotificationReceiver&) = delete;
   NotificationReceiver& operator=(const NotificationReceiver&) = delete;
@@ -111,12 +132,16 @@ class NotificationReceiver {
 
   const PollConfig& config_;
   std::vector<AgentAddress> agents_;
+  // Per section: how its notifications are secured; null for a section that takes none.
+  std::vector<std::unique_ptr<IncomingSecurity>> securities_;
   std::unique_ptr<TUDPBlockSocket> sockets_[2];
   TBlockSocket* bound_[2] = {};
   int count_ = 0;
   std::vector<LoggedDrop> logged_drops_;
   std::vector<RecentInform> recent_informs_;
   Notification notification_;  // kept, so that its storage is reused
+  DecodedV3Message v3_message_;
+  std::string answer_;
   std::uint64_t received_ = 0;
   std::uint64_t accepted_ = 0;
 };

@@ -10,11 +10,16 @@
 #include "host/nodehub.h"
 #include "poller/agent_poller.h"
 #include "poller/crypto_availability.h"
+#include "poller/engine_boots_file.h"
+#include "poller/notification_messages.h"
 #include "poller/notification_receiver.h"
 #include "poller/poll_config.h"
 #include "poller/point_messages.h"
 #include "poller/poll_messages.h"
+#include "snmp/usm_authority.h"
+#include "snmp/usm_engine.h"
 #include "sys/console.h"
+#include "sys/file.h"
 
 namespace zelsnmp {
 
@@ -29,10 +34,12 @@ class Notifications {
  public:
   using Clock = std::chrono::steady_clock;
 
-  Notifications(AgentPoller& poller, const PollConfig& config, int port)
+  Notifications(AgentPoller& poller, const PollConfig& config, int port,
+                std::unique_ptr<UsmAuthority> authority)
       : poller_(poller),
         config_(config),
-        receiver_(config, port),
+        authority_(std::move(authority)),
+        receiver_(config, port, &poller.security(), authority_.get()),
         due_(config.agents.size(), 0),
         last_poll_(config.agents.size(), Clock::time_point::min()) {
     if (!receiver_.listening()) return;
@@ -94,17 +101,55 @@ class Notifications {
 
   AgentPoller& poller_;
   const PollConfig& config_;
+  std::unique_ptr<UsmAuthority> authority_;  // before the receiver, which uses it
   NotificationReceiver receiver_;
   std::vector<char> due_;
   std::vector<Clock::time_point> last_poll_;
   Clock::time_point next_due_ = Clock::time_point::max();
 };
 
+// The task's own engine for v3 informs, when a v3 section may send them: its boots count
+// raised in its file, and what became of that said in the logs.
+std::unique_ptr<UsmAuthority> StartInformEngine(const PollConfig& config,
+                                                const std::string& tm_server,
+                                                const std::string& tm_machine) {
+  const bool any_version3 =
+      std::any_of(config.agents.begin(), config.agents.end(), [](const AgentEntry& agent) {
+        return agent.options.version == 3 && !agent.options.mistaken;
+      });
+  if (!any_version3) return nullptr;
+  const std::string file_name = EngineBootsFileName(tm_server);
+  const EngineBootsStart start = StartEngineBoots(PathInCurrentDirectory(file_name));
+  std::string line;
+  switch (start.was) {
+    case EngineBootsStart::Was::kCounted: break;
+    case EngineBootsStart::Was::kMissing:
+    case EngineBootsStart::Was::kUnreadable:
+      line = EngineBootsStartedOverLine(file_name, start.was == EngineBootsStart::Was::kMissing);
+      m_printf("%s", line.c_str(), 0, 0, 0, 0);
+      break;
+    case EngineBootsStart::Was::kAtMaximum:
+      line = EngineBootsAtMaximumLine(file_name);
+      e_printf("%s", line.c_str(), 0, 0, 0, 0);
+      break;
+  }
+  if (!start.written) {
+    line = EngineBootsNotWrittenLine(file_name, start.write_error);
+    e_printf("%s", line.c_str(), 0, 0, 0, 0);
+  }
+  auto authority = std::make_unique<UsmAuthority>(AuthoritativeEngineId(tm_server, tm_machine),
+                                                  start.boots, std::chrono::steady_clock::now());
+  line = InformEngineLine(EngineIdHex(authority->engine_id()), authority->boots());
+  m_printf("%s", line.c_str(), 0, 0, 0, 0);
+  return authority;
+}
+
 }  // namespace
 
 void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
                   const std::string& config_path, int requests_in_flight,
-                  int notification_port) {
+                  int notification_port, const std::string& tm_server,
+                  const std::string& tm_machine) {
   AgentPoller poller(tm_connection);
   poller.SetRequestsInFlight(requests_in_flight);
   PollConfig config = LoadPollConfig(config_path);
@@ -126,7 +171,8 @@ void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
   poller.PrepareSecurity(config);
   std::unique_ptr<Notifications> notifications;
   if (notification_port > 0) {
-    notifications = std::make_unique<Notifications>(poller, config, notification_port);
+    notifications = std::make_unique<Notifications>(
+        poller, config, notification_port, StartInformEngine(config, tm_server, tm_machine));
     if (!notifications->listening()) notifications.reset();
   }
   std::int32_t pass = 0;

@@ -14,6 +14,10 @@
 // a notification's bindings reach their points at once, and its section is polled out of turn
 // as soon as no pass is under way, at most once per second per section however many
 // notifications come. Without the port nothing of this runs and the cycle is as before.
+//
+// With the port and a v3 section, the task's own engine for v3 informs starts too: its
+// engineBoots raised in "zelSNMP_<server>.boots" in the working directory
+// (poller/engine_boots_file.h), its engine ID and boots said in the message log.
 
 #ifndef ZELSNMP_POLLER_POLL_CYCLE_H_
 #define ZELSNMP_POLLER_POLL_CYCLE_H_
@@ -28,10 +32,13 @@ namespace zelsnmp {
 // `stop_event`: the process monitor's stop event; `tm_connection`: the TM connection id (> 0);
 // `config_path`: the fetched configuration file, empty when there is none;
 // `requests_in_flight`: how many agents' requests a pass keeps in flight at once (1: one after
-// the other); `notification_port`: the UDP port to take notifications on, 0 for none.
+// the other); `notification_port`: the UDP port to take notifications on, 0 for none;
+// `tm_server`, `tm_machine`: the TM server and machine as the task connected to them, which
+// name the task's own SNMPv3 engine for informs and its boots file.
 void RunPollCycle(EventHandle stop_event, std::int32_t tm_connection,
                   const std::string& config_path, int requests_in_flight = 1,
-                  int notification_port = 0);
+                  int notification_port = 0, const std::string& tm_server = std::string(),
+                  const std::string& tm_machine = std::string());
 
 // How often a wait looks at the stop event and at the notifications while it listens.
 inline constexpr int kNotificationSliceMs = 20;

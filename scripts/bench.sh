@@ -8,8 +8,9 @@
 #                               raw UDP floor; the table goes to build/release/bench_scale.md
 #   scripts/bench.sh --notifications   only the notification rows: trap-to-journal latency with
 #                               no pass under way and during a pass, and a flood of 10,000
-#                               traps per second for 60 s (CPU, VmHWM, polls out of turn); the
-#                               table goes to build/release/bench_notifications.md
+#                               traps per second for 60 s (CPU, VmHWM, polls out of turn), for
+#                               v2c and SNMPv3 traps; the table goes to
+#                               build/release/bench_notifications.md
 # Figures are medians of the repetitions; the table names the machine it ran on.
 # ZELSNMP_BENCH_CPU picks the CPU every program is pinned to (default 0), so that a run can
 # keep off a CPU that something else is using.

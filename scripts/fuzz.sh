@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
-targets=(snmp_message_fuzz notification_fuzz snmp_v3_message_fuzz usm_session_fuzz exchange_fuzz scanner_fuzz poll_config_fuzz point_source_fuzz
+targets=(snmp_message_fuzz notification_fuzz notification_v3_fuzz snmp_v3_message_fuzz usm_session_fuzz exchange_fuzz scanner_fuzz poll_config_fuzz point_source_fuzz
          column_walk_fuzz parse_number_fuzz ip_literal_fuzz)
 
 cmake --preset fuzz >/dev/null

@@ -9,9 +9,12 @@
 #              DLLs once, the v3 agent's points are flagged, the v2c agents are polled;
 #   with-dlls  zelSNMP.exe with libgcrypt-20.dll and libgpg-error-0.dll beside it (taken from
 #              beside the build's program): the v3 agent is read too (needs snmpd).
-#   traps      zelSNMP.exe alone with /t10162: after a pass, the native snmptrap sends a v2c
-#              trap and snmpinform a v2c inform from 127.0.0.2, the answering agent's address;
-#              both values reach their point, and snmpinform gets its Response;
+#   traps      zelSNMP.exe with /t10162: after a pass, the native snmptrap sends a v2c trap and
+#              snmpinform a v2c inform from 127.0.0.2, the answering agent's address; where
+#              snmpd runs, the DLLs are beside the program and snmpinform also sends a v3
+#              inform (SHA-256, AES) from 127.0.0.4, the v3 agent's address, discovering the
+#              task's own engine; every value reaches its point, snmpinform gets its Responses,
+#              and the engine's boots file is written;
 #   port-taken zelSNMP.exe alone with /t10163 while a native program holds that port: the error
 #              log names the port and the reason once, and the agents are polled all the same.
 # Given zelsnmp-check.exe, the test also runs it alone in a folder on the v3 configuration: it
@@ -159,11 +162,11 @@ net_snmp_tool() {
     MIBS= "$@" </dev/null >>"$WORK_DIR/netsnmp/tools.log" 2>&1
 }
 
-# Until the journal $1 holds a write of value $2 into the analog point 1:1:1.
+# Until the journal $1 holds a write of value $2 into the analog point $3 (1:1:1 by default).
 wait_for_analog() {
   local deadline=$((SECONDS + LISTEN_TIMEOUT_S))
-  until awk -F'\t' -v value="$2" '$2 == "slSetAnalogFloatCodeUT" && $3 ":" $4 ":" $5 == "1:1:1" &&
-                                   $6 == value { found = 1 } END { exit !found }' "$1"; do
+  until awk -F'\t' -v value="$2" -v point="${3:-1:1:1}" '$2 == "slSetAnalogFloatCodeUT" &&
+          $3 ":" $4 ":" $5 == point && $6 == value { found = 1 } END { exit !found }' "$1"; do
     ((SECONDS < deadline)) || return 1
     sleep 0.2
   done
@@ -180,6 +183,14 @@ send_notifications() {
     1.3.6.1.6.3.1.1.5.3 "$oid" u 778
   echo "$?" >"$run_dir/snmpinform-exit-status"
   wait_for_analog "$journal" 778 || { echo "wine-e2e: the inform's value was not written" >&2; return 1; }
+  [[ -d $WORK_DIR/snmpd ]] || return 0
+  # SNMPv3: snmpinform discovers the task's engine and its clock, then sends at authPriv.
+  net_snmp_tool snmpinform --clientaddr=127.0.0.4 -r 3 -t 2 -v3 -u "$V3_USER" -l authPriv \
+    -a SHA-256 -A "$V3_AUTH_PASSPHRASE" -x AES -X "$V3_PRIV_PASSPHRASE" 127.0.0.1:10162 '' \
+    1.3.6.1.6.3.1.1.5.3 1.3.6.1.2.1.1.7.0 u 779
+  echo "$?" >"$run_dir/snmpinform-v3-exit-status"
+  wait_for_analog "$journal" 779 3:1:1 ||
+    { echo "wine-e2e: the v3 inform's value was not written" >&2; return 1; }
 }
 
 run_inside() {
@@ -333,7 +344,11 @@ EOF
 make_run alone-v2c alone v2c
 make_run alone-v3 alone v3
 make_run with-dlls with-dlls v3
-make_run traps alone v2c
+if [[ -d $WORK_DIR/snmpd ]]; then
+  make_run traps with-dlls v3
+else
+  make_run traps alone v2c
+fi
 echo /t10162 >"$WORK_DIR/traps/switches"
 make_run port-taken alone v2c
 echo /t10163 >"$WORK_DIR/port-taken/switches"
@@ -394,7 +409,7 @@ check_v2c_run() {
   check "trace state 2 at the end" log_has trace " state 2"
   check "the process ended with exit code 0" grep -qx 0 "$WORK_DIR/$run/task-exit-status"
   check "the local configuration copy was deleted" \
-    test -z "$(find "$WORK_DIR/$run/run" -name 'zelSNMP_*' -print -quit)"
+    test -z "$(find "$WORK_DIR/$run/run" -name 'zelSNMP_*' ! -name '*.boots' -print -quit)"
   # The configuration and snmpd's own files hold the passphrases; nothing the task wrote may.
   check "no v3 passphrase in the task's logs, journal or console" \
     test -z "$(grep -rlF -e "$V3_AUTH_PASSPHRASE" -e "$V3_PRIV_PASSPHRASE" "$SITE/log" \
@@ -423,6 +438,16 @@ for run in "${runs[@]}"; do
       check "snmpinform got its Response (exit 0)" \
         grep -qx 0 "$WORK_DIR/$run/snmpinform-exit-status"
       check "the trace names the trap" log_has debug "Уведомление SNMPv2-Trap от 127.0.0.2:public"
+      if [[ -d $WORK_DIR/snmpd ]]; then
+        check "the v3 inform's value written" journal_has slSetAnalogFloatCodeUT 3:1:1 779
+        check "snmpinform v3 got its Response (exit 0)" \
+          grep -qx 0 "$WORK_DIR/$run/snmpinform-v3-exit-status"
+        check "the trace names the v3 inform" log_has debug "Уведомление InformRequest"
+        check "the engine's boots file holds 1" \
+          test "$(tr -d '\r' <"$WORK_DIR/$run/run/zelSNMP__D1_E5_E2_E5_F0.boots")" = 1
+        check "the engine ID said in the message log" log_has message \
+          "Inform SNMPv3 принимаются машиной задачи: engine ID 8000000005"
+      fi
       ;;
     port-taken)
       check "the taken port named once with its reason" error_log_is \

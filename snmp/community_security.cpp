@@ -28,4 +28,17 @@ SecuredStep CommunitySecurity::TakeDatagram(SecuredRequest& request, std::string
   return SecuredStep::kDrop;
 }
 
+IncomingFault CommunityNotificationSecurity::Check(const ReceivedNotification& received,
+                                       Notification& notification, std::string& answer,
+                                       Clock::time_point) {
+  answer.clear();
+  if (received.v3 != nullptr) return IncomingFault::kWrongCommunity;
+  return notification.community == community_ ? IncomingFault::kNone
+                                              : IncomingFault::kWrongCommunity;
+}
+
+std::string CommunityNotificationSecurity::Response(const Notification& inform, Clock::time_point) {
+  return EncodeInformResponse(inform);
+}
+
 }  // namespace zelsnmp

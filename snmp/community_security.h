@@ -6,9 +6,16 @@
 //
 // It keeps nothing between calls, so one object serves every request of every agent
 // (Shared()).
+//
+// CommunityNotificationSecurity: a v1 or v2c section as a sender of notifications. The
+// receiver has decoded the message already; it is the section's when its community equals the
+// section's. An inform is answered with its Response in the same version and community.
 
 #ifndef ZELSNMP_SNMP_COMMUNITY_SECURITY_H_
 #define ZELSNMP_SNMP_COMMUNITY_SECURITY_H_
+
+#include <string>
+#include <utility>
 
 #include "snmp/message_security.h"
 
@@ -28,6 +35,19 @@ class CommunitySecurity final : public MessageSecurity {
   }
   void StepFailed(const SecuredRequest&) override {}
   void StepNotSent() override {}
+};
+
+class CommunityNotificationSecurity final : public IncomingSecurity {
+ public:
+  explicit CommunityNotificationSecurity(std::string community)
+      : community_(std::move(community)) {}
+
+  IncomingFault Check(const ReceivedNotification& received, Notification& notification,
+                      std::string& answer, Clock::time_point now) override;
+  std::string Response(const Notification& inform, Clock::time_point now) override;
+
+ private:
+  std::string community_;
 };
 
 }  // namespace zelsnmp

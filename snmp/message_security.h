@@ -16,7 +16,17 @@
 // secured the message and the ID that marks its step. Nothing here logs, and no text it gives
 // holds a passphrase or key.
 //
-// The seam builds on the message codec only; the exchange and the window build on it.
+// The receiver of notifications reaches the same seam from the other side, through
+// IncomingSecurity: one per configured sender (a section of the configuration), asked whether a
+// received datagram is that sender's notification. CommunityNotificationSecurity checks the
+// community of a v1/v2c section (snmp/community_security.h), UsmNotificationSecurity a v3
+// section's user, level, digest, engine and time window, and decryption, in that order, as for
+// answers (snmp/usm_notification_security.h); an inform's authoritative engine is the task's own
+// (snmp/usm_authority.h), which also answers the sender's discovery and time synchronisation
+// with a Report. A check never logs; its fault says why the datagram is not the section's.
+//
+// The seam builds on the message codecs only; the exchange, the window and the receiver build
+// on it.
 
 #ifndef ZELSNMP_SNMP_MESSAGE_SECURITY_H_
 #define ZELSNMP_SNMP_MESSAGE_SECURITY_H_
@@ -26,7 +36,9 @@
 #include <string>
 #include <string_view>
 
+#include "snmp/notification_message.h"
 #include "snmp/snmp_message.h"
+#include "snmp/v3_message.h"
 
 namespace zelsnmp {
 
@@ -111,6 +123,50 @@ struct StepMark {
 // Reads the mark of `datagram` from its headers only; false when it can answer no step (no
 // message, or a version 1/2c PDU that is no Response).
 bool ReadStepMark(std::string_view datagram, StepMark& mark);
+
+// The receiving side: notifications from the configured senders.
+
+// Why a datagram is not a section's notification. Ordered by how far the checks got, so that
+// of several sections of one address the reason of the one that came furthest is told.
+enum class IncomingFault {
+  kNone,
+  kWrongCommunity,    // v1/v2c: another community
+  kUnknownUser,       // v3: another user name
+  kLevelTooLow,       // v3: a security level below the section's
+  kWrongDigest,       // v3: the digest does not verify (passphrase or protocol)
+  kWrongEngineId,     // v3: authentic, but from another engine than the polled one
+  kNotInTimeWindow,   // v3: authentic, but outside the engine's time window
+  kReplay,            // v3: the same authentic trap again within the time window
+  kDecryptionFailed,  // v3: authentic, but its scoped PDU does not decrypt or decode
+  kNotANotification,  // v3: a well-formed PDU of another type
+  kMalformed,         // v3: the PDU inside does not decode
+  kAnswered,          // v3: a discovery or time synchronisation, answered with a Report
+};
+
+// A received datagram as the receiver decoded it: a version-3 message's header and security
+// parameters in `v3`, null for v1 and v2c.
+struct ReceivedNotification {
+  std::string_view bytes;
+  const DecodedV3Message* v3 = nullptr;
+};
+
+// How one configured sender's notifications are secured.
+class IncomingSecurity {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  virtual ~IncomingSecurity() = default;
+
+  // Whether `received` is this section's notification. For v1 and v2c `notification` holds the
+  // decoded message already; for v3 the check fills it once the message is believed. A
+  // datagram to send back to the sender (a Report) is put into `answer`, which is left empty
+  // otherwise.
+  virtual IncomingFault Check(const ReceivedNotification& received, Notification& notification,
+                              std::string& answer, Clock::time_point now) = 0;
+
+  // The Response to an inform that Check believed, secured as the inform came.
+  virtual std::string Response(const Notification& inform, Clock::time_point now) = 0;
+};
 
 }  // namespace zelsnmp
 

@@ -129,6 +129,8 @@ NotificationFault ReadTrapHeader(std::string_view pdu, std::size_t& position, No
   return NotificationFault::kNone;
 }
 
+NotificationFault ReadPdu(const Item& pdu, Notification& out);
+
 }  // namespace
 
 NotificationFault DecodeNotification(std::string_view datagram, Notification& out) {
@@ -154,6 +156,23 @@ NotificationFault DecodeNotification(std::string_view datagram, Notification& ou
     return NotificationFault::kMalformed;
   }
   out.community.assign(community.content);
+  return ReadPdu(pdu, out);
+}
+
+NotificationFault DecodeScopedNotificationPdu(std::string_view pdu_bytes, Notification& out) {
+  std::size_t position = 0;
+  Item pdu;
+  if (!ReadItem(pdu_bytes, position, pdu) || position != pdu_bytes.size()) {
+    return NotificationFault::kMalformed;
+  }
+  out.version = kSnmpVersion3;
+  out.community.clear();
+  return ReadPdu(pdu, out);
+}
+
+namespace {
+
+NotificationFault ReadPdu(const Item& pdu, Notification& out) {
   out.pdu_type = pdu.tag;
   std::size_t inside = 0;
   if (pdu.tag == PduTrap) {
@@ -164,7 +183,7 @@ NotificationFault DecodeNotification(std::string_view datagram, Notification& ou
       return fault;
     }
   } else if (pdu.tag == PduTrapV2 || pdu.tag == PduInformRequest) {
-    if (out.version != kSnmpVersion2c) return NotificationFault::kNotANotification;
+    if (out.version == kSnmpVersion1) return NotificationFault::kNotANotification;
     std::int32_t error_status = 0;
     std::int32_t error_index = 0;
     if (!ReadInteger(pdu.content, inside, out.request_id) ||
@@ -187,14 +206,20 @@ NotificationFault DecodeNotification(std::string_view datagram, Notification& ou
   return NotificationFault::kNone;
 }
 
-std::string EncodeInformResponse(const Notification& inform) {
+}  // namespace
+
+std::string EncodeInformResponsePdu(const Notification& inform) {
   std::string pdu = BuildBerObject(EncodeBerInteger(inform.request_id), TagInteger);
   pdu += BuildBerObject(EncodeBerInteger(0), TagInteger);
   pdu += BuildBerObject(EncodeBerInteger(0), TagInteger);
   pdu += BuildBerObject(inform.binding_list, TagSequence);
+  return BuildBerObject(pdu, PduResponse);
+}
+
+std::string EncodeInformResponse(const Notification& inform) {
   std::string message = BuildBerObject(EncodeBerInteger(inform.version), TagInteger);
   message += BuildBerObject(inform.community, TagOctetString);
-  message += BuildBerObject(pdu, PduResponse);
+  message += EncodeInformResponsePdu(inform);
   return BuildBerObject(message, TagSequence);
 }
 

@@ -10,7 +10,9 @@
 // each binding a SEQUENCE of an OBJECT IDENTIFIER and one primitive value of a type SNMP knows.
 // Anything else is refused at the first fault, with what was wrong; nothing is rendered before
 // the whole datagram has been checked, so a hostile datagram costs a walk of its bytes and no
-// more. A version-3 message is recognised by its version number and not read further.
+// more. A version-3 message is recognised by its version number and not read further here: its
+// security is checked first (snmp/message_security.h), and only then is the PDU of its scoped
+// PDU read, by DecodeScopedNotificationPdu, with the same strictness.
 //
 // Values are rendered as the poll's answers render them (snmp/ber.h), so a binding reaches the
 // points by the same rules as an answer. Nothing here keeps state; any thread may use it.
@@ -39,9 +41,19 @@ enum class NotificationFault {
   kVersion3,       // an SNMPv3 message
 };
 
+// How a version-3 notification came: what its Response (to an inform) carries back.
+struct V3NotificationOrigin {
+  std::int32_t message_id = 0;
+  std::uint8_t flags = 0;  // the msgFlags of the notification
+  std::string user_name;
+  std::string context_engine_id;
+  std::string context_name;
+};
+
 struct Notification {
-  std::int32_t version = 0;  // kSnmpVersion1 or kSnmpVersion2c
-  std::string community;
+  std::int32_t version = 0;  // kSnmpVersion1, kSnmpVersion2c or kSnmpVersion3
+  std::string community;     // empty for version 3
+  V3NotificationOrigin origin;  // version 3 only
   std::int32_t pdu_type = 0;  // PduTrap, PduTrapV2 or PduInformRequest
   std::int32_t request_id = 0;  // 0 for a v1 trap
   // v1 Trap-PDU only.
@@ -59,9 +71,16 @@ struct Notification {
 // partly filled and means nothing, except `version` for kVersion3).
 NotificationFault DecodeNotification(std::string_view datagram, Notification& out);
 
+// Reads the PDU item of a version-3 scoped PDU (`pdu_bytes` exactly one item) as an
+// SNMPv2-Trap or InformRequest, as strictly as DecodeNotification; `out.version` becomes
+// kSnmpVersion3. kNotANotification for a well-formed PDU of another type (a v1 Trap-PDU too).
+NotificationFault DecodeScopedNotificationPdu(std::string_view pdu_bytes, Notification& out);
+
 // The Response to `inform`: the same version, community, request ID and bindings, error status
 // and index 0.
 std::string EncodeInformResponse(const Notification& inform);
+// The Response PDU item alone, for a version-3 answer's scoped PDU.
+std::string EncodeInformResponsePdu(const Notification& inform);
 
 // "Trap", "SNMPv2-Trap" or "InformRequest": how the trace names the PDU type.
 std::string_view NotificationKindName(std::int32_t pdu_type);

@@ -29,9 +29,10 @@ namespace zelsnmp::agentsim {
 
 // The engine ID without --engine-id: the enterprise 32473 (kept for documentation), text
 // format, "agentsim".
-inline constexpr std::string_view kDefaultEngineId =
-    "\x80\x00\x7e\xd9\x04"
-    "agentsim";
+// (Its length is given: the ID holds a zero byte, where a C string would end.)
+inline constexpr std::string_view kDefaultEngineId("\x80\x00\x7e\xd9\x04"
+                                                   "agentsim",
+                                                   13);
 
 
 class AgentEngine {

@@ -5,6 +5,8 @@
 #include <optional>
 
 #include "snmp/snmp_client.h"
+#include "snmp/usm_authority.h"
+#include "snmp/usm_engine.h"
 #include "tools/check/config_check.h"
 #include "tools/check/display_text.h"
 #include "tools/check/point_report.h"
@@ -19,7 +21,8 @@ constexpr std::string_view kVersion = "zelsnmp-check 1.0";
 constexpr std::int32_t kMaxTimeoutMs = 600000;
 
 constexpr std::string_view kUsage =
-    "usage: zelsnmp-check [--probe] [--timeout MS] [--wide] CONFIG_FILE\n"
+    "usage: zelsnmp-check [--probe] [--timeout MS] [--wide] [--server NAME [--machine NAME]]\n"
+    "                     CONFIG_FILE\n"
     "\n"
     "Checks a zelSNMP configuration file as the task will load it: each agent with its host,\n"
     "community and options, each line with its point kind, its numbers as the TM server\n"
@@ -32,6 +35,9 @@ constexpr std::string_view kUsage =
     "  --timeout MS  how long the probe waits for each agent (default 5000, as the task;\n"
     "                an agent's @timeout wins)\n"
     "  --wide        show long OIDs, values and texts whole instead of fitting 80 columns\n"
+    "  --server NAME the TM server the task connects to, and --machine NAME its machine\n"
+    "                (default \".\"), as the task's message log names them: show the\n"
+    "                engine ID that senders of SNMPv3 informs meet\n"
     "  --help        print this text\n"
     "  --version     print the version\n"
     "\n"
@@ -43,6 +49,8 @@ struct CheckOptions {
   bool wide = false;
   std::int32_t timeout_ms = kDefaultReceiveTimeoutMs;
   std::string path;
+  std::optional<std::string> tm_server;
+  std::string tm_machine = ".";
 };
 
 std::optional<std::int32_t> ParseTimeout(const std::string& text) {
@@ -63,8 +71,11 @@ int CheckAndPrint(const CheckOptions& options, std::ostream& out, std::ostream& 
     return kExitUnreadable;
   }
   const std::size_t width = options.wide ? 0 : kTerminalColumns;
+  const std::string inform_engine =
+      options.tm_server ? EngineIdHex(AuthoritativeEngineId(*options.tm_server, options.tm_machine))
+                        : std::string();
   if (!options.probe) {
-    PrintReport(out, options.path, *report, {}, width);
+    PrintReport(out, options.path, *report, {}, width, inform_engine);
     return report->ExitStatus();
   }
   // Each agent is shown as soon as it is asked: a pass over silent agents takes a time-out
@@ -81,7 +92,7 @@ int CheckAndPrint(const CheckOptions& options, std::ostream& out, std::ostream& 
     out.flush();
   }
   AddProbeFindings(*report, probes);
-  PrintReportTail(out, *report, width);
+  PrintReportTail(out, *report, width, inform_engine);
   return report->ExitStatus();
 }
 
@@ -110,6 +121,10 @@ int RunCheck(const std::vector<std::string>& arguments, std::ostream& out, std::
       if (i + 1 < arguments.size()) timeout = ParseTimeout(arguments[++i]);
       if (!timeout) return usage_error("--timeout needs milliseconds from 1 to 600000");
       options.timeout_ms = *timeout;
+    } else if (argument == "--server" || argument == "--machine") {
+      if (i + 1 >= arguments.size()) return usage_error(argument + " needs a name");
+      (argument == "--server" ? options.tm_server.emplace() : options.tm_machine) =
+          arguments[++i];
     } else if (argument.starts_with("-") && argument != "-") {
       return usage_error("unknown option " + argument);
     } else if (!options.path.empty()) {

@@ -1,6 +1,6 @@
 // zelsnmp-check's command line and run, apart from main() so that tests can drive it:
 //
-//   zelsnmp-check [--probe] [--timeout MS] [--wide] CONFIG_FILE
+//   zelsnmp-check [--probe] [--timeout MS] [--wide] [--server NAME [--machine NAME]] CONFIG_FILE
 //
 // Exit status: 0 no warnings or errors, 1 warnings only, 2 errors, 3 the file could not be
 // read (no ordinary file, no permission, too long, changed while read, too little memory) or

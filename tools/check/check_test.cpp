@@ -217,6 +217,9 @@ TEST(CheckRunTest, CommandLineAndExitStatus) {
   const std::string wrong = directory.Write("wrong.cfg", "[127.0.0.2]\n#TC1:1:1=1.3.6.1.\n");
   const std::string long_oid = "1.3.6.1.4.1.32473" + OidOfNumbers(60).substr(1);
   const std::string wide = directory.Write("wide.cfg", "[127.0.0.2]\n#TC1:1:1=" + long_oid + "\n");
+  const std::string v3 = directory.Write(
+      "v3.cfg",
+      "[127.0.0.2]\n@version = 3\n@user = ops\n@auth = SHA:pass-word\n#TC1:1:1=1.3.6.1\n");
   const RunCase cases[] = {
       {{clean}, 0, "1 agent, 1 point, 0 warnings, 0 errors"},
       {{warned}, 1, "0 points, 1 warning, 0 errors"},
@@ -228,7 +231,11 @@ TEST(CheckRunTest, CommandLineAndExitStatus) {
       {{"--bogus", clean}, 3, ""},
       {{wide}, 0, "1:1:1     1.3.6.1.4.1.32473.1.1.1.1.1.1.1.1.1.1.1.1.1.1…\n"},
       {{"--wide", wide}, 0, long_oid + "\n"},
-      {{"--help"}, 0, "usage: zelsnmp-check [--probe] [--timeout MS] [--wide] CONFIG_FILE"},
+      {{"--help"}, 0, "usage: zelsnmp-check [--probe] [--timeout MS] [--wide] [--server NAME"},
+      {{clean, "--server"}, 3, ""},
+      // The task's inform engine ID is the same whichever tool names it.
+      {{"--server", "TMS", "--machine", "vm", v3}, 0,
+       "SNMPv3 informs: the task's engine ID is 80000000056993e71e1dc4d3087ece2f461e049331"},
       {{"--version"}, 0, "zelsnmp-check "},
   };
   for (const RunCase& run : cases) {

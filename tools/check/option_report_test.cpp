@@ -82,7 +82,8 @@ TEST(OptionReportTest, Version3OptionsShownMaskedAndTheirMistakesNamed) {
   const std::string text = Squeezed(out.str());
   const char* expected[] = {
       "SNMPv3 user ro, authPriv\n",
-      "notifications: not yet: SNMPv3 traps and informs are dropped\n",
+      "notifications: with /t from 10.0.0.1, SNMPv3 user ro, authPriv, SHA-512 and AES-256-C\n",
+      "SNMPv3 informs: the task's engine ID depends on its TM server and machine: give --server",
       "notifications: none: the options hold a mistake\n",
       "option @priv = AES-256-C:******** (line 6)\n",
       "option @auth = SHA-512:******** (from [*], line 2)\n",

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "snmp/usm_protocol_names.h"
 #include "tools/check/display_text.h"
 #include "tools/check/option_report.h"
 #include "tools/check/point_report.h"
@@ -91,7 +92,18 @@ std::string DescribeNotificationSender(const CheckedAgent& agent) {
   const AgentOptions& options = agent.entry.options;
   if (options.mistaken) return "none: the options hold a mistake";
   if (agent.resolved.empty()) return "none: no address to know a sender by";
-  if (options.version == 3) return "not yet: SNMPv3 traps and informs are dropped";
+  if (options.version == 3) {
+    // What the device's v3 notifications must carry; a passphrase is never shown.
+    std::string text = "with /t from " + agent.resolved + ", SNMPv3 user " +
+                       Displayable(options.user.value_or("")) + ", ";
+    if (options.auth == AuthProtocol::kNone) return text + "noAuthNoPriv";
+    text += options.priv == PrivProtocol::kNone ? "authNoPriv, " : "authPriv, ";
+    text += std::string(AuthProtocolName(options.auth));
+    if (options.priv != PrivProtocol::kNone) {
+      text += " and " + std::string(PrivProtocolName(options.priv));
+    }
+    return text;
+  }
   return "with /t from " + agent.resolved + ", community " + Displayable(agent.community);
 }
 
@@ -220,7 +232,21 @@ void PrintReportAgent(std::ostream& out, const CheckedAgent& agent, const ProbeR
   PrintAgent(out, agent, probe, width);
 }
 
-void PrintReportTail(std::ostream& out, const CheckReport& report, std::size_t width) {
+void PrintReportTail(std::ostream& out, const CheckReport& report, std::size_t width,
+                     const std::string& inform_engine) {
+  const bool any_version3 =
+      std::any_of(report.agents.begin(), report.agents.end(), [](const CheckedAgent& agent) {
+        return agent.entry.options.version == 3 && !agent.entry.options.mistaken;
+      });
+  if (any_version3) {
+    out << "\nSNMPv3 informs: "
+        << (inform_engine.empty()
+                ? "the task's engine ID depends on its TM server and machine: give --server "
+                  "(and --machine) to see it"
+                : "the task's engine ID is " + inform_engine +
+                      " (snmpinform finds it by itself; a device may need it set)")
+        << "\n";
+  }
   if (!report.findings.empty()) {
     out << "\n";
     Table table;
@@ -234,12 +260,13 @@ void PrintReportTail(std::ostream& out, const CheckReport& report, std::size_t w
 }
 
 void PrintReport(std::ostream& out, const std::string& path, const CheckReport& report,
-                 const std::vector<ProbeResult>& probes, std::size_t width) {
+                 const std::vector<ProbeResult>& probes, std::size_t width,
+                 const std::string& inform_engine) {
   PrintReportHead(out, path);
   for (std::size_t a = 0; a < report.agents.size(); ++a) {
     PrintReportAgent(out, report.agents[a], a < probes.size() ? &probes[a] : nullptr, width);
   }
-  PrintReportTail(out, report, width);
+  PrintReportTail(out, report, width, inform_engine);
 }
 
 }  // namespace zelsnmp::check

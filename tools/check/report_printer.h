@@ -17,15 +17,19 @@ namespace zelsnmp::check {
 
 // `probes` is empty, or holds one result per agent of `report`. The tables are made to fit
 // `width` columns (long OIDs and values cut, the last column wrapped); 0 prints them whole.
+// `inform_engine`: the task's own engine ID in hex, for the senders of v3 informs; empty when
+// not known (no TM server given).
 void PrintReport(std::ostream& out, const std::string& path, const CheckReport& report,
-                 const std::vector<ProbeResult>& probes, std::size_t width);
+                 const std::vector<ProbeResult>& probes, std::size_t width,
+                 const std::string& inform_engine = std::string());
 
 // The same report in three parts, for a probe that prints each agent as it is asked: the
 // first line, one agent (with its probe, when there is one), then the findings and summary.
 void PrintReportHead(std::ostream& out, const std::string& path);
 void PrintReportAgent(std::ostream& out, const CheckedAgent& agent, const ProbeResult* probe,
                       std::size_t width);
-void PrintReportTail(std::ostream& out, const CheckReport& report, std::size_t width);
+void PrintReportTail(std::ostream& out, const CheckReport& report, std::size_t width,
+                     const std::string& inform_engine = std::string());
 
 // Adds what the probe found to the report's findings (an agent that did not answer, lines
 // without a value the task can write), keeping line order.
