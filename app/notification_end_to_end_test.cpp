@@ -250,5 +250,40 @@ TEST_F(NotificationEndToEndTest, RowFoundByNameTakesItsInstance) {
   EXPECT_EQ(task_.Stop(), 0);
 }
 
+
+// While a "/p" window waits for a slow IPv4 and a slow IPv6 device at once, a trap is written
+// at once, before either device answers.
+TEST(NotificationWindowTest, TakenWhileIPv4AndIPv6RequestsAreInFlight) {
+  const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
+  if (!reason.empty()) GTEST_SKIP() << reason;
+  const std::string data = kOid + "|2|5\n";
+  const std::vector<std::string> slow = {"--delay", "8000"};
+  testing_support::AgentProcess ipv4("127.0.0.3", data, slow);
+  testing_support::AgentProcess ipv6("::1", data, slow);
+  ASSERT_TRUE(ipv4.listening()) << ipv4.Output();
+  ASSERT_TRUE(ipv6.listening()) << ipv6.Output();
+  const std::string patient = "@timeout = 10000\n@retries = 0\n";
+  testing_support::SiteTask task;
+  ASSERT_TRUE(task.Start("[127.0.0.3:public]\n" + patient + "#TT1:3:1=" + kOid +
+                             "\n[v6]\n@host = ::1\n" + patient + "#TT1:3:2=" + kOid + "\n",
+                         {"/t", "/p4"}));
+  // Both requests of the first pass are in flight once each device has received its own.
+  for (const auto* agent : {&ipv4, &ipv6}) {
+    // Requests(1) waits up to two seconds for the line; the task may take longer to start.
+    for (int i = 0; i < 10 && agent->Requests(1).empty(); ++i) continue;
+    ASSERT_EQ(agent->Requests().size(), 1u) << agent->Output();
+  }
+  TUDPBlockSocket device;
+  device.BindLocal("127.0.0.3", "0");
+  device.ConnectTo("127.0.0.1", "162");
+  device.SendDatagram(V2Notification(PduTrapV2, 7, 91));
+  ASSERT_TRUE(testing_support::WaitForLogText(task.site(), "debug.log",
+                                              kOid + "(#TT1:3:1)=91\r\n", 20s))
+      << task.Log("debug.log");
+  EXPECT_TRUE(ipv4.Answers().empty()) << ipv4.Output();
+  EXPECT_TRUE(ipv6.Answers().empty()) << ipv6.Output();
+  EXPECT_EQ(task.Stop(), 0);
+}
+
 }  // namespace
 }  // namespace zelsnmp

@@ -168,11 +168,22 @@ std::vector<SettledRequest> RequestWindow::Settle() {
     if (count == 1) {
       ReceiveOn(static_cast<TUDPBlockSocket&>(*sockets[0]), wait_ms, settled);
     } else {
+      // A socket with a heartbeat waits in its slices; the wait on both sockets keeps to them
+      // too, so that what the heartbeat serves is not held up while both families are in
+      // flight.
+      TBlockSocket& beating = *sockets[0];
+      const bool sliced = beating.OnHeartbeat && beating.HeartbeatRate > 0;
+      const int slice_ms = sliced && (wait_ms == kNoTimeLimitMs || wait_ms > beating.HeartbeatRate)
+                               ? beating.HeartbeatRate
+                               : wait_ms;
       bool readable[kSocketCount] = {};
       std::int32_t error = 0;
-      if (WaitAnyReadable(sockets, readable, count, wait_ms, error) < 0) {
+      const int ready = WaitAnyReadable(sockets, readable, count, slice_ms, error);
+      if (ready < 0) {
         last_error_code_ = error;
         FailAll(nullptr, settled);
+      } else if (ready == 0 && sliced) {
+        beating.OnHeartbeat(beating);
       }
       for (int i = 0; i < count; ++i) {
         if (readable[i]) ReceiveOn(static_cast<TUDPBlockSocket&>(*sockets[i]), 0, settled);
