@@ -11,12 +11,6 @@
 namespace zelsnmp {
 namespace {
 
-SecurityLevel LevelOf(const UsmSecurity& security) {
-  if (security.auth == AuthProtocol::kNone) return SecurityLevel::kNoAuthNoPriv;
-  if (security.priv == PrivProtocol::kNone) return SecurityLevel::kAuthNoPriv;
-  return SecurityLevel::kAuthPriv;
-}
-
 // A replay is recognised as long as the clock it carries could still be in the window.
 constexpr auto kDigestMemory = std::chrono::seconds(2 * UsmEngineState::kTimeWindowSeconds);
 

@@ -8,15 +8,11 @@
 #include "snmp/usm_privacy.h"
 
 namespace zelsnmp {
-namespace {
-
 SecurityLevel LevelOf(const UsmSecurity& security) {
   if (security.auth == AuthProtocol::kNone) return SecurityLevel::kNoAuthNoPriv;
   if (security.priv == PrivProtocol::kNone) return SecurityLevel::kAuthNoPriv;
   return SecurityLevel::kAuthPriv;
 }
-
-}  // namespace
 
 UsmSession::UsmSession(UsmSecurity security, UsmKeyCache& keys)
     : security_(std::move(security)), keys_(keys), level_(LevelOf(security_)) {

@@ -69,6 +69,9 @@ struct UsmSecurity {
   std::string pinned_engine_id;  // empty: discovered
 };
 
+// The level `security` gives.
+SecurityLevel LevelOf(const UsmSecurity& security);
+
 // How one request of a session ended, together with the Report of a kReport outcome.
 struct UsmStatus {
   UsmOutcome outcome = UsmOutcome::kNone;
