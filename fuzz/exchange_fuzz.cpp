@@ -7,10 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "fuzz/fuzz_require.h"
 #include "net/block_socket.h"
 #include "net/socket_error.h"
 #include "snmp/ber.h"
@@ -19,10 +19,6 @@
 namespace {
 
 using namespace zelsnmp;
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 struct Loopback {
   Loopback() {

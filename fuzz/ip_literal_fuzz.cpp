@@ -8,18 +8,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_require.h"
 #include "net/ip_literal.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 // "010 . 1.2. 3" -> "10.1.2.3": parts trimmed of spaces, leading zeros dropped.
 std::string CanonicalQuad(std::string_view text) {

@@ -9,9 +9,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_require.h"
 #include "snmp/message_security.h"
 #include "snmp/notification_message.h"
 #include "snmp/snmp_message.h"
@@ -22,10 +22,6 @@
 #include "util/secret_bytes.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 zelsnmp::UsmSecurity SeedUser() {
   zelsnmp::UsmSecurity security;

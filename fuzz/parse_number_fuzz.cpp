@@ -5,20 +5,16 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_require.h"
 #include "util/parse_float.h"
 #include "util/parse_int.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 std::string_view UpToZero(std::string_view text) {
   return text.substr(0, text.find('\0'));

@@ -16,11 +16,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_require.h"
 #include "poller/point_source.h"
 
 namespace {
@@ -29,10 +29,6 @@ using zelsnmp::PointKind;
 using zelsnmp::PointSource;
 using zelsnmp::SourceKind;
 using zelsnmp::SourceProblem;
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 std::vector<std::string> Words(std::string_view value) {
   std::vector<std::string> words;

@@ -18,20 +18,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_require.h"
 #include "poller/poll_config.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 bool IsBlank(char c) {
   return (c >= '\x09' && c <= '\x0D') || c == '\x1A' || c == ' ';

@@ -9,11 +9,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_require.h"
 #include "snmp/snmp_message.h"
 #include "snmp/usm_auth.h"
 #include "snmp/usm_keys.h"
@@ -24,10 +24,6 @@
 namespace {
 
 using namespace zelsnmp;
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 using namespace std::string_view_literals;
 constexpr std::string_view kEngineId = "\x80\x00\x1f\x88\x80zelfuzz"sv;
