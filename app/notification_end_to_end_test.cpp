@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/notification_test_task.h"
 #include "app/task_runner.h"
 #include "net/block_socket.h"
 #include "snmp/ber.h"
@@ -39,13 +40,11 @@ const std::string kConfig =
 // A row found by its name, in the table the fixture's agent serves.
 const std::string kRowLine = "#TT1:3:3=1.3.6.1.4.1.7.3.1.8[1.3.6.1.4.1.7.3.1.2=d2]\n";
 
-class NotificationEndToEndTest : public testing::Test {
+class NotificationEndToEndTest : public testing_support::NotificationTaskTest {
  protected:
   void SetUp() override {
-    const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
-    if (!reason.empty()) GTEST_SKIP() << reason;
-    const std::string peers = testing_support::PeersUnavailable({"snmptrap", "snmpinform"});
-    if (!peers.empty()) GTEST_SKIP() << peers;
+    NotificationTaskTest::SetUp();
+    if (IsSkipped()) return;
     agent_ = std::make_unique<testing_support::AgentProcess>(
         "127.0.0.2", kOid + "|2|5\n1.3.6.1.4.1.7.2|65|100\n1.3.6.1.4.1.7.3.1.2.4|4|d1\n"
                          "1.3.6.1.4.1.7.3.1.2.5|4|d2\n1.3.6.1.4.1.7.3.1.8.4|2|1\n"
@@ -55,24 +54,11 @@ class NotificationEndToEndTest : public testing::Test {
     ASSERT_TRUE(WaitForDebug("Ответ от 127.0.0.2:public\r\n")) << task_.Log("error.log");
   }
 
-  bool WaitForDebug(const std::string& text, std::size_t times = 1) {
-    return testing_support::WaitForLogText(task_.site(), "debug.log", text, 20s, times);
-  }
-
-  // net-snmp's `tool` with `arguments`, sent from `source` to the task.
-  testing_support::ToolRun Send(const std::string& tool, const std::string& source,
-                                const std::string& arguments) {
-    return testing_support::RunNetSnmpTool(
-        home_.path(), tool + " --clientaddr=" + source + " -r 2 -t 1 " + arguments);
-  }
-
   std::vector<std::string> Writes() const {
     return testing_support::WritesTo(testing_support::ReadJournal(task_.JournalFile()), kPoint);
   }
 
-  testing_support::TempDirectory home_;
   std::unique_ptr<testing_support::AgentProcess> agent_;
-  testing_support::SiteTask task_;
 };
 
 // A v2c notification as a device's own stack sends it, for the cases net-snmp's tools cannot

@@ -16,18 +16,16 @@
 
 #include <gtest/gtest.h>
 
+#include "app/notification_test_task.h"
 #include "app/task_runner.h"
 #include "net/block_socket.h"
 #include "testing/agent_process.h"
 #include "testing/peer_programs.h"
-#include "testing/private_network.h"
-#include "testing/temp_directory.h"
 #include "testing/text_count.h"
 
 namespace zelsnmp {
 namespace {
 
-using namespace std::chrono_literals;
 using testing_support::Count;
 
 const std::string kOid = "1.3.6.1.4.1.7.1";
@@ -63,13 +61,11 @@ const std::string kUserOps512 =
 const std::string kUserOpsAuth = "-v3 -u opsauth -l authNoPriv -a SHA-256 -A '" + kAuth + "' ";
 const std::string kTrapTail = " 127.0.0.1:162 '' 1.3.6.1.6.3.1.1.5.3 " + kOid + " i ";
 
-class NotificationV3EndToEndTest : public testing::Test {
+class NotificationV3EndToEndTest : public testing_support::NotificationTaskTest {
  protected:
   void SetUp() override {
-    const std::string& reason = testing_support::PrivateNetworkUnavailableReason();
-    if (!reason.empty()) GTEST_SKIP() << reason;
-    const std::string peers = testing_support::PeersUnavailable({"snmptrap", "snmpinform"});
-    if (!peers.empty()) GTEST_SKIP() << peers;
+    NotificationTaskTest::SetUp();
+    if (IsSkipped()) return;
     agent_started_ = std::chrono::steady_clock::now();
     agent_ = std::make_unique<testing_support::AgentProcess>(
         "127.0.0.2", kOid + "|2|5\n",
@@ -78,16 +74,6 @@ class NotificationV3EndToEndTest : public testing::Test {
     ASSERT_TRUE(agent_->listening()) << agent_->Output();
     ASSERT_TRUE(task_.Start(kConfig, {"/t"}));
     ASSERT_TRUE(WaitForDebug("Ответ от 127.0.0.2\r\n")) << task_.Log("error.log");
-  }
-
-  bool WaitForDebug(const std::string& text, std::size_t times = 1) {
-    return testing_support::WaitForLogText(task_.site(), "debug.log", text, 20s, times);
-  }
-
-  testing_support::ToolRun Send(const std::string& tool, const std::string& source,
-                                const std::string& arguments) {
-    return testing_support::RunNetSnmpTool(
-        home_.path(), tool + " --clientaddr=" + source + " -r 2 -t 1 " + arguments);
   }
 
   // The polled engine's clock as a trap of it carries: boots 1, and no later than its time.
@@ -117,9 +103,7 @@ class NotificationV3EndToEndTest : public testing::Test {
   }
 
   std::chrono::steady_clock::time_point agent_started_;
-  testing_support::TempDirectory home_;
   std::unique_ptr<testing_support::AgentProcess> agent_;
-  testing_support::SiteTask task_;
 };
 
 // Each sender in turn: a believed one writes its value, traced under the line naming it; a
