@@ -15,9 +15,9 @@
 #include "app/notification_test_task.h"
 #include "app/task_runner.h"
 #include "net/block_socket.h"
-#include "snmp/ber.h"
 #include "snmp/snmp_message.h"
 #include "testing/agent_process.h"
+#include "testing/hostile_datagrams.h"
 #include "testing/journal.h"
 #include "testing/peer_programs.h"
 #include "testing/private_network.h"
@@ -64,16 +64,7 @@ class NotificationEndToEndTest : public testing_support::NotificationTaskTest {
 // A v2c notification as a device's own stack sends it, for the cases net-snmp's tools cannot
 // make (the same request ID twice, thousands per second).
 std::string V2Notification(int pdu_type, std::int32_t request_id, std::int32_t value) {
-  std::string binding = BuildBerObject(OidTextToBer(kOid), TagObjectId) +
-                        BuildBerObject(EncodeBerInteger(value), TagInteger);
-  std::string pdu = BuildBerObject(EncodeBerInteger(request_id), TagInteger) +
-                    BuildBerObject(EncodeBerInteger(0), TagInteger) +
-                    BuildBerObject(EncodeBerInteger(0), TagInteger) +
-                    BuildBerObject(BuildBerObject(binding, TagSequence), TagSequence);
-  return BuildBerObject(BuildBerObject(EncodeBerInteger(kSnmpVersion2c), TagInteger) +
-                            BuildBerObject("public", TagOctetString) +
-                            BuildBerObject(pdu, pdu_type),
-                        TagSequence);
+  return testing_support::IntegerMessage(pdu_type, request_id, kOid, value);
 }
 
 // Each sender in turn: a believed one writes its value at once, traced under the line naming

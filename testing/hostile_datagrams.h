@@ -16,16 +16,22 @@
 
 namespace zelsnmp::testing_support {
 
-// A v2c Response carrying `id` and one binding `oid` = INTEGER `value`.
-inline std::string IntegerResponse(std::int32_t id, const std::string& oid, std::int32_t value,
-                                   const std::string& community = "public") {
+// A v2c message of PDU type `pdu_type` carrying `id` and one binding `oid` = INTEGER `value`.
+inline std::string IntegerMessage(std::int32_t pdu_type, std::int32_t id, const std::string& oid,
+                                  std::int32_t value, const std::string& community = "public") {
   TSNMPRec message;
   message.Version = kSnmpVersion2c;
   message.Community = community;
-  message.PDUType = PduResponse;
+  message.PDUType = pdu_type;
   message.ID = id;
   message.AddBinding(oid, std::to_string(value), TagInteger);
   return message.EncodeMessage();
+}
+
+// A v2c Response carrying `id` and one binding `oid` = INTEGER `value`.
+inline std::string IntegerResponse(std::int32_t id, const std::string& oid, std::int32_t value,
+                                   const std::string& community = "public") {
+  return IntegerMessage(PduResponse, id, oid, value, community);
 }
 
 // A v2c Response carrying `id` whose binding list is SEQUENCEs nested as deep as `size` bytes
